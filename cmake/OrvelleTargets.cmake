@@ -1,0 +1,37 @@
+# Project-wide target helpers: warnings as errors on our own code, and a way for
+# each folder to register its tests without touching a shared list.
+
+function(orvelle_project_target target)
+  target_compile_features(${target} PUBLIC cxx_std_20)
+  if(MSVC)
+    target_compile_options(${target} PRIVATE /W4 /WX)
+  else()
+    target_compile_options(${target} PRIVATE -Wall -Wextra -Werror -Wno-missing-field-initializers)
+  endif()
+endfunction()
+
+# add_subdirectory for every listed folder that has a CMakeLists.txt, so that
+# areas can land one at a time.
+function(orvelle_add_present_subdirectories)
+  foreach(dir IN LISTS ARGN)
+    if(EXISTS "${CMAKE_CURRENT_SOURCE_DIR}/${dir}/CMakeLists.txt")
+      add_subdirectory(${dir})
+    endif()
+  endforeach()
+endfunction()
+
+# orvelle_add_gtest(NAME name SOURCES ... LIBS ... LABELS ... [ENV ...])
+# One GoogleTest executable, its cases registered with CTest one by one.
+function(orvelle_add_gtest)
+  cmake_parse_arguments(T "" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS;ENV" ${ARGN})
+  add_executable(${T_NAME} ${T_SOURCES})
+  orvelle_project_target(${T_NAME})
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 120)
+  endif()
+  gtest_discover_tests(${T_NAME}
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES LABELS "${T_LABELS}" TIMEOUT ${T_TIMEOUT} SKIP_RETURN_CODE 77
+               ENVIRONMENT "${T_ENV}")
+endfunction()

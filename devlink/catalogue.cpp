@@ -1,0 +1,45 @@
+#include "devlink/catalogue.h"
+
+#include "devlink/frame.h"
+
+namespace orvelle {
+
+const char* CommandName(uint8_t reportId, uint8_t code) {
+  if (reportId == kCalibrationReportId) {
+    switch (code) {
+      case CAL_GET_MODE: return "CAL_GET_MODE";
+      case CAL_SET_MODE: return "CAL_SET_MODE";
+      case CAL_BEGIN: return "CAL_BEGIN";
+      case CAL_SET_POINTS: return "CAL_SET_POINTS";
+      case CAL_END: return "CAL_END";
+      case CAL_WRITE_DATA: return "CAL_WRITE_DATA";
+      case CAL_READ_DATA: return "CAL_READ_DATA";
+      case CAL_RAW_POINT: return "CAL_RAW_POINT";
+      case CAL_RESET: return "CAL_RESET";
+      default: return nullptr;
+    }
+  }
+  if (reportId == kCommandReportId) {
+    switch (code) {
+      case INFO_01: return "INFO_01";
+      case GET_LAYOUT: return "GET_LAYOUT";
+      case TOUCH_SETTINGS: return "TOUCH_SETTINGS";
+      case CFG_12: return "CFG_12";
+      case CAL_OPTION_13: return "CAL_OPTION_13";
+      case CFG_14: return "CFG_14";
+      case CFG_15: return "CFG_15";
+      case CFG_16: return "CFG_16";
+      case CFG_17: return "CFG_17";
+      case CFG_21: return "CFG_21";
+      case CFG_RESET: return "CFG_RESET";
+      case GET_MODEL: return "GET_MODEL";
+      case GET_INFO_F3: return "GET_INFO_F3";
+      case GET_INFO_F4: return "GET_INFO_F4";
+      case GET_INFO_F5: return "GET_INFO_F5";
+      default: return nullptr;
+    }
+  }
+  return nullptr;
+}
+
+}  // namespace orvelle

@@ -1,0 +1,31 @@
+#pragma once
+// A manual-reset event, as the link's stop and answer events are: once set it
+// stays set until reset, and every waiter sees it. It can also be waited on
+// together with a file descriptor (poll), which is how a blocked read is
+// interrupted by the stop event.
+
+#include <chrono>
+
+namespace orvelle {
+
+class Event {
+public:
+  Event();
+  ~Event();
+  Event(const Event&) = delete;
+  Event& operator=(const Event&) = delete;
+
+  void Set();
+  void Reset();
+  bool IsSet() const;
+  // Waits until set or until the time-out; true when set.
+  bool Wait(std::chrono::milliseconds timeout) const;
+  void WaitForever() const;
+  // A descriptor that polls readable while the event is set.
+  int PollFd() const { return fd_; }
+
+private:
+  int fd_ = -1;
+};
+
+}  // namespace orvelle

@@ -1,0 +1,69 @@
+#pragma once
+// The frame envelope shared by command frames (report ID 7, 64 bytes, channel
+// 5) and calibration frames (report ID 6, 48 bytes, channel 4):
+//   [0] report ID  [1] command code  [2] payload length n
+//   [3 .. 3+n-1] payload  [3+n] 0xFF  then zeros.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <initializer_list>
+#include <span>
+#include <string>
+
+namespace orvelle {
+
+inline constexpr uint8_t kCalibrationReportId = 6;
+inline constexpr uint8_t kCommandReportId = 7;
+inline constexpr uint8_t kFrameTerminator = 0xFF;
+inline constexpr size_t kFrameBufferSize = 64;
+inline constexpr size_t kCommandFrameLength = 64;
+inline constexpr size_t kCalibrationFrameLength = 48;
+inline constexpr int kCalibrationChannel = 4;
+inline constexpr int kCommandChannel = 5;
+
+// Sub-functions, the first payload byte of command frames.
+inline constexpr uint8_t kSubRead = 1;
+inline constexpr uint8_t kSubWrite = 2;
+inline constexpr uint8_t kSubReadTouchLimits = 3;
+inline constexpr uint8_t kSubWriteTouchCount = 4;
+
+using FrameBuffer = std::array<uint8_t, kFrameBufferSize>;
+
+// Clears `frame` and builds the envelope. The payload may take at most 60
+// bytes (the terminator must fit the 64-byte buffer); false when it does not.
+bool BuildFrame(FrameBuffer& frame, uint8_t reportId, uint8_t code,
+                std::span<const uint8_t> payload);
+bool BuildFrame(FrameBuffer& frame, uint8_t reportId, uint8_t code,
+                std::initializer_list<uint8_t> payload);
+
+// Read access to a received frame that never looks past its bytes.
+class FrameView {
+public:
+  explicit FrameView(std::span<const uint8_t> bytes) : bytes_(bytes) {}
+  uint8_t ReportId() const { return At(0); }
+  uint8_t Code() const { return At(1); }
+  uint8_t PayloadLength() const { return At(2); }
+  // Payload byte k; 0 beyond the frame.
+  uint8_t Payload(size_t k) const { return At(3 + k); }
+  uint8_t At(size_t offset) const { return offset < bytes_.size() ? bytes_[offset] : 0; }
+  size_t Size() const { return bytes_.size(); }
+  std::span<const uint8_t> Bytes() const { return bytes_; }
+
+private:
+  std::span<const uint8_t> bytes_;
+};
+
+// Text of an answer: single-byte characters up to the first zero byte, at most
+// the whole field; the field is clipped to the frame.
+std::string FrameText(std::span<const uint8_t> frame, size_t offset, size_t fieldLength);
+
+// Two-byte values: big-endian in command frames, little-endian in calibration frames.
+inline uint16_t ReadBigEndian16(uint8_t high, uint8_t low) {
+  return static_cast<uint16_t>((high << 8) | low);
+}
+inline uint16_t ReadLittleEndian16(uint8_t low, uint8_t high) {
+  return static_cast<uint16_t>(low | (high << 8));
+}
+
+}  // namespace orvelle

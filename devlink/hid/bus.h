@@ -1,0 +1,92 @@
+#pragma once
+// What the device link needs from an operating system's HID stack. One
+// implementation per backend (simulator sockets, Linux hidraw); the link sees
+// collections the way Windows presents them: one device interface, with its own
+// path, per top-level collection of a device.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace orvelle {
+
+class Event;
+
+// How far the capabilities of a collection could be learnt. Windows can fail
+// at two points (the preparsed data, then the capabilities query); the link
+// treats them differently, so both are kept.
+enum class CapsState : uint8_t {
+  NoPreparsedData,  // skipped by discovery, not counted
+  QueryFailed,      // counted, lengths (0, 0)
+  Ok,
+};
+
+struct HidCollection {
+  std::string path;  // unique per collection: "<node>#colNN"
+  uint16_t vendorId = 0;
+  uint16_t productId = 0;
+  CapsState caps = CapsState::Ok;
+  // Byte lengths as HidP_GetCaps reports them: the largest report of that
+  // kind in the collection plus one byte for the report ID; 0 when none.
+  uint16_t inputLength = 0;
+  uint16_t outputLength = 0;
+};
+
+enum class Access : uint8_t { Read, Write };
+
+enum class ReadStatus : uint8_t {
+  Data,     // one report in the buffer
+  Stopped,  // the stop event was set
+  Gone,     // the device went away or the read failed for good
+};
+
+struct ReadResult {
+  ReadStatus status = ReadStatus::Gone;
+  size_t count = 0;
+};
+
+// One open of one collection.
+class HidChannel {
+public:
+  virtual ~HidChannel() = default;
+  // Blocks until a report of this collection arrives or `stop` is set. The
+  // report is written from buf[0] (report ID first, 0 when the device uses no
+  // IDs), zero-padded to the collection's input length, never past buf.size().
+  virtual ReadResult Read(std::span<uint8_t> buf, const Event& stop) = 0;
+  // Writes one output report (report ID first). Blocks until the report is
+  // handed to the device or `stop` is set; false on failure.
+  virtual bool Write(std::span<const uint8_t> report, const Event& stop) = 0;
+};
+
+struct DeviceNotice {
+  enum class Kind : uint8_t { Arrival, Removal };
+  Kind kind = Kind::Arrival;
+  std::string path;  // the collection path, as HidCollection::path
+};
+
+// Watching ends when this object is destroyed; its destructor waits until no
+// callback is running.
+class DeviceWatch {
+public:
+  virtual ~DeviceWatch() = default;
+};
+
+class HidBus {
+public:
+  using NoticeCallback = std::function<void(const DeviceNotice&)>;
+
+  virtual ~HidBus() = default;
+  virtual std::vector<HidCollection> Enumerate() = 0;
+  // nullptr when the collection cannot be opened.
+  virtual std::unique_ptr<HidChannel> Open(const std::string& path, Access access) = 0;
+  // Reports arrival and removal, one notice per collection path, on a thread
+  // of the bus's own. nullptr when the bus cannot watch.
+  virtual std::unique_ptr<DeviceWatch> WatchDevices(NoticeCallback callback) = 0;
+  // True when `path` names a collection of this bus (used to combine buses).
+  virtual bool Owns(const std::string& path) const = 0;
+};
+
+}  // namespace orvelle
