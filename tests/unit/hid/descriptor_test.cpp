@@ -1,0 +1,186 @@
+#include "devlink/hid/descriptor.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "hidapi_descriptors.h"
+#include "json_reader.h"
+
+namespace orvelle {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+std::string TestDataDir() {
+  if (const char* dir = std::getenv("ORVELLE_TESTDATA_DIR")) return dir;
+  return ORVELLE_TESTDATA_DIR;
+}
+
+Bytes FromHex(const std::string& hex) {
+  Bytes out;
+  for (size_t i = 0; i + 1 < hex.size(); i += 2) {
+    out.push_back(static_cast<uint8_t>(std::stoul(hex.substr(i, 2), nullptr, 16)));
+  }
+  return out;
+}
+
+std::vector<uint8_t> Ids(const test::JsonValue& array) {
+  std::vector<uint8_t> ids;
+  for (const auto& v : array.items)
+    ids.push_back(static_cast<uint8_t>(v.number));
+  return ids;
+}
+
+TEST(ParseReportDescriptor, MatchesWhatWindowsReportedForHidapiVectors) {
+  for (const auto& known : test::HidapiDescriptors()) {
+    SCOPED_TRACE(known.name);
+    const auto parsed = ParseReportDescriptor(known.bytes);
+    ASSERT_TRUE(parsed);
+    EXPECT_EQ(parsed->usesReportIds, known.usesReportIds);
+    ASSERT_EQ(parsed->collections.size(), 1u);
+    const auto& c = parsed->collections[0];
+    EXPECT_EQ(c.usagePage, known.usagePage);
+    EXPECT_EQ(c.usage, known.usage);
+    EXPECT_EQ(c.reportIds, known.reportIds);
+    EXPECT_EQ(c.inputLength, known.inputLength);
+    EXPECT_EQ(c.outputLength, known.outputLength);
+    EXPECT_EQ(c.featureLength, known.featureLength);
+  }
+}
+
+TEST(ParseReportDescriptor, MatchesEveryDescriptorOfTheTestData) {
+  const std::string file = TestDataDir() + "/hid_descriptors.json";
+  if (!std::filesystem::exists(file)) GTEST_SKIP() << file << " is not there";
+  const auto json = test::ReadJsonFile(file);
+  ASSERT_TRUE(json) << file << " is not valid JSON";
+  const auto& entries = (*json)["descriptors"].items;
+  ASSERT_GE(entries.size(), 12u);
+  for (const auto& entry : entries) {
+    SCOPED_TRACE(entry["name"].text);
+    const auto parsed = ParseReportDescriptor(FromHex(entry["descriptor_hex"].text));
+    ASSERT_TRUE(parsed);
+    EXPECT_EQ(parsed->usesReportIds, entry["uses_report_ids"].boolean);
+    const auto& expected = entry["top_level_collections"].items;
+    ASSERT_EQ(parsed->collections.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+      SCOPED_TRACE("collection " + std::to_string(i));
+      const auto& c = parsed->collections[i];
+      EXPECT_EQ(c.usagePage, std::stoul(expected[i]["usage_page"].text, nullptr, 16));
+      EXPECT_EQ(c.usage, std::stoul(expected[i]["usage"].text, nullptr, 16));
+      EXPECT_EQ(c.reportIds, Ids(expected[i]["report_ids"]));
+      EXPECT_EQ(c.inputLength, expected[i]["input_length"].number);
+      EXPECT_EQ(c.outputLength, expected[i]["output_length"].number);
+      EXPECT_EQ(c.featureLength, expected[i]["feature_length"].number);
+    }
+  }
+}
+
+TEST(ParseReportDescriptor, GlobalsPersistAcrossCollectionsAndPushPopRestoresThem) {
+  const Bytes d = {
+      0x06, 0x00, 0xFF,              // Usage Page (vendor FF00)
+      0x09, 0x01,                    // Usage 1
+      0xA1, 0x01,                    // Collection (Application)
+      0x85, 0x03,                    //   Report ID 3
+      0x75, 0x08,                    //   Report Size 8
+      0x95, 0x04,                    //   Report Count 4
+      0x81, 0x02,                    //   Input: 4 bytes
+      0xA4,                          //   Push
+      0x95, 0x3F,                    //   Report Count 63
+      0x85, 0x04,                    //   Report ID 4
+      0x91, 0x02,                    //   Output: 63 bytes in report 4
+      0xB4,                          //   Pop: back to ID 3, count 4
+      0xB1, 0x02,                    //   Feature: 4 bytes in report 3
+      0xC0,                          // End Collection
+      0x0B, 0x02, 0x00, 0x0D, 0x00,  // Usage 000D:0002 (the page in its upper half)
+      0xA1, 0x01,                    // Collection
+      0x85, 0x05,                    //   Report ID 5
+      0x81, 0x03,                    //   Input: size 8 and count 4 still in force
+      0x75, 0x01, 0x95, 0x03,        //   3 bits of padding: rounded up with the rest
+      0x81, 0x03,                    //   Input
+      0xC0,                          // End Collection
+  };
+  const auto parsed = ParseReportDescriptor(d);
+  ASSERT_TRUE(parsed);
+  EXPECT_TRUE(parsed->usesReportIds);
+  ASSERT_EQ(parsed->collections.size(), 2u);
+  const auto& first = parsed->collections[0];
+  EXPECT_EQ(first.usagePage, 0xFF00);
+  EXPECT_EQ(first.usage, 1);
+  EXPECT_EQ(first.reportIds, (std::vector<uint8_t>{3, 4}));
+  EXPECT_EQ(first.inputReportIds, (std::vector<uint8_t>{3}));
+  EXPECT_EQ(first.inputLength, 5);
+  EXPECT_EQ(first.outputLength, 64);
+  EXPECT_EQ(first.featureLength, 5);
+  const auto& second = parsed->collections[1];
+  EXPECT_EQ(second.usagePage, 0x000D);
+  EXPECT_EQ(second.usage, 2);
+  EXPECT_EQ(second.inputReportIds, (std::vector<uint8_t>{5}));
+  EXPECT_EQ(second.inputLength, 6);
+  EXPECT_EQ(second.outputLength, 0);
+  EXPECT_EQ(second.featureLength, 0);
+}
+
+TEST(ParseReportDescriptor, SkipsLongItemsWhole) {
+  // The long item's data looks like a Collection; it must not open one.
+  const Bytes d = {0x05, 0x01, 0x09, 0x02, 0xFE, 0x02, 0x10, 0xA1, 0x01,
+                   0xA1, 0x01, 0x75, 0x08, 0x95, 0x02, 0x81, 0x02, 0xC0};
+  const auto parsed = ParseReportDescriptor(d);
+  ASSERT_TRUE(parsed);
+  EXPECT_FALSE(parsed->usesReportIds);
+  ASSERT_EQ(parsed->collections.size(), 1u);
+  EXPECT_EQ(parsed->collections[0].reportIds, (std::vector<uint8_t>{0}));
+  EXPECT_EQ(parsed->collections[0].inputReportIds, (std::vector<uint8_t>{0}));
+  EXPECT_EQ(parsed->collections[0].inputLength, 3);
+}
+
+TEST(ParseReportDescriptor, AcceptsTheLargestReportAndNothingLarger) {
+  // 8 bits x 4095 plus one report ID byte: the limit of 4096 bytes of data.
+  Bytes d = {0xA1, 0x01, 0x75, 0x08, 0x96, 0xFF, 0x0F, 0x81, 0x02};
+  Bytes atLimit = d;
+  atLimit.insert(atLimit.end(), {0x95, 0x01, 0x81, 0x02, 0xC0});
+  const auto parsed = ParseReportDescriptor(atLimit);
+  ASSERT_TRUE(parsed);
+  EXPECT_EQ(parsed->collections[0].inputLength, 4097);
+  d.insert(d.end(), {0x75, 0x09, 0x95, 0x01, 0x81, 0x02, 0xC0});
+  EXPECT_FALSE(ParseReportDescriptor(d));
+}
+
+TEST(ParseReportDescriptor, RejectsMalformedDescriptors) {
+  Bytes deep;
+  for (int i = 0; i < 33; ++i)
+    deep.insert(deep.end(), {0xA1, 0x00});
+  for (int i = 0; i < 33; ++i)
+    deep.push_back(0xC0);
+  Bytes pushes = {0xA1, 0x01};
+  for (int i = 0; i < 17; ++i)
+    pushes.push_back(0xA4);
+  pushes.push_back(0xC0);
+  const std::vector<std::pair<const char*, Bytes>> cases = {
+      {"truncated short item", {0xA1, 0x01, 0x26, 0xFF}},
+      {"truncated four-byte item", {0xA1, 0x01, 0x27, 0xFF, 0xFF, 0x00}},
+      {"truncated long item header", {0xA1, 0x01, 0xC0, 0xFE, 0x04}},
+      {"truncated long item data", {0xA1, 0x01, 0xC0, 0xFE, 0x04, 0x10, 0x00, 0x00}},
+      {"end collection without collection", {0xA1, 0x01, 0xC0, 0xC0}},
+      {"collection left open", {0xA1, 0x01, 0xA1, 0x00, 0xC0}},
+      {"nesting too deep", deep},
+      {"pop without push", {0xA1, 0x01, 0xB4, 0xC0}},
+      {"push stack too deep", pushes},
+      {"absurd size times count",
+       {0xA1, 0x01, 0x77, 0xFF, 0xFF, 0xFF, 0xFF, 0x97, 0xFF, 0xFF, 0xFF, 0xFF, 0x81, 0x02, 0xC0}},
+      {"report id 0", {0xA1, 0x01, 0x85, 0x00, 0x75, 0x08, 0x95, 0x01, 0x81, 0x02, 0xC0}},
+      {"report id over one byte", {0xA1, 0x01, 0x86, 0x01, 0x01, 0xC0}},
+      {"main item outside collections", {0x75, 0x08, 0x95, 0x01, 0x81, 0x02}},
+      {"unnumbered report beside numbered ones",
+       {0xA1, 0x01, 0x75, 0x08, 0x95, 0x01, 0x81, 0x02, 0x85, 0x01, 0x81, 0x02, 0xC0}},
+  };
+  for (const auto& [name, bytes] : cases) {
+    EXPECT_FALSE(ParseReportDescriptor(bytes)) << name;
+  }
+}
+
+}  // namespace
+}  // namespace orvelle
