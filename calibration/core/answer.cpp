@@ -1,0 +1,60 @@
+#include "calibration/core/answer.h"
+
+#include "calibration/core/target_sequence.h"
+#include "devlink/catalogue.h"
+#include "devlink/frame.h"
+
+namespace orvelle {
+namespace {
+
+CalibrationAnswer OfKind(CalibrationAnswer::Kind kind) {
+  CalibrationAnswer answer;
+  answer.kind = kind;
+  return answer;
+}
+
+CalibrationAnswer InterpretCalibrationFrame(const FrameView& f) {
+  const uint8_t n = f.PayloadLength();
+  switch (f.Code()) {
+    case CAL_GET_MODE:
+      if (n == 1 && TargetCountForMode(f.Payload(0)) != 0) {
+        CalibrationAnswer answer = OfKind(CalibrationAnswer::Mode);
+        answer.mode = f.Payload(0);
+        return answer;
+      }
+      return {};
+    case CAL_BEGIN:
+      if (n != 1) return {};
+      return OfKind(f.Payload(0) == 1 ? CalibrationAnswer::BeginConfirmed
+                                      : CalibrationAnswer::Refused);
+    case CAL_SET_POINTS:
+    case CAL_END:
+      if (n == 1 && f.Payload(0) == 0) return OfKind(CalibrationAnswer::Refused);
+      return {};
+    case CAL_RAW_POINT: {
+      if (n != 5) return {};
+      CalibrationAnswer answer = OfKind(CalibrationAnswer::RawPoint);
+      for (size_t i = 0; i < answer.raw.size(); ++i)
+        answer.raw[i] = f.Payload(i);
+      return answer;
+    }
+    default:
+      return {};
+  }
+}
+
+}  // namespace
+
+CalibrationAnswer InterpretAnswer(std::span<const uint8_t> frame) {
+  const FrameView f(frame);
+  // The recogniser already checked the envelope; still never read past a short one.
+  if (f.Size() < 3 || f.Size() < 3u + f.PayloadLength()) return {};
+  if (f.ReportId() == kCalibrationReportId) return InterpretCalibrationFrame(f);
+  if (f.ReportId() == kCommandReportId && f.Code() == CFG_12 && f.PayloadLength() == 2 &&
+      f.Payload(0) == kSubWrite && f.Payload(1) == 0) {
+    return OfKind(CalibrationAnswer::Refused);
+  }
+  return {};
+}
+
+}  // namespace orvelle

@@ -1,0 +1,26 @@
+#pragma once
+// What an answer frame means to the calibration program. Frames are
+// untrusted: anything not exactly as expected means nothing.
+
+#include <array>
+#include <cstdint>
+#include <span>
+
+namespace orvelle {
+
+struct CalibrationAnswer {
+  enum Kind {
+    None,            // ignored
+    Mode,            // CAL_GET_MODE answered with 2, 3 or 4: `mode`
+    BeginConfirmed,  // CAL_BEGIN answered {1}: the link's connected flag becomes 2
+    Refused,         // the controller refused a request: message 1066
+    RawPoint,        // CAL_RAW_POINT: `raw` holds its five payload bytes
+  };
+  Kind kind = None;
+  int mode = 0;
+  std::array<uint8_t, 5> raw{};
+};
+
+CalibrationAnswer InterpretAnswer(std::span<const uint8_t> frame);
+
+}  // namespace orvelle

@@ -1,0 +1,153 @@
+#include "calibration/core/calibration_math.h"
+
+#include <gtest/gtest.h>
+
+#include "calibration/core/rounding.h"
+
+namespace orvelle {
+namespace {
+
+RawPoints Points(std::initializer_list<int> xs, std::initializer_list<int> ys) {
+  RawPoints p;
+  size_t i = 0;
+  for (int v : xs)
+    p.x[i++] = static_cast<uint16_t>(v);
+  i = 0;
+  for (int v : ys)
+    p.y[i++] = static_cast<uint16_t>(v);
+  return p;
+}
+
+using Nine = std::array<int32_t, 9>;
+
+TEST(RoundHalfUp, RoundsHalfUpAndTruncatesTowardsZero) {
+  EXPECT_EQ(RoundHalfUp(2.5), 3);
+  EXPECT_EQ(RoundHalfUp(2.4), 2);
+  EXPECT_EQ(RoundHalfUp(-2.5), -2);
+  EXPECT_EQ(RoundHalfUp(-3.0), -2);
+  EXPECT_EQ(RoundHalfUp(1e300), std::numeric_limits<int32_t>::max());
+}
+
+TEST(SolveFourPoint, PointsOnTheReferencesGiveTheIdentity) {
+  const RawPoints p = Points({127, 3968, 3968, 127}, {127, 127, 3968, 3968});
+  Coefficients c{};
+  ASSERT_TRUE(SolveFourPoint(p, 3, 0, c));
+  EXPECT_EQ(c, kIdentityCoefficients);
+  ASSERT_TRUE(SolveFourPoint(p, 6, 0, c));
+  EXPECT_EQ(c, kIdentityCoefficients);
+}
+
+TEST(SolveFourPoint, SkewedCornersBeforeWindows7IgnoreTheRotation) {
+  const RawPoints p = Points({100, 4000, 3950, 140}, {90, 120, 4010, 3900});
+  for (int orientation = 0; orientation < 4; ++orientation) {
+    Coefficients c{};
+    ASSERT_TRUE(SolveFourPoint(p, 3, orientation, c));
+    EXPECT_EQ(c, (Coefficients{4034, 52, 27, -30, 4044, 39})) << "orientation " << orientation;
+  }
+}
+
+TEST(SolveFourPoint, Windows7UsesTheRotatedReferences) {
+  const RawPoints p = Points({100, 4000, 3950, 140}, {90, 120, 4010, 3900});
+  Coefficients c{};
+  ASSERT_TRUE(SolveFourPoint(p, 6, 1, c));
+  EXPECT_EQ(c, (Coefficients{-30, 4044, 39, -4033, -51, 4068}));
+}
+
+TEST(SolveFourPoint, CornerSkewIsZeroForARightAngle) {
+  const RawPoints p = Points({127, 3968, 3968, 127}, {127, 127, 3968, 3968});
+  for (int i = 0; i < 4; ++i)
+    EXPECT_EQ(CornerSkew(p, i), 0);
+  // Top-right corner pulled inwards: its angle is no longer square.
+  const RawPoints q = Points({127, 3000, 3968, 127}, {127, 1000, 3968, 3968});
+  EXPECT_NE(CornerSkew(q, 1), 0);
+}
+
+TEST(SolveFourPoint, CollinearChosenCornersGiveNoCoefficients) {
+  // The bottom-left touch landed on the top-left target again: the chosen
+  // corner and one neighbour coincide.
+  const RawPoints repeated = Points({127, 3968, 3968, 127}, {127, 127, 3968, 127});
+  Coefficients c = kIdentityCoefficients;
+  EXPECT_FALSE(SolveFourPoint(repeated, 3, 0, c));
+  EXPECT_EQ(c, kIdentityCoefficients) << "output untouched";
+  // All four on one line.
+  const RawPoints line = Points({100, 1200, 2300, 3400}, {100, 1200, 2300, 3400});
+  EXPECT_FALSE(SolveFourPoint(line, 3, 0, c));
+  CalibrationResult result;
+  EXPECT_FALSE(ComputeCalibration(2, line, 3, 0, result));
+}
+
+TEST(ComputeCalibration, NominalNinePointsReachTheScreenEdges) {
+  const RawPoints p = Points({2048, 127, 2048, 3968, 3968, 3968, 2048, 127, 127},
+                             {2048, 127, 127, 127, 2048, 3968, 3968, 3968, 2048});
+  CalibrationResult r;
+  ASSERT_TRUE(ComputeCalibration(4, p, 3, 0, r));
+  EXPECT_EQ(r.edgeX, (Nine{2048, 0, 2048, 4096, 4096, 4096, 2048, 0, -1}));
+  EXPECT_EQ(r.edgeY, (Nine{2048, 0, -1, 0, 2048, 4096, 4096, 4096, 2048}));
+}
+
+TEST(ComputeCalibration, CapturedNinePointsAreExtrapolated) {
+  const RawPoints p = Points({2040, 120, 2050, 3980, 3990, 3975, 2045, 118, 125},
+                             {2060, 130, 125, 122, 2100, 3985, 3990, 3970, 2055});
+  CalibrationResult r;
+  ASSERT_TRUE(ComputeCalibration(4, p, 3, 0, r));
+  EXPECT_EQ(r.edgeX, (Nine{2040, -7, 2050, 4108, 4120, 4102, 2045, -9, -2}));
+  EXPECT_EQ(r.edgeY, (Nine{2060, 2, -4, -9, 2102, 4110, 4118, 4096, 2055}));
+}
+
+TEST(ComputeCalibration, FivePointsUseCornerMidpointsAsEdgeMiddles) {
+  // Capture order: centre, top left, top right, bottom right, bottom left.
+  const RawPoints five = Points({2040, 120, 3980, 3975, 118}, {2060, 130, 122, 3985, 3970});
+  const RawPoints nine = ExpandFivePoints(five);
+  EXPECT_EQ(nine.x, (std::array<uint16_t, 9>{2040, 120, 2050, 3980, 3977, 3975, 2046, 118, 119}));
+  EXPECT_EQ(nine.y, (std::array<uint16_t, 9>{2060, 130, 126, 122, 2053, 3985, 3977, 3970, 2050}));
+
+  CalibrationResult fromFive, fromNine;
+  ASSERT_TRUE(ComputeCalibration(3, five, 3, 0, fromFive));
+  ASSERT_TRUE(ComputeCalibration(4, nine, 3, 0, fromNine));
+  EXPECT_EQ(fromFive.edgeX, fromNine.edgeX);
+  EXPECT_EQ(fromFive.edgeY, fromNine.edgeY);
+  EXPECT_EQ(CalibrationPointsPayload(fromFive).size(), 36u);
+}
+
+TEST(ComputeCalibration, UpsideDownDisplayShiftsTheRingByFourSlots) {
+  RawPoints p;
+  for (uint16_t s = 0; s < 9; ++s) {
+    p.x[s] = static_cast<uint16_t>(1000 + s);
+    p.y[s] = static_cast<uint16_t>(2000 + s);
+  }
+  const RawPoints ring = RotateNinePoints(p, 2);
+  EXPECT_EQ(ring.x,
+            (std::array<uint16_t, 9>{1000, 1005, 1006, 1007, 1008, 1001, 1002, 1003, 1004}));
+  EXPECT_EQ(ring.y[1], 2005) << "bottom-right capture goes to the top-left slot";
+  EXPECT_EQ(RotateNinePoints(p, 0).x, p.x);
+  EXPECT_EQ(RotateNinePoints(p, 1).x[1], 1003);
+}
+
+TEST(CalibrationPointsPayload, ValuesGoOutAsLow16BitsLowByteFirst) {
+  CalibrationResult r;
+  r.calMode = 2;
+  r.coefficients = {4034, 52, 27, -30, 4044, -1};
+  EXPECT_EQ(CalibrationPointsPayload(r),
+            (std::vector<uint8_t>{0xC2, 0x0F, 0x34, 0x00, 0x1B, 0x00, 0xE2, 0xFF, 0xCC, 0x0F, 0xFF,
+                                  0xFF}));
+
+  r.calMode = 4;
+  r.edgeX = {2048, 0, 2048, 4096, 4096, 4096, 2048, 0, -1};
+  r.edgeY = {2048, 0, -1, 0, 2048, 4096, 4096, 4096, 70000};
+  const std::vector<uint8_t> nine = CalibrationPointsPayload(r);
+  ASSERT_EQ(nine.size(), 36u);
+  EXPECT_EQ(nine[0], 0x00);  // edgeX[0] = 2048
+  EXPECT_EQ(nine[1], 0x08);
+  EXPECT_EQ(nine[10], 0xFF);  // edgeY[2] = -1
+  EXPECT_EQ(nine[11], 0xFF);
+  EXPECT_EQ(nine[32], 0xFF);  // edgeX[8] = -1
+  EXPECT_EQ(nine[33], 0xFF);
+  EXPECT_EQ(nine[34], 0x70);  // 70000 = 0x11170: low 16 bits only
+  EXPECT_EQ(nine[35], 0x11);
+
+  r.calMode = 7;
+  EXPECT_TRUE(CalibrationPointsPayload(r).empty());
+}
+
+}  // namespace
+}  // namespace orvelle
