@@ -4,6 +4,7 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <stdexcept>
@@ -37,12 +38,12 @@ bool Event::Wait(std::chrono::milliseconds timeout) const {
   const auto deadline = Clock::now() + timeout;
   for (;;) {
     pollfd p{fd_, POLLIN, 0};
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    // Rounded up, so that a time-out never ends early.
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
     const int r = poll(&p, 1, left > 0 ? static_cast<int>(left) : 0);
     if (r > 0) return true;
-    if (r == 0) return false;
-    if (errno != EINTR) return false;
+    if (r < 0 && errno != EINTR) return false;
+    if (r == 0 && left <= 0) return false;
   }
 }
 
@@ -50,6 +51,24 @@ void Event::WaitForever() const {
   pollfd p{fd_, POLLIN, 0};
   while (poll(&p, 1, -1) < 0 && errno == EINTR) {
   }
+}
+
+int WaitForAny(std::initializer_list<const Event*> events, std::chrono::milliseconds timeout) {
+  pollfd fds[8];
+  const size_t count = std::min<size_t>(events.size(), 8);
+  size_t i = 0;
+  for (const Event* e : events) {
+    if (i == count) break;
+    fds[i++] = pollfd{e->PollFd(), POLLIN, 0};
+  }
+  int r;
+  do {
+    r = poll(fds, count, timeout.count() < 0 ? -1 : static_cast<int>(timeout.count()));
+  } while (r < 0 && errno == EINTR);
+  for (i = 0; r > 0 && i < count; ++i) {
+    if (fds[i].revents & POLLIN) return static_cast<int>(i);
+  }
+  return -1;
 }
 
 }  // namespace orvelle

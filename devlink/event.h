@@ -5,6 +5,7 @@
 // interrupted by the stop event.
 
 #include <chrono>
+#include <initializer_list>
 
 namespace orvelle {
 
@@ -27,5 +28,10 @@ public:
 private:
   int fd_ = -1;
 };
+
+// Waits until any of the events is set (or the time-out passes; a negative
+// time-out waits without limit). Returns the index of a set event, or -1.
+int WaitForAny(std::initializer_list<const Event*> events,
+               std::chrono::milliseconds timeout = std::chrono::milliseconds(-1));
 
 }  // namespace orvelle

@@ -1,0 +1,304 @@
+#include "devlink/hid/sim_bus.h"
+
+#include <dirent.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/inotify.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <thread>
+#include <utility>
+#include <algorithm>
+
+#include "devlink/event.h"
+#include "devlink/hid/descriptor.h"
+#include "devlink/hid/tlc_reports.h"
+#include "devlink/hid/virtual_device.h"
+
+namespace orvelle {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr int kHeaderTimeoutMs = 1000;
+constexpr size_t kMaxPacket = 4096;
+
+struct NodeInfo {
+  VirtualDeviceIdentity identity;
+  ParsedDescriptor descriptor;
+};
+
+class Fd {
+public:
+  explicit Fd(int fd = -1) : fd_(fd) {}
+  ~Fd() { reset(); }
+  Fd(Fd&& o) noexcept : fd_(o.release()) {}
+  Fd& operator=(Fd&& o) noexcept {
+    reset(o.release());
+    return *this;
+  }
+  int get() const { return fd_; }
+  int release() { return std::exchange(fd_, -1); }
+  void reset(int fd = -1) {
+    if (fd_ >= 0) close(fd_);
+    fd_ = fd;
+  }
+
+private:
+  int fd_;
+};
+
+Fd ConnectNode(const std::string& node) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  if (node.size() >= sizeof address.sun_path) return Fd();
+  std::memcpy(address.sun_path, node.c_str(), node.size());
+  Fd fd(socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+  if (fd.get() < 0) return Fd();
+  if (connect(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) return Fd();
+  return fd;
+}
+
+// Connects and reads the device's header: what the hidraw ioctls would give.
+std::optional<NodeInfo> ProbeNode(const std::string& node, Fd* keep = nullptr) {
+  Fd fd = ConnectNode(node);
+  if (fd.get() < 0) return std::nullopt;
+  pollfd p{fd.get(), POLLIN, 0};
+  if (poll(&p, 1, kHeaderTimeoutMs) <= 0 || !(p.revents & POLLIN)) return std::nullopt;
+  std::vector<uint8_t> packet(kMaxPacket + 512);
+  const ssize_t n = recv(fd.get(), packet.data(), packet.size(), MSG_DONTWAIT);
+  if (n <= 0) return std::nullopt;
+  NodeInfo info;
+  if (!VirtualHidDevice::DecodeHeader({packet.data(), static_cast<size_t>(n)}, info.identity)) {
+    return std::nullopt;
+  }
+  auto parsed = ParseReportDescriptor(info.identity.reportDescriptor);
+  if (!parsed) return std::nullopt;  // a bad descriptor skips the device
+  info.descriptor = std::move(*parsed);
+  if (keep) *keep = std::move(fd);
+  return info;
+}
+
+bool IsNodeName(const std::string& name) { return !name.empty() && name[0] != '.'; }
+
+std::vector<std::string> ListNodes(const std::string& folder) {
+  std::vector<std::string> nodes;
+  DIR* dir = opendir(folder.c_str());
+  if (!dir) return nodes;
+  while (dirent* e = readdir(dir)) {
+    const std::string name = e->d_name;
+    if (!IsNodeName(name)) continue;
+    const std::string path = folder + "/" + name;
+    struct stat st;
+    if (stat(path.c_str(), &st) == 0 && S_ISSOCK(st.st_mode)) nodes.push_back(path);
+  }
+  closedir(dir);
+  std::sort(nodes.begin(), nodes.end());
+  return nodes;
+}
+
+class SimChannel final : public HidChannel {
+public:
+  SimChannel(Fd fd, TlcReportFilter filter) : fd_(std::move(fd)), filter_(std::move(filter)) {}
+
+  ReadResult Read(std::span<uint8_t> buf, const Event& stop) override {
+    for (;;) {
+      pollfd fds[2] = {{fd_.get(), POLLIN, 0}, {stop.PollFd(), POLLIN, 0}};
+      if (poll(fds, 2, -1) < 0) {
+        if (errno == EINTR) continue;
+        return {ReadStatus::Gone, 0};
+      }
+      if (fds[1].revents) return {ReadStatus::Stopped, 0};
+      if (fds[0].revents & POLLIN) {
+        const ssize_t n = recv(fd_.get(), packet_, sizeof packet_, MSG_DONTWAIT);
+        if (n > 0) {
+          const size_t length = filter_.Deliver({packet_, static_cast<size_t>(n)}, buf);
+          if (length > 0) return {ReadStatus::Data, length};
+          continue;  // another collection's report
+        }
+        if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
+        return {ReadStatus::Gone, 0};
+      }
+      if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) return {ReadStatus::Gone, 0};
+    }
+  }
+
+  bool Write(std::span<const uint8_t> report, const Event& stop) override {
+    for (;;) {
+      pollfd fds[2] = {{fd_.get(), POLLOUT, 0}, {stop.PollFd(), POLLIN, 0}};
+      if (poll(fds, 2, -1) < 0) {
+        if (errno == EINTR) continue;
+        return false;
+      }
+      if (fds[1].revents) return false;
+      if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) return false;
+      const ssize_t n = send(fd_.get(), report.data(), report.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
+      if (n == static_cast<ssize_t>(report.size())) return true;
+      if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
+      return false;
+    }
+  }
+
+private:
+  Fd fd_;
+  TlcReportFilter filter_;
+  uint8_t packet_[kMaxPacket];
+};
+
+// Watches the folder: a socket renamed into place is a device plugged in, a
+// socket removed is a device unplugged; one notice per collection.
+class SimWatch final : public DeviceWatch {
+public:
+  SimWatch(std::string folder, HidBus::NoticeCallback callback)
+      : folder_(std::move(folder)), callback_(std::move(callback)) {
+    std::error_code ec;
+    std::filesystem::create_directories(folder_, ec);
+    inotify_.reset(inotify_init1(IN_CLOEXEC | IN_NONBLOCK));
+    if (inotify_.get() >= 0) {
+      inotify_add_watch(inotify_.get(), folder_.c_str(),
+                        IN_CREATE | IN_MOVED_TO | IN_DELETE | IN_MOVED_FROM);
+    }
+    for (const std::string& node : ListNodes(folder_)) {
+      if (auto info = ProbeNode(node)) known_[node] = info->descriptor.collections.size();
+    }
+    thread_ = std::thread(&SimWatch::Run, this);
+  }
+
+  ~SimWatch() override {
+    stop_.Set();
+    thread_.join();
+  }
+
+  bool Ok() const { return inotify_.get() >= 0; }
+
+private:
+  void Run() {
+    alignas(inotify_event) char buffer[8192];
+    for (;;) {
+      pollfd fds[2] = {{inotify_.get(), POLLIN, 0}, {stop_.PollFd(), POLLIN, 0}};
+      if (poll(fds, 2, -1) < 0 && errno != EINTR) return;
+      if (fds[1].revents) return;
+      if (!(fds[0].revents & POLLIN)) continue;
+      const ssize_t n = read(inotify_.get(), buffer, sizeof buffer);
+      for (ssize_t at = 0; n > 0 && at < n;) {
+        const auto* e = reinterpret_cast<const inotify_event*>(buffer + at);
+        at += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
+        const std::string name = e->len ? e->name : "";
+        if (!IsNodeName(name)) continue;
+        const std::string node = folder_ + "/" + name;
+        if (e->mask & (IN_CREATE | IN_MOVED_TO)) Arrived(node);
+        if (e->mask & (IN_DELETE | IN_MOVED_FROM)) Removed(node);
+      }
+    }
+  }
+
+  void Arrived(const std::string& node) {
+    // A socket made in place by another tool may not listen yet.
+    std::optional<NodeInfo> info;
+    for (int attempt = 0; attempt < 10 && !info && !stop_.IsSet(); ++attempt) {
+      info = ProbeNode(node);
+      if (!info) stop_.Wait(20ms);
+    }
+    if (!info) return;
+    const size_t count = info->descriptor.collections.size();
+    known_[node] = count;
+    for (size_t i = 0; i < count; ++i) {
+      callback_({DeviceNotice::Kind::Arrival, CollectionPath(node, i)});
+    }
+  }
+
+  void Removed(const std::string& node) {
+    auto it = known_.find(node);
+    if (it == known_.end()) return;
+    const size_t count = it->second;
+    known_.erase(it);
+    for (size_t i = 0; i < count; ++i) {
+      callback_({DeviceNotice::Kind::Removal, CollectionPath(node, i)});
+    }
+  }
+
+  const std::string folder_;
+  const HidBus::NoticeCallback callback_;
+  Fd inotify_;
+  Event stop_;
+  std::map<std::string, size_t> known_;  // node -> collection count
+  std::thread thread_;
+};
+
+class SimBus final : public HidBus {
+public:
+  explicit SimBus(std::string folder) : folder_(std::move(folder)) {}
+
+  std::vector<HidCollection> Enumerate() override {
+    std::vector<HidCollection> out;
+    for (const std::string& node : ListNodes(folder_)) {
+      const auto info = ProbeNode(node);
+      if (!info) continue;
+      for (size_t i = 0; i < info->descriptor.collections.size(); ++i) {
+        const TopLevelCollection& tlc = info->descriptor.collections[i];
+        HidCollection c;
+        c.path = CollectionPath(node, i);
+        c.vendorId = info->identity.vendorId;
+        c.productId = info->identity.productId;
+        c.caps = CapsState::Ok;
+        c.inputLength = tlc.inputLength;
+        c.outputLength = tlc.outputLength;
+        out.push_back(std::move(c));
+      }
+    }
+    return out;
+  }
+
+  std::unique_ptr<HidChannel> Open(const std::string& path, Access access) override {
+    std::string node;
+    size_t index = 0;
+    if (!Owns(path) || !SplitCollectionPath(path, node, index)) return nullptr;
+    Fd fd;
+    const auto info = ProbeNode(node, &fd);
+    if (!info || index >= info->descriptor.collections.size()) return nullptr;
+    // A write-only open takes no input reports; the device stops sending them.
+    if (access == Access::Write) shutdown(fd.get(), SHUT_RD);
+    return std::make_unique<SimChannel>(std::move(fd), TlcReportFilter::For(info->descriptor, index));
+  }
+
+  std::unique_ptr<DeviceWatch> WatchDevices(NoticeCallback callback) override {
+    auto watch = std::make_unique<SimWatch>(folder_, std::move(callback));
+    if (!watch->Ok()) return nullptr;
+    return watch;
+  }
+
+  bool Owns(const std::string& path) const override {
+    return path.size() > folder_.size() && path.compare(0, folder_.size(), folder_) == 0 &&
+           path[folder_.size()] == '/';
+  }
+
+private:
+  const std::string folder_;
+};
+
+}  // namespace
+
+std::string DefaultSimDir() {
+  if (const char* dir = std::getenv("ORVELLE_SIM_DIR"); dir && *dir) return dir;
+  if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime) {
+    return std::string(runtime) + "/orvelle-sim";
+  }
+  return "/tmp/orvelle-sim-" + std::to_string(getuid());
+}
+
+std::unique_ptr<HidBus> MakeSimBus(const std::string& folder) {
+  std::string clean = folder;
+  while (clean.size() > 1 && clean.back() == '/') clean.pop_back();
+  return std::make_unique<SimBus>(clean);
+}
+
+}  // namespace orvelle

@@ -1,0 +1,260 @@
+#include "devlink/hid/virtual_device.h"
+
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+namespace orvelle {
+namespace {
+
+constexpr char kMagic[8] = {'O', 'R', 'V', 'S', 'I', 'M', 'v', '1'};
+constexpr size_t kMaxPacket = 4096;
+
+bool MakeAddress(const std::string& path, sockaddr_un& address) {
+  std::memset(&address, 0, sizeof address);
+  address.sun_family = AF_UNIX;
+  if (path.empty() || path.size() >= sizeof address.sun_path) return false;
+  std::memcpy(address.sun_path, path.c_str(), path.size());
+  return true;
+}
+
+// True when something answers on the socket at `path`.
+bool SocketInUse(const std::string& path) {
+  sockaddr_un address;
+  if (!MakeAddress(path, address)) return false;
+  const int fd = socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+  if (fd < 0) return false;
+  const bool inUse = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  close(fd);
+  return inUse;
+}
+
+void Put16(std::vector<uint8_t>& out, uint16_t v) {
+  out.push_back(static_cast<uint8_t>(v & 0xFF));
+  out.push_back(static_cast<uint8_t>(v >> 8));
+}
+
+}  // namespace
+
+VirtualHidDevice::VirtualHidDevice(VirtualDeviceIdentity identity, OutputHandler onOutput)
+    : identity_(std::move(identity)), onOutput_(std::move(onOutput)) {}
+
+VirtualHidDevice::~VirtualHidDevice() { Unplug(); }
+
+std::vector<uint8_t> VirtualHidDevice::EncodeHeader(const VirtualDeviceIdentity& identity) {
+  std::vector<uint8_t> out(std::begin(kMagic), std::end(kMagic));
+  for (int shift = 0; shift < 32; shift += 8) out.push_back((identity.busType >> shift) & 0xFF);
+  Put16(out, identity.vendorId);
+  Put16(out, identity.productId);
+  const std::string name = identity.name.substr(0, 255);
+  Put16(out, static_cast<uint16_t>(name.size()));
+  out.insert(out.end(), name.begin(), name.end());
+  const size_t descriptorLength = std::min<size_t>(identity.reportDescriptor.size(), 4096);
+  Put16(out, static_cast<uint16_t>(descriptorLength));
+  out.insert(out.end(), identity.reportDescriptor.begin(),
+             identity.reportDescriptor.begin() + static_cast<std::ptrdiff_t>(descriptorLength));
+  return out;
+}
+
+bool VirtualHidDevice::DecodeHeader(std::span<const uint8_t> packet,
+                                    VirtualDeviceIdentity& identity) {
+  size_t at = 0;
+  auto take = [&](size_t n) -> const uint8_t* {
+    if (packet.size() - at < n) return nullptr;
+    const uint8_t* p = packet.data() + at;
+    at += n;
+    return p;
+  };
+  auto take16 = [&](uint16_t& v) {
+    const uint8_t* p = take(2);
+    if (p) v = static_cast<uint16_t>(p[0] | (p[1] << 8));
+    return p != nullptr;
+  };
+  const uint8_t* magic = take(sizeof kMagic);
+  if (!magic || std::memcmp(magic, kMagic, sizeof kMagic) != 0) return false;
+  const uint8_t* bus = take(4);
+  if (!bus) return false;
+  identity.busType = bus[0] | (bus[1] << 8) | (bus[2] << 16) | (static_cast<uint32_t>(bus[3]) << 24);
+  uint16_t nameLength = 0;
+  uint16_t descriptorLength = 0;
+  if (!take16(identity.vendorId) || !take16(identity.productId) || !take16(nameLength)) return false;
+  const uint8_t* name = take(nameLength);
+  if (!name || !take16(descriptorLength)) return false;
+  const uint8_t* descriptor = take(descriptorLength);
+  if (!descriptor) return false;
+  identity.name.assign(reinterpret_cast<const char*>(name), nameLength);
+  identity.reportDescriptor.assign(descriptor, descriptor + descriptorLength);
+  return true;
+}
+
+bool VirtualHidDevice::Plug(const std::string& socketPath) {
+  std::lock_guard lock(mutex_);
+  if (listenFd_ >= 0) {
+    error_ = "already plugged in at " + path_;
+    return false;
+  }
+  sockaddr_un address;
+  const std::filesystem::path target(socketPath);
+  const std::string temporary =
+      (target.parent_path() / ("." + target.filename().string() + "." + std::to_string(getpid())))
+          .string();
+  if (!MakeAddress(temporary, address)) {
+    error_ = "socket path too long: " + socketPath;
+    return false;
+  }
+  std::error_code ec;
+  std::filesystem::create_directories(target.parent_path(), ec);
+  if (SocketInUse(socketPath)) {
+    error_ = "another device is plugged in at " + socketPath;
+    return false;
+  }
+  const int fd = socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  if (fd < 0) {
+    error_ = std::string("socket: ") + std::strerror(errno);
+    return false;
+  }
+  unlink(temporary.c_str());
+  // Bound and listening under a hidden name first, so that a watcher never
+  // sees a socket that refuses connections.
+  if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(fd, 64) != 0 ||
+      rename(temporary.c_str(), socketPath.c_str()) != 0) {
+    error_ = "cannot create " + socketPath + ": " + std::strerror(errno);
+    unlink(temporary.c_str());
+    close(fd);
+    return false;
+  }
+  wakeFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  listenFd_ = fd;
+  path_ = socketPath;
+  error_.clear();
+  server_ = std::thread(&VirtualHidDevice::Serve, this);
+  return true;
+}
+
+void VirtualHidDevice::Unplug() {
+  {
+    std::lock_guard lock(mutex_);
+    if (listenFd_ < 0) return;
+    // The file goes first: programs learn of the removal from the folder.
+    unlink(path_.c_str());
+    const uint64_t one = 1;
+    [[maybe_unused]] ssize_t w = write(wakeFd_, &one, sizeof one);
+  }
+  server_.join();
+  std::lock_guard lock(mutex_);
+  CloseAll();
+}
+
+void VirtualHidDevice::CloseAll() {
+  for (Client& c : clients_) close(c.fd);
+  clients_.clear();
+  close(listenFd_);
+  close(wakeFd_);
+  listenFd_ = -1;
+  wakeFd_ = -1;
+}
+
+bool VirtualHidDevice::IsPlugged() const {
+  std::lock_guard lock(mutex_);
+  return listenFd_ >= 0;
+}
+
+std::string VirtualHidDevice::Path() const {
+  std::lock_guard lock(mutex_);
+  return path_;
+}
+
+std::string VirtualHidDevice::LastError() const {
+  std::lock_guard lock(mutex_);
+  return error_;
+}
+
+size_t VirtualHidDevice::OpenCount() const {
+  std::lock_guard lock(mutex_);
+  return clients_.size();
+}
+
+size_t VirtualHidDevice::SendInputReport(std::span<const uint8_t> report) {
+  std::lock_guard lock(mutex_);
+  size_t reached = 0;
+  for (Client& c : clients_) {
+    if (!c.reads) continue;
+    if (send(c.fd, report.data(), report.size(), MSG_DONTWAIT | MSG_NOSIGNAL) >= 0) {
+      ++reached;
+    } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
+      dropped_.fetch_add(1);
+    } else {
+      // The open reads nothing (a write-only open shut its read side) or is
+      // going away; the server thread notices the hang-up.
+      c.reads = false;
+    }
+  }
+  return reached;
+}
+
+void VirtualHidDevice::AcceptClient() {
+  const int fd = accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+  if (fd < 0) return;
+  // Room for a burst of reports while a reader is busy.
+  const int bufferSize = 1 << 20;
+  setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &bufferSize, sizeof bufferSize);
+  const std::vector<uint8_t> header = EncodeHeader(identity_);
+  if (send(fd, header.data(), header.size(), MSG_DONTWAIT | MSG_NOSIGNAL) !=
+      static_cast<ssize_t>(header.size())) {
+    close(fd);
+    return;
+  }
+  std::lock_guard lock(mutex_);
+  clients_.push_back({fd, true});
+}
+
+void VirtualHidDevice::Serve() {
+  std::vector<pollfd> fds;
+  std::vector<uint8_t> packet(kMaxPacket);
+  for (;;) {
+    fds.clear();
+    {
+      std::lock_guard lock(mutex_);
+      fds.push_back({wakeFd_, POLLIN, 0});
+      fds.push_back({listenFd_, POLLIN, 0});
+      for (const Client& c : clients_) fds.push_back({c.fd, POLLIN, 0});
+    }
+    if (poll(fds.data(), fds.size(), -1) < 0) {
+      if (errno == EINTR) continue;
+      return;
+    }
+    if (fds[0].revents) return;
+    if (fds[1].revents & POLLIN) AcceptClient();
+    std::vector<int> hungUp;
+    for (size_t i = 2; i < fds.size(); ++i) {
+      if (fds[i].revents & POLLIN) {
+        const ssize_t n = recv(fds[i].fd, packet.data(), packet.size(), MSG_DONTWAIT);
+        if (n > 0) {
+          if (onOutput_) onOutput_(std::span<const uint8_t>(packet.data(), static_cast<size_t>(n)));
+          continue;
+        }
+        if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
+        hungUp.push_back(fds[i].fd);
+      } else if (fds[i].revents & (POLLHUP | POLLERR | POLLNVAL)) {
+        hungUp.push_back(fds[i].fd);
+      }
+    }
+    if (!hungUp.empty()) {
+      std::lock_guard lock(mutex_);
+      std::erase_if(clients_, [&](const Client& c) {
+        if (std::find(hungUp.begin(), hungUp.end(), c.fd) == hungUp.end()) return false;
+        close(c.fd);
+        return true;
+      });
+    }
+  }
+}
+
+}  // namespace orvelle
