@@ -1,0 +1,51 @@
+#pragma once
+// The parts of the hidraw bus that need no open device: reading the sysfs
+// tree, turning a node into its collections, and turning udev's add/remove
+// events into per-collection notices. Kept apart so a fake sysfs tree and
+// plain event lists can test them.
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "devlink/hid/bus.h"
+#include "devlink/hid/descriptor.h"
+#include "devlink/hid/hidraw_bus.h"
+
+namespace orvelle {
+
+struct HidIdentity {
+  uint16_t vendorId = 0;
+  uint16_t productId = 0;
+};
+
+// The "HID_ID=bus:vendor:product" line of a HID device's uevent text.
+std::optional<HidIdentity> ParseHidUevent(const std::string& uevent);
+
+// True for "hidraw<digits>", the only names a hidraw node may have.
+bool IsHidrawName(const std::string& name);
+
+// Names of the hidraw nodes under <sysfs>/class/hidraw, in node-number order.
+std::vector<std::string> ListHidrawNodes(const std::string& sysfsRoot);
+
+// The node's report descriptor from sysfs; when that cannot be read, from the
+// HIDIOCGRDESC ioctl on `fd` (or on the node opened here when fd < 0).
+std::optional<std::vector<uint8_t>> ReadNodeDescriptor(const HidrawRoots& roots,
+                                                       const std::string& name, int fd = -1);
+
+// One collection per top-level collection of the node; empty when the node's
+// identity or descriptor cannot be read or parsed.
+std::vector<HidCollection> NodeCollections(const HidrawRoots& roots, const std::string& name);
+
+// Node path -> number of collections, for the nodes known to be present.
+using KnownNodes = std::map<std::string, size_t>;
+
+// The notices for one udev event of a node: "add" reports every collection
+// the node has now (`collectionCount`, from its descriptor), "remove" every
+// collection it had when it was added. Other actions report nothing.
+std::vector<DeviceNotice> NoticesForNodeEvent(KnownNodes& known, const std::string& action,
+                                              const std::string& node, size_t collectionCount);
+
+}  // namespace orvelle

@@ -1,0 +1,242 @@
+#include "devlink/hid/hidraw_bus.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <future>
+#include <optional>
+#include <thread>
+
+#include "devlink/event.h"
+#include "devlink/hid/hidraw_sysfs.h"
+#include "devlink/hid/tlc_reports.h"
+
+namespace orvelle {
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<uint8_t>;
+
+constexpr char kControllerUevent[] =
+    "DRIVER=hid-generic\nHID_ID=0003:00002A5C:00000013\nHID_NAME=Touch Frame\n"
+    "HID_PHYS=usb-0000:00:14.0-1/input0\n";
+
+// A vendor collection with one input and, optionally, one output report.
+Bytes VendorCollection(uint8_t usage, uint8_t id, uint8_t inBytes, uint8_t outBytes) {
+  Bytes b = {0x06, 0x00, 0xFF, 0x09, usage, 0xA1, 0x01,    0x85, id,    0x15, 0x00,
+             0x26, 0xFF, 0x00, 0x75, 0x08,  0x95, inBytes, 0x09, usage, 0x81, 0x02};
+  if (outBytes > 0) b.insert(b.end(), {0x95, outBytes, 0x09, usage, 0x91, 0x02});
+  b.push_back(0xC0);
+  return b;
+}
+
+// The controller's six collections, in the order of its channel table.
+Bytes ControllerDescriptor() {
+  Bytes d;
+  const std::array<std::array<uint8_t, 3>, 6> reports = {
+      {{1, 61, 0}, {2, 8, 1}, {3, 5, 0}, {4, 63, 3}, {6, 47, 47}, {7, 63, 63}}};
+  uint8_t usage = 1;
+  for (const auto& [id, in, out] : reports) {
+    const Bytes c = VendorCollection(usage++, id, in, out);
+    d.insert(d.end(), c.begin(), c.end());
+  }
+  return d;
+}
+
+class HidrawBusTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "orvelle-hidraw-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    root_ = pattern;
+    roots_.sysfs = root_ + "/sys";
+    roots_.dev = root_ + "/dev";
+    fs::create_directories(roots_.sysfs + "/class/hidraw");
+    fs::create_directories(roots_.dev);
+    bus_ = MakeHidrawBus(roots_);
+  }
+  void TearDown() override { fs::remove_all(root_); }
+
+  void AddNode(const std::string& name, const std::string& uevent,
+               const std::optional<Bytes>& descriptor) {
+    const fs::path device = fs::path(roots_.sysfs) / "class/hidraw" / name / "device";
+    fs::create_directories(device);
+    std::ofstream(device / "uevent") << uevent;
+    if (!descriptor) return;
+    std::ofstream(device / "report_descriptor", std::ios::binary)
+        .write(reinterpret_cast<const char*>(descriptor->data()),
+               static_cast<std::streamsize>(descriptor->size()));
+  }
+
+  // A FIFO stands in for the node: what the test writes, the channel reads.
+  std::string AddFifoController() {
+    AddNode("hidraw0", kControllerUevent, ControllerDescriptor());
+    const std::string node = roots_.dev + "/hidraw0";
+    EXPECT_EQ(mkfifo(node.c_str(), 0600), 0);
+    return node;
+  }
+
+  std::string root_;
+  HidrawRoots roots_;
+  std::unique_ptr<HidBus> bus_;
+};
+
+void WriteAll(int fd, const Bytes& bytes) {
+  ASSERT_EQ(write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+}
+
+// Waits, within a generous limit, until the reader took everything written.
+bool Drained(int fd) {
+  for (int i = 0; i < 10000; ++i) {
+    int pending = 0;
+    if (ioctl(fd, FIONREAD, &pending) == 0 && pending == 0) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return false;
+}
+
+TEST_F(HidrawBusTest, EnumeratesOneCollectionPerTopLevelCollectionAndSkipsTheRest) {
+  AddNode("hidraw0", kControllerUevent, ControllerDescriptor());
+  AddNode("hidraw10", "HID_ID=0005:0000046D:0000B342\n", VendorCollection(1, 9, 7, 0));
+  AddNode("hidraw2", kControllerUevent, Bytes{0xA1, 0x01, 0x85});  // truncated
+  AddNode("hidraw3", kControllerUevent, std::nullopt);             // no descriptor, no node
+  AddNode("hidraw4", "HID_NAME=no identity\n", ControllerDescriptor());
+  AddNode("hidraw5", "HID_ID=0003:00012A5C:00000013\n", ControllerDescriptor());
+  AddNode("hidrawx", kControllerUevent, ControllerDescriptor());
+  AddNode("event3", kControllerUevent, ControllerDescriptor());
+
+  const auto collections = bus_->Enumerate();
+  ASSERT_EQ(collections.size(), 7u);
+  const std::array<std::pair<uint16_t, uint16_t>, 6> lengths = {
+      {{62, 0}, {9, 2}, {6, 0}, {64, 4}, {48, 48}, {64, 64}}};
+  for (size_t i = 0; i < lengths.size(); ++i) {
+    const auto& c = collections[i];
+    EXPECT_EQ(c.path, CollectionPath(roots_.dev + "/hidraw0", i));
+    EXPECT_EQ(c.vendorId, 0x2A5C);
+    EXPECT_EQ(c.productId, 0x13);
+    EXPECT_EQ(c.caps, CapsState::Ok);
+    EXPECT_EQ(c.inputLength, lengths[i].first) << i;
+    EXPECT_EQ(c.outputLength, lengths[i].second) << i;
+  }
+  EXPECT_EQ(collections[6].path, roots_.dev + "/hidraw10#col01");
+  EXPECT_EQ(collections[6].vendorId, 0x046D);
+  EXPECT_EQ(collections[6].inputLength, 8);
+}
+
+TEST_F(HidrawBusTest, ReadsOnlyItsOwnReportsPaddedToTheInputLength) {
+  const std::string node = AddFifoController();
+  auto channel = bus_->Open(node + "#col06", Access::Read);
+  ASSERT_TRUE(channel);
+  const int writer = open(node.c_str(), O_WRONLY | O_CLOEXEC);
+  ASSERT_GE(writer, 0);
+  Event stop;
+  std::array<uint8_t, 64> buf;
+  buf.fill(0xEE);
+  auto pending = std::async(std::launch::async, [&] { return channel->Read(buf, stop); });
+  WriteAll(writer, {6, 0x21, 0, 0xFF});  // a calibration report: col05's
+  const bool drained = Drained(writer);
+  WriteAll(writer, {7, 0x12, 1, 0x41, 0xFF});
+  if (!drained) stop.Set();
+  const ReadResult first = pending.get();
+  ASSERT_TRUE(drained);
+  ASSERT_EQ(first.status, ReadStatus::Data);
+  ASSERT_EQ(first.count, 64u);
+  Bytes expected(64, 0);
+  std::copy_n(Bytes{7, 0x12, 1, 0x41, 0xFF}.begin(), 5, expected.begin());
+  EXPECT_EQ(Bytes(buf.begin(), buf.end()), expected);
+
+  close(writer);
+  EXPECT_EQ(channel->Read(buf, stop).status, ReadStatus::Gone);
+}
+
+TEST_F(HidrawBusTest, StopInterruptsABlockedRead) {
+  const std::string node = AddFifoController();
+  auto channel = bus_->Open(node + "#col01", Access::Read);
+  ASSERT_TRUE(channel);
+  const int writer = open(node.c_str(), O_WRONLY | O_CLOEXEC);
+  ASSERT_GE(writer, 0);
+  Event stop;
+  std::array<uint8_t, 64> buf;
+  auto pending = std::async(std::launch::async, [&] { return channel->Read(buf, stop); });
+  stop.Set();
+  EXPECT_EQ(pending.get().status, ReadStatus::Stopped);
+  close(writer);
+}
+
+TEST_F(HidrawBusTest, WritesWholeReportsUnlessStopped) {
+  const std::string node = AddFifoController();
+  const int reader = open(node.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  auto channel = bus_->Open(node + "#col05", Access::Write);
+  ASSERT_TRUE(channel);
+  Bytes report(48, 0);
+  report[0] = 6;
+  report[47] = 0x5A;
+  Event stop;
+  EXPECT_TRUE(channel->Write(report, stop));
+  Bytes got(100, 0);
+  ASSERT_EQ(read(reader, got.data(), got.size()), 48);
+  EXPECT_TRUE(std::equal(report.begin(), report.end(), got.begin()));
+  stop.Set();
+  EXPECT_FALSE(channel->Write(report, stop));
+  EXPECT_LT(read(reader, got.data(), got.size()), 1);
+  close(reader);
+}
+
+TEST_F(HidrawBusTest, OpensOnlyCollectionsOfItsOwnNodes) {
+  const std::string node = AddFifoController();
+  EXPECT_TRUE(bus_->Owns(node + "#col01"));
+  EXPECT_FALSE(bus_->Owns("/elsewhere/hidraw0#col01"));
+  EXPECT_FALSE(bus_->Open(node + "#col07", Access::Read));
+  EXPECT_FALSE(bus_->Open(node, Access::Read));
+  EXPECT_FALSE(bus_->Open(roots_.dev + "/hidraw0/../hidraw0#col01", Access::Read));
+  EXPECT_FALSE(bus_->Open(roots_.dev + "/hidraw7#col01", Access::Read));
+}
+
+TEST_F(HidrawBusTest, WatchStartsAndStopsCleanly) {
+  auto watch = bus_->WatchDevices([](const DeviceNotice&) {});
+  if (!watch) GTEST_SKIP() << "no udev monitor on this machine";
+  watch.reset();
+}
+
+TEST(HidrawNotices, OneNoticePerCollectionOfTheNode) {
+  KnownNodes known = {{"/dev/hidraw1", 2}};
+  const auto arrivals = NoticesForNodeEvent(known, "add", "/dev/hidraw0", 3);
+  ASSERT_EQ(arrivals.size(), 3u);
+  EXPECT_EQ(arrivals[0].kind, DeviceNotice::Kind::Arrival);
+  EXPECT_EQ(arrivals[2].path, "/dev/hidraw0#col03");
+
+  // The node is gone by now: what it had is remembered from its arrival.
+  const auto removals = NoticesForNodeEvent(known, "remove", "/dev/hidraw0", 0);
+  ASSERT_EQ(removals.size(), 3u);
+  EXPECT_EQ(removals[1].kind, DeviceNotice::Kind::Removal);
+  EXPECT_EQ(removals[1].path, "/dev/hidraw0#col02");
+  EXPECT_TRUE(NoticesForNodeEvent(known, "remove", "/dev/hidraw0", 0).empty());
+
+  EXPECT_EQ(NoticesForNodeEvent(known, "remove", "/dev/hidraw1", 0).size(), 2u);
+  EXPECT_TRUE(NoticesForNodeEvent(known, "add", "/dev/hidraw2", 0).empty());
+  EXPECT_TRUE(NoticesForNodeEvent(known, "remove", "/dev/hidraw2", 0).empty());
+  EXPECT_TRUE(NoticesForNodeEvent(known, "change", "/dev/hidraw1", 4).empty());
+  EXPECT_TRUE(known.empty());
+}
+
+TEST(HidrawUevent, ReadsTheIdentityFromHidId) {
+  const auto id = ParseHidUevent(kControllerUevent);
+  ASSERT_TRUE(id);
+  EXPECT_EQ(id->vendorId, 0x2A5C);
+  EXPECT_EQ(id->productId, 0x13);
+  for (const char* bad : {"HID_ID=0003:00002A5C\n", "HID_ID=0003:2A5C:zz\n", "HID_ID=:1:2\n",
+                          "XHID_ID=0003:00002A5C:00000013\n", ""}) {
+    EXPECT_FALSE(ParseHidUevent(bad)) << bad;
+  }
+}
+
+}  // namespace
+}  // namespace orvelle
