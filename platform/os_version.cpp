@@ -22,7 +22,7 @@ class SystemVersion : public OsVersion {
     info.major = version.dwMajorVersion;
     info.minor = version.dwMinorVersion;
 #else
-    info = OsVersionInfo{kPlatformOther, 0, 0};
+    info = OsVersionInfo{kVerPlatformOther, 0, 0};
 #endif
     return true;
   }

@@ -8,15 +8,15 @@ namespace orvelle {
 
 struct OsVersionInfo {
   // VER_PLATFORM_WIN32_WINDOWS (1) for the 9x family, VER_PLATFORM_WIN32_NT
-  // (2) for the NT family; kPlatformOther anywhere else.
+  // (2) for the NT family; kVerPlatformOther anywhere else.
   uint32_t platformId = 0;
   uint32_t major = 0;
   uint32_t minor = 0;
 };
 
-inline constexpr uint32_t kPlatformWin9x = 1;
-inline constexpr uint32_t kPlatformNt = 2;
-inline constexpr uint32_t kPlatformOther = 0xFFFF;
+inline constexpr uint32_t kVerPlatformWin9x = 1;
+inline constexpr uint32_t kVerPlatformNt = 2;
+inline constexpr uint32_t kVerPlatformOther = 0xFFFF;
 
 class OsVersion {
  public:

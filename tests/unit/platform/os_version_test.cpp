@@ -9,13 +9,13 @@ TEST(OsVersion, LinuxIsAnotherPlatformAndTestsCanPretend) {
   OsVersionInfo info;
   ASSERT_TRUE(SystemOsVersion().Query(info));
 #ifndef _WIN32
-  EXPECT_EQ(info.platformId, kPlatformOther);
+  EXPECT_EQ(info.platformId, kVerPlatformOther);
 #endif
-  FixedOsVersion win7({kPlatformNt, 6, 1});
+  FixedOsVersion win7({kVerPlatformNt, 6, 1});
   ASSERT_TRUE(win7.Query(info));
-  EXPECT_EQ(info.platformId, kPlatformNt);
+  EXPECT_EQ(info.platformId, kVerPlatformNt);
   EXPECT_EQ(info.minor, 1u);
-  EXPECT_FALSE(FixedOsVersion({kPlatformNt, 6, 1}, false).Query(info));
+  EXPECT_FALSE(FixedOsVersion({kVerPlatformNt, 6, 1}, false).Query(info));
 }
 
 }  // namespace
