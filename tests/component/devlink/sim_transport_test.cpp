@@ -1,0 +1,269 @@
+// The simulator transport end to end: a virtual device on a socket, found,
+// opened and watched through the simulator bus and the real descriptor parser.
+#include <gtest/gtest.h>
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <condition_variable>
+#include <cstring>
+#include <filesystem>
+#include <mutex>
+
+#include "devlink/device_change.h"
+#include "devlink/event.h"
+#include "devlink/frame.h"
+#include "devlink/hid/sim_bus.h"
+#include "devlink/hid/virtual_device.h"
+#include "devlink/usb_transfer.h"
+#include "tests/support/fake_bus.h"
+
+namespace orvelle {
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+class TempDir {
+public:
+  TempDir() {
+    char pattern[] = "/tmp/orvelle-simtest-XXXXXX";
+    path_ = mkdtemp(pattern);
+  }
+  ~TempDir() { fs::remove_all(path_); }
+  const std::string& path() const { return path_; }
+
+private:
+  std::string path_;
+};
+
+VirtualDeviceIdentity Controller(uint16_t ch3Output = 4) {
+  return {3, 0x2A5C, 19, "Simulated touch controller",
+          testing::ControllerLikeDescriptor(ch3Output)};
+}
+
+LinkProfile Quick(LinkProfile p) {
+  p.startPause = 0ms;
+  p.answerTimeout = 10s;
+  return p;
+}
+
+struct Notices {
+  void Add(const DeviceNotice& n) {
+    std::lock_guard lock(mutex);
+    list.push_back(n);
+    changed.notify_all();
+  }
+  bool WaitFor(size_t count) {
+    std::unique_lock lock(mutex);
+    return changed.wait_for(lock, 10s, [&] { return list.size() >= count; });
+  }
+  std::vector<DeviceNotice> Take() {
+    std::lock_guard lock(mutex);
+    return std::exchange(list, {});
+  }
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::vector<DeviceNotice> list;
+};
+
+class FrameCounter : public AnswerSink {
+public:
+  void OnAnswer(std::span<const uint8_t> frame) override {
+    std::lock_guard lock(mutex);
+    last.assign(frame.begin(), frame.end());
+    ++count;
+    changed.notify_all();
+  }
+  bool WaitFor(int n) {
+    std::unique_lock lock(mutex);
+    return changed.wait_for(lock, 10s, [&] { return count >= n; });
+  }
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::vector<uint8_t> last;
+  int count = 0;
+};
+
+TEST(SimTransport, CollectionsComeFromTheDescriptor) {
+  TempDir dir;
+  VirtualHidDevice device(Controller(8), nullptr);
+  ASSERT_TRUE(device.Plug(dir.path() + "/controller")) << device.LastError();
+  auto bus = MakeSimBus(dir.path());
+  const auto collections = bus->Enumerate();
+  ASSERT_EQ(collections.size(), 6u);
+  const ChannelTable console = MakeChannelTable(8);
+  for (size_t i = 0; i < collections.size(); ++i) {
+    EXPECT_EQ(collections[i].path, dir.path() + "/controller#col0" + std::to_string(i + 1));
+    EXPECT_EQ(collections[i].vendorId, 0x2A5C);
+    EXPECT_EQ((ChannelSpec{collections[i].inputLength, collections[i].outputLength}), console[i]);
+  }
+  EXPECT_TRUE(bus->Owns(collections[0].path));
+  EXPECT_FALSE(bus->Owns("/dev/hidraw0#col01"));
+}
+
+TEST(SimTransport, BadDescriptorsAndStaleSocketsAreSkipped) {
+  TempDir dir;
+  VirtualDeviceIdentity broken = Controller();
+  broken.reportDescriptor.pop_back();  // an End Collection goes missing
+  VirtualHidDevice device(broken, nullptr);
+  ASSERT_TRUE(device.Plug(dir.path() + "/broken"));
+  // A socket file left behind by a simulator that crashed.
+  const int stale = socket(AF_UNIX, SOCK_SEQPACKET, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  const std::string stalePath = dir.path() + "/stale";
+  std::strcpy(address.sun_path, stalePath.c_str());
+  ASSERT_EQ(bind(stale, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  close(stale);
+
+  auto bus = MakeSimBus(dir.path());
+  EXPECT_TRUE(bus->Enumerate().empty());
+  VirtualHidDevice replacement(Controller(), nullptr);
+  EXPECT_TRUE(replacement.Plug(stalePath)) << "a stale socket file is taken over";
+  VirtualHidDevice second(Controller(), nullptr);
+  EXPECT_FALSE(second.Plug(stalePath)) << "a live one is not";
+  EXPECT_EQ(bus->Enumerate().size(), 6u);
+}
+
+TEST(SimTransport, RequestAndAnswerThroughTheLink) {
+  TempDir dir;
+  VirtualHidDevice* devicePtr = nullptr;
+  std::vector<uint8_t> received;
+  VirtualHidDevice device(Controller(), [&](std::span<const uint8_t> report) {
+    received.assign(report.begin(), report.end());
+    FrameBuffer answer;
+    BuildFrame(answer, kCommandReportId, report[1], {1, 'S', 'I', 'M', 0, 0, 0, 0, 0});
+    devicePtr->SendInputReport(answer);
+  });
+  devicePtr = &device;
+  ASSERT_TRUE(device.Plug(dir.path() + "/controller"));
+
+  FrameCounter sink;
+  CUSBTransfer link(Quick(LinkProfile::Factory()), MakeSimBus(dir.path()));
+  link.SetOwner(&sink);
+  ASSERT_TRUE(link.Open());
+  EXPECT_EQ(link.ChannelCount(), 6);
+  FrameBuffer request;
+  BuildFrame(request, kCommandReportId, 0xF2, {1});
+  ASSERT_TRUE(link.SendAndWait(kCommandChannel, request));
+  EXPECT_EQ(received, std::vector<uint8_t>(request.begin(), request.end()));
+  ASSERT_EQ(sink.last.size(), 64u) << "padded to the collection's input length";
+  EXPECT_EQ(FrameText(sink.last, 4, 8), "SIM");
+}
+
+TEST(SimTransport, EveryOpenReceivesEveryInputReport) {
+  TempDir dir;
+  VirtualHidDevice device(Controller(), nullptr);
+  ASSERT_TRUE(device.Plug(dir.path() + "/controller"));
+  FrameCounter first, second;
+  CUSBTransfer a(Quick(LinkProfile::Calibration()), MakeSimBus(dir.path()));
+  CUSBTransfer b(Quick(LinkProfile::Calibration()), MakeSimBus(dir.path()));
+  a.SetOwner(&first);
+  b.SetOwner(&second);
+  ASSERT_TRUE(a.Open());
+  ASSERT_TRUE(b.Open());
+  FrameBuffer raw;
+  constexpr int kReports = 300;
+  for (int i = 0; i < kReports; ++i) {
+    BuildFrame(raw, kCalibrationReportId, 0x08, {7, static_cast<uint8_t>(i), 0, 0, 0});
+    device.SendInputReport(std::span<const uint8_t>(raw.data(), kCalibrationFrameLength));
+  }
+  EXPECT_TRUE(first.WaitFor(kReports));
+  EXPECT_TRUE(second.WaitFor(kReports));
+  EXPECT_EQ(device.DroppedReports(), 0u);
+}
+
+TEST(SimTransport, WriteOnlyOpensAreNotSentInputReports) {
+  TempDir dir;
+  VirtualHidDevice device(Controller(), nullptr);
+  ASSERT_TRUE(device.Plug(dir.path() + "/controller"));
+  auto bus = MakeSimBus(dir.path());
+  auto reader = bus->Open(dir.path() + "/controller#col05", Access::Read);
+  auto writer = bus->Open(dir.path() + "/controller#col05", Access::Write);
+  ASSERT_TRUE(reader && writer);
+  while (device.OpenCount() < 2) std::this_thread::sleep_for(1ms);
+  FrameBuffer raw;
+  BuildFrame(raw, kCalibrationReportId, 0x08, {7, 1, 0, 0, 0});
+  device.SendInputReport(std::span<const uint8_t>(raw.data(), 48));
+  EXPECT_EQ(device.SendInputReport(std::span<const uint8_t>(raw.data(), 48)), 1u);
+  Event stop;
+  std::array<uint8_t, 1024> buffer{};
+  const ReadResult r = reader->Read(buffer, stop);
+  EXPECT_EQ(r.status, ReadStatus::Data);
+  EXPECT_EQ(r.count, 48u);
+  ASSERT_EQ(reader->Read(buffer, stop).status, ReadStatus::Data) << "the second report";
+  // Reports of the other collections are not this collection's.
+  BuildFrame(raw, kCommandReportId, 0xF2, {1});
+  device.SendInputReport(raw);
+  BuildFrame(raw, kCalibrationReportId, 0x08, {7, 2, 0, 0, 0});
+  device.SendInputReport(std::span<const uint8_t>(raw.data(), 48));
+  ASSERT_EQ(reader->Read(buffer, stop).status, ReadStatus::Data);
+  EXPECT_EQ(buffer[1], 0x08);
+  EXPECT_EQ(buffer[4], 2) << "the command frame in between was not delivered here";
+  stop.Set();
+  EXPECT_EQ(reader->Read(buffer, stop).status, ReadStatus::Stopped);
+}
+
+TEST(SimTransport, UnplugAndReplugOnTheSameAndOnAnotherPath) {
+  TempDir dir;
+  VirtualHidDevice device(Controller(8), nullptr);
+  ASSERT_TRUE(device.Plug(dir.path() + "/controller"));
+  auto profile = Quick(LinkProfile::Console());
+  CUSBTransfer link(profile, MakeSimBus(dir.path()));
+  ASSERT_TRUE(link.Open());
+  Notices notices;
+  auto watch = link.WatchDevices([&](const DeviceNotice& n) { notices.Add(n); });
+  ASSERT_NE(watch, nullptr);
+
+  int reopened = 0, removed = 0;
+  DeviceChangeReactions react{[&] { ++reopened; link.Open(); }, [&] { ++removed; }};
+  auto handleAll = [&] {
+    for (const auto& n : notices.Take()) OnDeviceChange(link, n, react);
+  };
+
+  device.Unplug();
+  ASSERT_TRUE(notices.WaitFor(6));
+  for (const auto& n : notices.list) EXPECT_EQ(n.kind, DeviceNotice::Kind::Removal);
+  handleAll();
+  EXPECT_EQ(removed, 1);
+  EXPECT_EQ(link.IsConnected(), 0);
+
+  ASSERT_TRUE(device.Plug(dir.path() + "/controller"));
+  ASSERT_TRUE(notices.WaitFor(6));
+  handleAll();
+  EXPECT_EQ(reopened, 1) << "the first matching arrival re-opens; the others find it connected";
+  EXPECT_EQ(link.IsConnected(), 1);
+
+  device.Unplug();
+  ASSERT_TRUE(notices.WaitFor(6));
+  handleAll();
+  ASSERT_TRUE(device.Plug(dir.path() + "/other-port"));
+  ASSERT_TRUE(notices.WaitFor(6));
+  EXPECT_EQ(notices.list[0].path, dir.path() + "/other-port#col01");
+  handleAll();
+  EXPECT_EQ(reopened, 1) << "new paths are not recognised once channels exist";
+  EXPECT_EQ(link.IsConnected(), 0);
+
+  // A program that found nothing at start re-opens on any arrival.
+  CUSBTransfer late(profile, MakeSimBus(dir.path() + "/empty"));
+  EXPECT_FALSE(late.Open());
+  EXPECT_EQ(DecideDeviceChange(late, {DeviceNotice::Kind::Arrival, "x#col01"}),
+            DeviceChangeAction::Reopen);
+}
+
+TEST(SimTransport, HeaderRoundTripAndTruncation) {
+  const auto identity = Controller();
+  const auto header = VirtualHidDevice::EncodeHeader(identity);
+  VirtualDeviceIdentity decoded;
+  ASSERT_TRUE(VirtualHidDevice::DecodeHeader(header, decoded));
+  EXPECT_EQ(decoded.name, identity.name);
+  EXPECT_EQ(decoded.reportDescriptor, identity.reportDescriptor);
+  for (size_t cut = 0; cut < header.size(); ++cut) {
+    EXPECT_FALSE(VirtualHidDevice::DecodeHeader({header.data(), cut}, decoded)) << cut;
+  }
+}
+
+}  // namespace
+}  // namespace orvelle
