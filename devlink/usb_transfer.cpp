@@ -1,10 +1,22 @@
 #include "devlink/usb_transfer.h"
 
+#include <pthread.h>
+
 #include <algorithm>
 #include <new>
+#include <string>
 
 
 namespace orvelle {
+namespace {
+
+// Names show in debuggers and in /proc, e.g. "orv-read-4".
+void NameThisThread(const char* role, int channel) {
+  const std::string name = std::string("orv-") + role + "-" + std::to_string(channel);
+  pthread_setname_np(pthread_self(), name.substr(0, 15).c_str());
+}
+
+}  // namespace
 
 CUSBTransfer::CUSBTransfer(LinkProfile profile, std::shared_ptr<HidBus> bus)
     : profile_(std::move(profile)), bus_(std::move(bus)) {}
@@ -128,6 +140,7 @@ void CUSBTransfer::JoinThreads() {
 }
 
 void CUSBTransfer::ReaderThread(int channel) {
+  NameThisThread("read", channel);
   Slot& slot = slots_[channel];
   std::array<uint8_t, 1024> buffer;
   for (;;) {
@@ -162,6 +175,7 @@ void CUSBTransfer::HandleRead(int channel, std::span<const uint8_t> read) {
 }
 
 void CUSBTransfer::WriteDrainThread(int channel) {
+  NameThisThread("drain", channel);
   Slot& slot = slots_[channel];
   for (;;) {
     if (!slot.writer) {
@@ -175,13 +189,17 @@ void CUSBTransfer::WriteDrainThread(int channel) {
       std::lock_guard lock(slot.writeMutex);
       batch.swap(slot.pendingWrites);
       slot.writePending.Reset();
+      slot.draining = true;
     }
     for (const auto& report : batch) {
       if (!slot.writer->Write(report, stop_)) {
-        if (stop_.IsSet()) return;
+        if (stop_.IsSet()) break;
         slot.gone.store(true);
       }
     }
+    std::lock_guard lock(slot.writeMutex);
+    slot.draining = false;
+    if (stop_.IsSet()) return;
   }
 }
 
@@ -191,6 +209,19 @@ bool CUSBTransfer::WriteReport(int channel, std::span<const uint8_t> report) {
   Slot& slot = slots_[channel];
   if (!slot.writer || !slot.drainThread.joinable() || slot.gone.load()) return false;
   std::lock_guard lock(slot.writeMutex);
+  // Reports keep their order: the direct write is tried only while the drain
+  // thread has nothing queued or in hand.
+  if (!slot.draining && slot.pendingWrites.empty()) {
+    switch (slot.writer->TryWrite(report)) {
+      case HidChannel::TryResult::Written:
+        return true;
+      case HidChannel::TryResult::Failed:
+        slot.gone.store(true);
+        return false;
+      case HidChannel::TryResult::WouldBlock:
+        break;
+    }
+  }
   slot.pendingWrites.emplace_back(report.begin(), report.end());
   slot.writePending.Set();
   return true;

@@ -64,7 +64,8 @@ public:
   std::string DevicePath(int channel) const;
   bool HasThreads() const;
 
-  // Hands one report to the channel's write-drain thread. False when not
+  // Never blocks: writes at once when the channel can take the report without
+  // waiting, else hands it to the channel's write-drain thread. False when not
   // connected, when the slot is empty, or when the device is known gone.
   bool WriteReport(int channel, std::span<const uint8_t> report);
   // Writes and waits for any recognised answer, up to the profile's time-out.
@@ -99,6 +100,7 @@ private:
     std::atomic<bool> gone{false};  // a read or write failed for good
     std::mutex writeMutex;
     std::deque<std::vector<uint8_t>> pendingWrites;
+    bool draining = false;  // the drain thread is writing a batch
     Event writePending;
   };
 

@@ -59,6 +59,10 @@ public:
   // Writes one output report (report ID first). Blocks until the report is
   // handed to the device or `stop` is set; false on failure.
   virtual bool Write(std::span<const uint8_t> report, const Event& stop) = 0;
+  // Writes one report only if that cannot block. Channels whose writes may
+  // wait on the device (hidraw: the USB transfer) keep the default.
+  enum class TryResult : uint8_t { Written, WouldBlock, Failed };
+  virtual TryResult TryWrite(std::span<const uint8_t>) { return TryResult::WouldBlock; }
 };
 
 struct DeviceNotice {

@@ -132,6 +132,13 @@ public:
     }
   }
 
+  TryResult TryWrite(std::span<const uint8_t> report) override {
+    const ssize_t n = send(fd_.get(), report.data(), report.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
+    if (n == static_cast<ssize_t>(report.size())) return TryResult::Written;
+    if (n < 0 && (errno == EAGAIN || errno == EINTR)) return TryResult::WouldBlock;
+    return TryResult::Failed;
+  }
+
   bool Write(std::span<const uint8_t> report, const Event& stop) override {
     for (;;) {
       pollfd fds[2] = {{fd_.get(), POLLOUT, 0}, {stop.PollFd(), POLLIN, 0}};

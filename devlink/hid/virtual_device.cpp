@@ -1,6 +1,7 @@
 #include "devlink/hid/virtual_device.h"
 
 #include <poll.h>
+#include <pthread.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -102,9 +103,10 @@ bool VirtualHidDevice::Plug(const std::string& socketPath) {
   }
   sockaddr_un address;
   const std::filesystem::path target(socketPath);
-  const std::string temporary =
-      (target.parent_path() / ("." + target.filename().string() + "." + std::to_string(getpid())))
-          .string();
+  std::string hiddenName = target.filename().string();
+  hiddenName.insert(0, 1, '.');
+  hiddenName.append(".").append(std::to_string(getpid()));
+  const std::string temporary = (target.parent_path() / hiddenName).string();
   if (!MakeAddress(temporary, address)) {
     error_ = "socket path too long: " + socketPath;
     return false;
@@ -216,6 +218,7 @@ void VirtualHidDevice::AcceptClient() {
 }
 
 void VirtualHidDevice::Serve() {
+  pthread_setname_np(pthread_self(), "orv-sim-device");
   std::vector<pollfd> fds;
   std::vector<uint8_t> packet(kMaxPacket);
   for (;;) {
