@@ -1,0 +1,48 @@
+#pragma once
+// Steps of the calibration dialog's initialisation that place, dress and
+// measure the controls of its template. Controls are found by their object
+// names "id<number>" (id1000 instruction, id1001 count-down, id1 OK, id2
+// Cancel, id1002..id1010 the target areas of slots 0..8).
+
+#include <QFont>
+#include <QIcon>
+#include <QRect>
+#include <QSize>
+#include <QWidget>
+#include <array>
+
+#include "calibration/core/screen_layout.h"
+#include "calibration/core/target_sequence.h"
+
+namespace orvelle {
+
+class XPImageButton;
+
+inline constexpr int kInstructionId = 1000;
+inline constexpr int kCountdownId = 1001;
+inline constexpr int kOkId = 1;
+inline constexpr int kCancelId = 2;
+inline constexpr int kFirstTargetId = 1002;
+
+QWidget* FindControl(const QWidget& dialog, int id);
+
+// The template's sizes; every target takes the first one's.
+ControlSizes TemplateSizes(const QWidget& dialog);
+
+// Moves the dialog and its controls to `layout`. False when a control is missing
+// (the others are still placed).
+bool MoveControls(QWidget& dialog, const ScreenLayout& layout);
+
+// Target areas in the dialog's coordinates, by slot; empty for a missing one.
+std::array<QRect, kTargetSlots> CollectTargetRects(const QWidget& dialog);
+
+// Arial with a 24-pixel cell height, normal weight; CJK-capable fallbacks.
+QFont TextFont();
+void SetupFonts(QWidget& dialog, const QFont& font);
+
+void SetupButton(XPImageButton& button, const QIcon& icon);
+
+// Light-grey surface; edit-type controls get blue text on it.
+void ApplyControlColours(QWidget& dialog);
+
+}  // namespace orvelle
