@@ -1,0 +1,178 @@
+// orvelle-sim: a simulated touch controller that every program of the suite
+// finds like a plugged-in one, with a prompt and a script mode.
+#include <poll.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <string>
+
+#include "devlink/hid/sim_bus.h"
+#include "sim/sim_console.h"
+
+namespace {
+
+using orvelle::SimConsole;
+using orvelle::SimControllerOptions;
+using orvelle::SimulatedController;
+
+std::atomic<bool> gInterrupted{false};
+int gSignalPipe[2] = {-1, -1};
+
+void OnSignal(int) {
+  gInterrupted.store(true);
+  const char byte = 1;
+  [[maybe_unused]] ssize_t n = write(gSignalPipe[1], &byte, 1);
+}
+
+void InstallSignalHandlers() {
+  if (pipe(gSignalPipe) != 0) return;
+  struct sigaction action {};
+  action.sa_handler = OnSignal;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+  signal(SIGPIPE, SIG_IGN);
+}
+
+const char kUsage[] =
+    "usage: orvelle-sim [--dir D] [--identity VID:PID] [--ch3-output 4|8] [--state F]\n"
+    "                   [--script F] [--log]\n"
+    "  --dir D          simulator folder (default $ORVELLE_SIM_DIR, else\n"
+    "                   $XDG_RUNTIME_DIR/orvelle-sim)\n"
+    "  --identity V:P   vendor and product id in hexadecimal (default 2a5c:0013)\n"
+    "  --ch3-output N   output report length of the vendor collection (default 4)\n"
+    "  --state F        keep the controller's settings and calibration in F\n"
+    "  --script F       run the commands in F, then read standard input\n"
+    "  --log            print every frame in and out\n"
+    "Type help at the prompt for the commands. Ctrl-C or end of input unplugs.\n";
+
+bool ParseHex16(const std::string& text, uint16_t& value) {
+  if (text.empty() || text.size() > 6) return false;
+  char* end = nullptr;
+  const unsigned long parsed = std::strtoul(text.c_str(), &end, 16);
+  if (*end != '\0' || parsed > 0xFFFF) return false;
+  value = static_cast<uint16_t>(parsed);
+  return true;
+}
+
+struct CommandLine {
+  SimControllerOptions options;
+  std::string dir;
+  std::string script;
+  bool log = false;
+};
+
+bool ParseCommandLine(int argc, char** argv, CommandLine& cl) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    const bool hasValue = i + 1 < argc;
+    if (arg == "--log") {
+      cl.log = true;
+    } else if (arg == "--dir" && hasValue) {
+      cl.dir = argv[++i];
+    } else if (arg == "--state" && hasValue) {
+      cl.options.stateFile = argv[++i];
+    } else if (arg == "--script" && hasValue) {
+      cl.script = argv[++i];
+    } else if (arg == "--ch3-output" && hasValue) {
+      const std::string v = argv[++i];
+      if (v != "4" && v != "8") return false;
+      cl.options.vendorOutputLength = static_cast<uint8_t>(v[0] - '0');
+    } else if (arg == "--identity" && hasValue) {
+      const std::string v = argv[++i];
+      const size_t colon = v.find(':');
+      if (colon == std::string::npos || !ParseHex16(v.substr(0, colon), cl.options.vendorId) ||
+          !ParseHex16(v.substr(colon + 1), cl.options.productId)) {
+        return false;
+      }
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Reads standard input line by line until end of input, quit or a signal.
+void RunPrompt(SimConsole& console) {
+  const bool terminal = isatty(STDIN_FILENO);
+  std::string buffer;
+  if (terminal) std::cout << "orvelle-sim> " << std::flush;
+  while (!gInterrupted.load()) {
+    pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {gSignalPipe[0], POLLIN, 0}};
+    if (poll(fds, gSignalPipe[0] >= 0 ? 2 : 1, -1) < 0) {
+      if (errno == EINTR) continue;
+      return;
+    }
+    if (fds[1].revents) return;
+    char chunk[4096];
+    const ssize_t n = read(STDIN_FILENO, chunk, sizeof chunk);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (!buffer.empty()) console.Execute(buffer);
+      return;
+    }
+    buffer.append(chunk, static_cast<size_t>(n));
+    for (size_t end; (end = buffer.find('\n')) != std::string::npos;) {
+      const std::string line = buffer.substr(0, end);
+      buffer.erase(0, end + 1);
+      if (!console.Execute(line)) return;
+      if (terminal) std::cout << "orvelle-sim> " << std::flush;
+    }
+  }
+}
+
+// False when the script asked to end the session.
+bool RunScript(SimConsole& console, const std::string& path, bool& readable) {
+  std::ifstream in(path);
+  readable = in.is_open();
+  if (!readable) return false;
+  for (std::string line; std::getline(in, line);) {
+    if (gInterrupted.load() || !console.Execute(line)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CommandLine cl;
+  if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+    std::cout << kUsage;
+    return 0;
+  }
+  if (!ParseCommandLine(argc, argv, cl)) {
+    std::cerr << kUsage;
+    return 2;
+  }
+  const std::string dir = cl.dir.empty() ? orvelle::DefaultSimDir() : cl.dir;
+  cl.options.socketPath =
+      orvelle::DefaultSocketPath(dir, cl.options.vendorId, cl.options.productId);
+  InstallSignalHandlers();
+
+  SimulatedController controller(cl.options);
+  SimConsole console(controller, std::cout, [] { return gInterrupted.load(); });
+  console.SetLogFrames(cl.log);
+  std::string error;
+  if (!controller.Start(error)) {
+    std::cerr << "orvelle-sim: " << error << "\n";
+    return 1;
+  }
+  bool goOn = true;
+  bool scriptFailed = false;
+  if (!cl.script.empty()) {
+    bool readable = false;
+    goOn = RunScript(console, cl.script, readable);
+    if (!readable) std::cerr << "orvelle-sim: cannot read " << cl.script << "\n";
+    scriptFailed = !readable || console.Failures() > 0;
+  }
+  if (goOn) RunPrompt(console);
+  controller.StopTouches();
+  controller.Unplug();
+  return scriptFailed ? 1 : 0;
+}

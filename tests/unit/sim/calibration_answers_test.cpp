@@ -1,0 +1,195 @@
+#include <gtest/gtest.h>
+
+#include "devlink/catalogue.h"
+#include "model_helpers.h"
+#include "sim/report_descriptor.h"
+
+namespace orvelle {
+namespace {
+
+using testing::AnswerPayload;
+using testing::Calibration;
+using Bytes = std::vector<uint8_t>;
+
+// Nine points in slot order, each coordinate low byte first.
+Bytes NinePoints(const std::array<int16_t, 9>& x, const std::array<int16_t, 9>& y) {
+  Bytes p;
+  for (size_t j = 0; j < 9; ++j) {
+    for (int16_t v : {x[j], y[j]}) {
+      p.push_back(static_cast<uint8_t>(static_cast<uint16_t>(v) & 0xFF));
+      p.push_back(static_cast<uint8_t>(static_cast<uint16_t>(v) >> 8));
+    }
+  }
+  return p;
+}
+
+class SimCalibrationAnswers : public ::testing::Test {
+ protected:
+  Bytes Ask(uint8_t code, std::span<const uint8_t> payload) {
+    FrameBuffer frame;
+    BuildFrame(frame, kCalibrationReportId, code, payload);
+    return AnswerPayload(model.Handle(std::span<const uint8_t>(frame.data(), 48)),
+                         kCalibrationReportId, code);
+  }
+  Bytes Ask(uint8_t code, std::initializer_list<uint8_t> payload) {
+    return Ask(code, std::span<const uint8_t>(payload.begin(), payload.size()));
+  }
+  CalibrationRecord StoredRecord() {
+    const Bytes record = Ask(CAL_READ_DATA, {});
+    EXPECT_EQ(record.size(), 41u);
+    if (record.size() != 41) return {};
+    return DecodeRecord(std::span<const uint8_t, 41>(record.data(), 41));
+  }
+
+  ControllerModel model;
+  const std::array<int16_t, 9> userX{2040, -7, 2050, 4108, 4120, 4102, 2045, -9, -2};
+  const std::array<int16_t, 9> userY{2060, 2, -4, -9, 2102, 4110, 4118, 4096, 2055};
+};
+
+TEST_F(SimCalibrationAnswers, ModeIsReadAndWrittenWithinTwoToFour) {
+  EXPECT_EQ(Ask(CAL_GET_MODE, {}), (Bytes{4}));
+  EXPECT_EQ(Ask(CAL_SET_MODE, {3}), (Bytes{1}));
+  EXPECT_EQ(Ask(CAL_GET_MODE, {}), (Bytes{3}));
+  EXPECT_EQ(Ask(CAL_SET_MODE, {5}), (Bytes{0}));
+  EXPECT_EQ(Ask(CAL_SET_MODE, {1}), (Bytes{0}));
+  EXPECT_EQ(Ask(CAL_GET_MODE, {}), (Bytes{3}));
+}
+
+TEST_F(SimCalibrationAnswers, TouchesAreRawPointsOnlyWhileCalibrating) {
+  const Bytes digitizer = model.TouchReport({300, 4000}, true);
+  ASSERT_EQ(digitizer.size(), kDigitizerReportLength);
+  EXPECT_EQ(digitizer[0], kDigitizerReportId);
+  EXPECT_EQ(digitizer[1], 0x03);  // tip switch and in range
+  EXPECT_EQ(digitizer[3] | (digitizer[4] << 8), 300);
+  EXPECT_EQ(digitizer[5] | (digitizer[6] << 8), 4000);
+  EXPECT_EQ(digitizer.back(), 1);  // one contact
+
+  EXPECT_EQ(Ask(CAL_BEGIN, {}), (Bytes{1}));
+  EXPECT_TRUE(model.Calibrating());
+  const Bytes raw = model.TouchReport({0x0123, 0x0F80}, true);
+  ASSERT_EQ(raw.size(), kCalibrationFrameLength);
+  EXPECT_EQ((Bytes(raw.begin(), raw.begin() + 9)),
+            (Bytes{6, CAL_RAW_POINT, 5, 7, 0x23, 0x01, 0x80, 0x0F, 0xFF}));
+  EXPECT_EQ(model.TouchReport({1, 1}, false)[3], 0);  // lifted
+}
+
+TEST_F(SimCalibrationAnswers, EndWithOneStoresThePendingPointsAsTheRecord) {
+  Ask(CAL_BEGIN, {});
+  EXPECT_EQ(Ask(CAL_SET_POINTS, NinePoints(userX, userY)), (Bytes{1}));
+  ASSERT_TRUE(model.Pending().has_value());
+  // Pending only: the record still holds the factory calibration.
+  EXPECT_EQ(StoredRecord(), ControllerState::FactoryRecord());
+
+  const ModelReply end = model.Handle(Calibration(CAL_END, {1}));
+  EXPECT_EQ(AnswerPayload(end, kCalibrationReportId, CAL_END), (Bytes{1}));
+  EXPECT_TRUE(end.stateChanged);
+  EXPECT_FALSE(model.Calibrating());
+  const CalibrationRecord stored = StoredRecord();
+  EXPECT_EQ(stored.x, userX);
+  EXPECT_EQ(stored.y, userY);
+  EXPECT_EQ(stored.headerA, 4);
+  EXPECT_EQ(stored.flags[0], 1);
+}
+
+TEST_F(SimCalibrationAnswers, EndWithZeroDiscardsThePendingPoints) {
+  Ask(CAL_BEGIN, {});
+  Ask(CAL_SET_POINTS, NinePoints(userX, userY));
+  EXPECT_EQ(Ask(CAL_END, {0}), (Bytes{1}));
+  EXPECT_FALSE(model.Calibrating());
+  EXPECT_FALSE(model.Pending().has_value());
+  EXPECT_EQ(StoredRecord(), ControllerState::FactoryRecord());
+}
+
+TEST_F(SimCalibrationAnswers, PointsAreRefusedOutsideARunOrInTheWrongShape) {
+  const Bytes points = NinePoints(userX, userY);
+  EXPECT_EQ(Ask(CAL_SET_POINTS, points), (Bytes{0}));  // no CAL_BEGIN yet
+  EXPECT_EQ(Ask(CAL_END, {1}), (Bytes{0}));            // nothing to keep
+
+  Ask(CAL_BEGIN, {});
+  EXPECT_EQ(Ask(CAL_SET_POINTS, std::span(points).first(12)), (Bytes{0}));  // mode 4 wants 36
+  std::array<int16_t, 9> wild = userX;
+  wild[3] = 9000;
+  EXPECT_EQ(Ask(CAL_SET_POINTS, NinePoints(wild, userY)), (Bytes{0}));
+  EXPECT_FALSE(model.Pending().has_value());
+  EXPECT_EQ(Ask(CAL_END, {2}), (Bytes{0}));
+  EXPECT_TRUE(model.Calibrating());  // a malformed end does not end the run
+}
+
+// The run keeps the mode CAL_BEGIN saw; a mode-2 result is kept beside the
+// record and leaves the record alone.
+TEST_F(SimCalibrationAnswers, FourPointRunStoresAffineCoefficientsApart) {
+  Ask(CAL_SET_MODE, {2});
+  Ask(CAL_BEGIN, {});
+  Ask(CAL_SET_MODE, {4});
+  const Bytes singular = {0, 16, 0, 0, 0, 0, 0, 16, 0, 0, 0, 0};  // A·E − B·D = 0
+  EXPECT_EQ(Ask(CAL_SET_POINTS, singular), (Bytes{0}));
+  // (4034, 52, 27, −30, 4044, 39)
+  const Bytes coefficients = {0xC2, 0x0F, 52, 0, 27, 0, 0xE2, 0xFF, 0xCC, 0x0F, 39, 0};
+  EXPECT_EQ(Ask(CAL_SET_POINTS, coefficients), (Bytes{1}));
+  EXPECT_EQ(Ask(CAL_END, {1}), (Bytes{1}));
+
+  const ControllerState& s = model.State();
+  EXPECT_TRUE(s.affineActive);
+  EXPECT_EQ(s.affine, (std::array<int16_t, 6>{4034, 52, 27, -30, 4044, 39}));
+  EXPECT_EQ(s.record, ControllerState::FactoryRecord());
+}
+
+TEST_F(SimCalibrationAnswers, WrittenRecordIsReadBackAndBrokenOnesAreRefused) {
+  CalibrationRecord record;
+  record.headerA = 3;
+  record.headerB = 1;
+  record.flags = {1, 0, 1};
+  record.x = userX;
+  record.y = userY;
+  const auto bytes = EncodeRecord(record);
+  EXPECT_EQ(Ask(CAL_WRITE_DATA, bytes), (Bytes{1}));
+  EXPECT_EQ(Ask(CAL_READ_DATA, {}), Bytes(bytes.begin(), bytes.end()));
+
+  // A truncated calibration file reads back its missing header as 0xD0.
+  auto truncated = bytes;
+  truncated[1] = 0xD0;
+  EXPECT_EQ(Ask(CAL_WRITE_DATA, truncated), (Bytes{0}));
+  auto badFlag = bytes;
+  badFlag[3] = 7;
+  EXPECT_EQ(Ask(CAL_WRITE_DATA, badFlag), (Bytes{0}));
+  EXPECT_EQ(Ask(CAL_WRITE_DATA, std::span(bytes).first(40)), (Bytes{0}));
+  EXPECT_EQ(StoredRecord(), record);
+
+  EXPECT_EQ(Ask(CAL_RESET, {}), (Bytes{1}));
+  EXPECT_EQ(StoredRecord(), ControllerState::FactoryRecord());
+}
+
+TEST_F(SimCalibrationAnswers, RawPointFromTheHostIsUnknown) {
+  EXPECT_EQ(model.Handle(Calibration(CAL_RAW_POINT, {7, 0, 0, 0, 0})).outcome,
+            RequestOutcome::Unknown);
+  EXPECT_EQ(AnswerPayload(
+                ModelReply{
+                    RequestOutcome::Answered, model.Refusal(Calibration(CAL_BEGIN, {})), false, {}},
+                kCalibrationReportId, CAL_BEGIN),
+            (Bytes{0}));
+}
+
+TEST(SimTouchGeometry, TargetsFollowTheCaptureOrderOfEachMode) {
+  EXPECT_EQ(NominalTarget(CaptureOrder(2).front()), (RawPoint{127, 127}));
+  EXPECT_EQ(NominalTarget(CaptureOrder(3).front()), (RawPoint{2048, 2048}));
+  EXPECT_EQ(CaptureOrder(3), (std::vector<int>{0, 1, 3, 5, 7}));
+  EXPECT_EQ(NominalTarget(CaptureOrder(4)[4]), (RawPoint{3968, 2048}));
+  EXPECT_TRUE(CaptureOrder(5).empty());
+}
+
+TEST(SimTouchGeometry, StoredCalibrationMapsRawPositionsToTheScreen) {
+  ControllerState s;
+  EXPECT_EQ(ApplyCalibration(s, {100, 3000}), (RawPoint{100, 3000}));
+  // A frame whose raw range is 200..3800 on both axes stretches to the screen.
+  s.record.x = {2000, 200, 2000, 3800, 3800, 3800, 2000, 200, 200};
+  s.record.y = {2000, 200, 200, 200, 2000, 3800, 3800, 3800, 2000};
+  EXPECT_EQ(ApplyCalibration(s, {200, 2000}), (RawPoint{0, 2048}));
+  EXPECT_EQ(ApplyCalibration(s, {3800, 3800}), (RawPoint{4095, 4095}));
+  EXPECT_EQ(ApplyCalibration(s, {0, 0}), (RawPoint{0, 0}));  // clamped
+  s.affineActive = true;
+  s.affine = {-4096, 0, 4095, 0, 4096, 0};  // mirrored x
+  EXPECT_EQ(ApplyCalibration(s, {1000, 500}), (RawPoint{3095, 500}));
+}
+
+}  // namespace
+}  // namespace orvelle

@@ -1,0 +1,54 @@
+#include <gtest/gtest.h>
+
+#include "devlink/catalogue.h"
+#include "devlink/recognise.h"
+#include "model_helpers.h"
+#include "sim/fault_rules.h"
+
+namespace orvelle {
+namespace {
+
+TEST(SimFaultRules, CommandNamesAndNumbersParse) {
+  EXPECT_EQ(ParseCommandKey("CAL_BEGIN"), (CommandKey{6, CAL_BEGIN}));
+  EXPECT_EQ(ParseCommandKey("cfg_12"), (CommandKey{7, CFG_12}));
+  EXPECT_EQ(ParseCommandKey("7:0x99"), (CommandKey{7, 0x99}));
+  EXPECT_EQ(CommandKeyName({7, 0x99}), "7:0x99");
+  EXPECT_FALSE(ParseCommandKey("CFG_99").has_value());
+  EXPECT_FALSE(ParseCommandKey("7:0x100").has_value());
+  // Every catalogue request but the controller's own CAL_RAW_POINT.
+  EXPECT_EQ(CatalogueRequests().size(), 8u + 15u);
+}
+
+// Each broken form fails the recognisers of all three programs, so it is
+// dropped and the program's wait runs out, as with a real broken answer.
+TEST(SimFaultRules, MalformedAnswersFailEveryRecogniser) {
+  ControllerModel model;
+  for (const auto& request :
+       {testing::Command(GET_MODEL, {1}), testing::Calibration(CAL_GET_MODE, {})}) {
+    const std::vector<uint8_t> answer = model.Handle(request).answer;
+    for (MalformKind kind : {MalformKind::Terminator, MalformKind::Length}) {
+      const auto broken = Malform(answer, kind);
+      EXPECT_EQ(broken.size(), answer.size());
+      for (Recogniser r : {Recogniser::Console, Recogniser::Calibration, Recogniser::Factory}) {
+        EXPECT_FALSE(IsAnswerFrame(r, broken));
+      }
+    }
+  }
+}
+
+TEST(SimFaultRules, WrongReportIdMovesTheFrameToTheOtherCollection) {
+  ControllerModel model;
+  const auto calAnswer = model.Handle(testing::Calibration(CAL_GET_MODE, {})).answer;
+  const auto asCommand = Malform(calAnswer, MalformKind::ReportId);
+  ASSERT_EQ(asCommand.size(), 64u);
+  EXPECT_EQ(asCommand[0], 7);
+  EXPECT_EQ(asCommand[1], CAL_GET_MODE);
+
+  const auto cmdAnswer = model.Handle(testing::Command(GET_MODEL, {1})).answer;
+  const auto asCalibration = Malform(cmdAnswer, MalformKind::ReportId);
+  ASSERT_EQ(asCalibration.size(), 48u);
+  EXPECT_EQ(asCalibration[0], 6);
+}
+
+}  // namespace
+}  // namespace orvelle

@@ -1,0 +1,103 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "sim/state_file.h"
+
+namespace orvelle {
+namespace {
+
+namespace fs = std::filesystem;
+
+ControllerState Changed() {
+  ControllerState s;
+  s.modelText = "X-1";
+  s.infoF5Text = "UartTrans, with = and spaces";
+  s.infoValue = -3;
+  s.layoutA = {};
+  s.layoutB = {-128, 127, 0};
+  s.touchMaximum = 16;
+  s.touchCount = 16;
+  s.cfg12 = {1, 0, 1};
+  s.value14 = 1000;
+  s.periodB21 = 2000;
+  s.calMode = 2;
+  s.calOption = 4;
+  s.record.headerA = 3;
+  s.record.x[1] = -7;
+  s.record.y[8] = 6143;
+  s.affine = {-4096, 1, 2, 3, 4096, -32768};
+  s.affineActive = true;
+  return s;
+}
+
+class SimStateFile : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = fs::temp_directory_path() / ("orvelle-sim-state-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    path = (dir / "state.txt").string();
+  }
+  void TearDown() override { fs::remove_all(dir); }
+  static std::string Read(const std::string& file) {
+    std::ifstream in(file);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+  fs::path dir;
+  std::string path;
+};
+
+TEST_F(SimStateFile, SaveAndLoadRoundTripEveryField) {
+  std::string error;
+  ASSERT_TRUE(SaveStateFile(path, Changed(), error)) << error;
+  ControllerState loaded;
+  bool existed = false;
+  ASSERT_TRUE(LoadStateFile(path, loaded, existed, error)) << error;
+  EXPECT_TRUE(existed);
+  EXPECT_EQ(loaded, Changed());
+  // Nothing but the file itself is left in the folder.
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+}
+
+TEST_F(SimStateFile, MissingFileGivesTheDefaults) {
+  ControllerState loaded = Changed();
+  bool existed = true;
+  std::string error;
+  ASSERT_TRUE(LoadStateFile(path, loaded, existed, error));
+  EXPECT_FALSE(existed);
+  EXPECT_EQ(loaded, ControllerState{});
+}
+
+TEST_F(SimStateFile, DamagedFileIsAnErrorAndStaysAsItWas) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"cfg15=1,5,750\n", "cfg15"},        {"colour=blue\n", "line 2"},
+      {"cal_record=00ff\n", "cal_record"}, {"touch_limits=10,16\n", "touch_count"},
+      {"model=NINECHARS\n", "model"},
+  };
+  for (const auto& [line, mention] : cases) {
+    SCOPED_TRACE(line);
+    const std::string text = "# kept\n" + line;
+    std::ofstream(path) << text;
+    ControllerState loaded;
+    bool existed = false;
+    std::string error;
+    EXPECT_FALSE(LoadStateFile(path, loaded, existed, error));
+    EXPECT_NE(error.find(mention), std::string::npos) << error;
+    EXPECT_EQ(Read(path), text);
+  }
+}
+
+TEST_F(SimStateFile, SaveIntoAMissingFolderFailsAndLeavesNothing) {
+  std::string error;
+  EXPECT_FALSE(SaveStateFile((dir / "no" / "state.txt").string(), Changed(), error));
+  EXPECT_FALSE(error.empty());
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 0);
+}
+
+}  // namespace
+}  // namespace orvelle
