@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "calibration/core/rounding.h"
+#include "devlink/catalogue.h"
 
 namespace orvelle {
 namespace {
@@ -183,6 +184,12 @@ std::vector<uint8_t> CalibrationPointsPayload(const CalibrationResult& result) {
     }
   }
   return payload;
+}
+
+bool BuildCalibrationPointsFrame(FrameBuffer& frame, const CalibrationResult& result) {
+  const std::vector<uint8_t> payload = CalibrationPointsPayload(result);
+  if (payload.empty()) return false;
+  return BuildFrame(frame, kCalibrationReportId, CAL_SET_POINTS, payload);
 }
 
 }  // namespace orvelle

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "devlink/frame.h"
+
 namespace orvelle {
 
 inline constexpr int kNearEdge = 127;
@@ -60,5 +62,8 @@ bool ComputeCalibration(int calMode, const RawPoints& points, int osClass, int o
 // Payload of CAL_SET_POINTS: 12 bytes (mode 2) or 36 bytes (modes 3, 4), each
 // value as its low 16 bits, low byte first. Empty for an unknown mode.
 std::vector<uint8_t> CalibrationPointsPayload(const CalibrationResult& result);
+
+// The whole CAL_SET_POINTS calibration frame; false for an unknown mode.
+bool BuildCalibrationPointsFrame(FrameBuffer& frame, const CalibrationResult& result);
 
 }  // namespace orvelle

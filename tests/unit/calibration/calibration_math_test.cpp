@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "calibration/core/rounding.h"
 
 namespace orvelle {
@@ -147,6 +149,30 @@ TEST(CalibrationPointsPayload, ValuesGoOutAsLow16BitsLowByteFirst) {
 
   r.calMode = 7;
   EXPECT_TRUE(CalibrationPointsPayload(r).empty());
+}
+
+TEST(BuildCalibrationPointsFrame, EnvelopeAroundTwelveOrThirtySixBytes) {
+  CalibrationResult r;
+  r.calMode = 2;
+  r.coefficients = kIdentityCoefficients;
+  FrameBuffer frame;
+  frame.fill(0xAA);
+  ASSERT_TRUE(BuildCalibrationPointsFrame(frame, r));
+  const uint8_t head[] = {0x06, 0x04, 12, 0x00, 0x10, 0, 0, 0, 0, 0, 0, 0, 0x10, 0, 0, 0xFF, 0};
+  EXPECT_TRUE(std::equal(std::begin(head), std::end(head), frame.begin()));
+  EXPECT_TRUE(std::all_of(frame.begin() + 16, frame.end(), [](uint8_t b) { return b == 0; }));
+
+  r.calMode = 3;
+  r.edgeX.fill(-1);
+  ASSERT_TRUE(BuildCalibrationPointsFrame(frame, r));
+  EXPECT_EQ(frame[2], 36);
+  EXPECT_EQ(frame[3], 0xFF);
+  EXPECT_EQ(frame[4], 0xFF);
+  EXPECT_EQ(frame[39], 0xFF);
+  EXPECT_EQ(frame[40], 0);
+
+  r.calMode = 0;
+  EXPECT_FALSE(BuildCalibrationPointsFrame(frame, r));
 }
 
 }  // namespace
