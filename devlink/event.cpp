@@ -17,40 +17,41 @@ Event::Event() : fd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
 
 Event::~Event() { close(fd_); }
 
+// The flag under the mutex is what waiters test; the descriptor mirrors it for
+// callers that poll it together with a device. Taking the mutex on both sides
+// also orders the setter's writes before the waiter's reads.
 void Event::Set() {
-  // The counter stays above zero until Reset drains it, which gives the
-  // manual-reset behaviour; writing 1 more than once is harmless.
+  std::lock_guard lock(mutex_);
+  if (set_) return;
+  set_ = true;
   const uint64_t one = 1;
   while (write(fd_, &one, sizeof one) < 0 && errno == EINTR) {
   }
+  changed_.notify_all();
 }
 
 void Event::Reset() {
+  std::lock_guard lock(mutex_);
+  if (!set_) return;
+  set_ = false;
   uint64_t value = 0;
   while (read(fd_, &value, sizeof value) < 0 && errno == EINTR) {
   }
 }
 
-bool Event::IsSet() const { return Wait(std::chrono::milliseconds(0)); }
+bool Event::IsSet() const {
+  std::lock_guard lock(mutex_);
+  return set_;
+}
 
 bool Event::Wait(std::chrono::milliseconds timeout) const {
-  using Clock = std::chrono::steady_clock;
-  const auto deadline = Clock::now() + timeout;
-  for (;;) {
-    pollfd p{fd_, POLLIN, 0};
-    // Rounded up, so that a time-out never ends early.
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    const int r = poll(&p, 1, left > 0 ? static_cast<int>(left) : 0);
-    if (r > 0) return true;
-    if (r < 0 && errno != EINTR) return false;
-    if (r == 0 && left <= 0) return false;
-  }
+  std::unique_lock lock(mutex_);
+  return changed_.wait_for(lock, timeout, [this] { return set_; });
 }
 
 void Event::WaitForever() const {
-  pollfd p{fd_, POLLIN, 0};
-  while (poll(&p, 1, -1) < 0 && errno == EINTR) {
-  }
+  std::unique_lock lock(mutex_);
+  changed_.wait(lock, [this] { return set_; });
 }
 
 int WaitForAny(std::initializer_list<const Event*> events, std::chrono::milliseconds timeout) {
@@ -65,8 +66,11 @@ int WaitForAny(std::initializer_list<const Event*> events, std::chrono::millisec
   do {
     r = poll(fds, count, timeout.count() < 0 ? -1 : static_cast<int>(timeout.count()));
   } while (r < 0 && errno == EINTR);
-  for (i = 0; r > 0 && i < count; ++i) {
-    if (fds[i].revents & POLLIN) return static_cast<int>(i);
+  i = 0;
+  for (const Event* e : events) {
+    if (i == count) break;
+    if (e->IsSet()) return static_cast<int>(i);
+    ++i;
   }
   return -1;
 }

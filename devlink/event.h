@@ -5,6 +5,8 @@
 // interrupted by the stop event.
 
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <initializer_list>
 
 namespace orvelle {
@@ -26,6 +28,9 @@ public:
   int PollFd() const { return fd_; }
 
 private:
+  mutable std::mutex mutex_;
+  mutable std::condition_variable changed_;
+  bool set_ = false;
   int fd_ = -1;
 };
 

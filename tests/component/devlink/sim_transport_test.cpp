@@ -130,8 +130,10 @@ TEST(SimTransport, BadDescriptorsAndStaleSocketsAreSkipped) {
 TEST(SimTransport, RequestAndAnswerThroughTheLink) {
   TempDir dir;
   VirtualHidDevice* devicePtr = nullptr;
+  std::mutex receivedMutex;
   std::vector<uint8_t> received;
   VirtualHidDevice device(Controller(), [&](std::span<const uint8_t> report) {
+    std::lock_guard lock(receivedMutex);
     received.assign(report.begin(), report.end());
     FrameBuffer answer;
     BuildFrame(answer, kCommandReportId, report[1], {1, 'S', 'I', 'M', 0, 0, 0, 0, 0});
@@ -148,6 +150,7 @@ TEST(SimTransport, RequestAndAnswerThroughTheLink) {
   FrameBuffer request;
   BuildFrame(request, kCommandReportId, 0xF2, {1});
   ASSERT_TRUE(link.SendAndWait(kCommandChannel, request));
+  std::lock_guard lock(receivedMutex);
   EXPECT_EQ(received, std::vector<uint8_t>(request.begin(), request.end()));
   ASSERT_EQ(sink.last.size(), 64u) << "padded to the collection's input length";
   EXPECT_EQ(FrameText(sink.last, 4, 8), "SIM");
