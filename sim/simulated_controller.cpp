@@ -144,10 +144,11 @@ bool SimulatedController::SendFrame(uint8_t reportId, uint8_t code,
   return true;
 }
 
+// Recorded before it goes out, so that the log never shows a program's next
+// request ahead of the answer it reacted to.
 size_t SimulatedController::SendReport(std::span<const uint8_t> report) {
-  const size_t reached = device_.SendInputReport(report);
   events_.Record(SimEvent::Kind::Out, report, NameOf(report));
-  return reached;
+  return device_.SendInputReport(report);
 }
 
 void SimulatedController::Send(const std::vector<uint8_t>& report) {
