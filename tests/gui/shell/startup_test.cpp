@@ -4,8 +4,11 @@
 #include <stdlib.h>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFont>
+#include <QProcess>
 #include <QTimer>
+#include <cstdio>
 #include <filesystem>
 
 #include "platform/file_registry.h"
@@ -161,6 +164,37 @@ TEST_F(StartupTest, MissingPackShowsTheMessageAndEnds) {
     EXPECT_EQ(box.owner, nullptr);
   }
   EXPECT_EQ(CurrentLanguageLibrary(), nullptr);
+}
+
+// Run as a child process with every default: the real arguments (Qt's and
+// the test framework's own removed), the store named by ORVELLE_CONFIG_DIR and
+// the packs beside the program.
+TEST(StartupDefaults, QtsOwnArgumentsAreGoneBeforeTheCommandLineIsRead) {
+  if (qEnvironmentVariableIsSet("ORVELLE_STARTUP_CHILD")) {
+    COrvelleConsoleApp app([] {
+      std::printf("pack=%s\n", qPrintable(CurrentLanguageLibrary()->PackName()));
+      auto dialog = std::make_unique<QDialog>();
+      QTimer::singleShot(0, dialog.get(), &QDialog::accept);
+      return dialog;
+    });
+    app.InitInstance();
+    return;
+  }
+  const QString config = QDir::tempPath() + "/orvelle-startup-child-" +
+                         QString::number(QCoreApplication::applicationPid());
+  QProcess child;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("ORVELLE_STARTUP_CHILD", "1");
+  env.insert("ORVELLE_CONFIG_DIR", config);
+  env.remove("QT_QPA_PLATFORM");
+  child.setProcessEnvironment(env);
+  child.start(QCoreApplication::applicationFilePath(),
+              {"--gtest_filter=StartupDefaults.*", "-platform", "offscreen", "1"});
+  ASSERT_TRUE(child.waitForFinished(60000));
+  const QString output = QString::fromLocal8Bit(child.readAllStandardOutput());
+  EXPECT_TRUE(output.contains("pack=KelvraChinese")) << output.toStdString();
+  EXPECT_FALSE(QDir(config).exists()) << "a command line of exactly 1 leaves the store alone";
+  QDir(config).removeRecursively();
 }
 
 }  // namespace
