@@ -28,8 +28,9 @@ ImageButton::ImageButton(QWidget* parent) : QPushButton(parent) {
 void ImageButton::SetIcon(const QIcon& icon, QSize size) {
   icon_ = icon;
   if (size.isEmpty()) {
+    // The platform's standard icon size when the icon has it.
     const QList<QSize> sizes = icon.availableSizes();
-    size = sizes.isEmpty() ? kDefaultIconSize : sizes.first();
+    size = (sizes.isEmpty() || sizes.contains(kDefaultIconSize)) ? kDefaultIconSize : sizes.first();
   }
   iconSize_ = icon.isNull() ? QSize(0, 0) : size;
   update();

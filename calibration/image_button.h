@@ -29,7 +29,7 @@ class ImageButton : public QPushButton {
 
   explicit ImageButton(QWidget* parent = nullptr);
 
-  // An empty size takes the icon's first available size, else 32 x 32.
+  // An empty size takes 32 x 32 when the icon has it, else its first size.
   void SetIcon(const QIcon& icon, QSize size = {});
   void SetFlat(bool flat);
   void SetDrawBorder(bool drawBorder);

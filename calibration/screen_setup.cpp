@@ -3,6 +3,7 @@
 #include <QFontMetrics>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTextEdit>
 
 #include "calibration/screen_colours.h"
@@ -86,6 +87,24 @@ void SetupFonts(QWidget& dialog, const QFont& font) {
   for (int id : {kInstructionId, kCountdownId, kOkId, kCancelId}) {
     if (QWidget* control = FindControl(dialog, id)) control->setFont(font);
   }
+}
+
+XPImageButton* AttachImageButton(QWidget& dialog, int id) {
+  auto* original = qobject_cast<QPushButton*>(FindControl(dialog, id));
+  if (!original) return nullptr;
+  if (auto* attached = qobject_cast<XPImageButton*>(original)) return attached;
+  auto* button = new XPImageButton(original->parentWidget());
+  button->setObjectName(original->objectName());
+  button->setGeometry(original->geometry());
+  button->setText(original->text());
+  button->setFont(original->font());
+  button->setDefault(original->isDefault());
+  button->setAutoDefault(original->autoDefault());
+  button->setFocusPolicy(original->focusPolicy());
+  button->setVisible(!original->isHidden());
+  QWidget::setTabOrder(original, button);
+  delete original;
+  return button;
 }
 
 void SetupButton(XPImageButton& button, const QIcon& icon) {

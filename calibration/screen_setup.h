@@ -40,6 +40,11 @@ std::array<QRect, kTargetSlots> CollectTargetRects(const QWidget& dialog);
 QFont TextFont();
 void SetupFonts(QWidget& dialog, const QFont& font);
 
+// Puts an image button in place of the template's push button `id`: same
+// parent, name, place, caption and default role. nullptr when the template
+// has no such button.
+XPImageButton* AttachImageButton(QWidget& dialog, int id);
+
 void SetupButton(XPImageButton& button, const QIcon& icon);
 
 // Light-grey surface; edit-type controls get blue text on it.

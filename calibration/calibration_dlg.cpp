@@ -1,0 +1,242 @@
+#include "calibration/calibration_dlg.h"
+
+#include <QAction>
+#include <QGuiApplication>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QStyleHints>
+
+#include "calibration/about_dlg.h"
+#include "calibration/core/start_up.h"
+#include "calibration/screen_setup.h"
+#include "calibration/target_painter.h"
+#include "calibration/xp_image_button.h"
+#include "devlink/catalogue.h"
+#include "devlink/hid/default_bus.h"
+#include "devlink/usb_transfer.h"
+#include "platform/os_version.h"
+#include "platform/registry.h"
+#include "shell/dialog_support.h"
+#include "shell/gui_dispatcher.h"
+#include "shell/language_library.h"
+#include "shell/resource_message.h"
+
+namespace orvelle {
+namespace {
+
+constexpr int kMsgInstruction = 1055;
+constexpr int kMsgNoController = 1059;
+constexpr int kCaptionNoController = 1060;
+constexpr int kMsgOutOfMemory = 1062;
+constexpr int kAboutEntryText = 101;
+constexpr int kAppIcon = 128;
+constexpr int kOkIcon = 1006;
+constexpr int kCancelIcon = 1007;
+
+QIcon PackIcon(int id) {
+  const LanguageLibrary* library = CurrentLanguageLibrary();
+  return library ? library->Icon(id) : QIcon();
+}
+
+}  // namespace
+
+CCalibrationDlg::CCalibrationDlg(Environment environment)
+    : environment_(std::move(environment)), instructionText_(LoadResourceString(kMsgInstruction)) {
+  setObjectName(QStringLiteral("CCalibrationDlg"));
+  setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+  LoadDialogTemplate(*this, kTemplateId);
+  setWindowIcon(PackIcon(kAppIcon));
+
+  if (!environment_.bus) environment_.bus = MakeDefaultBus();
+  link_ = std::make_unique<CUSBTransfer>(environment_.profile, environment_.bus);
+  link_->SetOwner(this);
+  dispatcher_ = std::make_unique<GuiAnswerDispatcher>(*link_);
+  link_->SetOutOfMemoryHandler([this] { ShowMessage(kMsgOutOfMemory); });
+
+  timer1_.setInterval(kTimerPeriodMs);
+  connect(&timer1_, &QTimer::timeout, this, [this] { OnTimer(kTimerId); });
+}
+
+CCalibrationDlg::~CCalibrationDlg() {
+  // Teardown: the cursor comes back, then the link stops before anything it
+  // calls into is destroyed.
+  ShowCursor(true);
+  timer1_.stop();
+  watch_.reset();
+  link_->StopThreads();
+}
+
+int CCalibrationDlg::exec() {
+  if (!initialised_ && !OnInitDialog()) return result();
+  if (ended_) return result();
+  return QDialog::exec();
+}
+
+bool CCalibrationDlg::OnInitDialog() {
+  initialised_ = true;
+  SetupControls();
+  AddAboutEntry();
+  ApplyControlColours(*this);
+  LayoutControls();
+  if (okButton_) SetupButton(*okButton_, PackIcon(kOkIcon));
+  if (cancelButton_) SetupButton(*cancelButton_, PackIcon(kCancelIcon));
+  targetRects_ = CollectTargetRects(*this);
+  SetupFonts(*this, TextFont());
+  DetectWindowsVersion();
+  DetectDisplayOrientation();
+  run_.SetDisplay(osClass_, orientation_);
+  ApplyMouseSettings();
+
+  if (!link_->Open()) {
+    ShowMessage(kMsgNoController, kCaptionNoController);
+    OnCancel();
+    return false;
+  }
+  SendCalibrationFrame(CAL_GET_MODE, {});
+  Pause(50);
+  SendCalibrationFrame(CAL_BEGIN, {});
+  Pause(500);
+  RegisterForDeviceChanges();
+  timer1_.start();
+  run_.Start();
+  if (okButton_) okButton_->hide();
+  if (cancelButton_) cancelButton_->hide();
+  ShowCursor(false);
+  return true;
+}
+
+// The template's OK and Cancel become image buttons; the texts get their
+// first values.
+void CCalibrationDlg::SetupControls() {
+  okButton_ = AttachImageButton(*this, kOkId);
+  cancelButton_ = AttachImageButton(*this, kCancelId);
+  if (okButton_) connect(okButton_, &QAbstractButton::clicked, this, &CCalibrationDlg::OnOK);
+  if (cancelButton_) {
+    connect(cancelButton_, &QAbstractButton::clicked, this, &CCalibrationDlg::OnCancel);
+  }
+  for (int s = 0; s < kTargetSlots; ++s) {
+    if (QWidget* target = FindControl(*this, kFirstTargetId + s)) {
+      target->setAttribute(Qt::WA_TransparentForMouseEvents);
+    }
+  }
+  UpdateData();
+}
+
+// The desktop here has no system menu on a frameless window; the about entry
+// goes to the window's context menu instead.
+void CCalibrationDlg::AddAboutEntry() {
+  const QString text = LoadResourceString(kAboutEntryText);
+  if (text.isEmpty()) return;
+  auto* separator = new QAction(this);
+  separator->setSeparator(true);
+  auto* about = new QAction(text, this);
+  connect(about, &QAction::triggered, this, [this] { OnSysCommand(kAboutCommand); });
+  addAction(separator);
+  addAction(about);
+  setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
+void CCalibrationDlg::OnSysCommand(int command) {
+  if ((command & 0xFFF0) != kAboutCommand) return;
+  CAboutDlg about(this);
+  about.exec();
+}
+
+void CCalibrationDlg::LayoutControls() {
+  QRect screen;
+  if (environment_.screen) {
+    screen = *environment_.screen;
+  } else if (const QScreen* primary = QGuiApplication::primaryScreen()) {
+    screen = primary->geometry();
+  }
+  MoveControls(*this,
+               orvelle::LayoutControls(screen.width(), screen.height(), TemplateSizes(*this)));
+  setGeometry(screen);
+  setWindowState(windowState() | Qt::WindowFullScreen);
+}
+
+void CCalibrationDlg::UpdateData() {
+  DataExchange exchange(*this, DataExchange::Direction::ToControls);
+  exchange.Text(kInstructionId, instructionText_);
+  exchange.Text(kCountdownId, countdownText_);
+}
+
+void CCalibrationDlg::DetectWindowsVersion() {
+  const OsVersion& os = environment_.osVersion ? *environment_.osVersion : SystemOsVersion();
+  OsVersionInfo info;
+  osClass_ = os.Query(info) ? OsClassFor(static_cast<int>(info.platformId),
+                                         static_cast<int>(info.major), static_cast<int>(info.minor))
+                            : kOsClassOtherPlatform;
+}
+
+// The primary screen's rotation from its natural position, in quarter turns
+// clockwise: the platform's display-orientation numbering.
+void CCalibrationDlg::DetectDisplayOrientation() {
+  if (environment_.displayOrientation) {
+    orientation_ = OrientationFromDisplayValue(*environment_.displayOrientation);
+    return;
+  }
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  if (!screen) return;
+  const int angle = screen->angleBetween(screen->nativeOrientation(), screen->orientation());
+  orientation_ = OrientationFromDisplayValue(angle / 90);
+}
+
+bool CCalibrationDlg::ApplyMouseSettings() {
+  Registry* registry = environment_.registry;
+  if (!registry) {
+    ownRegistry_ = OpenSystemRegistry();
+    registry = ownRegistry_.get();
+  }
+  std::optional<DesktopDoubleClick> desktop;
+  if (environment_.seedFromDesktop) {
+    const QStyleHints* hints = QGuiApplication::styleHints();
+    desktop = environment_.desktopDoubleClick.value_or(
+        DesktopDoubleClick{hints->mouseDoubleClickDistance(), hints->mouseDoubleClickInterval()});
+  }
+  return orvelle::ApplyMouseSettings(*registry, desktop, [this](int id, const std::string& suffix) {
+    ShowMessage(id, 1050, QString::fromStdString(suffix));
+  });
+}
+
+void CCalibrationDlg::RegisterForDeviceChanges() {
+  // Notices come on the bus's own thread; they are handled on this one.
+  watch_ = link_->WatchDevices([this](const DeviceNotice& notice) {
+    QMetaObject::invokeMethod(
+        this, [this, notice] { OnDeviceChange(notice); }, Qt::QueuedConnection);
+  });
+}
+
+void CCalibrationDlg::Pause(int milliseconds) {
+  dispatcher_->Pause(std::chrono::milliseconds(milliseconds));
+}
+
+void CCalibrationDlg::ShowMessage(int textId, int captionId, const QString& suffix) {
+  ShowResourceMessage(this, textId, captionId, suffix);
+}
+
+// Hidden once during the run; every later request to show it is balanced
+// against that one hide only.
+void CCalibrationDlg::ShowCursor(bool show) {
+  if (show != cursorHidden_) return;
+  if (show) {
+    QGuiApplication::restoreOverrideCursor();
+  } else {
+    QGuiApplication::setOverrideCursor(Qt::BlankCursor);
+  }
+  cursorHidden_ = !show;
+}
+
+void CCalibrationDlg::InvalidateTargets() {
+  for (const QRect& r : targetRects_)
+    update(r);
+}
+
+void CCalibrationDlg::paintEvent(QPaintEvent*) {
+  if (isMinimized()) return;
+  QPainter painter(this);
+  PaintTargetAreas(painter, targetRects_, run_.calMode(), run_.targetIndex(), run_.blinkOn());
+}
+
+}  // namespace orvelle

@@ -1,0 +1,142 @@
+#pragma once
+// CCalibrationDlg: the full-screen calibration dialog. It opens the
+// controller, puts it into calibration, shows the targets of its mode, feeds
+// raw touch reports and timer ticks to the run, writes the result and ends
+// with the user's choice. The run's logic lives in CalibrationRun; this class
+// draws, forwards events and talks to the link. Answer handlers run on the
+// window thread through the dispatcher.
+
+#include <QDialog>
+#include <QString>
+#include <QTimer>
+#include <array>
+#include <memory>
+#include <optional>
+#include <span>
+
+#include "calibration/core/calibration_run.h"
+#include "calibration/core/mouse_settings.h"
+#include "devlink/dispatch.h"
+#include "devlink/frame.h"
+#include "devlink/hid/bus.h"
+#include "devlink/link_profile.h"
+
+namespace orvelle {
+
+class CUSBTransfer;
+class GuiAnswerDispatcher;
+class OsVersion;
+class Registry;
+class XPImageButton;
+
+#ifdef _WIN32
+inline constexpr bool kSuiteOwnSettingsStore = false;
+#else
+inline constexpr bool kSuiteOwnSettingsStore = true;
+#endif
+
+// What the calibration dialog takes from the machine; tests put in their own.
+struct CalibrationEnvironment {
+  std::shared_ptr<HidBus> bus;  // null: the default bus
+  LinkProfile profile = LinkProfile::Calibration();
+  Registry* registry = nullptr;           // null: the system's settings store
+  const OsVersion* osVersion = nullptr;   // null: the running system
+  std::optional<int> displayOrientation;  // the platform's value; none: the primary screen's
+  std::optional<QRect> screen;            // none: the primary screen
+  // Where the settings store is the suite's own (not Windows' registry), its
+  // missing double-click values start from the desktop's: these, or the
+  // desktop's own when none are given.
+  bool seedFromDesktop = kSuiteOwnSettingsStore;
+  std::optional<DesktopDoubleClick> desktopDoubleClick;
+};
+
+class CCalibrationDlg : public QDialog, public AnswerSink {
+  Q_OBJECT
+
+ public:
+  static constexpr int kTemplateId = 102;
+  static constexpr int kTimerId = 1;
+  static constexpr int kTimerPeriodMs = 500;
+  static constexpr int kAboutCommand = 0x10;
+
+  using Environment = CalibrationEnvironment;
+
+  CCalibrationDlg() : CCalibrationDlg(Environment{}) {}
+  explicit CCalibrationDlg(Environment environment);
+  ~CCalibrationDlg() override;
+
+  // Everything between construction and the first target; false when the
+  // dialog ended during it (no controller).
+  bool OnInitDialog();
+  int exec() override;
+
+  void OnAnswer(std::span<const uint8_t> frame) override;
+  void CaptureSample(std::span<const uint8_t, 5> p);
+  void OnTimer(int timerId);
+  void OnCalibrationDone();
+  bool SendCalibrationPoints();
+  void OnOK();
+  void OnCancel();
+  void OnDeviceChange(const DeviceNotice& notice);
+  void OnSysCommand(int command);
+
+  void DetectWindowsVersion();
+  void DetectDisplayOrientation();
+  bool ApplyMouseSettings();
+
+  // Esc, the window's close and the template's buttons end through the run's paths.
+  void accept() override { OnOK(); }
+  void reject() override { OnCancel(); }
+
+  const CalibrationRun& run() const { return run_; }
+  CUSBTransfer& link() { return *link_; }
+  QTimer& timer() { return timer1_; }
+  const QString& instructionText() const { return instructionText_; }
+  const QString& countdownText() const { return countdownText_; }
+  int osClass() const { return osClass_; }
+  int orientation() const { return orientation_; }
+  bool cursorHidden() const { return cursorHidden_; }
+  bool ended() const { return ended_; }
+  XPImageButton* okButton() const { return okButton_; }
+  XPImageButton* cancelButton() const { return cancelButton_; }
+  const std::array<QRect, kTargetSlots>& targetRects() const { return targetRects_; }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  void SetupControls();
+  void AddAboutEntry();
+  void LayoutControls();
+  void UpdateData();
+  bool SendCalibrationFrame(uint8_t code, std::span<const uint8_t> payload);
+  void Pause(int milliseconds);
+  void RegisterForDeviceChanges();
+  void InvalidateTargets();
+  void ShowCursor(bool show);
+  void ShowMessage(int textId, int captionId = 1050, const QString& suffix = {});
+  void EndRun(bool accept);
+
+  Environment environment_;
+  std::unique_ptr<Registry> ownRegistry_;
+  std::unique_ptr<CUSBTransfer> link_;
+  std::unique_ptr<GuiAnswerDispatcher> dispatcher_;
+  std::unique_ptr<DeviceWatch> watch_;
+
+  CalibrationRun run_;
+  QString instructionText_;
+  QString countdownText_;
+  int osClass_ = 3;
+  int orientation_ = 0;
+  FrameBuffer requestFrame_{};
+  QTimer timer1_;
+  std::array<QRect, kTargetSlots> targetRects_{};
+  XPImageButton* okButton_ = nullptr;
+  XPImageButton* cancelButton_ = nullptr;
+  bool initialised_ = false;
+  bool cursorHidden_ = false;
+  bool ending_ = false;
+  bool ended_ = false;
+};
+
+}  // namespace orvelle

@@ -1,0 +1,151 @@
+// The run's event handlers of CCalibrationDlg: answers and raw reports, the
+// half-second timer, the result write, the end of the run and unplugging.
+#include <QCoreApplication>
+
+#include "calibration/calibration_dlg.h"
+#include "calibration/core/answer.h"
+#include "calibration/xp_image_button.h"
+#include "devlink/catalogue.h"
+#include "devlink/device_change.h"
+#include "devlink/usb_transfer.h"
+#include "shell/language_library.h"
+
+namespace orvelle {
+namespace {
+
+constexpr int kMsgCompleted = 1056;
+constexpr int kCountdownBefore = 1057;
+constexpr int kCountdownAfter = 1058;
+constexpr int kMsgUnplugged = 1061;
+constexpr int kMsgNotConnected = 1065;
+constexpr int kMsgRefused = 1066;
+constexpr int kMsgPointsUndefined = 1067;
+constexpr uint8_t kEndKeep = 1;
+constexpr uint8_t kEndDiscard = 0;
+
+}  // namespace
+
+void CCalibrationDlg::OnAnswer(std::span<const uint8_t> frame) {
+  const CalibrationAnswer answer = InterpretAnswer(frame);
+  switch (answer.kind) {
+    case CalibrationAnswer::Mode:
+      run_.SetCalibrationMode(answer.mode);
+      break;
+    case CalibrationAnswer::BeginConfirmed:
+      link_->SetConnected(2);
+      break;
+    case CalibrationAnswer::Refused:
+      ShowMessage(kMsgRefused);
+      break;
+    case CalibrationAnswer::RawPoint:
+      CaptureSample(answer.raw);
+      break;
+    case CalibrationAnswer::None:
+      break;
+  }
+}
+
+void CCalibrationDlg::CaptureSample(std::span<const uint8_t, 5> p) {
+  switch (run_.CaptureSample(p)) {
+    case CaptureResult::TargetAccepted:
+      InvalidateTargets();
+      break;
+    case CaptureResult::RunComplete:
+      InvalidateTargets();
+      ShowCursor(true);
+      // The result is complete; it is sent once the window thread is free.
+      QMetaObject::invokeMethod(
+          this, [this] { OnCalibrationDone(); }, Qt::QueuedConnection);
+      break;
+    case CaptureResult::CalibrationUndefined:
+      // The last target must be touched again; say why on the screen, where a
+      // touch-only user can read it without having to close a box.
+      if (const QString text = LoadResourceString(kMsgPointsUndefined); !text.isEmpty()) {
+        instructionText_ = text;
+        UpdateData();
+      }
+      break;
+    default:
+      break;
+  }
+}
+
+void CCalibrationDlg::OnTimer(int timerId) {
+  if (timerId != kTimerId) return;
+  const TickAction action = run_.Tick();
+  InvalidateTargets();
+  if (action.kind == TickAction::Cancel) {
+    timer1_.stop();
+    OnCancel();
+    return;
+  }
+  if (action.complete) instructionText_ = LoadResourceString(kMsgCompleted);
+  countdownText_ = QStringLiteral("%1 %2 %3")
+                       .arg(LoadResourceString(kCountdownBefore))
+                       .arg(action.seconds)
+                       .arg(LoadResourceString(kCountdownAfter));
+  UpdateData();
+  if (action.complete) {
+    if (okButton_) okButton_->show();
+    if (cancelButton_) cancelButton_->show();
+  }
+}
+
+void CCalibrationDlg::OnCalibrationDone() {
+  SendCalibrationPoints();
+}
+
+bool CCalibrationDlg::SendCalibrationPoints() {
+  if (link_->IsConnected() == 0) {
+    ShowMessage(kMsgNotConnected);
+    return false;
+  }
+  if (!BuildCalibrationPointsFrame(requestFrame_, run_.result())) return false;
+  link_->SendAndWait(kCalibrationChannel, {requestFrame_.data(), kCalibrationFrameLength});
+  return true;
+}
+
+bool CCalibrationDlg::SendCalibrationFrame(uint8_t code, std::span<const uint8_t> payload) {
+  if (link_->IsConnected() == 0) {
+    ShowMessage(kMsgNotConnected);
+    return false;
+  }
+  BuildFrame(requestFrame_, kCalibrationReportId, code, payload);
+  link_->SendAndWait(kCalibrationChannel, {requestFrame_.data(), kCalibrationFrameLength});
+  return true;
+}
+
+void CCalibrationDlg::OnOK() {
+  EndRun(true);
+}
+
+void CCalibrationDlg::OnCancel() {
+  EndRun(false);
+}
+
+// The time-out, the unplug path and the user can all ask to end while an end
+// is already under way (its request and pause let events through); only the
+// first one ends.
+void CCalibrationDlg::EndRun(bool accept) {
+  if (ending_ || ended_) return;
+  ending_ = true;
+  timer1_.stop();
+  const uint8_t keep[] = {accept ? kEndKeep : kEndDiscard};
+  SendCalibrationFrame(CAL_END, keep);
+  Pause(500);
+  ended_ = true;
+  QDialog::done(accept ? QDialog::Accepted : QDialog::Rejected);
+}
+
+void CCalibrationDlg::OnDeviceChange(const DeviceNotice& notice) {
+  DeviceChangeReactions reactions;
+  reactions.reopen = [this] { link_->Open(); };
+  reactions.removed = [this] {
+    ShowMessage(kMsgUnplugged);
+    ShowCursor(true);
+    OnCancel();
+  };
+  orvelle::OnDeviceChange(*link_, notice, reactions);
+}
+
+}  // namespace orvelle
