@@ -45,7 +45,7 @@ CCalibrationDlg::CCalibrationDlg(Environment environment)
     : environment_(std::move(environment)), instructionText_(LoadResourceString(kMsgInstruction)) {
   setObjectName(QStringLiteral("CCalibrationDlg"));
   setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
-  LoadDialogTemplate(*this, kTemplateId);
+  templateLoaded_ = LoadDialogTemplate(*this, kTemplateId);
   setWindowIcon(PackIcon(kAppIcon));
 
   if (!environment_.bus) environment_.bus = MakeDefaultBus();
@@ -75,6 +75,16 @@ int CCalibrationDlg::exec() {
 
 bool CCalibrationDlg::OnInitDialog() {
   initialised_ = true;
+  if (!templateLoaded_) {
+    // Nothing to show: the dialog cannot be created, as without its resource.
+    qWarning("%s has no calibration screen (template %d)",
+             qPrintable(CurrentLanguageLibrary() ? CurrentLanguageLibrary()->FilePath()
+                                                 : QStringLiteral("no language pack")),
+             kTemplateId);
+    ended_ = true;
+    QDialog::done(QDialog::Rejected);
+    return false;
+  }
   SetupControls();
   AddAboutEntry();
   ApplyControlColours(*this);

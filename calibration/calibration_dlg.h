@@ -133,6 +133,7 @@ class CCalibrationDlg : public QDialog, public AnswerSink {
   std::array<QRect, kTargetSlots> targetRects_{};
   XPImageButton* okButton_ = nullptr;
   XPImageButton* cancelButton_ = nullptr;
+  bool templateLoaded_ = false;
   bool initialised_ = false;
   bool cursorHidden_ = false;
   bool ending_ = false;

@@ -1,0 +1,149 @@
+// Tessaly as a user starts it: its own process, a language pack beside it,
+// the simulated controller found like a plugged-in one, message boxes logged.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <filesystem>
+#include <memory>
+
+#include "devlink/catalogue.h"
+#include "devlink/frame.h"
+#include "sim/simulated_controller.h"
+
+namespace orvelle {
+namespace {
+
+using namespace std::chrono_literals;
+
+class QtCore : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    static int argc = 1;
+    static char name[] = "e2e_calibration";
+    static char* argv[] = {name, nullptr};
+    app_ = std::make_unique<QCoreApplication>(argc, argv);
+  }
+  void TearDown() override { app_.reset(); }
+
+ private:
+  std::unique_ptr<QCoreApplication> app_;
+};
+const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new QtCore);
+
+QString TempDir(const char* what) {
+  std::string pattern = std::string("/tmp/orvelle-") + what + "-XXXXXX";
+  return QString::fromLocal8Bit(mkdtemp(pattern.data()));
+}
+
+// The program in a folder of its own with the packs it loads, so that it
+// finds them as an installed program finds its own.
+class TessalyE2E : public ::testing::Test {
+ protected:
+  TessalyE2E() : home_(TempDir("tessaly")), simDir_(TempDir("tessaly-sim")) {
+    const QDir packs(QStringLiteral(TESSALY_TEST_PACK_DIR));
+    EXPECT_TRUE(QFile::copy(QStringLiteral(TESSALY_EXECUTABLE), home_ + "/Tessaly"));
+    for (const QString& pack :
+         {QStringLiteral("TessalyEnglish.rcc"), QStringLiteral("TessalyChinese.rcc")}) {
+      EXPECT_TRUE(QFile::copy(packs.filePath(pack), home_ + "/" + pack));
+    }
+  }
+  ~TessalyE2E() override {
+    if (process_.state() != QProcess::NotRunning) {
+      process_.kill();
+      process_.waitForFinished(5000);
+    }
+    sim_.reset();
+    std::filesystem::remove_all(home_.toStdString());
+    std::filesystem::remove_all(simDir_.toStdString());
+  }
+
+  void PlugController(uint8_t mode) {
+    SimControllerOptions options;
+    options.socketPath =
+        DefaultSocketPath(simDir_.toStdString(), options.vendorId, options.productId);
+    options.initialState.calMode = mode;
+    sim_ = std::make_unique<SimulatedController>(options);
+    std::string error;
+    ASSERT_TRUE(sim_->Start(error)) << error;
+  }
+
+  void Start(const QStringList& arguments) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("ORVELLE_MESSAGE_BOXES", "log");
+    env.insert("ORVELLE_SIM_DIR", simDir_);
+    env.insert("ORVELLE_CONFIG_DIR", home_ + "/config");
+    env.insert("XDG_RUNTIME_DIR", home_);
+    process_.setProcessEnvironment(env);
+    process_.start(home_ + "/Tessaly", arguments);
+    ASSERT_TRUE(process_.waitForStarted(10000));
+  }
+
+  // Waits for the program's end; its logged messages.
+  QString Finish() {
+    EXPECT_TRUE(process_.waitForFinished(60000)) << "Tessaly did not end";
+    EXPECT_EQ(process_.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process_.exitCode(), 0);
+    return QString::fromLocal8Bit(process_.readAllStandardError());
+  }
+
+  std::optional<SimEvent> WaitForRequest(uint8_t code, std::chrono::milliseconds limit) {
+    return sim_->Events().WaitFor(
+        [code](const SimEvent& e) {
+          return e.IsFrame(SimEvent::Kind::In, kCalibrationReportId, code);
+        },
+        0, limit);
+  }
+
+  QString home_;
+  QString simDir_;
+  std::unique_ptr<SimulatedController> sim_;
+  QProcess process_;
+};
+
+TEST_F(TessalyE2E, NineTargetsAreTouchedWrittenAndUnpluggingEndsTheProgram) {
+  PlugController(4);
+  // More reports per target than a point needs: a touch that lands while the
+  // program is still starting is made up for, and the surplus on one target
+  // is rejected as too near it when the next target is active.
+  TargetRun run;
+  run.reportsPerTarget = 250;
+  run.rate = 500;
+  run.gap = 100ms;
+  sim_->TouchTargets(run);
+  Start({QStringLiteral("0")});
+
+  const std::optional<SimEvent> points = WaitForRequest(CAL_SET_POINTS, 60s);
+  ASSERT_TRUE(points.has_value()) << "no result written";
+  ASSERT_GE(points->bytes.size(), 40u);
+  EXPECT_EQ(points->bytes[2], 36);
+  const auto value = [&](size_t j, size_t axis) {
+    return static_cast<int16_t>(ReadLittleEndian16(points->bytes[3 + 4 * j + 2 * axis],
+                                                   points->bytes[4 + 4 * j + 2 * axis]));
+  };
+  EXPECT_EQ(value(0, 0), 2048);
+  EXPECT_EQ(value(1, 0), 0);
+  EXPECT_EQ(value(8, 0), -1);
+  EXPECT_EQ(value(5, 1), 4096);
+  ASSERT_TRUE(sim_->Pending().has_value());
+
+  sim_->Unplug();
+  const QString log = Finish();
+  EXPECT_TRUE(log.contains("The touch controller was unplugged")) << log.toStdString();
+  EXPECT_TRUE(log.contains("is not connected. Nothing was sent")) << log.toStdString();
+  EXPECT_FALSE(WaitForRequest(CAL_END, 0ms).has_value());
+}
+
+TEST_F(TessalyE2E, WithoutAControllerItSaysSoInTheChosenLanguageAndEnds) {
+  Start({QStringLiteral("1")});
+  const QString log = Finish();
+  EXPECT_TRUE(log.contains(QString::fromUtf8("未找到设备"))) << log.toStdString();
+  EXPECT_TRUE(log.contains(QString::fromUtf8("设备未连接"))) << log.toStdString();
+}
+
+}  // namespace
+}  // namespace orvelle
