@@ -3,7 +3,6 @@
 #include <QFontMetrics>
 #include <QImage>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPainter>
 
 #include "calibration/screen_colours.h"
@@ -104,17 +103,6 @@ TEST(CalibrationScreenSetup, TextFontHasATwentyFourPixelCell) {
   EXPECT_GE(QFontMetrics(font).height(), 20);
   EXPECT_EQ(font.weight(), QFont::Normal);
   EXPECT_FALSE(font.italic());
-}
-
-TEST(CalibrationScreenSetup, EditControlsGetBlueTextOnTheGreySurface) {
-  QWidget dialog;
-  auto* edit = new QLineEdit(&dialog);
-  auto* label = new QLabel(&dialog);
-  ApplyControlColours(dialog);
-  EXPECT_EQ(dialog.palette().color(QPalette::Window), kScreenBackground);
-  EXPECT_EQ(edit->palette().color(QPalette::Text), kEditTextColour);
-  EXPECT_EQ(label->palette().color(QPalette::Window), kScreenBackground);
-  EXPECT_NE(label->palette().color(QPalette::WindowText), kEditTextColour);
 }
 
 }  // namespace

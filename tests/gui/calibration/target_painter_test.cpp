@@ -127,35 +127,5 @@ TEST(DrawCornerMarks, SevenPixelAreaLeavesEveryEndPointOut) {
   EXPECT_EQ(SetPixels(area, kActiveTargetColour), expected);
 }
 
-TEST(DrawCornerMarks, SixtyPixelAreaHasFifteenPixelArms) {
-  QImage area = Blank({60, 60});
-  {
-    QPainter painter(&area);
-    DrawCornerMarks(painter, area.size(), kActiveTargetColour);
-  }
-  const auto pixels = SetPixels(area, kActiveTargetColour);
-  EXPECT_EQ(pixels.size(), 4u * 30u);
-  EXPECT_TRUE(pixels.count({7, 22}));  // start of the top-left mark
-  EXPECT_TRUE(pixels.count({7, 7}));   // its corner
-  EXPECT_TRUE(pixels.count({21, 7}));
-  EXPECT_FALSE(pixels.count({22, 7}));  // its end point
-  EXPECT_TRUE(pixels.count({52, 52}));  // bottom-right corner
-  EXPECT_FALSE(pixels.count({37, 52}));
-}
-
-TEST(DrawCrossHair, SpansTheAreaWithoutLeavingIt) {
-  QImage area = Blank({61, 41});
-  {
-    QPainter painter(&area);
-    DrawCrossHair(painter, area.size(), kFinishedTargetColour);
-  }
-  const auto pixels = SetPixels(area, kFinishedTargetColour);
-  EXPECT_EQ(pixels.size(), 61u + 41u - 1u);
-  EXPECT_TRUE(pixels.count({0, 20}));
-  EXPECT_TRUE(pixels.count({60, 20}));
-  EXPECT_TRUE(pixels.count({30, 0}));
-  EXPECT_TRUE(pixels.count({30, 40}));
-}
-
 }  // namespace
 }  // namespace orvelle
