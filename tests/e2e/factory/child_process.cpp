@@ -1,0 +1,168 @@
+#include "child_process.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+extern char** environ;
+
+namespace orvelle::e2e {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::vector<char*> Pointers(std::vector<std::string>& strings) {
+  std::vector<char*> pointers;
+  for (std::string& s : strings)
+    pointers.push_back(s.data());
+  pointers.push_back(nullptr);
+  return pointers;
+}
+
+std::string NameOf(const std::string& entry) {
+  return entry.substr(0, entry.find('='));
+}
+
+// Waits for `pid` up to `limit`; the exit status, or -1.
+int Reap(pid_t pid, std::chrono::milliseconds limit) {
+  const auto deadline = Clock::now() + limit;
+  for (;;) {
+    int status = 0;
+    const pid_t r = waitpid(pid, &status, WNOHANG);
+    if (r == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    if (r < 0) return -1;
+    if (Clock::now() >= deadline) return -1;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+}
+
+}  // namespace
+
+std::vector<std::string> EnvironmentWith(const std::vector<std::string>& overrides) {
+  std::vector<std::string> env;
+  for (char** e = environ; *e; ++e) {
+    const std::string entry = *e;
+    bool replaced = false;
+    for (const std::string& o : overrides)
+      replaced = replaced || NameOf(o) == NameOf(entry);
+    if (!replaced) env.push_back(entry);
+  }
+  for (const std::string& o : overrides) {
+    if (o.find('=') != std::string::npos) env.push_back(o);
+  }
+  return env;
+}
+
+ChildProcess::~ChildProcess() {
+  Stop();
+}
+
+bool ChildProcess::Start(const std::vector<std::string>& argv,
+                         const std::vector<std::string>& environment,
+                         const std::string& outputFile) {
+  int in[2];
+  if (pipe(in) != 0) return false;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
+  posix_spawn_file_actions_addclose(&actions, in[1]);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outputFile.c_str(),
+                                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+  std::vector<std::string> args = argv;
+  std::vector<std::string> env = environment;
+  const int rc = posix_spawnp(&pid_, args[0].c_str(), &actions, nullptr, Pointers(args).data(),
+                              Pointers(env).data());
+  posix_spawn_file_actions_destroy(&actions);
+  close(in[0]);
+  if (rc != 0) {
+    close(in[1]);
+    pid_ = -1;
+    return false;
+  }
+  stdinWrite_ = in[1];
+  return true;
+}
+
+bool ChildProcess::Running() {
+  if (pid_ < 0) return false;
+  const int status = Reap(pid_, std::chrono::milliseconds(0));
+  if (status < 0) return true;
+  status_ = status;
+  pid_ = -1;
+  return false;
+}
+
+int ChildProcess::WaitExit(std::chrono::milliseconds limit) {
+  if (pid_ < 0) return status_;
+  const int status = Reap(pid_, limit);
+  if (status >= 0) {
+    status_ = status;
+    pid_ = -1;
+  }
+  return status;
+}
+
+void ChildProcess::Stop() {
+  if (pid_ >= 0) {
+    kill(pid_, SIGTERM);
+    if (WaitExit(std::chrono::seconds(3)) < 0) {
+      kill(pid_, SIGKILL);
+      WaitExit(std::chrono::seconds(3));
+    }
+  }
+  if (stdinWrite_ >= 0) close(stdinWrite_);
+  stdinWrite_ = -1;
+}
+
+std::string RunCommand(const std::vector<std::string>& argv,
+                       const std::vector<std::string>& environment,
+                       std::chrono::milliseconds limit) {
+  char path[] = "/tmp/orvelle-e2e-out-XXXXXX";
+  const int fd = mkstemp(path);
+  if (fd < 0) return {};
+  close(fd);
+  std::string output;
+  {
+    ChildProcess child;
+    if (child.Start(argv, environment, path) && child.WaitExit(limit) == 0) output = ReadFile(path);
+  }
+  unlink(path);
+  return output;
+}
+
+bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+  const auto deadline = Clock::now() + limit;
+  while (!done()) {
+    if (Clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return true;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+bool OnPath(const std::string& name) {
+  const char* path = std::getenv("PATH");
+  std::stringstream folders(path ? path : "");
+  for (std::string folder; std::getline(folders, folder, ':');) {
+    if (!folder.empty() && access((folder + "/" + name).c_str(), X_OK) == 0) return true;
+  }
+  return false;
+}
+
+}  // namespace orvelle::e2e
