@@ -30,7 +30,12 @@ CUSBTransfer::~CUSBTransfer() {
 
 void CUSBTransfer::SetOwner(AnswerSink* owner) { owner_.store(owner); }
 
-void CUSBTransfer::SetDispatcher(AnswerDispatcher* dispatcher) { dispatcher_.store(dispatcher); }
+void CUSBTransfer::SetDispatcher(AnswerDispatcher* dispatcher) {
+  // Under the queue's lock: once this returns, no reader is still inside the
+  // previous dispatcher's Post().
+  std::lock_guard lock(queueMutex_);
+  dispatcher_.store(dispatcher);
+}
 
 void CUSBTransfer::SetOutOfMemoryHandler(std::function<void()> handler) {
   outOfMemory_ = std::move(handler);
@@ -267,12 +272,25 @@ bool CUSBTransfer::DeliverQueued(Clock::time_point deadline, uint64_t satisfiedA
       if (AnswerSink* owner = owner_.load()) owner->OnAnswer({frame.bytes.data(), frame.length});
       lock.lock();
       handling_ = false;
-      if (frame.seq > satisfiedAfter) return true;
+      if (frame.seq > satisfiedAfter) {
+        RepostIfQueued();
+        return true;
+      }
       continue;
     }
-    if (Clock::now() >= deadline) return false;
+    if (Clock::now() >= deadline) {
+      RepostIfQueued();
+      return false;
+    }
     queueChanged_.wait_until(lock, deadline);
   }
+}
+
+void CUSBTransfer::RepostIfQueued() {
+  // Frames that came while a handler ran (its message box open, say) were
+  // refused by the drains of that time; ask the owner for another one.
+  if (handling_ || queue_.empty()) return;
+  if (AnswerDispatcher* dispatcher = dispatcher_.load()) dispatcher->Post();
 }
 
 bool CUSBTransfer::OnInputReport(std::span<const uint8_t> report) {
@@ -282,29 +300,30 @@ bool CUSBTransfer::OnInputReport(std::span<const uint8_t> report) {
 }
 
 void CUSBTransfer::Deliver(std::span<const uint8_t> frame) {
+  std::unique_lock lock(queueMutex_);
   AnswerDispatcher* dispatcher = dispatcher_.load();
   if (dispatcher == nullptr) {
+    lock.unlock();
     if (AnswerSink* owner = owner_.load()) owner->OnAnswer(frame);
     answer_.Set();
     return;
   }
-  {
-    // A window thread that stops draining must not make the queue grow
-    // without bound; the newest frames are dropped then, as a full HID
-    // driver buffer would.
-    constexpr size_t kQueueLimit = 8192;
-    std::lock_guard lock(queueMutex_);
-    if (queue_.size() >= kQueueLimit) {
-      droppedFrames_.fetch_add(1);
-      return;
-    }
-    QueuedFrame queued;
-    queued.seq = ++lastQueuedSeq_;
-    queued.length = std::min(frame.size(), queued.bytes.size());
-    std::copy_n(frame.begin(), queued.length, queued.bytes.begin());
-    queue_.push_back(queued);
+  // A window thread that stops draining must not make the queue grow without
+  // bound; the newest frames are dropped then, as a full HID driver buffer
+  // would drop them.
+  constexpr size_t kQueueLimit = 8192;
+  if (queue_.size() >= kQueueLimit) {
+    droppedFrames_.fetch_add(1);
+    return;
   }
+  QueuedFrame queued;
+  queued.seq = ++lastQueuedSeq_;
+  queued.length = std::min(frame.size(), queued.bytes.size());
+  std::copy_n(frame.begin(), queued.length, queued.bytes.begin());
+  queue_.push_back(queued);
   queueChanged_.notify_all();
+  // Post() never blocks; calling it under the lock keeps SetDispatcher from
+  // returning while it runs.
   dispatcher->Post();
 }
 

@@ -37,7 +37,8 @@ public:
   static CUSBTransfer& Instance();
 
   void SetOwner(AnswerSink* owner);
-  // nullptr: handlers run on the reader threads.
+  // nullptr: handlers run on the reader threads. The dispatcher's Post() is
+  // called with the link's queue locked: it must only wake the owner thread.
   void SetDispatcher(AnswerDispatcher* dispatcher);
   // Shown by the program when discovery runs out of memory.
   void SetOutOfMemoryHandler(std::function<void()> handler);
@@ -119,6 +120,7 @@ private:
   // Hands queued frames to the owner in order until one newer than
   // `satisfiedAfter` was handled (true) or the deadline passed (false).
   bool DeliverQueued(Clock::time_point deadline, uint64_t satisfiedAfter);
+  void RepostIfQueued();  // queue lock held
 
   const LinkProfile profile_;
   const std::shared_ptr<HidBus> bus_;

@@ -129,11 +129,9 @@ TEST_F(GuiDispatcherTest, HandlersBoxOpensOnTheWindowThreadAndTheWaitEndsAfterIt
 }
 
 // A frame that arrives while a handler's box is open waits for the handler
-// and is handled once the window thread is idle again. Disabled until the
-// link posts a new drain when SendAndWait returns with frames still queued:
-// the drain this frame asked for ran inside the box's event loop, where
-// handlers may not nest, so nothing is left to wake the window thread.
-TEST_F(GuiDispatcherTest, DISABLED_FrameArrivingWhileABoxIsOpenIsHandledAfterIt) {
+// and is handled once the window thread is idle again, although the drain it
+// asked for ran inside the box's event loop, where handlers may not nest.
+TEST_F(GuiDispatcherTest, FrameArrivingWhileABoxIsOpenIsHandledAfterIt) {
   boxes_.SetWhileOpen([&](const RecordedMessageBox&) {
     sink_.events.push_back("box open");
     bus_->PushRead(PathOf(5), CommandFrame(kUnasked, {1, 0}));
