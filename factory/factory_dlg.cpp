@@ -82,8 +82,8 @@ void COrvelleFactoryConfig2Dlg::CreateControls() {
   OnClicked(*this, IDC_BASIC_INFO, [this] { ShowBasicInfo(); });
   OnClicked(*this, IDC_TOUCH_COUNT, [this] { SetTouchCount(); });
   OnClicked(*this, IDC_EXIT, [this] { OnExit(); });
-  // The controller offers no command for these settings: shown, so the
-  // window looks as staff know it, but unavailable and saying why.
+  // The controller offers no command for these settings: the buttons keep
+  // their places but are unavailable, and their tip says why.
   for (int id : {IDC_LED_COUNT, IDC_EDGE_OPTIMISATION, IDC_SERIAL_NUMBER}) {
     if (QWidget* button = DialogItem(*this, id)) {
       button->setEnabled(false);
