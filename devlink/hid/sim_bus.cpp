@@ -9,6 +9,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -17,7 +18,6 @@
 #include <optional>
 #include <thread>
 #include <utility>
-#include <algorithm>
 
 #include "devlink/event.h"
 #include "devlink/hid/descriptor.h"
@@ -38,7 +38,7 @@ struct NodeInfo {
 };
 
 class Fd {
-public:
+ public:
   explicit Fd(int fd = -1) : fd_(fd) {}
   ~Fd() { reset(); }
   Fd(Fd&& o) noexcept : fd_(o.release()) {}
@@ -53,7 +53,7 @@ public:
     fd_ = fd;
   }
 
-private:
+ private:
   int fd_;
 };
 
@@ -88,7 +88,23 @@ std::optional<NodeInfo> ProbeNode(const std::string& node, Fd* keep = nullptr) {
   return info;
 }
 
-bool IsNodeName(const std::string& name) { return !name.empty() && name[0] != '.'; }
+// Sends the open's hello and waits for the device's echo, so that every
+// report sent after Open returns reaches this open.
+bool Greet(int fd, const VirtualHidDevice::Subscription& subscription) {
+  const auto hello = VirtualHidDevice::EncodeHello(subscription);
+  if (send(fd, hello.data(), hello.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(hello.size())) {
+    return false;
+  }
+  pollfd p{fd, POLLIN, 0};
+  if (poll(&p, 1, kHeaderTimeoutMs) <= 0 || !(p.revents & POLLIN)) return false;
+  std::vector<uint8_t> echo(hello.size() + 1);
+  return recv(fd, echo.data(), echo.size(), MSG_DONTWAIT) == static_cast<ssize_t>(hello.size()) &&
+         std::equal(hello.begin(), hello.end(), echo.begin());
+}
+
+bool IsNodeName(const std::string& name) {
+  return !name.empty() && name[0] != '.';
+}
 
 std::vector<std::string> ListNodes(const std::string& folder) {
   std::vector<std::string> nodes;
@@ -107,7 +123,7 @@ std::vector<std::string> ListNodes(const std::string& folder) {
 }
 
 class SimChannel final : public HidChannel {
-public:
+ public:
   SimChannel(Fd fd, TlcReportFilter filter) : fd_(std::move(fd)), filter_(std::move(filter)) {}
 
   ReadResult Read(std::span<uint8_t> buf, const Event& stop) override {
@@ -155,7 +171,7 @@ public:
     }
   }
 
-private:
+ private:
   Fd fd_;
   TlcReportFilter filter_;
   uint8_t packet_[kMaxPacket];
@@ -164,7 +180,7 @@ private:
 // Watches the folder: a socket renamed into place is a device plugged in, a
 // socket removed is a device unplugged; one notice per collection.
 class SimWatch final : public DeviceWatch {
-public:
+ public:
   SimWatch(std::string folder, HidBus::NoticeCallback callback)
       : folder_(std::move(folder)), callback_(std::move(callback)) {
     std::error_code ec;
@@ -187,7 +203,7 @@ public:
 
   bool Ok() const { return inotify_.get() >= 0; }
 
-private:
+ private:
   void Run() {
     alignas(inotify_event) char buffer[8192];
     for (;;) {
@@ -242,7 +258,7 @@ private:
 };
 
 class SimBus final : public HidBus {
-public:
+ public:
   explicit SimBus(std::string folder) : folder_(std::move(folder)) {}
 
   std::vector<HidCollection> Enumerate() override {
@@ -272,9 +288,15 @@ public:
     Fd fd;
     const auto info = ProbeNode(node, &fd);
     if (!info || index >= info->descriptor.collections.size()) return nullptr;
-    // A write-only open takes no input reports; the device stops sending them.
-    if (access == Access::Write) shutdown(fd.get(), SHUT_RD);
-    return std::make_unique<SimChannel>(std::move(fd), TlcReportFilter::For(info->descriptor, index));
+    TlcReportFilter filter = TlcReportFilter::For(info->descriptor, index);
+    // The device sends an open only the reports of its collection, none to a
+    // write-only open.
+    VirtualHidDevice::Subscription subscription;
+    subscription.reads = access == Access::Read;
+    subscription.allReports = !filter.usesReportIds;
+    if (filter.usesReportIds) subscription.reportIds = filter.inputReportIds;
+    if (!Greet(fd.get(), subscription)) return nullptr;
+    return std::make_unique<SimChannel>(std::move(fd), std::move(filter));
   }
 
   std::unique_ptr<DeviceWatch> WatchDevices(NoticeCallback callback) override {
@@ -288,7 +310,7 @@ public:
            path[folder_.size()] == '/';
   }
 
-private:
+ private:
   const std::string folder_;
 };
 
@@ -304,7 +326,8 @@ std::string DefaultSimDir() {
 
 std::unique_ptr<HidBus> MakeSimBus(const std::string& folder) {
   std::string clean = folder;
-  while (clean.size() > 1 && clean.back() == '/') clean.pop_back();
+  while (clean.size() > 1 && clean.back() == '/')
+    clean.pop_back();
   return std::make_unique<SimBus>(clean);
 }
 

@@ -8,6 +8,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -16,6 +17,8 @@ namespace orvelle {
 namespace {
 
 constexpr char kMagic[8] = {'O', 'R', 'V', 'S', 'I', 'M', 'v', '1'};
+constexpr char kHelloMagic[8] = {'O', 'R', 'V', 'O', 'P', 'E', 'N', '1'};
+enum HelloFlags : uint8_t { kHelloReads = 1, kHelloAllReports = 2 };
 constexpr size_t kMaxPacket = 4096;
 
 bool MakeAddress(const std::string& path, sockaddr_un& address) {
@@ -47,11 +50,14 @@ void Put16(std::vector<uint8_t>& out, uint16_t v) {
 VirtualHidDevice::VirtualHidDevice(VirtualDeviceIdentity identity, OutputHandler onOutput)
     : identity_(std::move(identity)), onOutput_(std::move(onOutput)) {}
 
-VirtualHidDevice::~VirtualHidDevice() { Unplug(); }
+VirtualHidDevice::~VirtualHidDevice() {
+  Unplug();
+}
 
 std::vector<uint8_t> VirtualHidDevice::EncodeHeader(const VirtualDeviceIdentity& identity) {
   std::vector<uint8_t> out(std::begin(kMagic), std::end(kMagic));
-  for (int shift = 0; shift < 32; shift += 8) out.push_back((identity.busType >> shift) & 0xFF);
+  for (int shift = 0; shift < 32; shift += 8)
+    out.push_back((identity.busType >> shift) & 0xFF);
   Put16(out, identity.vendorId);
   Put16(out, identity.productId);
   const std::string name = identity.name.substr(0, 255);
@@ -82,10 +88,12 @@ bool VirtualHidDevice::DecodeHeader(std::span<const uint8_t> packet,
   if (!magic || std::memcmp(magic, kMagic, sizeof kMagic) != 0) return false;
   const uint8_t* bus = take(4);
   if (!bus) return false;
-  identity.busType = bus[0] | (bus[1] << 8) | (bus[2] << 16) | (static_cast<uint32_t>(bus[3]) << 24);
+  identity.busType =
+      bus[0] | (bus[1] << 8) | (bus[2] << 16) | (static_cast<uint32_t>(bus[3]) << 24);
   uint16_t nameLength = 0;
   uint16_t descriptorLength = 0;
-  if (!take16(identity.vendorId) || !take16(identity.productId) || !take16(nameLength)) return false;
+  if (!take16(identity.vendorId) || !take16(identity.productId) || !take16(nameLength))
+    return false;
   const uint8_t* name = take(nameLength);
   if (!name || !take16(descriptorLength)) return false;
   const uint8_t* descriptor = take(descriptorLength);
@@ -93,6 +101,40 @@ bool VirtualHidDevice::DecodeHeader(std::span<const uint8_t> packet,
   identity.name.assign(reinterpret_cast<const char*>(name), nameLength);
   identity.reportDescriptor.assign(descriptor, descriptor + descriptorLength);
   return true;
+}
+
+std::vector<uint8_t> VirtualHidDevice::EncodeHello(const Subscription& subscription) {
+  std::vector<uint8_t> out(std::begin(kHelloMagic), std::end(kHelloMagic));
+  uint8_t flags = 0;
+  if (subscription.reads) flags |= kHelloReads;
+  if (subscription.allReports) flags |= kHelloAllReports;
+  out.push_back(flags);
+  const size_t count = std::min<size_t>(subscription.reportIds.size(), 255);
+  out.push_back(static_cast<uint8_t>(count));
+  out.insert(out.end(), subscription.reportIds.begin(),
+             subscription.reportIds.begin() + static_cast<std::ptrdiff_t>(count));
+  return out;
+}
+
+bool VirtualHidDevice::DecodeHello(std::span<const uint8_t> packet, Subscription& subscription) {
+  constexpr size_t kFixed = sizeof kHelloMagic + 2;
+  if (packet.size() < kFixed || std::memcmp(packet.data(), kHelloMagic, sizeof kHelloMagic) != 0) {
+    return false;
+  }
+  const uint8_t flags = packet[sizeof kHelloMagic];
+  const size_t count = packet[sizeof kHelloMagic + 1];
+  if (packet.size() != kFixed + count) return false;
+  subscription.reads = (flags & kHelloReads) != 0;
+  subscription.allReports = (flags & kHelloAllReports) != 0;
+  subscription.reportIds.assign(packet.begin() + kFixed, packet.end());
+  std::sort(subscription.reportIds.begin(), subscription.reportIds.end());
+  return true;
+}
+
+bool VirtualHidDevice::Client::Wants(uint8_t reportId) const {
+  if (!greeted || !subscription.reads) return false;
+  return subscription.allReports ||
+         std::binary_search(subscription.reportIds.begin(), subscription.reportIds.end(), reportId);
 }
 
 bool VirtualHidDevice::Plug(const std::string& socketPath) {
@@ -155,7 +197,8 @@ void VirtualHidDevice::Unplug() {
 }
 
 void VirtualHidDevice::CloseAll() {
-  for (Client& c : clients_) close(c.fd);
+  for (Client& c : clients_)
+    close(c.fd);
   clients_.clear();
   close(listenFd_);
   close(wakeFd_);
@@ -184,21 +227,38 @@ size_t VirtualHidDevice::OpenCount() const {
 }
 
 size_t VirtualHidDevice::SendInputReport(std::span<const uint8_t> report) {
+  if (report.empty()) return 0;
   std::lock_guard lock(mutex_);
   size_t reached = 0;
   for (Client& c : clients_) {
-    if (!c.reads) continue;
+    if (!c.Wants(report[0])) continue;
     if (send(c.fd, report.data(), report.size(), MSG_DONTWAIT | MSG_NOSIGNAL) >= 0) {
       ++reached;
     } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
       dropped_.fetch_add(1);
-    } else {
-      // The open reads nothing (a write-only open shut its read side) or is
-      // going away; the server thread notices the hang-up.
-      c.reads = false;
     }
+    // Other errors: the open is going away; the server thread sees the hang-up.
   }
   return reached;
+}
+
+bool VirtualHidDevice::Received(int fd, std::span<const uint8_t> packet) {
+  {
+    std::lock_guard lock(mutex_);
+    auto it = std::find_if(clients_.begin(), clients_.end(),
+                           [fd](const Client& c) { return c.fd == fd; });
+    if (it == clients_.end()) return false;
+    if (!it->greeted) {
+      // The first packet of an open must be its hello; the echo tells the
+      // open that reports flow from now on.
+      if (!DecodeHello(packet, it->subscription)) return false;
+      it->greeted = true;
+      return send(fd, packet.data(), packet.size(), MSG_DONTWAIT | MSG_NOSIGNAL) ==
+             static_cast<ssize_t>(packet.size());
+    }
+  }
+  if (onOutput_) onOutput_(packet);
+  return true;
 }
 
 void VirtualHidDevice::AcceptClient() {
@@ -214,7 +274,7 @@ void VirtualHidDevice::AcceptClient() {
     return;
   }
   std::lock_guard lock(mutex_);
-  clients_.push_back({fd, true});
+  clients_.push_back({fd, false, {}});
 }
 
 void VirtualHidDevice::Serve() {
@@ -227,7 +287,8 @@ void VirtualHidDevice::Serve() {
       std::lock_guard lock(mutex_);
       fds.push_back({wakeFd_, POLLIN, 0});
       fds.push_back({listenFd_, POLLIN, 0});
-      for (const Client& c : clients_) fds.push_back({c.fd, POLLIN, 0});
+      for (const Client& c : clients_)
+        fds.push_back({c.fd, POLLIN, 0});
     }
     if (poll(fds.data(), fds.size(), -1) < 0) {
       if (errno == EINTR) continue;
@@ -240,7 +301,9 @@ void VirtualHidDevice::Serve() {
       if (fds[i].revents & POLLIN) {
         const ssize_t n = recv(fds[i].fd, packet.data(), packet.size(), MSG_DONTWAIT);
         if (n > 0) {
-          if (onOutput_) onOutput_(std::span<const uint8_t>(packet.data(), static_cast<size_t>(n)));
+          if (!Received(fds[i].fd, {packet.data(), static_cast<size_t>(n)})) {
+            hungUp.push_back(fds[i].fd);
+          }
           continue;
         }
         if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;

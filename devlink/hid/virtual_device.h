@@ -4,9 +4,13 @@
 //
 // One SOCK_SEQPACKET Unix socket per device node. A connection is one open of
 // the node. On connect the device sends a header packet with what the hidraw
-// ioctls give (bus type, vendor id, product id, name, report descriptor); after
-// that every packet is one report, report ID first, in both directions. Every
-// open receives every input report. Plugging creates the socket file (under a
+// ioctls give (bus type, vendor id, product id, name, report descriptor). The
+// open answers with a hello packet naming the input report IDs it reads (none
+// for a write-only open; an empty list with "all" for devices without IDs), as
+// a Windows handle on one collection receives only that collection's reports;
+// the device echoes the hello once the subscription holds. After that every packet is one report, report ID first, in both directions;
+// every open receives every input report it asked for, so several programs
+// can hold the device at once. Plugging creates the socket file (under a
 // temporary name, renamed into place once it listens), unplugging removes it.
 
 #include <atomic>
@@ -30,7 +34,7 @@ struct VirtualDeviceIdentity {
 };
 
 class VirtualHidDevice {
-public:
+ public:
   // Called on the device's own thread for every output report received.
   using OutputHandler = std::function<void(std::span<const uint8_t> report)>;
 
@@ -48,7 +52,7 @@ public:
   std::string Path() const;
   std::string LastError() const;
 
-  // Sends one input report to every open that reads; returns how many got it.
+  // Sends one input report to every open that reads it; returns how many got it.
   // Never blocks: an open whose queue is full misses the report (as hidraw's
   // bounded report list would), which DroppedReports() counts.
   size_t SendInputReport(std::span<const uint8_t> report);
@@ -58,13 +62,26 @@ public:
   static std::vector<uint8_t> EncodeHeader(const VirtualDeviceIdentity& identity);
   static bool DecodeHeader(std::span<const uint8_t> packet, VirtualDeviceIdentity& identity);
 
-private:
+  // What an open reads: nothing, every report, or the reports with these IDs.
+  struct Subscription {
+    bool reads = false;
+    bool allReports = false;
+    std::vector<uint8_t> reportIds;
+  };
+  static std::vector<uint8_t> EncodeHello(const Subscription& subscription);
+  static bool DecodeHello(std::span<const uint8_t> packet, Subscription& subscription);
+
+ private:
   struct Client {
     int fd = -1;
-    bool reads = true;
+    bool greeted = false;  // its hello arrived
+    Subscription subscription;
+    bool Wants(uint8_t reportId) const;
   };
   void Serve();
   void AcceptClient();
+  // True when the packet was used; false when the open broke the protocol.
+  bool Received(int fd, std::span<const uint8_t> packet);
   void CloseAll();
 
   const VirtualDeviceIdentity identity_;
