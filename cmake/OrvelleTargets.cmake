@@ -32,6 +32,15 @@ function(orvelle_add_gtest)
   endif()
   gtest_discover_tests(${T_NAME}
     DISCOVERY_TIMEOUT 60
-    PROPERTIES LABELS "${T_LABELS}" TIMEOUT ${T_TIMEOUT} SKIP_RETURN_CODE 77
-               ENVIRONMENT "${T_ENV}")
+    PROPERTIES TIMEOUT ${T_TIMEOUT} SKIP_RETURN_CODE 77)
+  # Labels and environment are lists, which gtest_discover_tests' PROPERTIES
+  # cannot carry (CMake 3.25 splits them); a script that CTest runs after the
+  # discovered tests are known sets them instead.
+  set(properties ${CMAKE_CURRENT_BINARY_DIR}/${T_NAME}_properties.cmake)
+  file(WRITE ${properties}
+    "if(${T_NAME}_TESTS)\n"
+    "  set_tests_properties(\${${T_NAME}_TESTS} PROPERTIES\n"
+    "    LABELS [==[${T_LABELS}]==] ENVIRONMENT [==[${T_ENV}]==])\n"
+    "endif()\n")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${properties})
 endfunction()

@@ -44,7 +44,7 @@ QString TempDir(const char* what) {
 class TessalyE2E : public ::testing::Test {
  protected:
   TessalyE2E() : home_(TempDir("tessaly")), simDir_(TempDir("tessaly-sim")) {
-    const QDir packs(QStringLiteral(TESSALY_TEST_PACK_DIR));
+    const QDir packs(QStringLiteral(TESSALY_PACK_DIR));
     EXPECT_TRUE(QFile::copy(QStringLiteral(TESSALY_EXECUTABLE), home_ + "/Tessaly"));
     for (const QString& pack :
          {QStringLiteral("TessalyEnglish.rcc"), QStringLiteral("TessalyChinese.rcc")}) {
@@ -129,6 +129,14 @@ TEST_F(TessalyE2E, NineTargetsAreTouchedWrittenAndUnpluggingEndsTheProgram) {
   EXPECT_EQ(value(1, 0), 0);
   EXPECT_EQ(value(8, 0), -1);
   EXPECT_EQ(value(5, 1), 4096);
+  // The request is logged as it arrives; the result is pending once answered.
+  ASSERT_TRUE(sim_->Events()
+                  .WaitFor(
+                      [](const SimEvent& e) {
+                        return e.IsFrame(SimEvent::Kind::Out, kCalibrationReportId, CAL_SET_POINTS);
+                      },
+                      0, 10s)
+                  .has_value());
   ASSERT_TRUE(sim_->Pending().has_value());
 
   sim_->Unplug();

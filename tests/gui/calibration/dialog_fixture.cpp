@@ -25,7 +25,7 @@ std::string TempDir(const char* what) {
 CalibrationDialogTest::CalibrationDialogTest()
     : simDir_(TempDir("calsim")), configDir_(TempDir("calcfg")) {
   EXPECT_TRUE(
-      library_.Load(QStringLiteral("TessalyEnglish"), {QStringLiteral(TESSALY_TEST_PACK_DIR)}));
+      library_.Load(QStringLiteral("TessalyEnglish"), {QStringLiteral(TESSALY_PACK_DIR)}));
   SetCurrentLanguageLibrary(&library_);
   registry_ = std::make_unique<FileRegistry>(configDir_);
 
