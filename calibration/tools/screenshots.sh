@@ -4,7 +4,7 @@
 # completed run with its buttons, and the completed run in Chinese.
 #   calibration/tools/screenshots.sh [build dir] [output dir]
 # Needs xvfb-run and ImageMagick's import; the build dir must hold Tessaly,
-# orvelle-sim and the Tessaly packs (or the calibration test packs).
+# orvelle-sim and the Tessaly packs.
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
@@ -13,12 +13,8 @@ OUT=$(mkdir -p "${2:-$ROOT/screenshots/tmp/tessaly}" && cd "${2:-$ROOT/screensho
 WORK=$(mktemp -d /tmp/tessaly-shots-XXXXXX)
 trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$WORK"' EXIT
 
-# The program beside packs that hold its screen: the packs built with the
-# calibration tests (the real packs plus what they still lack), else the real ones.
-cp "$BUILD/bin/Tessaly" "$WORK/"
-PACKS="$BUILD/tests/gui/calibration/packs"
-[ -d "$PACKS" ] || PACKS="$BUILD/bin"
-cp "$PACKS"/Tessaly*.rcc "$WORK/"
+# The program beside its packs, as installed.
+cp "$BUILD/bin/Tessaly" "$BUILD"/bin/Tessaly*.rcc "$WORK/"
 
 cat >"$WORK/inner.sh" <<'INNER'
 #!/usr/bin/env bash
