@@ -111,9 +111,11 @@ class FactoryEndToEnd : public ::testing::Test {
     args.insert(args.begin(), "xdotool");
     return RunCommand(args, Env());
   }
-  // The window with exactly this title, or "" when there is none.
+  // The shown window with exactly this title, or "" when there is none.
   std::string Window(const std::string& title) const {
-    std::istringstream ids(Xdotool({"search", "--name", "^" + title + "$"}));
+    // Only mapped windows: Qt names a window before it maps it, and focus
+    // cannot go to an unmapped one.
+    std::istringstream ids(Xdotool({"search", "--onlyvisible", "--name", "^" + title + "$"}));
     std::string id;
     ids >> id;
     return id;
