@@ -6,7 +6,7 @@
 #include <fstream>
 
 #include "devlink/catalogue.h"
-#include "sim_fixture.h"
+#include "tests/support/sim_fixture.h"
 
 namespace orvelle {
 namespace {

@@ -5,7 +5,7 @@
 #include <cstdlib>
 
 #include "devlink/catalogue.h"
-#include "sim_fixture.h"
+#include "tests/support/sim_fixture.h"
 
 namespace orvelle {
 namespace {

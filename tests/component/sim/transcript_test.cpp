@@ -12,7 +12,7 @@
 #include <fstream>
 
 #include "devlink/catalogue.h"
-#include "sim_fixture.h"
+#include "tests/support/sim_fixture.h"
 
 extern char** environ;
 

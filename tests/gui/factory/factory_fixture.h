@@ -21,7 +21,7 @@
 #include "factory/touch_num_dlg.h"
 #include "shell/recording_message_boxes.h"
 #include "sim/simulated_controller.h"
-#include "tests/component/sim/sim_fixture.h"
+#include "tests/support/sim_fixture.h"
 
 namespace orvelle::factory_test {
 

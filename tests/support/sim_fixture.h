@@ -1,6 +1,7 @@
 #pragma once
 // A simulated controller in a folder of its own, and the links of the three
-// programs on the default bus pointed at that folder.
+// programs on the default bus pointed at that folder. Header-only: users link
+// orvelle-simulator themselves.
 
 #include <gtest/gtest.h>
 #include <unistd.h>
