@@ -9,7 +9,7 @@ namespace orvelle {
 
 struct SimulatedController::Stream {
   uint64_t generation = 0;
-  TouchStream spec;
+  TouchStream request;
   int sent = 0;
   TimedWorker::Clock::time_point start;
   std::function<void()> then;  // a target run's next step; none: the task ends
@@ -17,20 +17,20 @@ struct SimulatedController::Stream {
 
 struct SimulatedController::TargetPlan {
   uint64_t generation = 0;
-  TargetRun spec;
+  TargetRun request;
   TimedWorker::Clock::time_point waitDeadline;
   std::vector<RawPoint> points;  // filled once calibration has begun
   size_t next = 0;
 };
 
-void SimulatedController::Touch(const TouchStream& spec) {
+void SimulatedController::Touch(const TouchStream& request) {
   auto stream = std::make_shared<Stream>();
   {
     std::lock_guard lock(touchMutex_);
     stream->generation = touchGeneration_;
     ++activeTouchTasks_;
   }
-  stream->spec = spec;
+  stream->request = request;
   stream->start = TimedWorker::Clock::now();
   worker_.Schedule(stream->start, [this, stream] { RunStream(stream); });
 }
@@ -42,7 +42,7 @@ void SimulatedController::TouchTargets(const TargetRun& run) {
     plan->generation = touchGeneration_;
     ++activeTouchTasks_;
   }
-  plan->spec = run;
+  plan->request = run;
   plan->waitDeadline = TimedWorker::Clock::now() + run.waitLimit;
   worker_.Schedule(TimedWorker::Clock::now(), [this, plan] { RunTargets(plan); });
 }
@@ -84,10 +84,11 @@ void SimulatedController::RunStream(std::shared_ptr<Stream> stream) {
   if (Cancelled(stream->generation)) {
     stream->then = nullptr;  // a stopped target run ends with its stream
     if (stream->sent == 0) return TouchTaskEnded();
-    stream->sent = stream->spec.count;  // a finger that touched is lifted
+    stream->sent = stream->request.count;  // a finger that touched is lifted
   }
-  const bool lift = stream->sent >= stream->spec.count;
-  const RawPoint at = lift ? stream->spec.at : Jittered(stream->spec.at, stream->spec.jitter);
+  const bool lift = stream->sent >= stream->request.count;
+  const RawPoint at =
+      lift ? stream->request.at : Jittered(stream->request.at, stream->request.jitter);
   std::vector<uint8_t> report;
   {
     std::lock_guard lock(modelMutex_);
@@ -104,8 +105,8 @@ void SimulatedController::RunStream(std::shared_ptr<Stream> stream) {
   }
   ++stream->sent;
   auto due = TimedWorker::Clock::now();
-  if (stream->spec.rate > 0) {
-    const auto interval = std::chrono::duration<double>(1.0 / stream->spec.rate);
+  if (stream->request.rate > 0) {
+    const auto interval = std::chrono::duration<double>(1.0 / stream->request.rate);
     due = stream->start +
           std::chrono::duration_cast<TimedWorker::Clock::duration>(interval * stream->sent);
   }
@@ -119,13 +120,13 @@ void SimulatedController::StartTargets(std::shared_ptr<TargetPlan> plan) {
   }();
   const std::vector<int> order = CaptureOrder(mode);
   for (size_t t = 0; t < order.size(); ++t) {
-    plan->points.push_back(t < plan->spec.positions.size() ? plan->spec.positions[t]
-                                                           : NominalTarget(order[t]));
+    plan->points.push_back(t < plan->request.positions.size() ? plan->request.positions[t]
+                                                              : NominalTarget(order[t]));
   }
   events_.Record(SimEvent::Kind::Note, {},
                  "targets: calibration mode " + std::to_string(mode) + ", touching " +
                      std::to_string(order.size()) + " targets");
-  worker_.Schedule(TimedWorker::Clock::now() + plan->spec.startDelay,
+  worker_.Schedule(TimedWorker::Clock::now() + plan->request.startDelay,
                    [this, plan] { RunTargets(plan); });
 }
 
@@ -149,12 +150,12 @@ void SimulatedController::RunTargets(std::shared_ptr<TargetPlan> plan) {
   }
   auto stream = std::make_shared<Stream>();
   stream->generation = plan->generation;
-  stream->spec = TouchStream{plan->points[plan->next], plan->spec.reportsPerTarget, plan->spec.rate,
-                             plan->spec.jitter};
+  stream->request = TouchStream{plan->points[plan->next], plan->request.reportsPerTarget,
+                                plan->request.rate, plan->request.jitter};
   stream->start = now;
   stream->then = [this, plan] {
     ++plan->next;
-    worker_.Schedule(TimedWorker::Clock::now() + plan->spec.gap,
+    worker_.Schedule(TimedWorker::Clock::now() + plan->request.gap,
                      [this, plan] { RunTargets(plan); });
   };
   RunStream(stream);
