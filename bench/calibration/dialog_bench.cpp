@@ -47,7 +47,7 @@ void BM_DialogAt1000ReportsPerSecond(benchmark::State& state) {
   const std::string simDir = TempDir("sim");
   const std::string configDir = TempDir("config");
   LanguageLibrary library;
-  if (!library.Load(QStringLiteral("TessalyEnglish"), {QStringLiteral(TESSALY_TEST_PACK_DIR)})) {
+  if (!library.Load(QStringLiteral("TessalyEnglish"), {QStringLiteral(TESSALY_PACK_DIR)})) {
     state.SkipWithError("no Tessaly test pack");
     return;
   }

@@ -44,27 +44,39 @@ class TempFolder {
   std::string path_;
 };
 
-// An X server on the first display number nobody uses.
+// The display number Xvfb wrote on a line of its own, or empty.
+std::string DisplayNumberIn(const std::string& output) {
+  std::istringstream lines(output);
+  for (std::string line; std::getline(lines, line);) {
+    if (!line.empty() && line.find_first_not_of("0123456789") == std::string::npos) return line;
+  }
+  return {};
+}
+
+// An X server of the test's own. Xvfb picks a free display itself and writes
+// its number once it accepts connections, so tests that start servers at the
+// same time never share one.
 class VirtualDisplay {
  public:
   bool Start(const std::string& logFile) {
-    for (int n = 73; n < 200; ++n) {
-      const std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
-      const std::string lock = "/tmp/.X" + std::to_string(n) + "-lock";
-      if (std::filesystem::exists(socket) || std::filesystem::exists(lock)) continue;
-      const std::string name = ":" + std::to_string(n);
-      if (!server_.Start({"Xvfb", name, "-screen", "0", "1280x1024x24", "-nolisten", "tcp"},
-                         EnvironmentWith({}), logFile)) {
-        return false;
-      }
-      if (WaitUntil([&] { return std::filesystem::exists(socket) || !server_.Running(); }, 10s) &&
-          server_.Running()) {
-        display_ = name;
-        return true;
-      }
-      server_.Stop();  // lost a race for this number: try the next
+    if (!server_.Start(
+            {"Xvfb", "-displayfd", "1", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"},
+            EnvironmentWith({}), logFile)) {
+      return false;
     }
-    return false;
+    std::string number;
+    WaitUntil(
+        [&] {
+          number = DisplayNumberIn(ReadFile(logFile));
+          return !number.empty() || !server_.Running();
+        },
+        10s);
+    if (number.empty()) {
+      server_.Stop();
+      return false;
+    }
+    display_ = ":" + number;
+    return true;
   }
   const std::string& Name() const { return display_; }
 
