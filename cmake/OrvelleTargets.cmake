@@ -7,6 +7,14 @@ function(orvelle_project_target target)
     target_compile_options(${target} PRIVATE /W4 /WX)
   else()
     target_compile_options(${target} PRIVATE -Wall -Wextra -Werror -Wno-missing-field-initializers)
+    # GCC 12's optimiser reports standard-library string and vector copies as
+    # overlapping, out of bounds or over-reading (GCC bugs 105651, 107852,
+    # 106199). Optimised builds leave these warnings out; Debug and the
+    # sanitizer builds keep them.
+    if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION VERSION_LESS 13)
+      target_compile_options(${target} PRIVATE
+        $<$<NOT:$<CONFIG:Debug>>:-Wno-restrict -Wno-array-bounds -Wno-stringop-overread -Wno-stringop-overflow>)
+    endif()
   endif()
 endfunction()
 
