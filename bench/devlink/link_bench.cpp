@@ -20,6 +20,7 @@
 #include "devlink/hid/virtual_device.h"
 #include "devlink/usb_transfer.h"
 #include "tests/support/fake_bus.h"
+#include "tests/support/temp_folder.h"
 
 namespace orvelle {
 namespace {
@@ -32,15 +33,6 @@ double ProcessCpuSeconds() {
   clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
   return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
 }
-
-struct SimSetup {
-  SimSetup() {
-    char pattern[] = "/tmp/orvelle-bench-XXXXXX";
-    dir = mkdtemp(pattern);
-  }
-  ~SimSetup() { std::filesystem::remove_all(dir); }
-  std::string dir;
-};
 
 LinkProfile Quick(LinkProfile p) {
   p.startPause = 0ms;
@@ -55,13 +47,13 @@ public:
 };
 
 void BM_SendAndWaitAgainstBareEcho(benchmark::State& state) {
-  SimSetup setup;
+  testing::TempFolder setup;
   VirtualHidDevice* self = nullptr;
   VirtualHidDevice device({3, 0x2A5C, 19, "bench", testing::ControllerLikeDescriptor(4)},
                           [&](std::span<const uint8_t> report) { self->SendInputReport(report); });
   self = &device;
-  device.Plug(setup.dir + "/controller");
-  CUSBTransfer link(Quick(LinkProfile::Factory()), MakeSimBus(setup.dir));
+  device.Plug(setup.Path() + "/controller");
+  CUSBTransfer link(Quick(LinkProfile::Factory()), MakeSimBus(setup.Path()));
   if (!link.Open()) {
     state.SkipWithError("link did not open");
     return;
@@ -109,11 +101,11 @@ BENCHMARK(BM_SendAndWaitAgainstBareEcho)->Iterations(20000)->Unit(benchmark::kMi
 
 void BM_InputStream1000PerSecond(benchmark::State& state) {
   const int seconds = static_cast<int>(state.range(0));
-  SimSetup setup;
+  testing::TempFolder setup;
   VirtualHidDevice device({3, 0x2A5C, 19, "bench", testing::ControllerLikeDescriptor(4)}, nullptr);
-  device.Plug(setup.dir + "/controller");
+  device.Plug(setup.Path() + "/controller");
   CountingSink sink;
-  CUSBTransfer link(Quick(LinkProfile::Calibration()), MakeSimBus(setup.dir));
+  CUSBTransfer link(Quick(LinkProfile::Calibration()), MakeSimBus(setup.Path()));
   link.SetOwner(&sink);
   link.Open();
   FrameBuffer raw;
@@ -147,10 +139,10 @@ BENCHMARK(BM_InputStream1000PerSecond)->Arg(10)->Iterations(1)->Unit(benchmark::
     ->UseRealTime();
 
 void BM_IdleConnectedLink(benchmark::State& state) {
-  SimSetup setup;
+  testing::TempFolder setup;
   VirtualHidDevice device({3, 0x2A5C, 19, "bench", testing::ControllerLikeDescriptor(8)}, nullptr);
-  device.Plug(setup.dir + "/controller");
-  CUSBTransfer link(Quick(LinkProfile::Console()), MakeSimBus(setup.dir));
+  device.Plug(setup.Path() + "/controller");
+  CUSBTransfer link(Quick(LinkProfile::Console()), MakeSimBus(setup.Path()));
   link.Open();
   auto watch = link.WatchDevices([](const DeviceNotice&) {});
   for (auto _ : state) {

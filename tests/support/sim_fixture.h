@@ -17,29 +17,11 @@
 #include "devlink/hid/default_bus.h"
 #include "devlink/usb_transfer.h"
 #include "sim/simulated_controller.h"
+#include "tests/support/temp_folder.h"
 
 namespace orvelle::testing {
 
 using namespace std::chrono_literals;
-
-class TempFolder {
- public:
-  TempFolder() {
-    static std::atomic<int> counter{0};
-    path_ = std::filesystem::temp_directory_path() /
-            ("orvelle-sim-test-" + std::to_string(getpid()) + "-" + std::to_string(counter++));
-    std::filesystem::create_directories(path_);
-  }
-  ~TempFolder() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  std::string Path() const { return path_.string(); }
-  std::string File(const std::string& name) const { return (path_ / name).string(); }
-
- private:
-  std::filesystem::path path_;
-};
 
 // The program's profile with no start pause; the time-out only limits a test
 // that fails.

@@ -18,25 +18,12 @@
 #include "devlink/hid/virtual_device.h"
 #include "devlink/usb_transfer.h"
 #include "tests/support/fake_bus.h"
+#include "tests/support/temp_folder.h"
 
 namespace orvelle {
 namespace {
 
 using namespace std::chrono_literals;
-namespace fs = std::filesystem;
-
-class TempDir {
- public:
-  TempDir() {
-    char pattern[] = "/tmp/orvelle-simtest-XXXXXX";
-    path_ = mkdtemp(pattern);
-  }
-  ~TempDir() { fs::remove_all(path_); }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
 
 VirtualDeviceIdentity Controller(uint16_t ch3Output = 4) {
   return {3, 0x2A5C, 19, "Simulated touch controller",
@@ -87,15 +74,15 @@ class FrameCounter : public AnswerSink {
 };
 
 TEST(SimTransport, CollectionsComeFromTheDescriptor) {
-  TempDir dir;
+  testing::TempFolder dir;
   VirtualHidDevice device(Controller(8), nullptr);
-  ASSERT_TRUE(device.Plug(dir.path() + "/controller")) << device.LastError();
-  auto bus = MakeSimBus(dir.path());
+  ASSERT_TRUE(device.Plug(dir.Path() + "/controller")) << device.LastError();
+  auto bus = MakeSimBus(dir.Path());
   const auto collections = bus->Enumerate();
   ASSERT_EQ(collections.size(), 6u);
   const ChannelTable console = MakeChannelTable(8);
   for (size_t i = 0; i < collections.size(); ++i) {
-    EXPECT_EQ(collections[i].path, dir.path() + "/controller#col0" + std::to_string(i + 1));
+    EXPECT_EQ(collections[i].path, dir.Path() + "/controller#col0" + std::to_string(i + 1));
     EXPECT_EQ(collections[i].vendorId, 0x2A5C);
     EXPECT_EQ((ChannelSpec{collections[i].inputLength, collections[i].outputLength}), console[i]);
   }
@@ -104,21 +91,21 @@ TEST(SimTransport, CollectionsComeFromTheDescriptor) {
 }
 
 TEST(SimTransport, BadDescriptorsAndStaleSocketsAreSkipped) {
-  TempDir dir;
+  testing::TempFolder dir;
   VirtualDeviceIdentity broken = Controller();
   broken.reportDescriptor.pop_back();  // an End Collection goes missing
   VirtualHidDevice device(broken, nullptr);
-  ASSERT_TRUE(device.Plug(dir.path() + "/broken"));
+  ASSERT_TRUE(device.Plug(dir.Path() + "/broken"));
   // A socket file left behind by a simulator that crashed.
   const int stale = socket(AF_UNIX, SOCK_SEQPACKET, 0);
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
-  const std::string stalePath = dir.path() + "/stale";
+  const std::string stalePath = dir.Path() + "/stale";
   std::strcpy(address.sun_path, stalePath.c_str());
   ASSERT_EQ(bind(stale, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
   close(stale);
 
-  auto bus = MakeSimBus(dir.path());
+  auto bus = MakeSimBus(dir.Path());
   EXPECT_TRUE(bus->Enumerate().empty());
   VirtualHidDevice replacement(Controller(), nullptr);
   EXPECT_TRUE(replacement.Plug(stalePath)) << "a stale socket file is taken over";
@@ -128,7 +115,7 @@ TEST(SimTransport, BadDescriptorsAndStaleSocketsAreSkipped) {
 }
 
 TEST(SimTransport, RequestAndAnswerThroughTheLink) {
-  TempDir dir;
+  testing::TempFolder dir;
   VirtualHidDevice* devicePtr = nullptr;
   std::mutex receivedMutex;
   std::vector<uint8_t> received;
@@ -140,10 +127,10 @@ TEST(SimTransport, RequestAndAnswerThroughTheLink) {
     devicePtr->SendInputReport(answer);
   });
   devicePtr = &device;
-  ASSERT_TRUE(device.Plug(dir.path() + "/controller"));
+  ASSERT_TRUE(device.Plug(dir.Path() + "/controller"));
 
   FrameCounter sink;
-  CUSBTransfer link(Quick(LinkProfile::Factory()), MakeSimBus(dir.path()));
+  CUSBTransfer link(Quick(LinkProfile::Factory()), MakeSimBus(dir.Path()));
   link.SetOwner(&sink);
   ASSERT_TRUE(link.Open());
   EXPECT_EQ(link.ChannelCount(), 6);
@@ -157,12 +144,12 @@ TEST(SimTransport, RequestAndAnswerThroughTheLink) {
 }
 
 TEST(SimTransport, EveryOpenReceivesEveryInputReport) {
-  TempDir dir;
+  testing::TempFolder dir;
   VirtualHidDevice device(Controller(), nullptr);
-  ASSERT_TRUE(device.Plug(dir.path() + "/controller"));
+  ASSERT_TRUE(device.Plug(dir.Path() + "/controller"));
   FrameCounter first, second;
-  CUSBTransfer a(Quick(LinkProfile::Calibration()), MakeSimBus(dir.path()));
-  CUSBTransfer b(Quick(LinkProfile::Calibration()), MakeSimBus(dir.path()));
+  CUSBTransfer a(Quick(LinkProfile::Calibration()), MakeSimBus(dir.Path()));
+  CUSBTransfer b(Quick(LinkProfile::Calibration()), MakeSimBus(dir.Path()));
   a.SetOwner(&first);
   b.SetOwner(&second);
   ASSERT_TRUE(a.Open());
@@ -179,12 +166,12 @@ TEST(SimTransport, EveryOpenReceivesEveryInputReport) {
 }
 
 TEST(SimTransport, OpensReceiveTheirCollectionsReportsOnly) {
-  TempDir dir;
+  testing::TempFolder dir;
   VirtualHidDevice device(Controller(), nullptr);
-  ASSERT_TRUE(device.Plug(dir.path() + "/controller"));
-  auto bus = MakeSimBus(dir.path());
-  auto reader = bus->Open(dir.path() + "/controller#col05", Access::Read);
-  auto writer = bus->Open(dir.path() + "/controller#col05", Access::Write);
+  ASSERT_TRUE(device.Plug(dir.Path() + "/controller"));
+  auto bus = MakeSimBus(dir.Path());
+  auto reader = bus->Open(dir.Path() + "/controller#col05", Access::Read);
+  auto writer = bus->Open(dir.Path() + "/controller#col05", Access::Write);
   ASSERT_TRUE(reader && writer);
   EXPECT_EQ(device.OpenCount(), 2u);
   FrameBuffer raw;
@@ -205,11 +192,11 @@ TEST(SimTransport, OpensReceiveTheirCollectionsReportsOnly) {
 }
 
 TEST(SimTransport, UnplugAndReplugOnTheSameAndOnAnotherPath) {
-  TempDir dir;
+  testing::TempFolder dir;
   VirtualHidDevice device(Controller(8), nullptr);
-  ASSERT_TRUE(device.Plug(dir.path() + "/controller"));
+  ASSERT_TRUE(device.Plug(dir.Path() + "/controller"));
   auto profile = Quick(LinkProfile::Console());
-  CUSBTransfer link(profile, MakeSimBus(dir.path()));
+  CUSBTransfer link(profile, MakeSimBus(dir.Path()));
   ASSERT_TRUE(link.Open());
   Notices notices;
   auto watch = link.WatchDevices([&](const DeviceNotice& n) { notices.Add(n); });
@@ -234,7 +221,7 @@ TEST(SimTransport, UnplugAndReplugOnTheSameAndOnAnotherPath) {
   EXPECT_EQ(removed, 1);
   EXPECT_EQ(link.IsConnected(), 0);
 
-  ASSERT_TRUE(device.Plug(dir.path() + "/controller"));
+  ASSERT_TRUE(device.Plug(dir.Path() + "/controller"));
   ASSERT_TRUE(notices.WaitFor(6));
   handleAll();
   EXPECT_EQ(reopened, 1) << "the first matching arrival re-opens; the others find it connected";
@@ -243,15 +230,15 @@ TEST(SimTransport, UnplugAndReplugOnTheSameAndOnAnotherPath) {
   device.Unplug();
   ASSERT_TRUE(notices.WaitFor(6));
   handleAll();
-  ASSERT_TRUE(device.Plug(dir.path() + "/other-port"));
+  ASSERT_TRUE(device.Plug(dir.Path() + "/other-port"));
   ASSERT_TRUE(notices.WaitFor(6));
-  EXPECT_EQ(notices.list[0].path, dir.path() + "/other-port#col01");
+  EXPECT_EQ(notices.list[0].path, dir.Path() + "/other-port#col01");
   handleAll();
   EXPECT_EQ(reopened, 1) << "new paths are not recognised once channels exist";
   EXPECT_EQ(link.IsConnected(), 0);
 
   // A program that found nothing at start re-opens on any arrival.
-  CUSBTransfer late(profile, MakeSimBus(dir.path() + "/empty"));
+  CUSBTransfer late(profile, MakeSimBus(dir.Path() + "/empty"));
   EXPECT_FALSE(late.Open());
   EXPECT_EQ(DecideDeviceChange(late, {DeviceNotice::Kind::Arrival, "x#col01"}),
             DeviceChangeAction::Reopen);
