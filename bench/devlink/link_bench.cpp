@@ -41,7 +41,7 @@ LinkProfile Quick(LinkProfile p) {
 }
 
 class CountingSink : public AnswerSink {
-public:
+ public:
   void OnAnswer(std::span<const uint8_t>) override { count.fetch_add(1); }
   std::atomic<uint64_t> count{0};
 };
@@ -135,7 +135,10 @@ void BM_InputStream1000PerSecond(benchmark::State& state) {
         (ProcessCpuSeconds() - processBefore) * 1e6 / total;
   }
 }
-BENCHMARK(BM_InputStream1000PerSecond)->Arg(10)->Iterations(1)->Unit(benchmark::kSecond)
+BENCHMARK(BM_InputStream1000PerSecond)
+    ->Arg(10)
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond)
     ->UseRealTime();
 
 void BM_IdleConnectedLink(benchmark::State& state) {
