@@ -7,7 +7,7 @@
 #include <QScreen>
 #include <QStyleHints>
 
-#include "calibration/about_dlg.h"
+#include "shell/about_dlg.h"
 #include "calibration/core/start_up.h"
 #include "calibration/screen_setup.h"
 #include "calibration/target_painter.h"

@@ -3,12 +3,9 @@
 #include "factory/dialog_layout.h"
 #include "shell/dialog_support.h"
 
-namespace orvelle {
+namespace orvelle::factory {
 
 namespace {
-
-using factory::ControlKind;
-using factory::DialogControl;
 
 const DialogControl kControls[] = {
     {ControlKind::Icon, 0, u"", {11, 17, 20, 20}},
@@ -16,13 +13,13 @@ const DialogControl kControls[] = {
     {ControlKind::DefPushButton, 1, u"确定", {178, 7, 50, 14}},
 };
 
-const factory::DialogTemplate kDialog = {u"关于 OrvelleFactoryConfig2", {235, 55}, u"宋体", 9};
+const DialogTemplate kDialog = {u"关于 OrvelleFactoryConfig2", {235, 55}, u"宋体", 9};
 
 }  // namespace
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
-  factory::BuildDialog(*this, kDialog, kControls);
+  BuildDialog(*this, kDialog, kControls);
   ConnectOkCancel(*this);
 }
 
-}  // namespace orvelle
+}  // namespace orvelle::factory

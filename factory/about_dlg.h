@@ -1,9 +1,10 @@
 #pragma once
-// CAboutDlg: the program's name, version and icon.
+// CAboutDlg: the factory tool's name, version and icon (its own, in
+// Chinese; the other programs' about box comes from their language packs).
 
 #include <QDialog>
 
-namespace orvelle {
+namespace orvelle::factory {
 
 class CAboutDlg : public QDialog {
  public:
@@ -12,4 +13,4 @@ class CAboutDlg : public QDialog {
   explicit CAboutDlg(QWidget* parent = nullptr);
 };
 
-}  // namespace orvelle
+}  // namespace orvelle::factory

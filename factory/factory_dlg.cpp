@@ -1,12 +1,10 @@
 #include "factory/factory_dlg.h"
 
 #include <QContextMenuEvent>
-#include <QFontMetrics>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QShortcut>
-#include <algorithm>
 
 #include "devlink/device_change.h"
 #include "devlink/usb_transfer.h"
@@ -37,22 +35,6 @@ const DialogControl kControls[] = {
 };
 
 const factory::DialogTemplate kDialog = {u"红外触摸屏工厂配置工具", {320, 253}, u"宋体", 9, true};
-
-// Arial, cell height 32, thin, underlined, swiss family.
-QFont StatusFont() {
-  constexpr int kCellHeight = 32;
-  QFont font(QStringLiteral("Arial"));
-  font.setStyleHint(QFont::SansSerif);
-  font.setWeight(QFont::Thin);
-  font.setUnderline(true);
-  font.setItalic(false);
-  font.setStrikeOut(false);
-  // A positive height asks for the cell (ascent plus descent), not the em.
-  font.setPixelSize(kCellHeight);
-  const int cell = QFontMetrics(font).height();
-  if (cell > 0) font.setPixelSize(std::max(1, factory::MulDiv(kCellHeight, kCellHeight, cell)));
-  return font;
-}
 
 }  // namespace
 
@@ -105,7 +87,7 @@ int COrvelleFactoryConfig2Dlg::DoModal() {
 bool COrvelleFactoryConfig2Dlg::OnInitDialog() {
   AddAboutItem();
   setWindowIcon(factory::AppIcon());
-  if (QWidget* status = DialogItem(*this, IDC_STATUS)) status->setFont(StatusFont());
+  if (QWidget* status = DialogItem(*this, IDC_STATUS)) status->setFont(StatusLineFont());
 
   if (link_->Open()) {
     link_->SetConnected(1);
@@ -156,7 +138,7 @@ void COrvelleFactoryConfig2Dlg::OnExit() {
 }
 
 void COrvelleFactoryConfig2Dlg::OnAbout() {
-  CAboutDlg about(this);
+  factory::CAboutDlg about(this);
   runModal_(about);
 }
 

@@ -4,6 +4,7 @@
 #include <QAbstractSlider>
 #include <QComboBox>
 #include <QDialog>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,6 +12,7 @@
 #include <QSpinBox>
 #include <QTextEdit>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "shell/language_library.h"
 
@@ -35,7 +37,7 @@ QString ControlName(int controlId) {
   return QStringLiteral("id%1").arg(controlId);
 }
 
-bool LoadDialogTemplate(QDialog& dialog, int templateId, const LanguageLibrary* library) {
+bool LoadDialogTemplate(QWidget& dialog, int templateId, const LanguageLibrary* library) {
   if (!library) library = CurrentLanguageLibrary();
   QWidget* content = library ? library->Template(templateId, &dialog) : nullptr;
   if (!content) return false;
@@ -66,6 +68,20 @@ bool OnSelectionChange(QWidget& dialog, int controlId, std::function<void()> han
   if (!combo) return false;
   QObject::connect(combo, &QComboBox::activated, &dialog, [h = std::move(handler)] { h(); });
   return true;
+}
+
+QFont StatusLineFont() {
+  constexpr int kCellHeight = 32;
+  QFont font;
+  font.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans")});
+  font.setStyleHint(QFont::SansSerif);
+  font.setWeight(QFont::Thin);
+  font.setUnderline(true);
+  // The height asked for is the cell (ascent plus descent), not the em.
+  font.setPixelSize(kCellHeight);
+  const int cell = QFontMetrics(font).height();
+  if (cell > 0) font.setPixelSize(std::max(1, (kCellHeight * kCellHeight + cell / 2) / cell));
+  return font;
 }
 
 void ConnectOkCancel(QDialog& dialog) {

@@ -4,6 +4,7 @@
 // id1, Cancel id2), handlers connected by identifier, and explicit data
 // exchange between members and controls.
 
+#include <QFont>
 #include <QString>
 #include <QWidget>
 #include <functional>
@@ -16,10 +17,11 @@ class LanguageLibrary;
 
 QString ControlName(int controlId);
 
-// Fills `dialog` with template `templateId`: the template's controls become
-// the dialog's, and its title and size are taken over. False when the
-// library has no such template (nullptr: the current library).
-bool LoadDialogTemplate(QDialog& dialog, int templateId, const LanguageLibrary* library = nullptr);
+// Fills `dialog` (a dialog, or a page that lives inside one) with template
+// `templateId`: the template's controls become the dialog's, and its title and
+// size are taken over. False when the library has no such template (nullptr:
+// the current library).
+bool LoadDialogTemplate(QWidget& dialog, int templateId, const LanguageLibrary* library = nullptr);
 
 // GetDlgItem: nullptr when the dialog has no such control.
 QWidget* DialogItem(const QWidget& dialog, int controlId);
@@ -33,6 +35,11 @@ T* DialogItemAs(const QWidget& dialog, int controlId) {
 // the notifications of the native controls.
 bool OnClicked(QWidget& dialog, int controlId, std::function<void()> handler);
 bool OnSelectionChange(QWidget& dialog, int controlId, std::function<void()> handler);
+
+// The status line's font of the console and the factory tool: Arial (or its
+// metric twin Liberation Sans where Arial is missing), thin, underlined, with
+// a character cell 32 pixels high.
+QFont StatusLineFont();
 
 // OK ends the dialog accepted, Cancel rejected, when those buttons exist.
 void ConnectOkCancel(QDialog& dialog);

@@ -3,7 +3,7 @@
 #include <QImage>
 #include <QLabel>
 
-#include "calibration/about_dlg.h"
+#include "shell/about_dlg.h"
 #include "calibration/screen_colours.h"
 #include "calibration/xp_image_button.h"
 #include "devlink/catalogue.h"

@@ -103,7 +103,7 @@ TEST(DialogLayoutTest, WindowsKeepTheProportionsOfTheirTables) {
   std::vector<Case> cases;
   cases.push_back({std::make_unique<CTouchNumDlg>(shared), {295, 172}});
   cases.push_back({std::make_unique<CInfoDlg>(QString()), {294, 332}});
-  cases.push_back({std::make_unique<CAboutDlg>(), {235, 55}});
+  cases.push_back({std::make_unique<factory::CAboutDlg>(), {235, 55}});
   for (const Case& c : cases) {
     const DialogBaseUnits units = factory::BaseUnitsOf(c.dialog->font());
     EXPECT_GT(units.x, 0);
@@ -116,7 +116,7 @@ TEST(DialogLayoutTest, ChineseCaptionsAreNotClipped) {
   FactorySharedValues shared{{}, 16, 4};
   CTouchNumDlg touch(shared);
   CInfoDlg info(QStringLiteral("OVT-6510"));
-  CAboutDlg about;
+  factory::CAboutDlg about;
   for (QDialog* d : std::initializer_list<QDialog*>{&touch, &info, &about}) {
     for (QWidget* w : d->findChildren<QWidget*>()) {
       if (qobject_cast<QLabel*>(w) || qobject_cast<QRadioButton*>(w)) {
@@ -129,7 +129,7 @@ TEST(DialogLayoutTest, ChineseCaptionsAreNotClipped) {
 }
 
 TEST(AboutDlgTest, ShowsTheIconVersionAndOk) {
-  CAboutDlg d;
+  factory::CAboutDlg d;
   EXPECT_EQ(d.windowTitle(), QStringLiteral(u"关于 OrvelleFactoryConfig2"));
   bool icon = false;
   bool version = false;

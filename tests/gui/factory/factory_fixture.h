@@ -37,7 +37,7 @@ inline std::unique_ptr<CUSBTransfer> QuickFactoryLink(const std::string& folder,
 inline std::string NameOf(QDialog& d) {
   if (dynamic_cast<CTouchNumDlg*>(&d)) return "CTouchNumDlg";
   if (dynamic_cast<CInfoDlg*>(&d)) return "CInfoDlg";
-  if (dynamic_cast<CAboutDlg*>(&d)) return "CAboutDlg";
+  if (dynamic_cast<factory::CAboutDlg*>(&d)) return "CAboutDlg";
   return "QDialog";
 }
 

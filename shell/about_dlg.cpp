@@ -1,4 +1,4 @@
-#include "calibration/about_dlg.h"
+#include "shell/about_dlg.h"
 
 #include <QLabel>
 
@@ -9,18 +9,21 @@ namespace orvelle {
 namespace {
 
 constexpr int kAppIcon = 128;
-constexpr int kIconSize = 32;
 
 }  // namespace
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
   LoadDialogTemplate(*this, kTemplateId);
+  ShowApplicationIcon(*this);
+  ConnectOkCancel(*this);
+}
+
+void ShowApplicationIcon(QWidget& dialog, int size) {
   const LanguageLibrary* library = CurrentLanguageLibrary();
   const QIcon icon = library ? library->Icon(kAppIcon) : QIcon();
-  if (auto* label = DialogItemAs<QLabel>(*this, kAppIcon); label && !icon.isNull()) {
-    label->setPixmap(icon.pixmap(kIconSize, kIconSize));
+  if (auto* label = DialogItemAs<QLabel>(dialog, kAppIcon); label && !icon.isNull()) {
+    label->setPixmap(icon.pixmap(size, size));
   }
-  ConnectOkCancel(*this);
 }
 
 }  // namespace orvelle

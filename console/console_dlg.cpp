@@ -1,0 +1,260 @@
+#include "console/console_dlg.h"
+
+#include <QCoreApplication>
+#include <QCursor>
+#include <QEvent>
+#include <QEventLoop>
+#include <QLabel>
+#include <QShortcut>
+#include <QSystemTrayIcon>
+#include <QTabWidget>
+#include <QTimer>
+
+#include "console/core/logon_entry.h"
+#include "console/core/message_ids.h"
+#include "console/core/routing.h"
+#include "console/info_dlg.h"
+#include "console/options_dlg.h"
+#include "console/simple_pages.h"
+#include "devlink/device_change.h"
+#include "devlink/usb_transfer.h"
+#include "platform/registry.h"
+#include "shell/about_dlg.h"
+#include "shell/dialog_support.h"
+#include "shell/gui_dispatcher.h"
+#include "shell/language_library.h"
+#include "shell/resource_message.h"
+
+namespace orvelle::console {
+namespace {
+
+constexpr int kAboutEntryText = 101;
+constexpr int kAppIcon = 128;
+constexpr int kStatusConnected = 1081;
+constexpr int kStatusNotConnected = 1082;
+constexpr int kFirstTabCaption = 1110;
+constexpr char kTrayTip[] = "OrvelleConsole";
+// The notification menu's one item is the program's own text, not the pack's.
+constexpr char16_t kExitItem[] = u"退出(&X)";
+
+QIcon PackIcon(int id) {
+  const LanguageLibrary* library = CurrentLanguageLibrary();
+  return library ? library->Icon(id) : QIcon();
+}
+
+}  // namespace
+
+COrvelleConsoleDlg::COrvelleConsoleDlg(ConsoleEnvironment environment, QWidget* parent)
+    : QDialog(parent),
+      environment_(std::move(environment)),
+      link_(environment_.link ? *environment_.link : CUSBTransfer::Instance()) {
+  setObjectName(QStringLiteral("COrvelleConsoleDlg"));
+  LoadDialogTemplate(*this, kTemplateId);
+  // The pages are laid out once, for the template's size.
+  setFixedSize(size());
+  setWindowIcon(PackIcon(kAppIcon));
+  tabs_ = DialogItemAs<QTabWidget>(*this, IDC_TAB);
+  if (!tabs_) tabs_ = new QTabWidget(this);  // a damaged template still gets its pages
+
+  if (!environment_.registry) {
+    ownRegistry_ = OpenSystemRegistry();
+    environment_.registry = ownRegistry_.get();
+  }
+  if (!environment_.logonEntry) {
+    ownLogonEntry_ = MakeSystemLogonEntry(*environment_.registry);
+    environment_.logonEntry = ownLogonEntry_.get();
+  }
+  if (environment_.programPath.empty()) {
+    environment_.programPath = QCoreApplication::applicationFilePath().toStdString();
+  }
+
+  dispatcher_ = std::make_unique<GuiAnswerDispatcher>(link_);
+  link_.SetOutOfMemoryHandler(
+      [] { ShowResourceMessage(kMsgOutOfMemory, kMsgErrorCaption, kMbOk | kMbIconError, {}); });
+  trayMenu_.addAction(QString::fromUtf16(kExitItem), this, &QDialog::reject);
+}
+
+COrvelleConsoleDlg::~COrvelleConsoleDlg() {
+  // Notices and reader threads end before the objects they call into.
+  watch_.reset();
+  link_.SetOwner(nullptr);
+  link_.StopThreads();
+  dispatcher_.reset();
+  link_.SetOutOfMemoryHandler(nullptr);
+}
+
+int COrvelleConsoleDlg::exec() {
+  if (!initialised_) OnInitDialog();
+  if (startHidden_ && TrayAvailable()) {
+    // Only the notification icon shows until the user asks for the window.
+  } else if (startHidden_) {
+    showMinimized();
+  } else {
+    show();
+  }
+  // The dialog's own loop would end whenever the window is hidden to the
+  // notification area; this one ends only when the dialog does.
+  QEventLoop loop;
+  connect(this, &QDialog::finished, &loop, &QEventLoop::quit);
+  loop.exec(QEventLoop::DialogExec);
+  return result();
+}
+
+bool COrvelleConsoleDlg::OnInitDialog() {
+  initialised_ = true;
+  setResult(0);
+  AddAboutItem();
+  setWindowIcon(PackIcon(kAppIcon));
+  if (QWidget* status = DialogItem(*this, IDC_STATUS)) status->setFont(StatusLineFont());
+  RegisterForDeviceChanges();
+  link_.SetOwner(this);
+  ConnectAndShowStatus();
+  CreatePages();
+  LayoutPages();
+  AddTrayIcon();
+  if (optionsPage_->MinimizeWindowOnLoaded()) StartHidden();
+
+  tabs_->setCurrentIndex(kTabInfo);
+  currentTab_ = kTabInfo;
+  connect(tabs_, &QTabWidget::currentChanged, this, &COrvelleConsoleDlg::OnTabSelChange);
+  infoPage_->Refresh();
+  return true;
+}
+
+void COrvelleConsoleDlg::CreatePages() {
+  infoPage_ = new CInfoDlg(link_);
+  optionsPage_ = new COptionsDlg(*environment_.registry, *environment_.logonEntry,
+                                 environment_.programPath);
+  pages_ = {infoPage_, new CConfigDlg, new CCalibrationDlg, optionsPage_, new COrvelleAboutDlg};
+  for (int tab = 0; tab < kTabCount; ++tab) {
+    tabs_->addTab(pages_[tab], LoadResourceString(kFirstTabCaption + tab));
+  }
+}
+
+// The tab control takes the band between the status line and the window's
+// foot; the pages fill it, which the tab control does by itself.
+void COrvelleConsoleDlg::LayoutPages() {
+  constexpr int kLeft = 10, kTop = 70, kSideMargins = 20, kTopAndFoot = 120;
+  const QSize client = size();
+  tabs_->setGeometry(kLeft, kTop, client.width() - kSideMargins, client.height() - kTopAndFoot);
+}
+
+ConsolePage* COrvelleConsoleDlg::Page(int tab) const {
+  return tab >= 0 && tab < kTabCount ? pages_[tab] : nullptr;
+}
+
+// X11 windows have no system menu to extend: the about item opens with a
+// right click anywhere in the window, and F1 opens the about box directly.
+void COrvelleConsoleDlg::AddAboutItem() {
+  const QString text = LoadResourceString(kAboutEntryText);
+  if (text.isEmpty() || !systemMenu_.isEmpty()) return;
+  systemMenu_.addAction(text, this, [this] { OnSysCommand(kAboutCommand); });
+  setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(this, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& at) { systemMenu_.popup(mapToGlobal(at)); });
+  auto* shortcut = new QShortcut(QKeySequence(Qt::Key_F1), this);
+  connect(shortcut, &QShortcut::activated, this, [this] { OnSysCommand(kAboutCommand); });
+}
+
+void COrvelleConsoleDlg::OnSysCommand(int command) {
+  if ((command & 0xFFF0) != kAboutCommand) return;
+  CAboutDlg about(this);
+  about.exec();
+}
+
+void COrvelleConsoleDlg::RegisterForDeviceChanges() {
+  // Notices come on the bus's own thread; they are handled on this one.
+  watch_ = link_.WatchDevices([this](const DeviceNotice& notice) {
+    QMetaObject::invokeMethod(
+        this, [this, notice] { OnDeviceChange(notice); }, Qt::QueuedConnection);
+  });
+}
+
+bool COrvelleConsoleDlg::ConnectAndShowStatus() {
+  const bool opened = link_.Open();
+  statusText_ = LoadResourceString(opened ? kStatusConnected : kStatusNotConnected);
+  UpdateData();
+  return opened;
+}
+
+void COrvelleConsoleDlg::UpdateData() {
+  DataExchange exchange(*this, DataExchange::Direction::ToControls);
+  exchange.Text(IDC_STATUS, statusText_);
+}
+
+void COrvelleConsoleDlg::OnDeviceChange(const DeviceNotice& notice) {
+  orvelle::OnDeviceChange(link_, notice,
+                          {.reopen = [this] { ConnectAndShowStatus(); },
+                           .removed =
+                               [this] {
+                                 statusText_ = LoadResourceString(kStatusNotConnected);
+                                 UpdateData();
+                               }});
+}
+
+void COrvelleConsoleDlg::OnAnswer(std::span<const uint8_t> frame) {
+  if (ConsolePage* page = Page(RouteFrame(frame, currentTab_))) page->HandleFrame(frame);
+}
+
+void COrvelleConsoleDlg::OnTabSelChange() {
+  const int tab = tabs_->currentIndex();
+  currentTab_ = tab;
+  // The tab control shows the page and hides the others.
+  if (ConsolePage* page = Page(tab)) page->Refresh();
+}
+
+bool COrvelleConsoleDlg::TrayAvailable() const {
+  return environment_.trayAvailable.value_or(QSystemTrayIcon::isSystemTrayAvailable());
+}
+
+void COrvelleConsoleDlg::AddTrayIcon() {
+  QIcon icon = PackIcon(kAppIcon);
+  if (icon.isNull()) ShowResourceMessage(kMsgNoTrayIcon, kMsgErrorCaption, kMbOk, {});
+  trayIcon_ = std::make_unique<QSystemTrayIcon>(icon);
+  trayIcon_->setToolTip(QString::fromLatin1(kTrayTip));
+  connect(trayIcon_.get(), &QSystemTrayIcon::activated, this,
+          [this](QSystemTrayIcon::ActivationReason reason) {
+            if (reason == QSystemTrayIcon::DoubleClick) {
+              OnTrayNotify(kTrayIconId, kLeftButtonDoubleClick);
+            } else if (reason == QSystemTrayIcon::Context) {
+              OnTrayNotify(kTrayIconId, kRightButtonUp);
+            }
+          });
+  trayIcon_->show();
+}
+
+// Where the desktop has no notification area, hiding would leave the user no
+// way back: the window is only minimised.
+void COrvelleConsoleDlg::StartHidden() {
+  startHidden_ = true;
+  if (isVisible()) setWindowState(windowState() | Qt::WindowMinimized);
+}
+
+int COrvelleConsoleDlg::OnTrayNotify(int iconId, unsigned mouseMessage) {
+  if (iconId != kTrayIconId) return 1;
+  if (mouseMessage == kLeftButtonDoubleClick) {
+    ShowWindowAgain();
+  } else if (mouseMessage == kRightButtonUp) {
+    trayMenu_.popup(QCursor::pos());
+  }
+  return 0;
+}
+
+void COrvelleConsoleDlg::ShowWindowAgain() {
+  setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+  showNormal();
+  raise();
+  activateWindow();
+}
+
+void COrvelleConsoleDlg::changeEvent(QEvent* event) {
+  QDialog::changeEvent(event);
+  if (event->type() != QEvent::WindowStateChange || !isMinimized() || !TrayAvailable()) return;
+  // Hidden after the state change has settled, so that the desktop sees
+  // the minimise through.
+  QTimer::singleShot(0, this, [this] {
+    if (isMinimized()) hide();
+  });
+}
+
+}  // namespace orvelle::console

@@ -1,0 +1,22 @@
+#pragma once
+// The console's messages, by their string ids in the language pack.
+
+namespace orvelle::console {
+
+enum ConsoleMessage : int {
+  kMsgErrorCaption = 1080,
+  kMsgNotConnected = 1083,
+  kMsgOutOfMemory = 1090,
+  kMsgCannotOpenForSave = 1096,
+  kMsgCannotOpenOrCreate = 1097,
+  kMsgCannotWriteNew = 1098,
+  kMsgCannotRead = 1099,
+  kMsgCannotSave = 1100,
+  kMsgCannotRemoveLogon = 1101,
+  kMsgCannotAddLogon = 1102,
+  kMsgNoTrayIcon = 1103,
+  kMsgSavedCaption = 1115,
+  kMsgSaved = 1116,
+};
+
+}  // namespace orvelle::console
