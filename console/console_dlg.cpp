@@ -85,19 +85,22 @@ COrvelleConsoleDlg::~COrvelleConsoleDlg() {
 
 int COrvelleConsoleDlg::exec() {
   if (!initialised_) OnInitDialog();
-  if (startHidden_ && TrayAvailable()) {
-    // Only the notification icon shows until the user asks for the window.
-  } else if (startHidden_) {
-    showMinimized();
-  } else {
-    show();
-  }
+  ShowInitially();
   // The dialog's own loop would end whenever the window is hidden to the
   // notification area; this one ends only when the dialog does.
   QEventLoop loop;
   connect(this, &QDialog::finished, &loop, &QEventLoop::quit);
   loop.exec(QEventLoop::DialogExec);
   return result();
+}
+
+void COrvelleConsoleDlg::ShowInitially() {
+  if (!startHidden_) {
+    show();
+  } else if (!TrayAvailable()) {
+    showMinimized();
+  }
+  // Otherwise only the notification icon shows until the user asks for the window.
 }
 
 bool COrvelleConsoleDlg::OnInitDialog() {

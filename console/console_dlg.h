@@ -58,6 +58,8 @@ class COrvelleConsoleDlg : public QDialog, public AnswerSink {
   // Everything before the window is first shown; then the window's own loop.
   bool OnInitDialog();
   int exec() override;
+  // Shown, minimised, or only the notification icon after a hidden start.
+  void ShowInitially();
 
   bool ConnectAndShowStatus();
   void LayoutPages();

@@ -1,0 +1,91 @@
+#pragma once
+// Reads a desktop entry file the way a desktop's launcher does (Desktop Entry
+// Specification 1.5): the string escapes of the file format, then the Exec
+// key's quoting and its "%%". Written from the specification, apart from the
+// code under test, so that the two can disagree.
+
+#include <fstream>
+#include <map>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace orvelle::testing {
+
+// The keys of the [Desktop Entry] group, with string escapes undone.
+inline std::map<std::string, std::string> ReadDesktopEntry(const std::string& file) {
+  std::ifstream in(file);
+  std::map<std::string, std::string> keys;
+  std::string line;
+  bool inGroup = false;
+  while (std::getline(in, line)) {
+    if (line.empty() || line[0] == '#') continue;
+    if (line[0] == '[') {
+      inGroup = line == "[Desktop Entry]";
+      continue;
+    }
+    const size_t equals = line.find('=');
+    if (!inGroup || equals == std::string::npos) continue;
+    std::string value;
+    const std::string raw = line.substr(equals + 1);
+    for (size_t i = 0; i < raw.size(); ++i) {
+      if (raw[i] != '\\' || i + 1 == raw.size()) {
+        value += raw[i];
+        continue;
+      }
+      const char next = raw[++i];
+      const std::map<char, char> escapes = {{'s', ' '}, {'n', '\n'}, {'t', '\t'}, {'r', '\r'},
+                                            {'\\', '\\'}};
+      const auto it = escapes.find(next);
+      value += it != escapes.end() ? it->second : next;
+    }
+    keys[line.substr(0, equals)] = value;
+  }
+  return keys;
+}
+
+// The Exec value split into arguments; nullopt when its quoting is invalid.
+inline std::optional<std::vector<std::string>> ExecArguments(const std::string& exec) {
+  std::vector<std::string> arguments;
+  std::string current;
+  bool inArgument = false, quoted = false;
+  for (size_t i = 0; i < exec.size(); ++i) {
+    const char c = exec[i];
+    if (quoted) {
+      if (c == '"') {
+        quoted = false;
+      } else if (c == '\\') {
+        if (i + 1 == exec.size()) return std::nullopt;
+        const char next = exec[++i];
+        if (std::string("\"`$\\").find(next) == std::string::npos) return std::nullopt;
+        current += next;
+      } else if (c == '%') {
+        if (i + 1 == exec.size() || exec[i + 1] != '%') return std::nullopt;
+        current += exec[++i];
+      } else {
+        current += c;
+      }
+    } else if (c == ' ') {
+      if (inArgument) arguments.push_back(current);
+      current.clear();
+      inArgument = false;
+    } else if (c == '"') {
+      quoted = inArgument = true;
+    } else if (c == '%') {
+      if (i + 1 == exec.size() || exec[i + 1] != '%') return std::nullopt;
+      current += exec[++i];
+      inArgument = true;
+    } else if (std::string("\t\n'\\><~|&;$*?#()`").find(c) != std::string::npos) {
+      return std::nullopt;  // reserved outside quotes
+    } else {
+      current += c;
+      inArgument = true;
+    }
+  }
+  if (quoted) return std::nullopt;
+  if (inArgument) arguments.push_back(current);
+  return arguments;
+}
+
+}  // namespace orvelle::testing
