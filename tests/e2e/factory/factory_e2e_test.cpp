@@ -5,12 +5,10 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <sstream>
-#include <thread>
 
-#include "child_process.h"
+#include "tests/support/e2e/desktop.h"
 
 namespace orvelle::e2e {
 namespace {
@@ -27,64 +25,6 @@ const std::string kMainTitle = "红外触摸屏工厂配置工具";
 const std::string kInfoTitle = "触摸屏信息";
 const std::string kTouchTitle = "触点个数设置";
 
-class TempFolder {
- public:
-  TempFolder() {
-    char path[] = "/tmp/orvelle-factory-e2e-XXXXXX";
-    if (mkdtemp(path)) path_ = path;
-  }
-  ~TempFolder() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  const std::string& Path() const { return path_; }
-  std::string File(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
-
-// The display number Xvfb wrote on a line of its own, or empty.
-std::string DisplayNumberIn(const std::string& output) {
-  std::istringstream lines(output);
-  for (std::string line; std::getline(lines, line);) {
-    if (!line.empty() && line.find_first_not_of("0123456789") == std::string::npos) return line;
-  }
-  return {};
-}
-
-// An X server of the test's own. Xvfb picks a free display itself and writes
-// its number once it accepts connections, so tests that start servers at the
-// same time never share one.
-class VirtualDisplay {
- public:
-  bool Start(const std::string& logFile) {
-    if (!server_.Start(
-            {"Xvfb", "-displayfd", "1", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"},
-            EnvironmentWith({}), logFile)) {
-      return false;
-    }
-    std::string number;
-    WaitUntil(
-        [&] {
-          number = DisplayNumberIn(ReadFile(logFile));
-          return !number.empty() || !server_.Running();
-        },
-        10s);
-    if (number.empty()) {
-      server_.Stop();
-      return false;
-    }
-    display_ = ":" + number;
-    return true;
-  }
-  const std::string& Name() const { return display_; }
-
- private:
-  ChildProcess server_;
-  std::string display_;
-};
-
 class FactoryEndToEnd : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -94,12 +34,8 @@ class FactoryEndToEnd : public ::testing::Test {
     ASSERT_TRUE(display_.Start(folder_.File("xvfb.log")));
   }
 
-  std::vector<std::string> Env(const std::vector<std::string>& more = {}) const {
-    std::vector<std::string> overrides = {"DISPLAY=" + display_.Name(), "QT_QPA_PLATFORM=xcb",
-                                          "ORVELLE_SIM_DIR=" + simDir_,
-                                          "ORVELLE_MESSAGE_BOXES=log"};
-    overrides.insert(overrides.end(), more.begin(), more.end());
-    return EnvironmentWith(overrides);
+  std::vector<std::string> Env() const {
+    return desktop_.Env({"ORVELLE_SIM_DIR=" + simDir_, "ORVELLE_MESSAGE_BOXES=log"});
   }
 
   void StartSimulator() {
@@ -119,42 +55,22 @@ class FactoryEndToEnd : public ::testing::Test {
     return WaitUntil([&] { return SimLog().find(line) != std::string::npos; }, 10s);
   }
 
-  std::string Xdotool(std::vector<std::string> args) const {
-    args.insert(args.begin(), "xdotool");
-    return RunCommand(args, Env());
-  }
-  // The shown window with exactly this title, or "" when there is none.
-  std::string Window(const std::string& title) const {
-    // Only mapped windows: Qt names a window before it maps it, and focus
-    // cannot go to an unmapped one.
-    std::istringstream ids(Xdotool({"search", "--onlyvisible", "--name", "^" + title + "$"}));
-    std::string id;
-    ids >> id;
-    return id;
-  }
+  std::string Xdotool(std::vector<std::string> args) const { return desktop_.Xdotool(args); }
   std::string WaitForWindow(const std::string& title) const {
-    std::string id;
-    WaitUntil([&] { return !(id = Window(title)).empty(); }, 15s);
-    return id;
+    return desktop_.WaitForWindow(title);
   }
-  bool WaitWindowGone(const std::string& title) const {
-    return WaitUntil([&] { return Window(title).empty(); }, 10s);
+  bool WaitWindowGone(const std::string& title) const { return desktop_.WaitWindowGone(title); }
+  void Screenshot(const std::string& window, const std::string& name) const {
+    desktop_.Screenshot(window, name);
   }
   // A click at a point given in the dialog's own units, scaled to the window
   // as it was laid out, so the test does not depend on the font.
   void ClickAt(const std::string& window, DialogUnits dialogUnits, double x, double y) const;
 
-  void Screenshot(const std::string& window, const std::string& name) const {
-    const char* folder = std::getenv("ORVELLE_SCREENSHOT_DIR");
-    if (!folder || !OnPath("import")) return;
-    // A window just mapped may not have painted yet.
-    std::this_thread::sleep_for(500ms);
-    RunCommand({"import", "-window", window, std::string(folder) + "/" + name}, Env());
-  }
-
   TempFolder folder_;
   std::string simDir_;
   VirtualDisplay display_;
+  Desktop desktop_{display_};
   ChildProcess sim_;
   ChildProcess tool_;
 };
@@ -224,12 +140,7 @@ int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
   // Listing must work everywhere; running needs an X server and xdotool.
   if (!::testing::GTEST_FLAG(list_tests)) {
-    for (const char* tool : {"Xvfb", "xdotool"}) {
-      if (!orvelle::e2e::OnPath(tool)) {
-        std::printf("skipped: %s is not installed\n", tool);
-        return 77;
-      }
-    }
+    if (const int skip = orvelle::e2e::SkipWithoutDesktopTools()) return skip;
   }
   return RUN_ALL_TESTS();
 }

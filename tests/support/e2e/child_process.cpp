@@ -1,4 +1,4 @@
-#include "child_process.h"
+#include "tests/support/e2e/child_process.h"
 
 #include <fcntl.h>
 #include <signal.h>

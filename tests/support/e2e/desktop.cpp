@@ -1,0 +1,108 @@
+#include "tests/support/e2e/desktop.h"
+
+#include <stdlib.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <sstream>
+#include <thread>
+
+namespace orvelle::e2e {
+
+using namespace std::chrono_literals;
+
+TempFolder::TempFolder() {
+  char path[] = "/tmp/orvelle-e2e-XXXXXX";
+  if (mkdtemp(path)) path_ = path;
+}
+
+TempFolder::~TempFolder() {
+  std::error_code ec;
+  if (!path_.empty()) std::filesystem::remove_all(path_, ec);
+}
+
+std::string DisplayNumberIn(const std::string& output) {
+  std::istringstream lines(output);
+  for (std::string line; std::getline(lines, line);) {
+    if (!line.empty() && line.find_first_not_of("0123456789") == std::string::npos) return line;
+  }
+  return {};
+}
+
+bool VirtualDisplay::Start(const std::string& logFile) {
+  if (!server_.Start({"Xvfb", "-displayfd", "1", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"},
+                     EnvironmentWith({}), logFile)) {
+    return false;
+  }
+  std::string number;
+  WaitUntil(
+      [&] {
+        number = DisplayNumberIn(ReadFile(logFile));
+        return !number.empty() || !server_.Running();
+      },
+      10s);
+  if (number.empty()) {
+    server_.Stop();
+    return false;
+  }
+  display_ = ":" + number;
+  return true;
+}
+
+std::vector<std::string> Desktop::Env(const std::vector<std::string>& more) const {
+  std::vector<std::string> overrides = {"DISPLAY=" + display_.Name(), "QT_QPA_PLATFORM=xcb"};
+  overrides.insert(overrides.end(), more.begin(), more.end());
+  return EnvironmentWith(overrides);
+}
+
+std::string Desktop::Xdotool(std::vector<std::string> args) const {
+  args.insert(args.begin(), "xdotool");
+  return RunCommand(args, Env());
+}
+
+std::string Desktop::Window(const std::string& title) const {
+  // Only mapped windows: Qt names a window before it maps it, and focus
+  // cannot go to an unmapped one.
+  std::istringstream ids(Xdotool({"search", "--onlyvisible", "--name", "^" + title + "$"}));
+  std::string id;
+  ids >> id;
+  return id;
+}
+
+std::string Desktop::WaitForWindow(const std::string& title,
+                                   std::chrono::milliseconds limit) const {
+  std::string id;
+  WaitUntil([&] { return !(id = Window(title)).empty(); }, limit);
+  return id;
+}
+
+bool Desktop::WaitWindowGone(const std::string& title) const {
+  return WaitUntil([&] { return Window(title).empty(); }, 10s);
+}
+
+void Desktop::Keys(const std::string& window, const std::vector<std::string>& keys) const {
+  Xdotool({"windowfocus", "--sync", window});
+  std::vector<std::string> args = {"key", "--delay", "50"};
+  args.insert(args.end(), keys.begin(), keys.end());
+  Xdotool(args);
+}
+
+void Desktop::Screenshot(const std::string& window, const std::string& name) const {
+  const char* folder = std::getenv("ORVELLE_SCREENSHOT_DIR");
+  if (!folder || !OnPath("import")) return;
+  // A window just mapped or changed may not have painted yet.
+  std::this_thread::sleep_for(500ms);
+  RunCommand({"import", "-window", window, std::string(folder) + "/" + name}, Env());
+}
+
+int SkipWithoutDesktopTools() {
+  for (const char* tool : {"Xvfb", "xdotool"}) {
+    if (!OnPath(tool)) {
+      std::printf("skipped: %s is not installed\n", tool);
+      return 77;
+    }
+  }
+  return 0;
+}
+
+}  // namespace orvelle::e2e

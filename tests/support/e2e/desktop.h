@@ -1,0 +1,65 @@
+#pragma once
+// What the end-to-end tests need of a desktop: an X server of the test's own,
+// found windows, keys and clicks through xdotool, and screenshots into
+// $ORVELLE_SCREENSHOT_DIR when it is set.
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "tests/support/e2e/child_process.h"
+
+namespace orvelle::e2e {
+
+// A folder of the test's own under /tmp, removed with everything in it.
+class TempFolder {
+ public:
+  TempFolder();
+  ~TempFolder();
+  const std::string& Path() const { return path_; }
+  std::string File(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+// An X server of the test's own. Xvfb picks a free display itself and writes
+// its number once it accepts connections, so tests that start servers at the
+// same time never share one.
+class VirtualDisplay {
+ public:
+  bool Start(const std::string& logFile);
+  const std::string& Name() const { return display_; }
+
+ private:
+  ChildProcess server_;
+  std::string display_;
+};
+
+class Desktop {
+ public:
+  // Programs started with Env() show their windows on `display`.
+  explicit Desktop(const VirtualDisplay& display) : display_(display) {}
+
+  // This process's environment for the display, plus `more`.
+  std::vector<std::string> Env(const std::vector<std::string>& more = {}) const;
+  std::string Xdotool(std::vector<std::string> args) const;
+  // The mapped window with exactly this title, or "" when there is none.
+  std::string Window(const std::string& title) const;
+  std::string WaitForWindow(const std::string& title,
+                            std::chrono::milliseconds limit = std::chrono::seconds(15)) const;
+  bool WaitWindowGone(const std::string& title) const;
+  void Keys(const std::string& window, const std::vector<std::string>& keys) const;
+  void Screenshot(const std::string& window, const std::string& name) const;
+
+ private:
+  const VirtualDisplay& display_;
+};
+
+// The display number Xvfb wrote on a line of its own, or empty.
+std::string DisplayNumberIn(const std::string& output);
+
+// For main(): 77 (skipped) when Xvfb or xdotool is missing, else 0.
+int SkipWithoutDesktopTools();
+
+}  // namespace orvelle::e2e
