@@ -1,0 +1,112 @@
+// OrvelleConsole's start-up as a user meets it: from process start to the
+// main window mapped. The window is shown only after the information page has
+// asked its six questions, so mapped means filled. The link's three 300 ms
+// start pauses and the page's six 20 ms pauses (1,020 ms) are mandated; the
+// "own" counter is the rest. Also the resident memory once started and the
+// processor time of ten idle seconds while connected.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "tests/support/e2e/desktop.h"
+
+namespace orvelle::e2e {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+constexpr double kMandatedPausesMs = 3 * 300 + 6 * 20;
+
+long ResidentKiB(pid_t pid) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+  }
+  return -1;
+}
+
+// User plus system time of the process, in seconds.
+double CpuSeconds(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string text((std::istreambuf_iterator<char>(stat)), {});
+  std::istringstream fields(text.substr(text.rfind(')') + 2));
+  std::string field;
+  long utime = 0, stime = 0;
+  for (int i = 3; fields >> field; ++i) {
+    if (i == 14) utime = std::stol(field);
+    if (i == 15) {
+      stime = std::stol(field);
+      break;
+    }
+  }
+  return double(utime + stime) / double(sysconf(_SC_CLK_TCK));
+}
+
+struct Desk {
+  TempFolder folder;
+  VirtualDisplay display;
+  Desktop desktop{display};
+  ChildProcess sim;
+  bool ok = false;
+
+  Desk() {
+    ok = display.Start(folder.File("xvfb.log")) &&
+         sim.Start({ORVELLE_SIM_COMMAND, "--dir", folder.File("sim")}, Env(),
+                   folder.File("sim.log"));
+    ok = ok && WaitUntil([&] { return ReadFile(folder.File("sim.log")).find("plugged in") !=
+                                      std::string::npos; },
+                         10s);
+  }
+  std::vector<std::string> Env() const {
+    return desktop.Env({"ORVELLE_SIM_DIR=" + folder.File("sim"), "ORVELLE_MESSAGE_BOXES=log",
+                        "ORVELLE_CONFIG_DIR=" + folder.File("config"),
+                        "XDG_CONFIG_HOME=" + folder.File("xdg")});
+  }
+};
+
+void BM_ConsoleStartup(benchmark::State& state) {
+  Desk desk;
+  if (!desk.ok) {
+    state.SkipWithError("no X server or simulator");
+    return;
+  }
+  double totalMs = 0, rssMiB = 0, idleCpu = 0;
+  for (auto _ : state) {
+    ChildProcess console;
+    const auto start = Clock::now();
+    console.Start({ORVELLE_CONSOLE_COMMAND, "0"}, desk.Env(), desk.folder.File("console.log"));
+    // Asked as often as xdotool can answer (a few milliseconds), not every 50 ms.
+    bool shown = false;
+    while (!(shown = !desk.desktop.Window("OrvelleConsole").empty()) &&
+           Clock::now() - start < 20s) {
+    }
+    const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+    if (!shown) {
+      state.SkipWithError("the console's window did not show");
+      return;
+    }
+    state.SetIterationTime(ms / 1000);
+    totalMs += ms;
+    std::this_thread::sleep_for(500ms);
+    rssMiB = std::max(rssMiB, ResidentKiB(console.Pid()) / 1024.0);
+    const double before = CpuSeconds(console.Pid());
+    std::this_thread::sleep_for(10s);
+    idleCpu = std::max(idleCpu, CpuSeconds(console.Pid()) - before);
+    console.Stop();
+  }
+  const double meanMs = totalMs / double(state.iterations());
+  state.counters["own_ms"] = meanMs - kMandatedPausesMs;
+  state.counters["rss_MiB"] = rssMiB;
+  state.counters["idle_cpu_s"] = idleCpu;
+}
+BENCHMARK(BM_ConsoleStartup)->Iterations(3)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace orvelle::e2e
+
+BENCHMARK_MAIN();
