@@ -53,6 +53,7 @@ COrvelleConsoleDlg::COrvelleConsoleDlg(ConsoleEnvironment environment, QWidget* 
   // The pages are laid out once, for the template's size.
   setFixedSize(size());
   setWindowIcon(PackIcon(kAppIcon));
+  ConnectOkCancel(*this);
   tabs_ = DialogItemAs<QTabWidget>(*this, IDC_TAB);
   if (!tabs_) tabs_ = new QTabWidget(this);  // a damaged template still gets its pages
 
