@@ -50,23 +50,92 @@ bool WriteAll(int fd, const std::string& data) {
 class StoreLock {
  public:
   StoreLock(const fs::path& lockPath, bool exclusive) {
-    fd_ = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd_ < 0) fd_ = ::open(lockPath.c_str(), O_RDONLY | O_CLOEXEC);
+    // Never blocking in open: something other than a file may sit there.
+    fd_ = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0600);
+    if (fd_ < 0) fd_ = ::open(lockPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     // Without a lock file nobody can have written the store with this
     // folder's rights, so reading unlocked is safe.
     if (fd_ < 0) return;
-    while (::flock(fd_, exclusive ? LOCK_EX : LOCK_SH) != 0 && errno == EINTR) {
+    int result = 0;
+    while ((result = ::flock(fd_, exclusive ? LOCK_EX : LOCK_SH)) != 0 && errno == EINTR) {
     }
+    held_ = result == 0;
   }
   ~StoreLock() {
     if (fd_ >= 0) ::close(fd_);  // releases the lock
   }
   StoreLock(const StoreLock&) = delete;
   StoreLock& operator=(const StoreLock&) = delete;
+  bool Held() const { return held_; }
 
  private:
   int fd_ = -1;
+  bool held_ = false;
 };
+
+// What tells one version of the store file from another without reading it.
+struct FileIdentity {
+  dev_t device = 0;
+  ino_t inode = 0;
+  off_t size = 0;
+  timespec modified{};
+  timespec changed{};
+
+  static FileIdentity Of(const struct stat& st) {
+    return {st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
+  }
+  bool operator==(const FileIdentity& o) const {
+    return device == o.device && inode == o.inode && size == o.size &&
+           modified.tv_sec == o.modified.tv_sec && modified.tv_nsec == o.modified.tv_nsec &&
+           changed.tv_sec == o.changed.tv_sec && changed.tv_nsec == o.changed.tv_nsec;
+  }
+};
+
+// Follows symbolic links to the file they name, which need not exist yet.
+bool ResolveLinks(const fs::path& path, fs::path& target) {
+  target = path;
+  for (int hops = 0; hops < 40; ++hops) {
+    std::error_code ec;
+    const fs::file_status status = fs::symlink_status(target, ec);
+    if (ec || !fs::is_symlink(status)) return true;
+    const fs::path next = fs::read_symlink(target, ec);
+    if (ec) return false;
+    target = next.is_absolute() ? next : target.parent_path() / next;
+  }
+  errno = ELOOP;
+  return false;
+}
+
+// Our writers' temporary files: "<store file>.tmp-" and mkstemp's six letters.
+constexpr std::string_view kTemporaryMark = ".tmp-";
+
+bool IsOurTemporaryName(const std::string& name, const std::string& storeName) {
+  const size_t mark = storeName.size() + kTemporaryMark.size();
+  if (name.size() != mark + 6 || !name.starts_with(storeName) ||
+      name.compare(storeName.size(), kTemporaryMark.size(), kTemporaryMark) != 0) {
+    return false;
+  }
+  for (size_t i = mark; i < name.size(); ++i) {
+    const char c = name[i];
+    if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) return false;
+  }
+  return true;
+}
+
+// Run under the exclusive lock, when no writer of ours can be mid-save: any
+// temporary file left is from one that was killed.
+void RemoveStaleTemporaries(const fs::path& target) {
+  const std::string storeName = target.filename().string();
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(target.parent_path(), ec)) {
+    const std::string name = entry.path().filename().string();
+    struct stat st {};
+    if (IsOurTemporaryName(name, storeName) && ::lstat(entry.path().c_str(), &st) == 0 &&
+        S_ISREG(st.st_mode) && st.st_uid == ::geteuid()) {
+      ::unlink(entry.path().c_str());
+    }
+  }
+}
 
 std::string DatedSuffix() {
   std::time_t now = std::time(nullptr);
@@ -132,15 +201,20 @@ class FileStore {
   // Runs `body` on the root's current content and, when it changed something,
   // replaces the file; all under the root's lock.
   RegStatus Transact(RegRoot root, bool change, const Body& body) {
+    std::lock_guard<std::mutex> serial(transactMutex_);
     std::error_code ec;
     if (change) fs::create_directories(folder_, ec);
     StoreLock lock(folder_ / (std::string(RootName(root)) + ".lock"), change);
-    RegDocument document;
-    RegStatus status = Load(root, document);
+    Cached& cached = cache_[root == RegRoot::LocalMachine ? 0 : 1];
+    RegStatus status = Load(root, cached);
     if (status != RegStatus::Success) return status;
     bool modified = false;
-    status = body(document, modified);
-    if (status == RegStatus::Success && modified) status = Save(root, document);
+    status = body(cached.document, modified);
+    if (status == RegStatus::Success && modified) {
+      status = Save(root, cached, lock.Held());
+    }
+    // A change that did not reach the file must not live on in the cache.
+    if (modified && status != RegStatus::Success) cached = Cached{};
     return status;
   }
 
@@ -156,50 +230,95 @@ class FileStore {
   }
 
  private:
-  RegStatus Load(RegRoot root, RegDocument& document) {
+  // The parsed content of one root while its file stays the same.
+  struct Cached {
+    bool valid = false;
+    bool exists = false;
+    FileIdentity identity;
+    // A file changed within a clock tick of being read may change again with
+    // the same times; only older files, and our own writes, are trusted.
+    bool settled = false;
+    RegDocument document;
+  };
+
+  RegStatus Load(RegRoot root, Cached& cached) {
     const fs::path path = StorePath(root);
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // O_NONBLOCK: a FIFO in the store's place must not hang the program.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
-      if (errno == ENOENT) return RegStatus::Success;  // nothing stored yet
       int err = errno;
+      if (err == ENOENT) {  // nothing stored yet
+        if (!cached.valid || cached.exists) cached = Cached{.valid = true};
+        return RegStatus::Success;
+      }
+      cached = Cached{};
       SetError("Cannot read the settings file " + path.string() + ": " + ErrnoText(err));
       return StatusFromErrno(err, RegStatus::CantRead);
     }
     struct stat st {};
-    std::string content;
-    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
-              static_cast<size_t>(st.st_size) <= kMaxFileBytes;
-    if (ok) {
-      content.resize(static_cast<size_t>(st.st_size));
-      size_t done = 0;
-      while (ok && done < content.size()) {
-        ssize_t n = ::read(fd, content.data() + done, content.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0)
-          ok = false;
-        else
-          done += static_cast<size_t>(n);
-      }
+    if (::fstat(fd, &st) != 0) {
+      int err = errno;
+      ::close(fd);
+      cached = Cached{};
+      SetError("Cannot read the settings file " + path.string() + ": " + ErrnoText(err));
+      return RegStatus::CantRead;
+    }
+    if (!S_ISREG(st.st_mode)) {
+      ::close(fd);
+      cached = Cached{};
+      return ReportDamage(path, nullptr, "it is not a regular file");
+    }
+    const FileIdentity identity = FileIdentity::Of(st);
+    if (cached.valid && cached.exists && cached.settled && cached.identity == identity) {
+      ::close(fd);
+      return RegStatus::Success;
+    }
+    cached = Cached{};
+    if (static_cast<size_t>(st.st_size) > kMaxFileBytes) {
+      ::close(fd);
+      return ReportDamage(path, nullptr, "it is larger than 16 MiB");
+    }
+    timespec readAt{};
+    ::clock_gettime(CLOCK_REALTIME, &readAt);
+    std::string content(static_cast<size_t>(st.st_size), '\0');
+    size_t done = 0;
+    bool ok = true;
+    while (ok && done < content.size()) {
+      ssize_t n = ::read(fd, content.data() + done, content.size() - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0)
+        ok = false;
+      else
+        done += static_cast<size_t>(n);
     }
     ::close(fd);
     if (!ok) {
-      SetError("Cannot read the settings file " + path.string() +
-               ": it is not a readable file of a sensible size.");
+      SetError("Cannot read the settings file " + path.string() + ": it changed while read.");
       return RegStatus::CantRead;
     }
     std::string why;
-    if (!ParseRegText(content, root, document, why)) return ReportDamage(path, content, why);
+    if (!ParseRegText(content, root, cached.document, why)) {
+      cached = Cached{};
+      return ReportDamage(path, &content, why);
+    }
+    cached.valid = true;
+    cached.exists = true;
+    cached.identity = identity;
+    cached.settled = st.st_mtim.tv_sec + 2 <= readAt.tv_sec;
     return RegStatus::Success;
   }
 
-  RegStatus ReportDamage(const fs::path& path, const std::string& content, const std::string& why) {
-    fs::path copy;
-    std::string copyError;
+  // `content` is null when there are no bytes to keep (not a regular file).
+  RegStatus ReportDamage(const fs::path& path, const std::string* content, const std::string& why) {
     std::string text = "The settings file " + path.string() + " is damaged (" + why + "). ";
-    if (KeepDamagedCopy(path, content, copy, copyError)) {
-      text += "A copy was kept as " + copy.string() + ". ";
-    } else {
-      text += "A copy could not be kept (" + copyError + "). ";
+    if (content) {
+      fs::path copy;
+      std::string copyError;
+      if (KeepDamagedCopy(path, *content, copy, copyError)) {
+        text += "A copy was kept as " + copy.string() + ". ";
+      } else {
+        text += "A copy could not be kept (" + copyError + "). ";
+      }
     }
     text +=
         "The file is left as it is; its settings can be neither read nor changed until it "
@@ -208,15 +327,41 @@ class FileStore {
     return RegStatus::RegistryCorrupt;
   }
 
-  RegStatus Save(RegRoot root, const RegDocument& document) {
+  // Replaces the file a symbolic link names rather than the link, and keeps
+  // the file's mode; a file without any write permission is a setting locked
+  // by the administrator.
+  RegStatus Save(RegRoot root, Cached& cached, bool locked) {
     const fs::path path = StorePath(root);
-    std::string temp = path.string() + ".XXXXXX";
+    fs::path target;
+    if (!ResolveLinks(path, target)) {
+      const int err = errno;
+      SetError("Cannot write the settings file " + path.string() + ": " + ErrnoText(err));
+      return RegStatus::CantWrite;
+    }
+    mode_t mode = 0600;
+    struct stat st {};
+    const bool exists = ::stat(target.c_str(), &st) == 0;
+    if (exists) {
+      if (!S_ISREG(st.st_mode)) return ReportDamage(path, nullptr, "it is not a regular file");
+      if ((st.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0) {
+        SetError("Cannot write the settings file " + target.string() + ": it is read-only.");
+        return RegStatus::AccessDenied;
+      }
+      mode = st.st_mode & 0777;
+    }
+    if (locked) RemoveStaleTemporaries(target);
+    std::string temp = target.string() + std::string(kTemporaryMark) + "XXXXXX";
     int fd = ::mkstemp(temp.data());
     bool ok = fd >= 0;
     if (ok) {
-      ok = WriteAll(fd, FormatRegText(document, root)) && ::fsync(fd) == 0;
+      ok = ::fchmod(fd, mode) == 0;
+      // Root saving someone else's store leaves it theirs.
+      if (ok && exists && (st.st_uid != ::geteuid() || st.st_gid != ::getegid())) {
+        ok = ::fchown(fd, st.st_uid, st.st_gid) == 0;
+      }
+      ok = ok && WriteAll(fd, FormatRegText(cached.document, root)) && ::fsync(fd) == 0;
       ok = (::close(fd) == 0) && ok;
-      ok = ok && ::rename(temp.c_str(), path.c_str()) == 0;
+      ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
     }
     int err = errno;
     if (!ok) {
@@ -225,15 +370,25 @@ class FileStore {
       return StatusFromErrno(err, RegStatus::CantWrite);
     }
     // The rename itself must reach the disk before the change counts as made.
-    int dir = ::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int dir = ::open(target.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {
       ::fsync(dir);
       ::close(dir);
+    }
+    // The file is ours and new, so what we hold is what it says.
+    struct stat written {};
+    if (::stat(path.c_str(), &written) == 0) {
+      cached.valid = cached.exists = cached.settled = true;
+      cached.identity = FileIdentity::Of(written);
+    } else {
+      cached = Cached{};
     }
     return RegStatus::Success;
   }
 
   const fs::path folder_;
+  std::mutex transactMutex_;
+  Cached cache_[2];
   mutable std::mutex mutex_;
   std::string lastError_;
   std::set<std::string> printed_;

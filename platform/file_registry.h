@@ -3,11 +3,16 @@
 // (HKEY_LOCAL_MACHINE.reg, HKEY_CURRENT_USER.reg) in one folder.
 //
 // The console and the calibration program may change the store at the same
-// moment, so every operation re-reads the file under a lock (flock on a
-// companion .lock file, shared for reads, exclusive for changes) and every
-// change replaces the file atomically (temporary file, fsync, rename). A file
-// that does not parse is never written over: operations on its root fail with
-// RegistryCorrupt, and a dated copy is kept beside it for the user.
+// moment, so every operation takes a lock (flock on a companion .lock file,
+// shared for reads, exclusive for changes) and looks at the file again; the
+// parsed content is kept while the file stays the same (device, inode, size,
+// times). Every change replaces the file atomically (temporary file, fsync,
+// rename) - the file a symbolic link names, keeping its mode - and removes
+// temporary files that killed writers left. A file that does not parse, or
+// that is no regular file, is never written over: operations on its root
+// fail with RegistryCorrupt, and a dated copy of a damaged file is kept beside
+// it for the user. A store file without write permission is a setting locked
+// by the administrator: changes fail with AccessDenied.
 
 #include <filesystem>
 #include <memory>

@@ -1,6 +1,7 @@
 #include "platform/reg_text.h"
 
 #include <cstdio>
+#include <unordered_map>
 
 namespace orvelle {
 
@@ -17,6 +18,13 @@ int HexDigit(char c) {
   c = LowerAscii(c);
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   return -1;
+}
+
+std::string Lower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out)
+    c = LowerAscii(c);
+  return out;
 }
 
 std::string_view Trim(std::string_view s) {
@@ -253,7 +261,12 @@ RegValueData* FindValue(RegKeyData& key, std::string_view name) {
 bool ParseRegText(std::string_view text, RegRoot root, RegDocument& document, std::string& error) {
   document.keys.clear();
   const std::string rootPrefix = std::string(RootName(root)) + "\\";
-  RegKeyData* current = nullptr;
+  // Names are found through lower-cased indexes, so a key with many values or
+  // a store with many keys parses in one pass.
+  std::unordered_map<std::string, size_t> keyIndex;
+  std::vector<std::unordered_map<std::string, size_t>> valueIndex;
+  size_t current = 0;
+  bool haveKey = false;
   bool first = true;
   size_t lineNo = 0;
   std::string why;
@@ -266,10 +279,9 @@ bool ParseRegText(std::string_view text, RegRoot root, RegDocument& document, st
     const size_t startLine = lineNo;
     std::string_view line = Trim(raw);
     // Long byte lists continue on the next line after a trailing backslash.
-    if (line.starts_with('"') || line.starts_with('@')) {
+    if ((line.starts_with('"') || line.starts_with('@')) && line.find("=hex") != line.npos) {
       joined.assign(line);
-      while (!joined.empty() && joined.back() == '\\' && joined.find("=hex") != std::string::npos &&
-             !text.empty()) {
+      while (!joined.empty() && joined.back() == '\\' && !text.empty()) {
         joined.pop_back();
         eol = text.find('\n');
         joined += Trim(text.substr(0, eol));
@@ -295,19 +307,34 @@ bool ParseRegText(std::string_view text, RegRoot root, RegDocument& document, st
         } else if (!IsValidKeyPath(full.substr(rootPrefix.size()))) {
           why = "the key path has an empty part";
         } else {
-          current = &document.AddKey(full.substr(rootPrefix.size()), nullptr);
+          // The key and every missing parent, as AddKey makes them.
+          const std::string_view path = full.substr(rootPrefix.size());
+          size_t end = 0;
+          do {
+            end = path.find('\\', end + 1);
+            const std::string_view prefix = path.substr(0, end);
+            auto [it, added] = keyIndex.emplace(Lower(prefix), document.keys.size());
+            if (added) {
+              document.keys.push_back(RegKeyData{std::string(prefix), {}});
+              valueIndex.emplace_back();
+            }
+            current = it->second;
+          } while (end != std::string_view::npos);
+          haveKey = true;
           continue;
         }
       }
     } else if (line.front() == '"' || line.front() == '@') {
       RegValueData value;
-      if (!current) {
+      if (!haveKey) {
         why = "a value comes before any [key] line";
       } else if (ParseValueLine(line, value, why)) {
-        if (RegValueData* old = FindValue(*current, value.name)) {
-          *old = std::move(value);
+        auto& values = document.keys[current].values;
+        auto [it, added] = valueIndex[current].emplace(Lower(value.name), values.size());
+        if (added) {
+          values.push_back(std::move(value));
         } else {
-          current->values.push_back(std::move(value));
+          values[it->second] = std::move(value);
         }
         continue;
       }

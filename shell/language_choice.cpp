@@ -85,4 +85,9 @@ std::string MissingPackMessage(ShellProgram program, const std::string& fileName
   return text;
 }
 
+std::string UnusablePackMessage(const std::string& path, const std::string& why) {
+  return "Cannot use language file: " + path +
+         "\n\nThe file is damaged or belongs to another program: " + why + ".";
+}
+
 }  // namespace orvelle

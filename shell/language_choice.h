@@ -44,5 +44,7 @@ std::string LanguagePackName(ShellProgram program, int languageCode);
 std::string LanguagePackFileName(ShellProgram program, int languageCode);
 // "Cannot find language file: %s!" (console) or "... %s" (calibration program).
 std::string MissingPackMessage(ShellProgram program, const std::string& fileName);
+// A pack file that is there but damaged, or lacks what the program needs.
+std::string UnusablePackMessage(const std::string& path, const std::string& why);
 
 }  // namespace orvelle

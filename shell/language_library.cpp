@@ -9,6 +9,8 @@
 #include <QtUiTools/QUiLoader>
 #include <atomic>
 
+#include "shell/pack_check.h"
+#include "shell/pack_needs.h"
 #include "shell/pack_text.h"
 
 #ifndef ORVELLE_DATA_DIR
@@ -32,28 +34,99 @@ LanguageLibrary::~LanguageLibrary() {
   Unload();
 }
 
-bool LanguageLibrary::Load(const QString& packName, const QStringList& folders) {
+bool LanguageLibrary::Load(const QString& packName, const QStringList& folders,
+                           const PackNeeds* needs) {
   Unload();
-  // Each load gets its own root, so two libraries of one pack never share one.
-  static std::atomic<int> loads{0};
+  fault_.clear();
+  faultPath_.clear();
   for (const QString& folder : folders) {
     if (folder.isEmpty() || QDir::isRelativePath(folder)) continue;
     const QString file = QDir(folder).filePath(FileName(packName));
-    if (!QFileInfo(file).isFile()) continue;
-    const QString root = QStringLiteral("/orvelle-pack-%1/%2").arg(++loads).arg(packName);
-    if (!QResource::registerResource(file, root)) continue;
-    if (!QFileInfo::exists(":" + root + "/strings.txt")) {
-      // Some other bundle under the pack's name; the next folder may hold the real one.
-      QResource::unregisterResource(file, root);
-      continue;
+    if (!QFileInfo::exists(file)) continue;
+    QString why;
+    if (TryLoad(packName, file, needs, why)) {
+      fault_.clear();
+      faultPath_.clear();
+      return true;
     }
-    packName_ = packName;
-    filePath_ = file;
-    root_ = root;
-    ReadTextFiles();
-    return true;
+    // The next folder may hold a sound copy; the first fault is the one reported.
+    qWarning("%s: %s", qPrintable(file), qPrintable(why));
+    if (fault_.isEmpty()) {
+      fault_ = why;
+      faultPath_ = file;
+    }
   }
   return false;
+}
+
+bool LanguageLibrary::TryLoad(const QString& packName, const QString& file, const PackNeeds* needs,
+                              QString& why) {
+  // Checked for its kind before it is opened: a FIFO would block the open.
+  if (!QFileInfo(file).isFile()) {
+    why = QStringLiteral("it is not a regular file");
+    return false;
+  }
+  QFile in(file);
+  if (!in.open(QIODevice::ReadOnly)) {
+    why = QStringLiteral("it cannot be read (%1)").arg(in.errorString());
+    return false;
+  }
+  const QByteArray content = in.read(static_cast<qint64>(kMaxPackBytes) + 1);
+  size_t bundleSize = 0;
+  std::string problem;
+  if (!CheckPackFile({reinterpret_cast<const uint8_t*>(content.constData()),
+                      static_cast<size_t>(content.size())},
+                     bundleSize, problem)) {
+    why = QString::fromStdString(problem);
+    return false;
+  }
+  // Each load gets its own root, so two libraries of one pack never share one.
+  static std::atomic<int> loads{0};
+  const QString root = QStringLiteral("/orvelle-pack-%1/%2").arg(++loads).arg(packName);
+  // Registered from the bytes that were checked, which no later change of the
+  // file can reach.
+  if (!QResource::registerResource(reinterpret_cast<const uchar*>(content.constData()), root)) {
+    why = QStringLiteral("it is not a resource bundle");
+    return false;
+  }
+  packName_ = packName;
+  filePath_ = file;
+  root_ = root;
+  bundle_ = content;
+  if (!QFileInfo::exists(Path("strings.txt"))) {
+    why = QStringLiteral("it holds no string table");
+    Unload();
+    return false;
+  }
+  ReadTextFiles();
+  if (needs) {
+    why = MissingNeeds(*needs);
+    if (!why.isEmpty()) {
+      Unload();
+      return false;
+    }
+  }
+  return true;
+}
+
+QString LanguageLibrary::MissingNeeds(const PackNeeds& needs) const {
+  QStringList missing;
+  auto look = [&](const char* kind, const std::vector<int>& ids, auto has) {
+    for (int id : ids) {
+      if (!has(id)) missing << QStringLiteral("%1 %2").arg(QLatin1String(kind)).arg(id);
+    }
+  };
+  look("string", needs.strings, [this](int id) { return HasString(id); });
+  look("template", needs.templates, [this](int id) { return HasTemplate(id); });
+  look("icon", needs.icons, [this](int id) { return !Icon(id).isNull(); });
+  look("bitmap", needs.bitmaps, [this](int id) {
+    return QFileInfo::exists(Path(QStringLiteral("bitmaps/%1.png").arg(id)));
+  });
+  if (missing.isEmpty()) return QString();
+  constexpr int kNamed = 6;
+  QString list = QStringList(missing.mid(0, kNamed)).join(", ");
+  if (missing.size() > kNamed) list += QStringLiteral(" and %1 more").arg(missing.size() - kNamed);
+  return QStringLiteral("it lacks what the program needs: ") + list;
 }
 
 void LanguageLibrary::ReadTextFiles() {
@@ -75,8 +148,11 @@ void LanguageLibrary::ReadTextFiles() {
 
 void LanguageLibrary::Unload() {
   if (CurrentLanguageLibrary() == this) SetCurrentLanguageLibrary(nullptr);
-  if (!root_.isEmpty()) QResource::unregisterResource(filePath_, root_);
+  if (!root_.isEmpty()) {
+    QResource::unregisterResource(reinterpret_cast<const uchar*>(bundle_.constData()), root_);
+  }
   root_.clear();
+  bundle_.clear();
   packName_.clear();
   filePath_.clear();
   strings_.clear();

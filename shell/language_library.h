@@ -9,7 +9,11 @@
 //   templates/<id>.ui       dialog templates; controls are named id<number>
 //   icons/<id>/<size>.png   one image per size, or icons/<id>.png
 //   bitmaps/<id>.png
+//
+// A pack file is checked (shell/pack_check.h) before Qt sees it: Qt trusts the
+// offsets inside a bundle and would read outside a damaged one.
 
+#include <QByteArray>
 #include <QIcon>
 #include <QPixmap>
 #include <QString>
@@ -21,6 +25,8 @@ class QWidget;
 
 namespace orvelle {
 
+struct PackNeeds;
+
 class LanguageLibrary {
  public:
   LanguageLibrary() = default;
@@ -28,9 +34,10 @@ class LanguageLibrary {
   LanguageLibrary(const LanguageLibrary&) = delete;
   LanguageLibrary& operator=(const LanguageLibrary&) = delete;
 
-  // Registers "<packName>.rcc" from the first folder that has it. Empty and
-  // relative folders are skipped, so the current directory is never searched.
-  bool Load(const QString& packName, const QStringList& folders);
+  // Registers "<packName>.rcc" from the first folder that has a sound one
+  // holding a string table and everything in `needs`. Empty and relative
+  // folders are skipped, so the current directory is never searched.
+  bool Load(const QString& packName, const QStringList& folders, const PackNeeds* needs = nullptr);
   void Unload();
   bool IsLoaded() const { return !root_.isEmpty(); }
   QString PackName() const { return packName_; }
@@ -50,6 +57,10 @@ class LanguageLibrary {
   QString Language() const { return language_; }
   // Problems found in the pack's text files while loading.
   QStringList Problems() const { return problems_; }
+  // After a failed Load: why the first pack file found could not be used, and
+  // where it is; empty when there was none (the pack is missing).
+  QString Fault() const { return fault_; }
+  QString FaultPath() const { return faultPath_; }
 
   // The program's own folder, then the installed data folder.
   static QStringList DefaultFolders();
@@ -58,15 +69,20 @@ class LanguageLibrary {
  private:
   QString Path(const QString& inside) const { return ":" + root_ + "/" + inside; }
   QString IconFolder(int id) const;
+  bool TryLoad(const QString& packName, const QString& file, const PackNeeds* needs, QString& why);
   void ReadTextFiles();
+  QString MissingNeeds(const PackNeeds& needs) const;
 
   QString packName_;
   QString filePath_;
-  QString root_;  // where the bundle is registered; empty when not loaded
+  QString root_;       // where the bundle is registered; empty when not loaded
+  QByteArray bundle_;  // the checked file, registered from memory
   std::map<int, QString> strings_;
   QStringList fonts_;
   QString language_;
   QStringList problems_;
+  QString fault_;
+  QString faultPath_;
 };
 
 // The library every lookup goes to once start-up loaded one (the toolkit's

@@ -7,6 +7,7 @@
 #include <QTranslator>
 
 #include "shell/message_boxes.h"
+#include "shell/pack_needs.h"
 
 namespace orvelle {
 
@@ -39,9 +40,14 @@ bool ShellApp::InitInstance() {
       LanguageCodeForStart(JoinCommandLine(words), languageCode_, *registry_, ShowStartupMessage);
 
   const QString pack = QString::fromStdString(LanguagePackName(program_, languageCode_));
-  if (!library_.Load(pack, packFolders_.value_or(LanguageLibrary::DefaultFolders()))) {
+  if (!library_.Load(pack, packFolders_.value_or(LanguageLibrary::DefaultFolders()),
+                     &PackNeedsOf(program_))) {
     const std::string file = LanguagePackFileName(program_, languageCode_);
-    ShowStartupMessage(MissingPackMessage(program_, file), "Error", kMbOk | kMbIconError);
+    const std::string text = library_.Fault().isEmpty()
+                                 ? MissingPackMessage(program_, file)
+                                 : UnusablePackMessage(library_.FaultPath().toStdString(),
+                                                       library_.Fault().toStdString());
+    ShowStartupMessage(text, "Error", kMbOk | kMbIconError);
     exitCode_ = 1;
     return false;
   }

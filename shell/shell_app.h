@@ -43,7 +43,7 @@ class ShellApp {
   const LanguageLibrary& Library() const { return library_; }
   // The main dialog while it runs (the application's main window).
   QDialog* MainWindow() const { return mainWindow_; }
-  // 0 after a run, 1 when the language pack was missing.
+  // 0 after a run, 1 when the language pack was missing or unusable.
   int ExitCode() const { return exitCode_; }
 
  protected:

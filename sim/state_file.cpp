@@ -11,6 +11,7 @@
 #include <functional>
 #include <limits>
 #include <map>
+#include <set>
 #include <sstream>
 #include <vector>
 
@@ -227,6 +228,7 @@ std::string FormatState(const ControllerState& s) {
 
 bool ParseState(const std::string& text, ControllerState& state, std::string& error) {
   ControllerState parsed;
+  std::set<std::string> seen;
   std::istringstream in(text);
   std::string line;
   int number = 0;
@@ -245,11 +247,18 @@ bool ParseState(const std::string& text, ControllerState& state, std::string& er
       error = "line " + std::to_string(number) + ": bad value for " + key;
       return false;
     }
+    seen.insert(key);
   }
   std::string field;
   if (!IsValidState(parsed, field)) {
     error = "value out of range: " + field;
     return false;
+  }
+  for (const auto& [key, setter] : Setters()) {
+    if (!seen.count(key)) {
+      error = "no value for " + key + " (is the file cut short?)";
+      return false;
+    }
   }
   state = parsed;
   return true;
@@ -257,20 +266,37 @@ bool ParseState(const std::string& text, ControllerState& state, std::string& er
 
 bool LoadStateFile(const std::string& path, ControllerState& state, bool& existed,
                    std::string& error) {
-  struct stat info {};
-  existed = stat(path.c_str(), &info) == 0;
-  if (!existed && errno == ENOENT) {
+  // O_NONBLOCK: a FIFO in the file's place must not hang the simulator.
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  existed = fd >= 0 || errno != ENOENT;
+  if (!existed) {
     state = ControllerState{};
     return true;
   }
-  std::ifstream in(path, std::ios::binary);
-  if (!existed || !in.is_open()) {
-    error = path + ": cannot be read";
+  if (fd < 0) {
+    error = path + ": cannot be read (" + std::strerror(errno) + ")";
     return false;
   }
-  std::ostringstream text;
-  text << in.rdbuf();
-  if (!ParseState(text.str(), state, error)) {
+  struct stat info {};
+  std::string text;
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    error = path + ": not a regular file";
+  } else if (static_cast<size_t>(info.st_size) > kMaxStateBytes) {
+    error = path + ": larger than any state file (" + std::to_string(kMaxStateBytes) + " bytes)";
+  } else {
+    text.resize(static_cast<size_t>(info.st_size));
+    size_t done = 0;
+    while (done < text.size()) {
+      const ssize_t n = read(fd, text.data() + done, text.size() - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      done += static_cast<size_t>(n);
+    }
+    if (done != text.size()) error = path + ": cannot be read";
+  }
+  close(fd);
+  if (!error.empty()) return false;
+  if (!ParseState(text, state, error)) {
     error = path + ": " + error;
     return false;
   }

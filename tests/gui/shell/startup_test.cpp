@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 
 #include "platform/file_registry.h"
 #include "shell/recording_message_boxes.h"
@@ -164,6 +165,37 @@ TEST_F(StartupTest, MissingPackShowsTheMessageAndEnds) {
     EXPECT_EQ(box.owner, nullptr);
   }
   EXPECT_EQ(CurrentLanguageLibrary(), nullptr);
+}
+
+// A pack that is there but unusable gets its own message, never the missing
+// one and never a silent end.
+TEST_F(StartupTest, UnusablePackShowsWhatIsWrongAndEnds) {
+  const fs::path bin = QCoreApplication::applicationDirPath().toStdString();
+  const struct {
+    const char* source;
+    const char* why;
+  } cases[] = {{"TessalyEnglish.rcc", "checksum"}, {"KelvraEnglish.rcc", "lacks"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.source);
+    const fs::path pack = folder_ / "TessalyEnglish.rcc";
+    fs::copy_file(bin / c.source, pack, fs::copy_options::overwrite_existing);
+    if (std::string(c.why) == "checksum") {
+      std::fstream file(pack, std::ios::in | std::ios::out | std::ios::binary);
+      file.seekp(100);
+      file.put('\x5A');
+    }
+    boxes_.Clear();
+    auto app = Start<CCalibrationApp>({"0"}, {QString::fromStdString(folder_.string())});
+    EXPECT_FALSE(run_.created);
+    EXPECT_EQ(app->ExitCode(), 1);
+    ASSERT_EQ(boxes_.Count(), 1u);
+    const RecordedMessageBox box = boxes_.Boxes()[0];
+    EXPECT_TRUE(box.text.startsWith("Cannot use language file: " + QString::fromStdString(pack)))
+        << box.text.toStdString();
+    EXPECT_TRUE(box.text.contains(c.why)) << box.text.toStdString();
+    EXPECT_EQ(box.caption, "Error");
+    EXPECT_EQ(box.style, unsigned(kMbOk | kMbIconError));
+  }
 }
 
 // Run as a child process with every default: the real arguments (Qt's and

@@ -1,12 +1,21 @@
 #include "platform/file_registry.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
+#include <random>
 #include <sstream>
+#include <thread>
+
+#include "platform/reg_text.h"
 
 namespace orvelle {
 namespace {
@@ -222,6 +231,179 @@ TEST_F(FileRegistryTest, UnwritableFolderIsReportedAsAccessDenied) {
   Create(reg, RegAccess::AllAccess, &created);
   EXPECT_FALSE(created);
   fs::permissions(folder_, fs::perms::owner_all);
+}
+
+// Files the store may find in its place, and what a save does to them.
+struct StoreFileCase {
+  const char* name;
+  std::function<void(const fs::path& store, const fs::path& folder)> arrange;
+  RegStatus status;     // of setting a value
+  const char* message;  // part of LastErrorText, when the change fails
+  std::function<void(const fs::path& store, const fs::path& folder)> check;
+};
+
+void PrintTo(const StoreFileCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
+fs::perms Mode(const fs::path& path) {
+  return fs::status(path).permissions() & fs::perms::mask;
+}
+
+std::vector<std::string> Leftovers(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    const std::string name = entry.path().filename().string();
+    if (name.starts_with("HKEY_LOCAL_MACHINE.reg.") &&
+        name.find(".damaged-") == std::string::npos) {
+      names.push_back(name);
+    }
+  }
+  return names;
+}
+
+constexpr const char* kStoredText =
+    "[HKEY_LOCAL_MACHINE\\Software\\Orvelle\\GlobalSettings]\n\"Language\"=dword:00000001\n";
+
+const StoreFileCase kStoreFileCases[] = {
+    {"FifoIsRefusedWithoutBlocking",
+     [](const fs::path& store, const fs::path&) { ASSERT_EQ(::mkfifo(store.c_str(), 0600), 0); },
+     RegStatus::RegistryCorrupt, "not a regular file",
+     [](const fs::path& store, const fs::path&) { EXPECT_TRUE(fs::is_fifo(store)); }},
+    {"DirectoryIsRefused",
+     [](const fs::path& store, const fs::path&) { fs::create_directory(store); },
+     RegStatus::RegistryCorrupt, "not a regular file",
+     [](const fs::path& store, const fs::path&) { EXPECT_TRUE(fs::is_directory(store)); }},
+    {"SymbolicLinkIsWrittenThroughKeepingTheTargetsMode",
+     [](const fs::path& store, const fs::path& folder) {
+       fs::create_directory(folder / "elsewhere");
+       std::ofstream(folder / "elsewhere" / "site.reg") << kStoredText;
+       fs::permissions(folder / "elsewhere" / "site.reg", fs::perms(0640));
+       fs::create_symlink("elsewhere/site.reg", store);
+     },
+     RegStatus::Success, "",
+     [](const fs::path& store, const fs::path& folder) {
+       EXPECT_TRUE(fs::is_symlink(store));
+       const fs::path target = folder / "elsewhere" / "site.reg";
+       EXPECT_NE(ReadFile(target).find("\"Probe\"=dword:00000007"), std::string::npos);
+       EXPECT_EQ(Mode(target), fs::perms(0640));
+     }},
+    {"ModeOfAPlainFileIsKept",
+     [](const fs::path& store, const fs::path&) {
+       std::ofstream(store) << kStoredText;
+       fs::permissions(store, fs::perms(0644));
+     },
+     RegStatus::Success, "",
+     [](const fs::path& store, const fs::path&) { EXPECT_EQ(Mode(store), fs::perms(0644)); }},
+    {"ReadOnlyFileIsALockedSetting",
+     [](const fs::path& store, const fs::path&) {
+       std::ofstream(store) << kStoredText;
+       fs::permissions(store, fs::perms(0444));
+     },
+     RegStatus::AccessDenied, "read-only",
+     [](const fs::path& store, const fs::path&) {
+       EXPECT_EQ(ReadFile(store), kStoredText);
+       EXPECT_EQ(Mode(store), fs::perms(0444));
+     }},
+    {"TemporariesOfKilledWritersGoOthersStay",
+     [](const fs::path& store, const fs::path& folder) {
+       std::ofstream(store) << kStoredText;
+       std::ofstream(folder / "HKEY_LOCAL_MACHINE.reg.tmp-Ab12Cd") << "half a save";
+       std::ofstream(folder / "HKEY_LOCAL_MACHINE.reg.backup") << "the user's";
+       std::ofstream(folder / "HKEY_CURRENT_USER.reg.tmp-Xy34Zw") << "another root's";
+     },
+     RegStatus::Success, "",
+     [](const fs::path&, const fs::path& folder) {
+       EXPECT_EQ(Leftovers(folder), std::vector<std::string>{"HKEY_LOCAL_MACHINE.reg.backup"});
+       EXPECT_TRUE(fs::exists(folder / "HKEY_CURRENT_USER.reg.tmp-Xy34Zw"));
+     }},
+};
+
+class StoreFileInPlace : public FileRegistryTest,
+                         public ::testing::WithParamInterface<StoreFileCase> {};
+
+TEST_P(StoreFileInPlace, SaveKeepsToTheRules) {
+  const StoreFileCase& c = GetParam();
+  FileRegistry reg(folder_);
+  const fs::path store = reg.StorePath(RegRoot::LocalMachine);
+  c.arrange(store, folder_);
+  // A store operation that blocks ends the test instead of hanging it.
+  ::alarm(20);
+  std::unique_ptr<RegKey> key;
+  RegStatus status =
+      reg.CreateKey(RegRoot::LocalMachine, kGlobal, RegAccess::AllAccess, key, nullptr);
+  if (status == RegStatus::Success) status = SetDwordValue(*key, "Probe", 7);
+  ::alarm(0);
+  EXPECT_EQ(status, c.status);
+  if (c.status != RegStatus::Success) {
+    EXPECT_NE(reg.LastErrorText().find(c.message), std::string::npos) << reg.LastErrorText();
+    EXPECT_NE(reg.LastErrorText().find(store.string()), std::string::npos);
+  }
+  c.check(store, folder_);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, StoreFileInPlace, ::testing::ValuesIn(kStoreFileCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(FileRegistryTest, AChangeMadeByAnotherWriterIsSeen) {
+  FileRegistry reg(folder_);
+  const fs::path store = reg.StorePath(RegRoot::LocalMachine);
+  std::ofstream(store) << kStoredText;
+  auto key = Create(reg);
+  uint8_t buf[4] = {};
+  size_t size = sizeof buf;
+  for (uint8_t language : {1, 2, 3}) {
+    // Rewritten in place, same size, dated as if long ago: only the times differ.
+    std::string text = kStoredText;
+    text[text.size() - 2] = static_cast<char>('0' + language);
+    std::fstream(store, std::ios::in | std::ios::out | std::ios::binary) << text;
+    const timespec old[2] = {{1000000 * language, 0}, {1000000 * language, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, store.c_str(), old, 0), 0);
+    ASSERT_EQ(key->QueryValue("Language", nullptr, buf, &size), RegStatus::Success);
+    EXPECT_EQ(buf[0], language);
+  }
+}
+
+// The kill trial: a writer saving in a loop is killed at random moments. The
+// store must parse after every kill, and the next save removes what the
+// killed writers left.
+TEST_F(FileRegistryTest, KilledWritersLeaveAParsableStoreAndNothingBehind) {
+  constexpr int kKills = 200;
+  const fs::path store = FileRegistry(folder_).StorePath(RegRoot::LocalMachine);
+  {
+    FileRegistry reg(folder_);
+    SetDwordValue(*Create(reg), "Counter", 0);
+  }
+  std::mt19937 random(10);
+  std::uniform_int_distribution<int> delayUs(0, 4000);
+  int leftBehind = 0;
+  for (int kill = 0; kill < kKills; ++kill) {
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      FileRegistry reg(folder_);
+      std::unique_ptr<RegKey> key;
+      reg.OpenKey(RegRoot::LocalMachine, kGlobal, RegAccess::AllAccess, key);
+      for (uint32_t i = 0; key; ++i) {
+        SetDwordValue(*key, "Counter", i);
+        SetStringValue(*key, "Padding", std::string(i % 4096, 'x'));
+      }
+      ::_exit(1);
+    }
+    std::this_thread::sleep_for(std::chrono::microseconds(delayUs(random)));
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+    RegDocument document;
+    std::string why;
+    ASSERT_TRUE(ParseRegText(ReadFile(store), RegRoot::LocalMachine, document, why))
+        << "after kill " << kill << ": " << why;
+    leftBehind += static_cast<int>(Leftovers(folder_).size());
+  }
+  FileRegistry reg(folder_);
+  EXPECT_EQ(SetDwordValue(*Create(reg), "Counter", 0), RegStatus::Success);
+  EXPECT_TRUE(Leftovers(folder_).empty());
+  std::printf("%d kills; temporary files seen after them: %d; left after the next save: %zu\n",
+              kKills, leftBehind, Leftovers(folder_).size());
 }
 
 TEST(FileRegistryFolder, FollowsTheEnvironment) {

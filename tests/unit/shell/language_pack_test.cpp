@@ -3,16 +3,24 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <sys/stat.h>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QWidget>
+#include <cstdio>
+#include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <memory>
 #include <sstream>
 
 #include "shell/language_library.h"
+#include "shell/pack_check.h"
+#include "shell/pack_needs.h"
+#include "tests/support/damage.h"
+#include "tests/support/temp_folder.h"
 
 namespace orvelle {
 namespace {
@@ -142,19 +150,133 @@ TEST(LanguageLibrary, SearchesOnlyTheGivenAbsoluteFoldersInOrder) {
   QDir::setCurrent(previous);
 }
 
-TEST(LanguageLibrary, ABundleThatIsNoPackIsPassedOver) {
-  const QString folder = QDir::tempPath() + "/orvelle-notapack-" + QString::number(::getpid());
-  ASSERT_TRUE(QDir().mkpath(folder));
-  QFile junk(folder + "/KelvraEnglish.rcc");
-  ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
-  junk.write("not a resource bundle");
-  junk.close();
+std::vector<uint8_t> ReadBytes(const QString& path) {
+  QFile file(path);
+  EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
+  const QByteArray bytes = file.readAll();
+  return {bytes.begin(), bytes.end()};
+}
+
+void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc)
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
+}
+
+std::vector<uint8_t> BinPack(const char* pack) {
+  return ReadBytes(QDir(QCoreApplication::applicationDirPath()).filePath(pack + QString(".rcc")));
+}
+
+// What may lie where the calibration program's English pack belongs.
+struct UnusablePack {
+  const char* name;
+  std::function<void(const std::string& path)> put;
+  const char* why;  // part of Fault()
+};
+
+const UnusablePack kUnusablePacks[] = {
+    {"NoBundleAtAll", [](const std::string& p) { std::ofstream(p) << "not a resource bundle"; },
+     "cut short"},
+    {"EmptyFile", [](const std::string& p) { std::ofstream{p}; }, "cut short"},
+    {"LastByteCut",
+     [](const std::string& p) {
+       auto bytes = BinPack("TessalyEnglish");
+       bytes.pop_back();
+       WriteBytes(p, bytes);
+     },
+     "cut short"},
+    {"OneBitFlippedInTheTree",
+     [](const std::string& p) {
+       auto bytes = BinPack("TessalyEnglish");
+       bytes[bytes.size() - kPackSealSize - 30] ^= 0x10;
+       WriteBytes(p, bytes);
+     },
+     "checksum"},
+    {"HeaderOffsetOutsideResealed",
+     [](const std::string& p) {
+       auto bytes = BinPack("TessalyEnglish");
+       bytes.resize(bytes.size() - kPackSealSize);
+       bytes[8] = 0x7F;  // the tree's offset
+       WriteBytes(p, SealPack(bytes));
+     },
+     "points outside"},
+    {"Folder", [](const std::string& p) { std::filesystem::create_directory(p); },
+     "not a regular file"},
+    {"Fifo", [](const std::string& p) { ::mkfifo(p.c_str(), 0600); }, "not a regular file"},
+    {"TheConsolesPack", [](const std::string& p) { WriteBytes(p, BinPack("KelvraEnglish")); },
+     "lacks what the program needs: string 1050"},
+};
+
+void PrintTo(const UnusablePack& pack, std::ostream* out) {
+  *out << pack.name;
+}
+
+class UnusablePackTest : public ::testing::TestWithParam<UnusablePack> {};
+
+TEST_P(UnusablePackTest, IsPassedOverAndNamedAsTheFault) {
+  testing::TempFolder folder;
+  const std::string path = folder.File("TessalyEnglish.rcc");
+  GetParam().put(path);
+  const QString bad = QString::fromStdString(folder.Path());
+  const PackNeeds& needs = PackNeedsOf(ShellProgram::Calibration);
   LanguageLibrary library;
-  EXPECT_TRUE(library.Load("KelvraEnglish", {folder, QCoreApplication::applicationDirPath()}));
-  EXPECT_EQ(library.FilePath(),
-            QDir(QCoreApplication::applicationDirPath()).filePath("KelvraEnglish.rcc"));
-  EXPECT_FALSE(library.Load("KelvraEnglish", {folder}));
-  QDir(folder).removeRecursively();
+  EXPECT_FALSE(library.Load("TessalyEnglish", {bad}, &needs));
+  EXPECT_FALSE(library.IsLoaded());
+  EXPECT_TRUE(library.Fault().contains(GetParam().why)) << library.Fault().toStdString();
+  EXPECT_EQ(library.FaultPath().toStdString(), path);
+  // A sound copy further on is used.
+  EXPECT_TRUE(
+      library.Load("TessalyEnglish", {bad, QCoreApplication::applicationDirPath()}, &needs));
+  EXPECT_TRUE(library.Fault().isEmpty());
+  EXPECT_EQ(library.String(1050), "Error");
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, UnusablePackTest, ::testing::ValuesIn(kUnusablePacks),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Reads everything the pack offers, as the program would over a run.
+void UseEverything(const LanguageLibrary& library) {
+  const PackNeeds& needs = PackNeedsOf(ShellProgram::Calibration);
+  for (int id : needs.strings)
+    library.String(id);
+  for (int id : needs.templates) {
+    QWidget parent;
+    library.Template(id, &parent);
+  }
+  for (int id : needs.icons)
+    library.Icon(id).pixmap(32);
+}
+
+// The trial of damaged copies: none may load, and none may crash the loader.
+TEST(LanguageLibrary, NoneOf150DamagedCopiesIsRegistered) {
+  testing::TempFolder folder;
+  const auto original = BinPack("TessalyEnglish");
+  const PackNeeds& needs = PackNeedsOf(ShellProgram::Calibration);
+  for (int n = 0; n < 150; ++n) {
+    WriteBytes(folder.File("TessalyEnglish.rcc"), testing::DamagedCopy(original, n));
+    LanguageLibrary library;
+    EXPECT_FALSE(library.Load("TessalyEnglish", {QString::fromStdString(folder.Path())}, &needs))
+        << "copy " << n;
+    EXPECT_FALSE(library.Fault().isEmpty());
+  }
+}
+
+// The same damage behind a matching seal: the structure check alone must keep
+// Qt's loader within the bundle (the sanitizer builds would see it stray).
+TEST(LanguageLibrary, DamagedBundlesWithAMatchingSealNeverLeadQtAstray) {
+  testing::TempFolder folder;
+  auto bundle = BinPack("TessalyEnglish");
+  bundle.resize(bundle.size() - kPackSealSize);
+  int loaded = 0;
+  for (int n = 0; n < 600; ++n) {
+    WriteBytes(folder.File("TessalyEnglish.rcc"), SealPack(testing::DamagedCopy(bundle, n)));
+    LanguageLibrary library;
+    if (library.Load("TessalyEnglish", {QString::fromStdString(folder.Path())})) {
+      ++loaded;
+      UseEverything(library);
+    }
+  }
+  std::printf("%d of 600 resealed damaged bundles passed the structure check\n", loaded);
 }
 
 }  // namespace

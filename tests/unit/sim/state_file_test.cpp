@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "sim/state_file.h"
@@ -75,13 +77,13 @@ TEST_F(SimStateFile, MissingFileGivesTheDefaults) {
 
 TEST_F(SimStateFile, DamagedFileIsAnErrorAndStaysAsItWas) {
   const std::vector<std::pair<std::string, std::string>> cases = {
-      {"cfg15=1,5,750\n", "cfg15"},        {"colour=blue\n", "line 2"},
+      {"cfg15=1,5,750\n", "cfg15"},        {"colour=blue\n", "line 23"},
       {"cal_record=00ff\n", "cal_record"}, {"touch_limits=10,16\n", "touch_count"},
       {"model=NINECHARS\n", "model"},
   };
   for (const auto& [line, mention] : cases) {
     SCOPED_TRACE(line);
-    const std::string text = "# kept\n" + line;
+    const std::string text = "# kept\n" + FormatState(ControllerState{}) + line;
     std::ofstream(path) << text;
     ControllerState loaded;
     bool existed = false;
@@ -89,6 +91,32 @@ TEST_F(SimStateFile, DamagedFileIsAnErrorAndStaysAsItWas) {
     EXPECT_FALSE(LoadStateFile(path, loaded, existed, error));
     EXPECT_NE(error.find(mention), std::string::npos) << error;
     EXPECT_EQ(Read(path), text);
+  }
+}
+
+// What may lie in the state file's place: each is an error naming the file,
+// never the defaults that the next save would write back.
+TEST_F(SimStateFile, UnusableFileIsAnErrorNamingIt) {
+  const std::string whole = FormatState(Changed());
+  const std::vector<std::pair<std::function<void()>, std::string>> cases = {
+      {[&] { fs::create_directory(path); }, "not a regular file"},
+      {[&] { ASSERT_EQ(mkfifo(path.c_str(), 0600), 0); }, "not a regular file"},
+      {[&] { std::ofstream(path) << whole.substr(0, whole.find("cfg12=")); }, "no value for cal_"},
+      {[&] { std::ofstream(path) << whole << std::string(kMaxStateBytes, '#'); }, "larger"},
+  };
+  for (const auto& [arrange, mention] : cases) {
+    SCOPED_TRACE(mention);
+    fs::remove_all(path);
+    arrange();
+    ControllerState loaded;
+    bool existed = false;
+    std::string error;
+    alarm(20);  // a load that blocks ends the test instead of hanging it
+    EXPECT_FALSE(LoadStateFile(path, loaded, existed, error));
+    alarm(0);
+    EXPECT_TRUE(existed);
+    EXPECT_EQ(error.rfind(path + ": ", 0), 0u) << error;
+    EXPECT_NE(error.find(mention), std::string::npos) << error;
   }
 }
 
