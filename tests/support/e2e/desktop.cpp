@@ -29,8 +29,11 @@ std::string DisplayNumberIn(const std::string& output) {
   return {};
 }
 
+// Without -noreset the server resets when its last client leaves, and a
+// program started in that moment cannot connect.
 bool VirtualDisplay::Start(const std::string& logFile) {
-  if (!server_.Start({"Xvfb", "-displayfd", "1", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"},
+  if (!server_.Start({"Xvfb", "-displayfd", "1", "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
+                      "-noreset"},
                      EnvironmentWith({}), logFile)) {
     return false;
   }
