@@ -19,7 +19,7 @@
 #include <thread>
 #include <utility>
 
-#include "devlink/event.h"
+#include "devlink/hid/event.h"
 #include "devlink/hid/descriptor.h"
 #include "devlink/hid/tlc_reports.h"
 #include "devlink/hid/virtual_device.h"

@@ -74,7 +74,7 @@ TEST(Link, NoControllerMeansNoThreadsAndNoWaiting) {
   bus->AddCollection({"/dev/hidraw3#col01", 0x046D, 0xC077, CapsState::Ok, 8, 0});
   CUSBTransfer link(Quick(LinkProfile::Console()), bus);
   EXPECT_FALSE(link.Open());
-  EXPECT_EQ(link.ChannelCount(), 0);
+  EXPECT_EQ(link.AcceptedCount(), 0);
   EXPECT_EQ(link.IsConnected(), 0);
   EXPECT_FALSE(link.HasThreads());
   EXPECT_EQ(bus->OpenCount(), 0);

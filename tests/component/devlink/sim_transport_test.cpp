@@ -12,7 +12,7 @@
 #include <mutex>
 
 #include "devlink/device_change.h"
-#include "devlink/event.h"
+#include "devlink/hid/event.h"
 #include "devlink/frame.h"
 #include "devlink/hid/sim_bus.h"
 #include "devlink/hid/virtual_device.h"
@@ -133,7 +133,7 @@ TEST(SimTransport, RequestAndAnswerThroughTheLink) {
   CUSBTransfer link(Quick(LinkProfile::Factory()), MakeSimBus(dir.Path()));
   link.SetOwner(&sink);
   ASSERT_TRUE(link.Open());
-  EXPECT_EQ(link.ChannelCount(), 6);
+  EXPECT_EQ(link.AcceptedCount(), 6);
   FrameBuffer request;
   BuildFrame(request, kCommandReportId, 0xF2, {1});
   ASSERT_TRUE(link.SendAndWait(kCommandChannel, request));
