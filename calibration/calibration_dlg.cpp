@@ -231,7 +231,8 @@ void CCalibrationDlg::RegisterForDeviceChanges() {
           if (startingUp_) {
             heldNotices_.push_back(notice);
           } else {
-            OnDeviceChange(notice);
+            // Not inside a request's wait: the reaction stops and opens the link.
+            dispatcher_->WhenIdle([this, notice] { OnDeviceChange(notice); });
           }
         },
         Qt::QueuedConnection);

@@ -37,20 +37,23 @@ AnswerQueue::Ticket AnswerQueue::Take() const {
 }
 
 AnswerQueue::WaitResult AnswerQueue::WaitForAnswer(AnswerSink* sink, Ticket ticket,
-                                                   Clock::time_point deadline) {
-  return Run(sink, ticket, deadline, true);
+                                                   Clock::time_point deadline,
+                                                   const WhileWaiting& idle) {
+  return Run(sink, ticket, deadline, true, idle);
 }
 
-bool AnswerQueue::Pause(AnswerSink* sink, Ticket ticket, Clock::time_point deadline) {
-  return Run(sink, ticket, deadline, false) != WaitResult::Failed;
+bool AnswerQueue::Pause(AnswerSink* sink, Ticket ticket, Clock::time_point deadline,
+                        const WhileWaiting& idle) {
+  return Run(sink, ticket, deadline, false, idle) != WaitResult::Failed;
 }
 
 void AnswerQueue::Drain(AnswerSink* sink) {
-  Run(sink, Take(), Clock::now(), false);
+  Run(sink, Take(), Clock::now(), false, {});
 }
 
 AnswerQueue::WaitResult AnswerQueue::Run(AnswerSink* sink, Ticket ticket,
-                                         Clock::time_point deadline, bool wantAnswer) {
+                                         Clock::time_point deadline, bool wantAnswer,
+                                         const WhileWaiting& idle) {
   std::unique_lock lock(mutex_);
   // Inside a handler nothing is handed over, so the answer's arrival is all
   // a wait can see.
@@ -71,8 +74,16 @@ AnswerQueue::WaitResult AnswerQueue::Run(AnswerSink* sink, Ticket ticket,
       handled_ = std::max(handled_, frame.seq);
       continue;
     }
-    if (Clock::now() >= deadline) return WaitResult::TimedOut;
-    changed_.wait_until(lock, deadline);
+    const auto now = Clock::now();
+    if (now >= deadline) return WaitResult::TimedOut;
+    if (!idle) {
+      changed_.wait_until(lock, deadline);
+      continue;
+    }
+    lock.unlock();
+    idle();
+    lock.lock();
+    changed_.wait_until(lock, std::min(deadline, Clock::now() + kIdleStep));
   }
 }
 

@@ -18,6 +18,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <span>
 
@@ -44,11 +45,18 @@ class AnswerQueue {
 
   // Owner side.
   Ticket Take() const;
+  // Called, without the lock, about every kIdleStep while a wait has nothing
+  // to hand over.
+  using WhileWaiting = std::function<void()>;
+  static constexpr std::chrono::milliseconds kIdleStep{15};
+
   // A request's wait: Answered, TimedOut at the deadline, or Failed.
-  WaitResult WaitForAnswer(AnswerSink* sink, Ticket ticket, Clock::time_point deadline);
+  WaitResult WaitForAnswer(AnswerSink* sink, Ticket ticket, Clock::time_point deadline,
+                           const WhileWaiting& idle = {});
   // A pause: hands frames over until the deadline; false when a failure
   // ended it early.
-  bool Pause(AnswerSink* sink, Ticket ticket, Clock::time_point deadline);
+  bool Pause(AnswerSink* sink, Ticket ticket, Clock::time_point deadline,
+             const WhileWaiting& idle = {});
   // Hands over what is queued now, unless a handler runs.
   void Drain(AnswerSink* sink);
   // Frames wait and no handler runs: the owner must be asked to drain again.
@@ -64,7 +72,8 @@ class AnswerQueue {
     std::array<uint8_t, 64> bytes{};
     size_t length = 0;
   };
-  WaitResult Run(AnswerSink* sink, Ticket ticket, Clock::time_point deadline, bool wantAnswer);
+  WaitResult Run(AnswerSink* sink, Ticket ticket, Clock::time_point deadline, bool wantAnswer,
+                 const WhileWaiting& idle);
 
   mutable std::mutex mutex_;
   std::condition_variable changed_;

@@ -74,6 +74,10 @@ int CUSBTransfer::Discover() {
     if (outOfMemory_) outOfMemory_();
     return 0;
   }
+  // A later collection takes a slot over, so real controllers come last: a
+  // simulated one must not replace real hardware.
+  std::stable_partition(collections.begin(), collections.end(),
+                        [](const HidCollection& c) { return c.simulated; });
   int count = 0;
   for (const HidCollection& c : collections) {
     if (!IsAcceptedId(c.vendorId, c.productId)) continue;
@@ -257,19 +261,52 @@ bool CUSBTransfer::WriteReport(int channel, std::span<const uint8_t> report) {
   return true;
 }
 
+namespace {
+
+// Tells the dispatcher (the window) that its thread waits, for as long as
+// this lives. The dispatcher is set and cleared on the owner thread only.
+class OwnerWait {
+ public:
+  explicit OwnerWait(AnswerDispatcher* dispatcher) : dispatcher_(dispatcher) {
+    if (dispatcher_) {
+      dispatcher_->WaitBegins();
+      idle_ = [this] { dispatcher_->WhileWaiting(); };
+    }
+  }
+  ~OwnerWait() {
+    if (dispatcher_) dispatcher_->WaitEnds();
+  }
+  OwnerWait(const OwnerWait&) = delete;
+  OwnerWait& operator=(const OwnerWait&) = delete;
+  const AnswerQueue::WhileWaiting& Idle() const { return idle_; }
+
+ private:
+  AnswerDispatcher* const dispatcher_;
+  AnswerQueue::WhileWaiting idle_;
+};
+
+}  // namespace
+
 bool CUSBTransfer::SendAndWait(int channel, std::span<const uint8_t> report) {
   const auto deadline = Clock::now() + profile_.answerTimeout;
   const AnswerQueue::Ticket ticket = answers_.Take();
   if (!WriteReport(channel, report)) return false;
-  const bool answered =
-      answers_.WaitForAnswer(owner_.load(), ticket, deadline) == AnswerQueue::WaitResult::Answered;
+  bool answered = false;
+  {
+    OwnerWait wait(dispatcher_.load());
+    answered = answers_.WaitForAnswer(owner_.load(), ticket, deadline, wait.Idle()) ==
+               AnswerQueue::WaitResult::Answered;
+  }
   RepostIfQueued();
   return answered;
 }
 
 void CUSBTransfer::Pause(std::chrono::milliseconds duration) {
   if (duration.count() <= 0) return;
-  answers_.Pause(owner_.load(), answers_.Take(), Clock::now() + duration);
+  {
+    OwnerWait wait(dispatcher_.load());
+    answers_.Pause(owner_.load(), answers_.Take(), Clock::now() + duration, wait.Idle());
+  }
   RepostIfQueued();
 }
 

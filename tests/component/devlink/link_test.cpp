@@ -104,6 +104,21 @@ TEST(Link, CapabilityFailuresAndForeignIdentities) {
   for (int i = 0; i < kChannelCount; ++i) EXPECT_EQ(link.DevicePath(i), "");
 }
 
+TEST(Link, ARealControllerOutranksASimulatedOne) {
+  auto bus = std::make_shared<FakeBus>();
+  AddController(*bus);
+  const ChannelTable table = MakeChannelTable(4);
+  for (int i = 0; i < kChannelCount; ++i) {
+    HidCollection sim{"/run/sim/controller#col0" + std::to_string(i + 1), 0x2A5C, 19,
+                      CapsState::Ok, table[i].inputLength, table[i].outputLength};
+    sim.simulated = true;
+    bus->AddCollection(sim);
+  }
+  CUSBTransfer link(Quick(LinkProfile::Calibration()), bus);
+  EXPECT_EQ(link.Discover(), 12);
+  for (int i = 0; i < kChannelCount; ++i) EXPECT_EQ(link.DevicePath(i), Path(i));
+}
+
 TEST(Link, ChannelThreeLengthDependsOnTheProgram) {
   auto bus = std::make_shared<FakeBus>();
   AddController(*bus, /*ch3Output=*/4);
