@@ -85,7 +85,8 @@ class HidBus {
 
   virtual ~HidBus() = default;
   virtual std::vector<HidCollection> Enumerate() = 0;
-  // nullptr when the collection cannot be opened.
+  // nullptr when the collection cannot be opened; errno then says why
+  // (EACCES: the user may not open it).
   virtual std::unique_ptr<HidChannel> Open(const std::string& path, Access access) = 0;
   // Reports arrival and removal, one notice per collection path, on a thread
   // of the bus's own. nullptr when the bus cannot watch.
