@@ -26,6 +26,8 @@ struct Descriptor {
 
 struct HidrawLikeBus::State {
   mutable std::mutex mutex;
+  // Held while notices are delivered: a watch ends only between deliveries.
+  std::mutex delivering;
   std::string port;
   ChannelTable table;
   int node = 0;  // current node number; -1 while unplugged
@@ -125,6 +127,7 @@ class LikeWatch final : public DeviceWatch {
     state_->watchers.push_back(&callback_);
   }
   ~LikeWatch() override {
+    std::lock_guard delivering(state_->delivering);
     std::lock_guard lock(state_->mutex);
     std::erase(state_->watchers, &callback_);
   }
@@ -195,6 +198,7 @@ void HidrawLikeBus::Replug() {
 }
 
 void HidrawLikeBus::Notify(DeviceNotice::Kind kind) {
+  std::lock_guard delivering(state_->delivering);
   std::vector<NoticeCallback*> watchers;
   std::vector<std::string> paths;
   {
