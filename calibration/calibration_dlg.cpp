@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QScreen>
 #include <QStyleHints>
+#include <utility>
 
 #include "shell/about_dlg.h"
 #include "calibration/core/start_up.h"
@@ -28,6 +29,7 @@ namespace {
 constexpr int kMsgInstruction = 1055;
 constexpr int kMsgNoController = 1059;
 constexpr int kCaptionNoController = 1060;
+constexpr int kMsgCannotOpen = 1068;
 constexpr int kMsgOutOfMemory = 1062;
 constexpr int kAboutEntryText = 101;
 constexpr int kAppIcon = 128;
@@ -98,8 +100,14 @@ bool CCalibrationDlg::OnInitDialog() {
   run_.SetDisplay(osClass_, orientation_);
   ApplyMouseSettings();
 
+  // Watching starts before the open so that an unplug during the start is
+  // not missed; what comes in is applied once the start is done.
+  RegisterForDeviceChanges();
   if (!link_->Open()) {
-    ShowMessage(kMsgNoController, kCaptionNoController);
+    watch_.reset();
+    // A controller that is there but may not be opened needs another fix.
+    ShowMessage(link_->LastOpenError() != 0 ? kMsgCannotOpen : kMsgNoController,
+                kCaptionNoController);
     OnCancel();
     return false;
   }
@@ -107,13 +115,17 @@ bool CCalibrationDlg::OnInitDialog() {
   Pause(50);
   SendCalibrationFrame(CAL_BEGIN, {});
   Pause(500);
-  RegisterForDeviceChanges();
   timer1_.start();
   run_.Start();
   if (okButton_) okButton_->hide();
   if (cancelButton_) cancelButton_->hide();
   ShowCursor(false);
-  return true;
+  startingUp_ = false;
+  for (const DeviceNotice& notice : std::exchange(heldNotices_, {})) {
+    if (ended_ || ending_) break;
+    OnDeviceChange(notice);
+  }
+  return !ended_;
 }
 
 // The template's OK and Cancel become image buttons; the texts get their
@@ -214,7 +226,16 @@ void CCalibrationDlg::RegisterForDeviceChanges() {
   // Notices come on the bus's own thread; they are handled on this one.
   watch_ = link_->WatchDevices([this](const DeviceNotice& notice) {
     QMetaObject::invokeMethod(
-        this, [this, notice] { OnDeviceChange(notice); }, Qt::QueuedConnection);
+        this,
+        [this, notice] {
+          if (startingUp_) {
+            heldNotices_.push_back(notice);
+          } else {
+            // Not inside a request's wait: the reaction stops and opens the link.
+            dispatcher_->WhenIdle([this, notice] { OnDeviceChange(notice); });
+          }
+        },
+        Qt::QueuedConnection);
   });
 }
 

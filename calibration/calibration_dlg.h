@@ -122,6 +122,10 @@ class CCalibrationDlg : public QDialog, public AnswerSink {
   std::unique_ptr<CUSBTransfer> link_;
   std::unique_ptr<GuiAnswerDispatcher> dispatcher_;
   std::unique_ptr<DeviceWatch> watch_;
+  // Notices that came during initialisation wait until it is done: the link
+  // is not open, or not yet told to calibrate, before then.
+  bool startingUp_ = true;
+  std::vector<DeviceNotice> heldNotices_;
 
   CalibrationRun run_;
   QString instructionText_;

@@ -3,9 +3,9 @@
 #include <pthread.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <new>
 #include <string>
-
 
 namespace orvelle {
 namespace {
@@ -24,16 +24,15 @@ CUSBTransfer::CUSBTransfer(LinkProfile profile, std::shared_ptr<HidBus> bus)
 CUSBTransfer::~CUSBTransfer() {
   stop_.Set();
   JoinThreads();
-  std::lock_guard lock(queueMutex_);
-  queue_.clear();
+  answers_.Clear();
 }
 
-void CUSBTransfer::SetOwner(AnswerSink* owner) { owner_.store(owner); }
+void CUSBTransfer::SetOwner(AnswerSink* owner) {
+  owner_.store(owner);
+}
 
 void CUSBTransfer::SetDispatcher(AnswerDispatcher* dispatcher) {
-  // Under the queue's lock: once this returns, no reader is still inside the
-  // previous dispatcher's Post().
-  std::lock_guard lock(queueMutex_);
+  std::lock_guard lock(dispatcherMutex_);
   dispatcher_.store(dispatcher);
 }
 
@@ -66,7 +65,8 @@ int CUSBTransfer::OutputLength(int channel) const {
 
 int CUSBTransfer::Discover() {
   connected_.store(0);
-  channelCount_.store(0);
+  acceptedCount_.store(0);
+  lastOpenError_.store(0);
   std::vector<HidCollection> collections;
   try {
     collections = bus_->Enumerate();
@@ -74,15 +74,26 @@ int CUSBTransfer::Discover() {
     if (outOfMemory_) outOfMemory_();
     return 0;
   }
+  // A later collection takes a slot over, so real controllers come last: a
+  // simulated one must not replace real hardware.
+  std::stable_partition(collections.begin(), collections.end(),
+                        [](const HidCollection& c) { return c.simulated; });
   int count = 0;
   for (const HidCollection& c : collections) {
     if (!IsAcceptedId(c.vendorId, c.productId)) continue;
     uint16_t inputLength = 0;
     uint16_t outputLength = 0;
     if (QueryReportLengths(c, inputLength, outputLength) == 0) continue;
-    connected_.store(1);
     auto reader = bus_->Open(c.path, Access::Read);
+    const int readError = reader ? 0 : errno;
     auto writer = bus_->Open(c.path, Access::Write);
+    const int writeError = writer ? 0 : errno;
+    if (!reader && !writer) {
+      // Present but not ours to use (no udev rule, say): not connected.
+      if (lastOpenError_.load() == 0) lastOpenError_.store(readError ? readError : writeError);
+      continue;
+    }
+    connected_.store(1);
     const int channel = FindChannel(profile_.channels, inputLength, outputLength);
     if (channel >= 0) {
       // A later collection with the same lengths takes the slot over.
@@ -90,14 +101,14 @@ int CUSBTransfer::Discover() {
       slot.path = c.path;
       slot.reader = std::move(reader);
       slot.writer = std::move(writer);
-      slot.gone.store(false);
+      slot.deviceLeft.store(false);
       std::lock_guard lock(slot.writeMutex);
       slot.pendingWrites.clear();
       slot.writePending.Reset();
     }
     ++count;
   }
-  channelCount_.store(count);
+  acceptedCount_.store(count);
   return count;
 }
 
@@ -129,13 +140,22 @@ bool CUSBTransfer::HasThreads() const {
 void CUSBTransfer::StopThreads() {
   stop_.Set();
   JoinThreads();
+  // Nothing reads or writes the channels now. Closing them lets a node that
+  // was unplugged go, so that its controller can come back at its old port.
+  for (Slot& slot : slots_) {
+    slot.reader.reset();
+    slot.writer.reset();
+    std::lock_guard lock(slot.writeMutex);
+    slot.pendingWrites.clear();
+  }
   // Re-armed so that the next Open starts threads that keep running.
   stop_.Reset();
 }
 
 void CUSBTransfer::JoinThreads() {
-  // Every blocking wait of the threads includes the stop event, and none waits
-  // on the owner thread, so these joins end promptly.
+  // Every blocking wait of the threads includes the stop event, a drain
+  // thread writes nothing once it is set, and no thread waits on the owner
+  // thread, so these joins wait for one write in flight at most.
   for (Slot& slot : slots_) {
     if (slot.readerThread.joinable()) slot.readerThread.join();
   }
@@ -148,18 +168,20 @@ void CUSBTransfer::ReaderThread(int channel) {
   NameThisThread("read", channel);
   Slot& slot = slots_[channel];
   std::array<uint8_t, 1024> buffer;
+  if (!slot.reader) {
+    stop_.WaitForever();
+    return;
+  }
   for (;;) {
     buffer.fill(0);
-    if (!slot.reader || slot.gone.load()) {
-      // Empty slot or vanished device: nothing to read until stopped.
-      stop_.WaitForever();
-      return;
-    }
     const ReadResult r = slot.reader->Read(buffer, stop_);
     if (r.status == ReadStatus::Stopped || stop_.IsSet()) return;
     if (r.status == ReadStatus::Gone) {
-      slot.gone.store(true);
-      continue;
+      // The device went: no answer can come, so nobody waits for one.
+      slot.deviceLeft.store(true);
+      answers_.Fail();
+      stop_.WaitForever();
+      return;
     }
     HandleRead(channel, std::span<const uint8_t>(buffer.data(), std::min(r.count, buffer.size())));
   }
@@ -182,29 +204,37 @@ void CUSBTransfer::HandleRead(int channel, std::span<const uint8_t> read) {
 void CUSBTransfer::WriteDrainThread(int channel) {
   NameThisThread("drain", channel);
   Slot& slot = slots_[channel];
+  if (!slot.writer) {
+    stop_.WaitForever();
+    return;
+  }
   for (;;) {
-    if (!slot.writer) {
-      stop_.WaitForever();
-      return;
-    }
     WaitForAny({&slot.writePending, &stop_});
-    if (stop_.IsSet()) return;
-    std::deque<std::vector<uint8_t>> batch;
-    {
-      std::lock_guard lock(slot.writeMutex);
-      batch.swap(slot.pendingWrites);
-      slot.writePending.Reset();
-      slot.draining = true;
-    }
-    for (const auto& report : batch) {
-      if (!slot.writer->Write(report, stop_)) {
-        if (stop_.IsSet()) break;
-        slot.gone.store(true);
+    // One report at a time, the stop event looked at before each: a write
+    // may block in its USB transfer, and stopping waits for that one only.
+    for (;;) {
+      std::vector<uint8_t> report;
+      {
+        std::lock_guard lock(slot.writeMutex);
+        slot.writing = false;
+        if (stop_.IsSet()) return;
+        if (slot.pendingWrites.empty()) {
+          slot.writePending.Reset();
+          break;
+        }
+        report = std::move(slot.pendingWrites.front());
+        slot.pendingWrites.pop_front();
+        slot.writing = true;
       }
+      if (slot.writer->Write(report, stop_) || stop_.IsSet()) continue;
+      // A failed transfer (a USB time-out) fails its request; the reports
+      // behind it belong to requests that have failed with it.
+      {
+        std::lock_guard lock(slot.writeMutex);
+        slot.pendingWrites.clear();
+      }
+      answers_.Fail();
     }
-    std::lock_guard lock(slot.writeMutex);
-    slot.draining = false;
-    if (stop_.IsSet()) return;
   }
 }
 
@@ -212,16 +242,15 @@ bool CUSBTransfer::WriteReport(int channel, std::span<const uint8_t> report) {
   if (connected_.load() == 0) return false;
   if (channel < 0 || channel >= kChannelCount) return false;
   Slot& slot = slots_[channel];
-  if (!slot.writer || !slot.drainThread.joinable() || slot.gone.load()) return false;
+  if (!slot.writer || !slot.drainThread.joinable() || slot.deviceLeft.load()) return false;
   std::lock_guard lock(slot.writeMutex);
   // Reports keep their order: the direct write is tried only while the drain
   // thread has nothing queued or in hand.
-  if (!slot.draining && slot.pendingWrites.empty()) {
+  if (!slot.writing && slot.pendingWrites.empty()) {
     switch (slot.writer->TryWrite(report)) {
       case HidChannel::TryResult::Written:
         return true;
       case HidChannel::TryResult::Failed:
-        slot.gone.store(true);
         return false;
       case HidChannel::TryResult::WouldBlock:
         break;
@@ -232,64 +261,65 @@ bool CUSBTransfer::WriteReport(int channel, std::span<const uint8_t> report) {
   return true;
 }
 
+namespace {
+
+// Tells the dispatcher (the window) that its thread waits, for as long as
+// this lives. The dispatcher is set and cleared on the owner thread only.
+class OwnerWait {
+ public:
+  explicit OwnerWait(AnswerDispatcher* dispatcher) : dispatcher_(dispatcher) {
+    if (dispatcher_) {
+      dispatcher_->WaitBegins();
+      idle_ = [this] { dispatcher_->WhileWaiting(); };
+    }
+  }
+  ~OwnerWait() {
+    if (dispatcher_) dispatcher_->WaitEnds();
+  }
+  OwnerWait(const OwnerWait&) = delete;
+  OwnerWait& operator=(const OwnerWait&) = delete;
+  const AnswerQueue::WhileWaiting& Idle() const { return idle_; }
+
+ private:
+  AnswerDispatcher* const dispatcher_;
+  AnswerQueue::WhileWaiting idle_;
+};
+
+}  // namespace
+
 bool CUSBTransfer::SendAndWait(int channel, std::span<const uint8_t> report) {
   const auto deadline = Clock::now() + profile_.answerTimeout;
-  if (dispatcher_.load() == nullptr) {
-    answer_.Reset();
-    if (!WriteReport(channel, report)) return false;
-    return answer_.Wait(profile_.answerTimeout);
-  }
-  uint64_t noted = 0;
-  {
-    std::lock_guard lock(queueMutex_);
-    noted = lastQueuedSeq_;
-  }
+  const AnswerQueue::Ticket ticket = answers_.Take();
   if (!WriteReport(channel, report)) return false;
-  return DeliverQueued(deadline, noted);
+  bool answered = false;
+  {
+    OwnerWait wait(dispatcher_.load());
+    answered = answers_.WaitForAnswer(owner_.load(), ticket, deadline, wait.Idle()) ==
+               AnswerQueue::WaitResult::Answered;
+  }
+  RepostIfQueued();
+  return answered;
 }
 
 void CUSBTransfer::Pause(std::chrono::milliseconds duration) {
   if (duration.count() <= 0) return;
-  if (dispatcher_.load() == nullptr) {
-    std::this_thread::sleep_for(duration);
-    return;
+  {
+    OwnerWait wait(dispatcher_.load());
+    answers_.Pause(owner_.load(), answers_.Take(), Clock::now() + duration, wait.Idle());
   }
-  DeliverQueued(Clock::now() + duration, UINT64_MAX);
+  RepostIfQueued();
 }
 
-void CUSBTransfer::DrainAnswers() { DeliverQueued(Clock::now(), UINT64_MAX); }
-
-bool CUSBTransfer::DeliverQueued(Clock::time_point deadline, uint64_t satisfiedAfter) {
-  std::unique_lock lock(queueMutex_);
-  for (;;) {
-    // Handlers never nest: a handler that waits (a message box, a request of
-    // its own) leaves later frames queued, in order.
-    if (!handling_ && !queue_.empty()) {
-      QueuedFrame frame = queue_.front();
-      queue_.pop_front();
-      handling_ = true;
-      lock.unlock();
-      if (AnswerSink* owner = owner_.load()) owner->OnAnswer({frame.bytes.data(), frame.length});
-      lock.lock();
-      handling_ = false;
-      if (frame.seq > satisfiedAfter) {
-        RepostIfQueued();
-        return true;
-      }
-      continue;
-    }
-    if (Clock::now() >= deadline) {
-      RepostIfQueued();
-      return false;
-    }
-    queueChanged_.wait_until(lock, deadline);
-  }
+void CUSBTransfer::DrainAnswers() {
+  answers_.Drain(owner_.load());
+  RepostIfQueued();
 }
 
 void CUSBTransfer::RepostIfQueued() {
   // Frames that came while a handler ran (its message box open, say) were
-  // refused by the drains of that time; ask the owner for another one.
-  if (handling_ || queue_.empty()) return;
+  // left by the drains of that time; ask the owner for another one.
+  if (!answers_.NeedsDrain()) return;
+  std::lock_guard lock(dispatcherMutex_);
   if (AnswerDispatcher* dispatcher = dispatcher_.load()) dispatcher->Post();
 }
 
@@ -300,31 +330,17 @@ bool CUSBTransfer::OnInputReport(std::span<const uint8_t> report) {
 }
 
 void CUSBTransfer::Deliver(std::span<const uint8_t> frame) {
-  std::unique_lock lock(queueMutex_);
+  std::unique_lock lock(dispatcherMutex_);
   AnswerDispatcher* dispatcher = dispatcher_.load();
   if (dispatcher == nullptr) {
     lock.unlock();
     if (AnswerSink* owner = owner_.load()) owner->OnAnswer(frame);
-    answer_.Set();
+    answers_.Handled();
     return;
   }
-  // A window thread that stops draining must not make the queue grow without
-  // bound; the newest frames are dropped then, as a full HID driver buffer
-  // would drop them.
-  constexpr size_t kQueueLimit = 8192;
-  if (queue_.size() >= kQueueLimit) {
-    droppedFrames_.fetch_add(1);
-    return;
-  }
-  QueuedFrame queued;
-  queued.seq = ++lastQueuedSeq_;
-  queued.length = std::min(frame.size(), queued.bytes.size());
-  std::copy_n(frame.begin(), queued.length, queued.bytes.begin());
-  queue_.push_back(queued);
-  queueChanged_.notify_all();
   // Post() never blocks; calling it under the lock keeps SetDispatcher from
   // returning while it runs.
-  dispatcher->Post();
+  if (answers_.Push(frame)) dispatcher->Post();
 }
 
 bool CUSBTransfer::MatchesDevicePath(const std::string& path) const {

@@ -3,11 +3,14 @@
 // collections of a bus, opens its collections as numbered channels, keeps a
 // reader and a write-drain thread on the profile's channels, and sends one
 // frame at a time, waiting for the recognised answer (stop-and-wait).
+//
+// When the controller goes (a reader sees the hang-up) or a request's write
+// fails, every wait under way ends at once with failure; a failed write also
+// drops the writes queued behind it on that channel, and the link goes on.
 
 #include <array>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -18,15 +21,16 @@
 #include <thread>
 #include <vector>
 
+#include "devlink/answer_queue.h"
 #include "devlink/dispatch.h"
-#include "devlink/event.h"
 #include "devlink/hid/bus.h"
+#include "devlink/hid/event.h"
 #include "devlink/link_profile.h"
 
 namespace orvelle {
 
 class CUSBTransfer {
-public:
+ public:
   CUSBTransfer(LinkProfile profile, std::shared_ptr<HidBus> bus);
   // Teardown: stops every thread; the stop event is not re-armed.
   virtual ~CUSBTransfer();
@@ -43,12 +47,22 @@ public:
   // Shown by the program when discovery runs out of memory.
   void SetOutOfMemoryHandler(std::function<void()> handler);
 
-  // Discovery; returns the channel count. Threads must be stopped.
+  // Discovery; returns the number of accepted collections that could be
+  // opened (whether or not they fill a channel slot). Threads must be stopped.
   int Discover();
   // Discover, then start the profile's threads. False, with no threads, when
-  // no accepted collection was found.
+  // no accepted collection was found or none could be opened.
   bool Open();
+  // Ends the threads, waiting for at most the one write in flight per
+  // channel, and closes the channels; the paths stay for MatchesDevicePath.
   void StopThreads();
+
+  // Why the last discovery could not open a present, accepted collection:
+  // the errno of the failed open (EACCES: the user may not open the node,
+  // which the udev rule of the README mends), or 0 when every open succeeded
+  // or no accepted collection was present. With Open() false and this not 0,
+  // a program says that the controller is there but cannot be opened.
+  int LastOpenError() const { return lastOpenError_.load(); }
 
   bool IsAcceptedId(uint16_t vendorId, uint16_t productId) const;
   // 0 when the collection has no preparsed data; otherwise 1, with the lengths
@@ -56,8 +70,8 @@ public:
   static int QueryReportLengths(const HidCollection& collection, uint16_t& inputLength,
                                 uint16_t& outputLength);
   int OutputLength(int channel) const;
-  bool HasChannels() const { return channelCount_.load() != 0; }
-  int ChannelCount() const { return channelCount_.load(); }
+  bool HasChannels() const { return acceptedCount_.load() != 0; }
+  int AcceptedCount() const { return acceptedCount_.load(); }
   int IsConnected() const { return connected_.load(); }
   void SetConnected(int value) { connected_.store(value); }
   // Case-insensitive comparison with the six stored channel paths.
@@ -67,12 +81,14 @@ public:
 
   // Never blocks: writes at once when the channel can take the report without
   // waiting, else hands it to the channel's write-drain thread. False when not
-  // connected, when the slot is empty, or when the device is known gone.
+  // connected, when the slot is empty, or when the device has left.
   bool WriteReport(int channel, std::span<const uint8_t> report);
-  // Writes and waits for any recognised answer, up to the profile's time-out.
+  // Writes and waits for any recognised answer, up to the profile's time-out;
+  // false at once when the device goes or the write fails meanwhile.
   bool SendAndWait(int channel, std::span<const uint8_t> report);
 
-  // The dispatcher's pause: waits, handing queued answers to the owner.
+  // The dispatcher's pause: waits, handing queued answers to the owner; ends
+  // early when the device goes.
   void Pause(std::chrono::milliseconds duration);
   // Hands every queued answer to the owner (owner thread, when idle).
   void DrainAnswers();
@@ -87,9 +103,9 @@ public:
   const LinkProfile& Profile() const { return profile_; }
   HidBus& Bus() { return *bus_; }
   // Frames dropped because the owner thread did not keep up (dispatcher mode).
-  uint64_t DroppedFrames() const { return droppedFrames_.load(); }
+  uint64_t DroppedFrames() const { return answers_.Dropped(); }
 
-private:
+ private:
   using Clock = std::chrono::steady_clock;
 
   struct Slot {
@@ -98,17 +114,12 @@ private:
     std::unique_ptr<HidChannel> writer;  // write handle
     std::thread readerThread;
     std::thread drainThread;
-    std::atomic<bool> gone{false};  // a read or write failed for good
+    // The reader saw the device go; the next discovery clears it.
+    std::atomic<bool> deviceLeft{false};
     std::mutex writeMutex;
     std::deque<std::vector<uint8_t>> pendingWrites;
-    bool draining = false;  // the drain thread is writing a batch
+    bool writing = false;  // the drain thread has a report in hand
     Event writePending;
-  };
-
-  struct QueuedFrame {
-    uint64_t seq = 0;
-    std::array<uint8_t, 64> bytes{};
-    size_t length = 0;
   };
 
   void StartThreads();
@@ -117,28 +128,24 @@ private:
   void WriteDrainThread(int channel);
   void HandleRead(int channel, std::span<const uint8_t> read);
   void Deliver(std::span<const uint8_t> frame);
-  // Hands queued frames to the owner in order until one newer than
-  // `satisfiedAfter` was handled (true) or the deadline passed (false).
-  bool DeliverQueued(Clock::time_point deadline, uint64_t satisfiedAfter);
-  void RepostIfQueued();  // queue lock held
+  // Frames were left queued behind a handler: ask the owner for a drain.
+  void RepostIfQueued();
 
   const LinkProfile profile_;
   const std::shared_ptr<HidBus> bus_;
   std::array<Slot, kChannelCount> slots_;
-  std::atomic<int> channelCount_{0};
+  std::atomic<int> acceptedCount_{0};
   std::atomic<int> connected_{0};
+  std::atomic<int> lastOpenError_{0};
   Event stop_;
-  Event answer_;  // used without a dispatcher
   std::atomic<AnswerSink*> owner_{nullptr};
-  std::atomic<AnswerDispatcher*> dispatcher_{nullptr};
   std::function<void()> outOfMemory_;
 
-  std::mutex queueMutex_;
-  std::condition_variable queueChanged_;
-  std::deque<QueuedFrame> queue_;
-  uint64_t lastQueuedSeq_ = 0;
-  bool handling_ = false;  // a handler is running on the owner thread
-  std::atomic<uint64_t> droppedFrames_{0};
+  AnswerQueue answers_;
+  // Held while a reader calls the dispatcher's Post(), so that SetDispatcher
+  // returns only when no Post() of the previous dispatcher runs.
+  std::mutex dispatcherMutex_;
+  std::atomic<AnswerDispatcher*> dispatcher_{nullptr};
 };
 
 }  // namespace orvelle

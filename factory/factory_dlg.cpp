@@ -98,8 +98,11 @@ bool COrvelleFactoryConfig2Dlg::OnInitDialog() {
     if (QWidget* first = DialogItem(*this, IDC_BASIC_INFO)) first->setFocus();
     return true;
   }
-  MessageBoxes().Show(this, factory::StartupNotConnectedText(),
-                      factory::StartupNotConnectedCaption(), kMbOk);
+  // A controller that is there but may not be opened needs another fix.
+  MessageBoxes().Show(
+      this,
+      link_->LastOpenError() != 0 ? factory::CannotOpenText() : factory::StartupNotConnectedText(),
+      factory::StartupNotConnectedCaption(), kMbOk);
   reject();
   return false;
 }
@@ -119,11 +122,18 @@ void COrvelleFactoryConfig2Dlg::AddAboutItem() {
 }
 
 void COrvelleFactoryConfig2Dlg::RegisterForDeviceChanges() {
-  // The tool listens as the others do, but a notice changes nothing: after an
-  // unplug the status stays and the next request fails.
+  // The tool does not re-open after an unplug; it remembers the removal to
+  // tell the operator at the next button.
   deviceWatch_ = link_->WatchDevices([this](const DeviceNotice& notice) {
     QMetaObject::invokeMethod(
-        this, [this, notice] { OnDeviceChange(*link_, notice, {}); }, Qt::QueuedConnection);
+        this,
+        [this, notice] {
+          OnDeviceChange(*link_, notice, {});
+          if (notice.kind == DeviceNotice::Kind::Removal && link_->MatchesDevicePath(notice.path)) {
+            controllerRemoved_ = true;
+          }
+        },
+        Qt::QueuedConnection);
   });
 }
 
@@ -140,6 +150,13 @@ void COrvelleFactoryConfig2Dlg::OnExit() {
 void COrvelleFactoryConfig2Dlg::OnAbout() {
   factory::CAboutDlg about(this);
   runModal_(about);
+}
+
+bool COrvelleFactoryConfig2Dlg::SayIfRemoved() {
+  if (!controllerRemoved_) return false;
+  MessageBoxes().Show(this, factory::ControllerRemovedText(),
+                      factory::LoadFactoryString(factory::IDS_ERROR), kMbOk);
+  return true;
 }
 
 int COrvelleFactoryConfig2Dlg::Message(int textId, int captionId) {

@@ -82,6 +82,10 @@ class COrvelleFactoryConfig2Dlg : public QDialog, public AnswerSink {
   std::unique_ptr<CUSBTransfer> link_;
   std::unique_ptr<GuiAnswerDispatcher> dispatcher_;
   std::unique_ptr<DeviceWatch> deviceWatch_;
+  // The controller was unplugged; the tool does not re-open, so it says so
+  // when a button asks for it.
+  bool controllerRemoved_ = false;
+  bool SayIfRemoved();
 
   QString statusText_;  // bound to control 1008
   FrameBuffer frame_{};

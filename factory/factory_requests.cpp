@@ -36,6 +36,7 @@ bool COrvelleFactoryConfig2Dlg::PollFlag(const bool& flag, bool pauseFirst) {
 }
 
 void COrvelleFactoryConfig2Dlg::ShowBasicInfo() {
+  if (SayIfRemoved()) return;
   modelReceived_ = false;
   SendCommand(GET_MODEL, {kSubRead});
   // No answer: nothing to show and nothing to say.
@@ -45,6 +46,7 @@ void COrvelleFactoryConfig2Dlg::ShowBasicInfo() {
 }
 
 void COrvelleFactoryConfig2Dlg::SetTouchCount() {
+  if (SayIfRemoved()) return;
   limitsReceived_ = false;
   SendCommand(TOUCH_SETTINGS, {kSubReadTouchLimits});
   if (!PollFlag(limitsReceived_, false)) {

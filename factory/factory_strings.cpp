@@ -49,6 +49,13 @@ QString OutOfMemoryText() {
 QString OutOfMemoryCaption() {
   return QStringLiteral(u"错误");
 }
+QString CannotOpenText() {
+  return QStringLiteral(
+      u"已找到设备，但当前用户无权打开它。请安装 udev 规则（见 README）后重新插入设备!");
+}
+QString ControllerRemovedText() {
+  return QStringLiteral(u"设备已被拔出，请重新插入设备后重新启动本工具!");
+}
 QString NotSupportedTip() {
   return QStringLiteral(u"本工具不提供此项设置");
 }

@@ -32,6 +32,10 @@ QString StartupNotConnectedCaption();  // "注意"
 QString DeviceConnectedText();         // "设备已连接"
 QString OutOfMemoryText();             // "内存不足!"
 QString OutOfMemoryCaption();          // "错误"
+// The controller is there but this user may not open it (no udev rule).
+QString CannotOpenText();
+// The controller was unplugged while the tool ran.
+QString ControllerRemovedText();
 // Tooltip of the buttons whose settings the controller offers no command for.
 QString NotSupportedTip();
 

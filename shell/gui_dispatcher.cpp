@@ -1,5 +1,12 @@
 #include "shell/gui_dispatcher.h"
 
+#include <QCoreApplication>
+#include <QCursor>
+#include <QEvent>
+#include <QEventLoop>
+#include <QGuiApplication>
+#include <utility>
+
 #include "devlink/usb_transfer.h"
 
 namespace orvelle {
@@ -11,6 +18,10 @@ GuiAnswerDispatcher::GuiAnswerDispatcher(CUSBTransfer& link, QObject* parent)
 
 GuiAnswerDispatcher::~GuiAnswerDispatcher() {
   link_.SetDispatcher(nullptr);
+  if (waits_ > 0) {
+    if (qGuiApp) QGuiApplication::restoreOverrideCursor();
+    if (QCoreApplication* app = QCoreApplication::instance()) app->removeEventFilter(this);
+  }
 }
 
 void GuiAnswerDispatcher::Post() {
@@ -25,7 +36,62 @@ void GuiAnswerDispatcher::Pause(std::chrono::milliseconds duration) {
 void GuiAnswerDispatcher::Drain() {
   // Cleared first: a frame queued while the handlers run posts a new drain.
   drainPending_.store(false);
+  // A waiting link hands the frames over itself, outside the idle processing.
+  if (idleLevel_ != 0) return;
   link_.DrainAnswers();
+}
+
+void GuiAnswerDispatcher::WhenIdle(std::function<void()> work) {
+  if (waits_ == 0) {
+    work();
+    return;
+  }
+  afterWait_.push_back(std::move(work));
+}
+
+void GuiAnswerDispatcher::WaitBegins() {
+  if (waits_++ > 0) return;
+  if (qGuiApp) QGuiApplication::setOverrideCursor(QCursor(Qt::BusyCursor));
+  if (QCoreApplication* app = QCoreApplication::instance()) app->installEventFilter(this);
+}
+
+void GuiAnswerDispatcher::WhileWaiting() {
+  // Paint and expose events, queued calls; the platform keeps user input.
+  const int outer = std::exchange(idleLevel_, waits_);
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  idleLevel_ = outer;
+}
+
+void GuiAnswerDispatcher::WaitEnds() {
+  if (--waits_ > 0) return;
+  if (QCoreApplication* app = QCoreApplication::instance()) app->removeEventFilter(this);
+  if (qGuiApp) QGuiApplication::restoreOverrideCursor();
+  // Work deferred by the wait may wait itself; it starts from a clean list.
+  for (auto& work : std::exchange(afterWait_, {}))
+    work();
+}
+
+bool GuiAnswerDispatcher::eventFilter(QObject* watched, QEvent* event) {
+  if (waits_ == 0 || idleLevel_ != waits_) return QObject::eventFilter(watched, event);
+  switch (event->type()) {
+    case QEvent::Timer:
+    case QEvent::Close:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::Wheel:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+    case QEvent::ContextMenu:
+      event->ignore();
+      return true;
+    default:
+      return QObject::eventFilter(watched, event);
+  }
 }
 
 }  // namespace orvelle

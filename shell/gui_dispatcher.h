@@ -4,10 +4,18 @@
 // to the program's handlers when it is idle, and while it waits in the link's
 // SendAndWait or Pause. So handlers touch widgets safely and open their
 // message boxes on the window thread.
+//
+// While the window thread waits, its windows keep painting under a busy
+// cursor; user input, window closes and timer ticks are not acted on (a
+// blocked window thread would not see them either; the platform keeps user
+// input until the wait ends). Work that must not run inside a wait, such as a
+// device notice that re-opens the link, goes through WhenIdle.
 
 #include <QObject>
 #include <atomic>
 #include <chrono>
+#include <functional>
+#include <vector>
 
 #include "devlink/dispatch.h"
 
@@ -30,11 +38,27 @@ class GuiAnswerDispatcher final : public QObject, public AnswerDispatcher {
   // being handled while it waits.
   void Pause(std::chrono::milliseconds duration);
 
+  // Window thread: runs `work` now, or when the wait under way has ended.
+  void WhenIdle(std::function<void()> work);
+  bool Waiting() const { return waits_ > 0; }
+
+  void WaitBegins() override;
+  void WhileWaiting() override;
+  void WaitEnds() override;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
   void Drain();
 
   CUSBTransfer& link_;
   std::atomic<bool> drainPending_{false};
+  int waits_ = 0;
+  // The wait whose idle processing runs now (0: none). Only there are input
+  // and ticks held back: a handler's message box, even inside a wait, works.
+  int idleLevel_ = 0;
+  std::vector<std::function<void()>> afterWait_;
 };
 
 }  // namespace orvelle

@@ -33,6 +33,7 @@ struct HidCollection {
   // kind in the collection plus one byte for the report ID; 0 when none.
   uint16_t inputLength = 0;
   uint16_t outputLength = 0;
+  bool simulated = false;  // a simulator's, which a real controller outranks
 };
 
 enum class Access : uint8_t { Read, Write };
@@ -50,7 +51,7 @@ struct ReadResult {
 
 // One open of one collection.
 class HidChannel {
-public:
+ public:
   virtual ~HidChannel() = default;
   // Blocks until a report of this collection arrives or `stop` is set. The
   // report is written from buf[0] (report ID first, 0 when the device uses no
@@ -74,17 +75,18 @@ struct DeviceNotice {
 // Watching ends when this object is destroyed; its destructor waits until no
 // callback is running.
 class DeviceWatch {
-public:
+ public:
   virtual ~DeviceWatch() = default;
 };
 
 class HidBus {
-public:
+ public:
   using NoticeCallback = std::function<void(const DeviceNotice&)>;
 
   virtual ~HidBus() = default;
   virtual std::vector<HidCollection> Enumerate() = 0;
-  // nullptr when the collection cannot be opened.
+  // nullptr when the collection cannot be opened; errno then says why
+  // (EACCES: the user may not open it).
   virtual std::unique_ptr<HidChannel> Open(const std::string& path, Access access) = 0;
   // Reports arrival and removal, one notice per collection path, on a thread
   // of the bus's own. nullptr when the bus cannot watch.

@@ -11,7 +11,7 @@
 #include <thread>
 #include <utility>
 
-#include "devlink/event.h"
+#include "devlink/hid/event.h"
 #include "devlink/hid/hidraw_sysfs.h"
 #include "devlink/hid/tlc_reports.h"
 
@@ -98,7 +98,7 @@ class HidrawWatch : public DeviceWatch {
     // seen below or queued in the monitor.
     for (const auto& name : ListHidrawNodes(roots_.sysfs)) {
       const size_t count = NodeCollections(roots_, name).size();
-      if (count > 0) known_[roots_.dev + "/" + name] = count;
+      if (count > 0) known_[roots_.dev + "/" + name] = {NodeIdOf(roots_, name), count};
     }
     thread_ = std::thread([this] { Run(); });
   }
@@ -133,9 +133,11 @@ class HidrawWatch : public DeviceWatch {
     const char* sysname = udev_device_get_sysname(device);
     if (action != nullptr && sysname != nullptr && IsHidrawName(sysname)) {
       const std::string what = action;
-      const size_t count = what == "add" ? NodeCollections(roots_, sysname).size() : 0;
+      const bool added = what == "add";
+      const size_t count = added ? NodeCollections(roots_, sysname).size() : 0;
+      const std::string id = added ? NodeIdOf(roots_, sysname) : std::string();
       for (const auto& notice :
-           NoticesForNodeEvent(known_, what, roots_.dev + "/" + sysname, count)) {
+           NoticesForNodeEvent(known_, what, roots_.dev + "/" + sysname, id, count)) {
         callback_(notice);
       }
     }
@@ -169,16 +171,22 @@ class HidrawBus : public HidBus {
     size_t index = 0;
     if (!Owns(path) || !SplitCollectionPath(path, node, index)) return nullptr;
     if (node.size() <= roots_.dev.size() + 1 || !Owns(node)) return nullptr;
-    const std::string name = node.substr(roots_.dev.size() + 1);
-    if (!IsHidrawName(name)) return nullptr;
+    const std::string name = NodeNamed(node);
+    if (name.empty()) {
+      errno = ENOENT;
+      return nullptr;
+    }
+    const std::string file = roots_.dev + "/" + name;
     const int mode = access == Access::Read ? O_RDONLY : O_WRONLY;
-    const int fd = open(node.c_str(), mode | O_CLOEXEC | O_NONBLOCK);
+    const int fd = open(file.c_str(), mode | O_CLOEXEC | O_NONBLOCK);
+    // errno stays as open left it: EACCES tells the program to name the fix.
     if (fd < 0) return nullptr;
     // The descriptor is read again: the node may hold another device by now.
     const auto descriptor = ReadNodeDescriptor(roots_, name, fd);
     const auto parsed = descriptor ? ParseReportDescriptor(*descriptor) : std::nullopt;
     if (!parsed || index >= parsed->collections.size()) {
       close(fd);
+      errno = ENODEV;
       return nullptr;
     }
     return std::make_unique<HidrawChannel>(fd, TlcReportFilter::For(*parsed, index));
@@ -213,6 +221,16 @@ class HidrawBus : public HidBus {
   }
 
  private:
+  // The present node that a collection path's node part names, or empty.
+  std::string NodeNamed(const std::string& id) const {
+    const std::string rest = id.substr(roots_.dev.size() + 1);
+    if (IsHidrawName(rest)) return rest;
+    for (const auto& name : ListHidrawNodes(roots_.sysfs)) {
+      if (NodeIdOf(roots_, name) == id) return name;
+    }
+    return {};
+  }
+
   const HidrawRoots roots_;
 };
 

@@ -1,8 +1,10 @@
 #pragma once
 // Linux hidraw backend: udev lists the hidraw nodes, each node's report
 // descriptor (sysfs, else the ioctl) is parsed into top-level collections, and
-// each collection becomes one HidCollection "/dev/hidrawN#colNN". A udev
-// monitor reports hot-plug, one notice per collection path.
+// each collection becomes one HidCollection named after the USB port,
+// "/dev/hidraw@usb-0000:00:14.0-1/input0#colNN" ("/dev/hidrawN#colNN" for a
+// node without a port). A udev monitor reports hot-plug, one notice per
+// collection path.
 
 #include <memory>
 #include <string>

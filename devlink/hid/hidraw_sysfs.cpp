@@ -89,6 +89,36 @@ std::optional<HidIdentity> ParseHidUevent(const std::string& uevent) {
   return std::nullopt;
 }
 
+std::string ParseHidPhys(const std::string& uevent) {
+  size_t start = 0;
+  while (start < uevent.size()) {
+    size_t end = uevent.find('\n', start);
+    if (end == std::string::npos) end = uevent.size();
+    if (uevent.compare(start, 9, "HID_PHYS=") == 0) {
+      std::string phys = uevent.substr(start + 9, end - start - 9);
+      // "#col" ends a collection path and control characters have no place
+      // in one; such a value is not used.
+      const bool usable = phys.find('#') == std::string::npos &&
+                          std::none_of(phys.begin(), phys.end(),
+                                       [](char c) { return static_cast<unsigned char>(c) < 0x20; });
+      return usable ? phys : std::string();
+    }
+    start = end + 1;
+  }
+  return {};
+}
+
+std::string HidrawNodeId(const HidrawRoots& roots, const std::string& phys,
+                         const std::string& name) {
+  return phys.empty() ? roots.dev + "/" + name : roots.dev + "/hidraw@" + phys;
+}
+
+std::string NodeIdOf(const HidrawRoots& roots, const std::string& name) {
+  const auto uevent = ReadAttribute(DeviceFolder(roots, name) + "/uevent");
+  if (!uevent) return {};
+  return HidrawNodeId(roots, ParseHidPhys(std::string(uevent->begin(), uevent->end())), name);
+}
+
 bool IsHidrawName(const std::string& name) {
   constexpr size_t kPrefix = 6;  // "hidraw"
   if (name.size() <= kPrefix || name.size() > kPrefix + 9 || name.rfind("hidraw", 0) != 0) {
@@ -130,8 +160,10 @@ std::vector<HidCollection> NodeCollections(const HidrawRoots& roots, const std::
   // The identity is the cheap test, so it comes before the descriptor.
   const auto uevent = ReadAttribute(DeviceFolder(roots, name) + "/uevent");
   if (!uevent) return {};
-  const auto identity = ParseHidUevent(std::string(uevent->begin(), uevent->end()));
+  const std::string text(uevent->begin(), uevent->end());
+  const auto identity = ParseHidUevent(text);
   if (!identity) return {};
+  const std::string id = HidrawNodeId(roots, ParseHidPhys(text), name);
   const auto descriptor = ReadNodeDescriptor(roots, name);
   if (!descriptor) return {};
   const auto parsed = ParseReportDescriptor(*descriptor);
@@ -139,7 +171,7 @@ std::vector<HidCollection> NodeCollections(const HidrawRoots& roots, const std::
   std::vector<HidCollection> collections;
   for (size_t i = 0; i < parsed->collections.size(); ++i) {
     HidCollection c;
-    c.path = CollectionPath(roots.dev + "/" + name, i);
+    c.path = CollectionPath(id, i);
     c.vendorId = identity->vendorId;
     c.productId = identity->productId;
     c.caps = CapsState::Ok;
@@ -151,29 +183,30 @@ std::vector<HidCollection> NodeCollections(const HidrawRoots& roots, const std::
 }
 
 std::vector<DeviceNotice> NoticesForNodeEvent(KnownNodes& known, const std::string& action,
-                                              const std::string& node, size_t collectionCount) {
+                                              const std::string& node, const std::string& id,
+                                              size_t collectionCount) {
   DeviceNotice::Kind kind;
-  size_t count = 0;
+  KnownNode what;
   if (action == "add") {
     kind = DeviceNotice::Kind::Arrival;
-    count = collectionCount;
-    if (count == 0) {
+    what = {id, collectionCount};
+    if (what.collections == 0) {
       known.erase(node);
     } else {
-      known[node] = count;
+      known[node] = what;
     }
   } else if (action == "remove") {
     kind = DeviceNotice::Kind::Removal;
     const auto it = known.find(node);
     if (it == known.end()) return {};
-    count = it->second;
+    what = it->second;
     known.erase(it);
   } else {
     return {};
   }
   std::vector<DeviceNotice> notices;
-  for (size_t i = 0; i < count; ++i)
-    notices.push_back({kind, CollectionPath(node, i)});
+  for (size_t i = 0; i < what.collections; ++i)
+    notices.push_back({kind, CollectionPath(what.id, i)});
   return notices;
 }
 

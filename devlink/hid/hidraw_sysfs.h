@@ -24,6 +24,17 @@ struct HidIdentity {
 // The "HID_ID=bus:vendor:product" line of a HID device's uevent text.
 std::optional<HidIdentity> ParseHidUevent(const std::string& uevent);
 
+// The "HID_PHYS=" value of a uevent text: where the device sits on its bus
+// ("usb-0000:00:14.0-1/input0" is port path and interface); empty when absent.
+std::string ParseHidPhys(const std::string& uevent);
+
+// The node part of the collection paths of node `name`. Built from the port
+// when there is one, so that a controller plugged back into the same port
+// keeps its paths although the kernel gives it another hidraw number (a
+// Windows device path behaves so); else the node path itself.
+std::string HidrawNodeId(const HidrawRoots& roots, const std::string& phys,
+                         const std::string& name);
+
 // True for "hidraw<digits>", the only names a hidraw node may have.
 bool IsHidrawName(const std::string& name);
 
@@ -39,13 +50,25 @@ std::optional<std::vector<uint8_t>> ReadNodeDescriptor(const HidrawRoots& roots,
 // identity or descriptor cannot be read or parsed.
 std::vector<HidCollection> NodeCollections(const HidrawRoots& roots, const std::string& name);
 
-// Node path -> number of collections, for the nodes known to be present.
-using KnownNodes = std::map<std::string, size_t>;
+// The node's name for its current node ("hidraw3" -> the port-based id), or
+// empty when it has no readable identity.
+std::string NodeIdOf(const HidrawRoots& roots, const std::string& name);
+
+// What a present node was known as when it arrived: udev's removal event
+// comes when the node can no longer be asked.
+struct KnownNode {
+  std::string id;  // as HidrawNodeId
+  size_t collections = 0;
+};
+// Node path ("/dev/hidraw3") -> what it was known as.
+using KnownNodes = std::map<std::string, KnownNode>;
 
 // The notices for one udev event of a node: "add" reports every collection
-// the node has now (`collectionCount`, from its descriptor), "remove" every
-// collection it had when it was added. Other actions report nothing.
+// the node has now (`collectionCount`, from its descriptor) under `id`,
+// "remove" every collection it had when it was added, under the id it had.
+// Other actions report nothing.
 std::vector<DeviceNotice> NoticesForNodeEvent(KnownNodes& known, const std::string& action,
-                                              const std::string& node, size_t collectionCount);
+                                              const std::string& node, const std::string& id,
+                                              size_t collectionCount);
 
 }  // namespace orvelle

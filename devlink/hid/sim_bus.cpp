@@ -19,8 +19,8 @@
 #include <thread>
 #include <utility>
 
-#include "devlink/event.h"
 #include "devlink/hid/descriptor.h"
+#include "devlink/hid/event.h"
 #include "devlink/hid/tlc_reports.h"
 #include "devlink/hid/virtual_device.h"
 
@@ -183,8 +183,6 @@ class SimWatch final : public DeviceWatch {
  public:
   SimWatch(std::string folder, HidBus::NoticeCallback callback)
       : folder_(std::move(folder)), callback_(std::move(callback)) {
-    std::error_code ec;
-    std::filesystem::create_directories(folder_, ec);
     inotify_.reset(inotify_init1(IN_CLOEXEC | IN_NONBLOCK));
     if (inotify_.get() >= 0) {
       inotify_add_watch(inotify_.get(), folder_.c_str(),
@@ -263,6 +261,7 @@ class SimBus final : public HidBus {
 
   std::vector<HidCollection> Enumerate() override {
     std::vector<HidCollection> out;
+    if (!PrepareSimFolder(folder_)) return out;
     for (const std::string& node : ListNodes(folder_)) {
       const auto info = ProbeNode(node);
       if (!info) continue;
@@ -275,6 +274,7 @@ class SimBus final : public HidBus {
         c.caps = CapsState::Ok;
         c.inputLength = tlc.inputLength;
         c.outputLength = tlc.outputLength;
+        c.simulated = true;
         out.push_back(std::move(c));
       }
     }
@@ -285,6 +285,10 @@ class SimBus final : public HidBus {
     std::string node;
     size_t index = 0;
     if (!Owns(path) || !SplitCollectionPath(path, node, index)) return nullptr;
+    if (!PrepareSimFolder(folder_)) {
+      errno = EPERM;
+      return nullptr;
+    }
     Fd fd;
     const auto info = ProbeNode(node, &fd);
     if (!info || index >= info->descriptor.collections.size()) return nullptr;
@@ -300,6 +304,7 @@ class SimBus final : public HidBus {
   }
 
   std::unique_ptr<DeviceWatch> WatchDevices(NoticeCallback callback) override {
+    if (!PrepareSimFolder(folder_)) return nullptr;
     auto watch = std::make_unique<SimWatch>(folder_, std::move(callback));
     if (!watch->Ok()) return nullptr;
     return watch;
@@ -315,6 +320,17 @@ class SimBus final : public HidBus {
 };
 
 }  // namespace
+
+bool PrepareSimFolder(const std::string& folder) {
+  if (folder.empty()) return false;
+  std::error_code ec;
+  const std::filesystem::path path(folder);
+  if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path(), ec);
+  if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return false;
+  struct stat st;
+  if (lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+  return st.st_uid == geteuid() && (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
 
 std::string DefaultSimDir() {
   if (const char* dir = std::getenv("ORVELLE_SIM_DIR"); dir && *dir) return dir;

@@ -15,6 +15,13 @@ namespace orvelle {
 // /tmp/orvelle-sim-<uid>.
 std::string DefaultSimDir();
 
+// Creates the folder when missing, readable by its owner only, and tells
+// whether it may be used: a real directory (no link) owned by this user and
+// writable by nobody else. Another local user could otherwise plant a
+// controller there (without XDG_RUNTIME_DIR the folder lies under /tmp).
+bool PrepareSimFolder(const std::string& folder);
+
+// A bus whose folder fails PrepareSimFolder has no collections and no watch.
 std::unique_ptr<HidBus> MakeSimBus(const std::string& folder);
 
 }  // namespace orvelle

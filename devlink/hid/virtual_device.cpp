@@ -1,5 +1,7 @@
 #include "devlink/hid/virtual_device.h"
 
+#include "devlink/hid/sim_bus.h"
+
 #include <poll.h>
 #include <pthread.h>
 #include <sys/eventfd.h>
@@ -153,8 +155,8 @@ bool VirtualHidDevice::Plug(const std::string& socketPath) {
     error_ = "socket path too long: " + socketPath;
     return false;
   }
-  std::error_code ec;
-  std::filesystem::create_directories(target.parent_path(), ec);
+  // The programs use the folder only when it is this user's alone.
+  PrepareSimFolder(target.parent_path().string());
   if (SocketInUse(socketPath)) {
     error_ = "another device is plugged in at " + socketPath;
     return false;

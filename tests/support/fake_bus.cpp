@@ -4,7 +4,7 @@
 #include <deque>
 #include <set>
 
-#include "devlink/event.h"
+#include "devlink/hid/event.h"
 
 namespace orvelle::testing {
 

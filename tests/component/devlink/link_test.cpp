@@ -74,7 +74,7 @@ TEST(Link, NoControllerMeansNoThreadsAndNoWaiting) {
   bus->AddCollection({"/dev/hidraw3#col01", 0x046D, 0xC077, CapsState::Ok, 8, 0});
   CUSBTransfer link(Quick(LinkProfile::Console()), bus);
   EXPECT_FALSE(link.Open());
-  EXPECT_EQ(link.ChannelCount(), 0);
+  EXPECT_EQ(link.AcceptedCount(), 0);
   EXPECT_EQ(link.IsConnected(), 0);
   EXPECT_FALSE(link.HasThreads());
   EXPECT_EQ(bus->OpenCount(), 0);
@@ -102,6 +102,21 @@ TEST(Link, CapabilityFailuresAndForeignIdentities) {
   EXPECT_EQ(link.Discover(), 1) << "a failed capabilities query counts; no preparsed data does not";
   EXPECT_EQ(link.IsConnected(), 1);
   for (int i = 0; i < kChannelCount; ++i) EXPECT_EQ(link.DevicePath(i), "");
+}
+
+TEST(Link, ARealControllerOutranksASimulatedOne) {
+  auto bus = std::make_shared<FakeBus>();
+  AddController(*bus);
+  const ChannelTable table = MakeChannelTable(4);
+  for (int i = 0; i < kChannelCount; ++i) {
+    HidCollection sim{"/run/sim/controller#col0" + std::to_string(i + 1), 0x2A5C, 19,
+                      CapsState::Ok, table[i].inputLength, table[i].outputLength};
+    sim.simulated = true;
+    bus->AddCollection(sim);
+  }
+  CUSBTransfer link(Quick(LinkProfile::Calibration()), bus);
+  EXPECT_EQ(link.Discover(), 12);
+  for (int i = 0; i < kChannelCount; ++i) EXPECT_EQ(link.DevicePath(i), Path(i));
 }
 
 TEST(Link, ChannelThreeLengthDependsOnTheProgram) {

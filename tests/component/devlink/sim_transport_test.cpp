@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -12,8 +13,8 @@
 #include <mutex>
 
 #include "devlink/device_change.h"
-#include "devlink/event.h"
 #include "devlink/frame.h"
+#include "devlink/hid/event.h"
 #include "devlink/hid/sim_bus.h"
 #include "devlink/hid/virtual_device.h"
 #include "devlink/usb_transfer.h"
@@ -114,6 +115,29 @@ TEST(SimTransport, BadDescriptorsAndStaleSocketsAreSkipped) {
   EXPECT_EQ(bus->Enumerate().size(), 6u);
 }
 
+// A simulator folder is used only when it is this user's alone; a missing
+// one is made so.
+TEST(SimTransport, OnlyAFolderOfTheUsersOwnIsTrusted) {
+  struct Case {
+    mode_t mode;
+    size_t collections;
+  };
+  for (const Case c : {Case{0700, 6}, Case{0755, 6}, Case{0770, 0}, Case{0777, 0}}) {
+    SCOPED_TRACE(c.mode);
+    testing::TempFolder dir;
+    VirtualHidDevice device(Controller(), nullptr);
+    ASSERT_TRUE(device.Plug(dir.Path() + "/controller"));
+    ASSERT_EQ(chmod(dir.Path().c_str(), c.mode), 0);
+    EXPECT_EQ(MakeSimBus(dir.Path())->Enumerate().size(), c.collections);
+  }
+  testing::TempFolder parent;
+  const std::string made = parent.Path() + "/sim";
+  EXPECT_TRUE(MakeSimBus(made)->Enumerate().empty());
+  struct stat st;
+  ASSERT_EQ(stat(made.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+}
+
 TEST(SimTransport, RequestAndAnswerThroughTheLink) {
   testing::TempFolder dir;
   VirtualHidDevice* devicePtr = nullptr;
@@ -133,7 +157,7 @@ TEST(SimTransport, RequestAndAnswerThroughTheLink) {
   CUSBTransfer link(Quick(LinkProfile::Factory()), MakeSimBus(dir.Path()));
   link.SetOwner(&sink);
   ASSERT_TRUE(link.Open());
-  EXPECT_EQ(link.ChannelCount(), 6);
+  EXPECT_EQ(link.AcceptedCount(), 6);
   FrameBuffer request;
   BuildFrame(request, kCommandReportId, 0xF2, {1});
   ASSERT_TRUE(link.SendAndWait(kCommandChannel, request));

@@ -124,7 +124,7 @@ TEST(SimController, EachProgramFindsTheControllerAndExchangesItsRequests) {
     CUSBTransfer link(Quick(program.profile), SimOnlyBus(folder.Path()));
     link.SetOwner(&sink);
     ASSERT_TRUE(link.Open());
-    EXPECT_EQ(link.ChannelCount(), 6);
+    EXPECT_EQ(link.AcceptedCount(), 6);
     for (int channel = 0; channel < kChannelCount; ++channel) {
       EXPECT_EQ(link.DevicePath(channel), sim.Path() + "#col0" + std::to_string(channel + 1));
     }
@@ -139,7 +139,7 @@ TEST(SimController, ConsoleDoesNotTakeTheVendorCollectionOfTheOtherVariant) {
   ASSERT_TRUE(sim.Start(error)) << error;
   CUSBTransfer link(Quick(LinkProfile::Console()), SimOnlyBus(folder.Path()));
   ASSERT_TRUE(link.Open());
-  EXPECT_EQ(link.ChannelCount(), 6);
+  EXPECT_EQ(link.AcceptedCount(), 6);
   EXPECT_TRUE(link.DevicePath(3).empty());
   EXPECT_FALSE(link.DevicePath(5).empty());
 }

@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <QLabel>
+#include <cerrno>
 
 #include "shell/about_dlg.h"
 #include "calibration/screen_colours.h"
@@ -9,6 +10,7 @@
 #include "devlink/catalogue.h"
 #include "devlink/usb_transfer.h"
 #include "tests/gui/calibration/dialog_fixture.h"
+#include "tests/support/hidraw_like_bus.h"
 
 namespace orvelle {
 namespace {
@@ -134,6 +136,35 @@ TEST_F(CalibrationDialogTest, UnplugDuringCaptureEndsWithoutCalEnd) {
   EXPECT_FALSE(dialog->cursorHidden());
   EXPECT_FALSE(Received(CAL_END));
   EXPECT_EQ(dialog->result(), QDialog::Rejected);
+}
+
+// On a hidraw-like node: a controller this user may not open, and one
+// unplugged while the program starts.
+TEST_F(CalibrationDialogTest, StartWithAnUnopenableOrVanishingController) {
+  struct Case {
+    const char* what;
+    int refuse;
+    std::vector<QString> boxes;
+  };
+  for (const Case& c : {Case{"no udev rule", EACCES, {Box(1068, 1060), Box(1065)}},
+                        Case{"unplugged at CAL_BEGIN", 0, {Box(1061), Box(1065)}}}) {
+    SCOPED_TRACE(c.what);
+    boxes_.Clear();
+    auto bus = std::make_shared<testing::HidrawLikeBus>();
+    bus->RefuseOpens(c.refuse);
+    bus->SetResponder([](testing::HidrawLikeBus& b, size_t index, const auto& r) {
+      if (r[1] == CAL_BEGIN) return b.Unplug();
+      FrameBuffer answer;
+      BuildFrame(answer, kCalibrationReportId, r[1], {4});
+      b.PushInput(index, {answer.begin(), answer.begin() + kCalibrationFrameLength});
+    });
+    environment_.bus = bus;
+    auto dialog = std::make_unique<CCalibrationDlg>(environment_);
+    dialog->OnInitDialog();
+    ASSERT_TRUE(PumpUntil([&] { return dialog->ended(); }, 5s));
+    EXPECT_EQ(Boxes(), c.boxes);
+    EXPECT_FALSE(dialog->cursorHidden());
+  }
 }
 
 TEST_F(CalibrationDialogTest, TwentySecondsWithoutAPointDiscardTheRun) {

@@ -9,6 +9,7 @@
 
 #include "devlink/hid/default_bus.h"
 #include "factory/factory_app.h"
+#include "factory/factory_strings.h"
 #include "factory_fixture.h"
 #include "shell/dialog_support.h"
 
@@ -256,7 +257,9 @@ TEST_F(FactoryMainTest, NotConnectedAtRequestTimeSendsNothing) {
   EXPECT_TRUE(shownDialogs_.empty());
 }
 
-TEST_F(FactoryMainTest, UnplugChangesNothingUntilTheNextRequestFails) {
+// The tool does not re-open: the status stays, and the next button says why
+// nothing can be done.
+TEST_F(FactoryMainTest, AfterAnUnplugTheNextButtonSaysSo) {
   PlugController();
   OpenDialog(100ms);
   sim_->Unplug();
@@ -268,7 +271,7 @@ TEST_F(FactoryMainTest, UnplugChangesNothingUntilTheNextRequestFails) {
   EXPECT_EQ(dialog_->StatusText(), QStringLiteral(u"设备已连接"));
   EXPECT_NE(dialog_->Link().IsConnected(), 0);
   dialog_->SetTouchCount();
-  ExpectOneBox(kTimedOut, kError);
+  ExpectOneBox(factory::ControllerRemovedText(), kError);
 }
 
 TEST_F(FactoryMainTest, AnswersOfOtherShapesAreIgnored) {

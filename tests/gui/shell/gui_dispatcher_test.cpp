@@ -5,8 +5,10 @@
 
 #include <QApplication>
 #include <QEventLoop>
+#include <QKeyEvent>
 #include <QThread>
 #include <QTimer>
+#include <QWidget>
 #include <chrono>
 #include <string>
 #include <vector>
@@ -147,6 +149,40 @@ TEST_F(GuiDispatcherTest, FrameArrivingWhileABoxIsOpenIsHandledAfterIt) {
       << ::testing::PrintToString(sink_.events);
   EXPECT_EQ(sink_.events, (std::vector<std::string>{"handled answer", "box open", "box closed",
                                                     "wait ended", "handled unasked"}));
+}
+
+// Paints, and what it received, with whether the window thread was waiting.
+class Window : public QWidget {
+ public:
+  void paintEvent(QPaintEvent*) override {
+    const QCursor* cursor = QGuiApplication::overrideCursor();
+    busyPaints += waiting && cursor && cursor->shape() == Qt::BusyCursor;
+  }
+  void keyPressEvent(QKeyEvent*) override { ++keys; }
+  bool waiting = false;
+  int busyPaints = 0;
+  int keys = 0;
+};
+
+// While the window thread waits its window paints under a busy cursor, but
+// neither input nor timer ticks are acted on until the wait ends.
+TEST_F(GuiDispatcherTest, AWaitingWindowPaintsAndActsOnNothing) {
+  Window window;
+  window.resize(40, 40);
+  window.show();
+  int ticks = 0;
+  QTimer timer;
+  QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+  timer.start(1);
+  QCoreApplication::postEvent(&window, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, {}));
+  window.update();
+  window.waiting = true;
+  dispatcher_->Pause(200ms);
+  window.waiting = false;
+  EXPECT_GT(window.busyPaints, 0);
+  EXPECT_EQ(window.keys, 0);
+  EXPECT_EQ(ticks, 0);
+  EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
 
 TEST_F(GuiDispatcherTest, PauseKeepsHandlingQueuedAnswers) {

@@ -14,7 +14,7 @@
 #include <optional>
 #include <thread>
 
-#include "devlink/event.h"
+#include "devlink/hid/event.h"
 #include "devlink/hid/hidraw_sysfs.h"
 #include "devlink/hid/tlc_reports.h"
 
@@ -118,7 +118,7 @@ TEST_F(HidrawBusTest, EnumeratesOneCollectionPerTopLevelCollectionAndSkipsTheRes
       {{62, 0}, {9, 2}, {6, 0}, {64, 4}, {48, 48}, {64, 64}}};
   for (size_t i = 0; i < lengths.size(); ++i) {
     const auto& c = collections[i];
-    EXPECT_EQ(c.path, CollectionPath(roots_.dev + "/hidraw0", i));
+    EXPECT_EQ(c.path, CollectionPath(roots_.dev + "/hidraw@usb-0000:00:14.0-1/input0", i));
     EXPECT_EQ(c.vendorId, 0x2A5C);
     EXPECT_EQ(c.productId, 0x13);
     EXPECT_EQ(c.caps, CapsState::Ok);
@@ -207,24 +207,51 @@ TEST_F(HidrawBusTest, WatchStartsAndStopsCleanly) {
 }
 
 TEST(HidrawNotices, OneNoticePerCollectionOfTheNode) {
-  KnownNodes known = {{"/dev/hidraw1", 2}};
-  const auto arrivals = NoticesForNodeEvent(known, "add", "/dev/hidraw0", 3);
+  KnownNodes known = {{"/dev/hidraw1", {"/dev/hidraw1", 2}}};
+  const std::string port = "/dev/hidraw@usb-1-2/input0";
+  const auto arrivals = NoticesForNodeEvent(known, "add", "/dev/hidraw0", port, 3);
   ASSERT_EQ(arrivals.size(), 3u);
   EXPECT_EQ(arrivals[0].kind, DeviceNotice::Kind::Arrival);
-  EXPECT_EQ(arrivals[2].path, "/dev/hidraw0#col03");
+  EXPECT_EQ(arrivals[2].path, port + "#col03");
 
   // The node is gone by now: what it had is remembered from its arrival.
-  const auto removals = NoticesForNodeEvent(known, "remove", "/dev/hidraw0", 0);
+  const auto removals = NoticesForNodeEvent(known, "remove", "/dev/hidraw0", "", 0);
   ASSERT_EQ(removals.size(), 3u);
   EXPECT_EQ(removals[1].kind, DeviceNotice::Kind::Removal);
-  EXPECT_EQ(removals[1].path, "/dev/hidraw0#col02");
-  EXPECT_TRUE(NoticesForNodeEvent(known, "remove", "/dev/hidraw0", 0).empty());
+  EXPECT_EQ(removals[1].path, port + "#col02");
+  EXPECT_TRUE(NoticesForNodeEvent(known, "remove", "/dev/hidraw0", "", 0).empty());
 
-  EXPECT_EQ(NoticesForNodeEvent(known, "remove", "/dev/hidraw1", 0).size(), 2u);
-  EXPECT_TRUE(NoticesForNodeEvent(known, "add", "/dev/hidraw2", 0).empty());
-  EXPECT_TRUE(NoticesForNodeEvent(known, "remove", "/dev/hidraw2", 0).empty());
-  EXPECT_TRUE(NoticesForNodeEvent(known, "change", "/dev/hidraw1", 4).empty());
+  EXPECT_EQ(NoticesForNodeEvent(known, "remove", "/dev/hidraw1", "", 0).size(), 2u);
+  EXPECT_TRUE(NoticesForNodeEvent(known, "add", "/dev/hidraw2", "/dev/hidraw2", 0).empty());
+  EXPECT_TRUE(NoticesForNodeEvent(known, "remove", "/dev/hidraw2", "", 0).empty());
+  EXPECT_TRUE(NoticesForNodeEvent(known, "change", "/dev/hidraw1", "/dev/hidraw1", 4).empty());
   EXPECT_TRUE(known.empty());
+}
+
+// A controller plugged back into its port comes back as another node; its
+// collections keep their paths, and those paths open the new node.
+TEST_F(HidrawBusTest, PathsFollowThePortNotTheNodeNumber) {
+  AddNode("hidraw0", kControllerUevent, ControllerDescriptor());
+  const std::string path = bus_->Enumerate().at(5).path;
+  fs::remove_all(fs::path(roots_.sysfs) / "class/hidraw/hidraw0");
+  AddNode("hidraw3", kControllerUevent, ControllerDescriptor());
+  AddNode("hidraw4", "HID_ID=0003:00002A5C:00000013\nHID_PHYS=usb-0000:00:14.0-2/input0\n",
+          ControllerDescriptor());
+  const auto after = bus_->Enumerate();
+  ASSERT_EQ(after.size(), 12u);
+  EXPECT_EQ(after[5].path, path) << "same port, same path";
+  EXPECT_NE(after[11].path, path) << "another port, another path";
+  const std::string node = roots_.dev + "/hidraw3";
+  ASSERT_EQ(mkfifo(node.c_str(), 0600), 0);
+  const int reader = open(node.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  EXPECT_TRUE(bus_->Open(path, Access::Write)) << "the port's path opens the port's node";
+  close(reader);
+}
+
+TEST(HidrawUevent, PortComesFromHidPhys) {
+  EXPECT_EQ(ParseHidPhys(kControllerUevent), "usb-0000:00:14.0-1/input0");
+  EXPECT_EQ(ParseHidPhys("HID_ID=0003:1:2\n"), "");
+  EXPECT_EQ(ParseHidPhys("HID_PHYS=a#col01\n"), "") << "would end a collection path";
 }
 
 TEST(HidrawUevent, ReadsTheIdentityFromHidId) {

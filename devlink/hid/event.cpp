@@ -1,4 +1,4 @@
-#include "devlink/event.h"
+#include "devlink/hid/event.h"
 
 #include <poll.h>
 #include <sys/eventfd.h>

@@ -1,0 +1,143 @@
+// The answer queue on one thread: the test plays the readers by pushing
+// frames and failures from inside the handlers, where a message box would let
+// the window's timers and the readers run.
+#include "devlink/answer_queue.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <vector>
+
+namespace orvelle {
+namespace {
+
+using namespace std::chrono_literals;
+using Result = AnswerQueue::WaitResult;
+constexpr auto kHour = 3600s;
+
+// Frame n is {n}. Runs a scripted step inside the handler of a given frame.
+class Script : public AnswerSink {
+ public:
+  void OnAnswer(std::span<const uint8_t> frame) override {
+    ++depth;
+    maxDepth = std::max(maxDepth, depth);
+    handled.push_back(frame[0]);
+    if (auto it = inside.find(frame[0]); it != inside.end()) it->second();
+    --depth;
+  }
+  std::map<uint8_t, std::function<void()>> inside;
+  std::vector<uint8_t> handled;
+  int depth = 0, maxDepth = 0;
+};
+
+void Push(AnswerQueue& q, uint8_t n) {
+  const uint8_t frame[] = {n};
+  q.Push(frame);
+}
+
+AnswerQueue::Clock::time_point In(std::chrono::milliseconds d) {
+  return AnswerQueue::Clock::now() + d;
+}
+
+TEST(AnswerQueue, WaitsEndAsTheyShould) {
+  struct Case {
+    const char* what;
+    std::function<Result(AnswerQueue&, Script&)> run;
+    Result expected;
+    std::vector<uint8_t> handled;
+  };
+  const Case cases[] = {
+      {"frames queued before the request do not answer it",
+       [](AnswerQueue& q, Script& s) {
+         Push(q, 1);
+         return q.WaitForAnswer(&s, q.Take(), In(10ms));
+       },
+       Result::TimedOut,
+       {1}},
+      {"the first frame after the request answers it, once handled",
+       [](AnswerQueue& q, Script& s) {
+         Push(q, 1);
+         const auto ticket = q.Take();
+         Push(q, 2);
+         Push(q, 3);
+         return q.WaitForAnswer(&s, ticket, In(kHour));
+       },
+       Result::Answered,
+       {1, 2}},
+      {"a failure ends the wait at once, frames stay queued",
+       [](AnswerQueue& q, Script& s) {
+         const auto ticket = q.Take();
+         q.Fail();
+         Push(q, 1);
+         return q.WaitForAnswer(&s, ticket, In(kHour));
+       },
+       Result::Failed,
+       {}},
+      {"a failure inside a handler ends the outer wait",
+       [](AnswerQueue& q, Script& s) {
+         s.inside[1] = [&] { q.Fail(); };
+         const auto ticket = q.Take();
+         Push(q, 1);
+         return q.Pause(&s, ticket, In(kHour)) ? Result::Answered : Result::Failed;
+       },
+       Result::Failed,
+       {1}},
+      {"a request inside a handler is answered by arrival, handed over after",
+       [](AnswerQueue& q, Script& s) {
+         Result inner = Result::Failed;
+         s.inside[1] = [&] {
+           const auto ticket = q.Take();
+           Push(q, 2);  // the answer comes while the box is open
+           inner = q.WaitForAnswer(&s, ticket, In(kHour));
+         };
+         Push(q, 1);
+         q.Drain(&s);
+         return inner;
+       },
+       Result::Answered,
+       {1, 2}},
+      {"a pause inside a handler hands nothing over; arrival order is kept",
+       [](AnswerQueue& q, Script& s) {
+         s.inside[1] = [&] {
+           Push(q, 2);
+           q.Pause(&s, q.Take(), In(5ms));
+         };
+         Push(q, 1);
+         Push(q, 3);
+         q.Drain(&s);
+         return Result::Answered;
+       },
+       Result::Answered,
+       {1, 3, 2}},
+      {"handled on the reader thread: counted, never queued",
+       [](AnswerQueue& q, Script& s) {
+         const auto ticket = q.Take();
+         q.Handled();
+         return q.WaitForAnswer(&s, ticket, In(kHour));
+       },
+       Result::Answered,
+       {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    AnswerQueue queue;
+    Script sink;
+    EXPECT_EQ(c.run(queue, sink), c.expected);
+    EXPECT_EQ(sink.handled, c.handled);
+    EXPECT_LE(sink.maxDepth, 1) << "handlers never nest";
+  }
+}
+
+TEST(AnswerQueue, DropsTheNewestWhenTheOwnerFallsBehind) {
+  AnswerQueue queue;
+  for (size_t i = 0; i < AnswerQueue::kLimit; ++i)
+    Push(queue, 1);
+  const uint8_t frame[] = {2};
+  EXPECT_FALSE(queue.Push(frame));
+  EXPECT_EQ(queue.Dropped(), 1u);
+  EXPECT_TRUE(queue.NeedsDrain());
+}
+
+}  // namespace
+}  // namespace orvelle
