@@ -167,10 +167,13 @@ void COrvelleConsoleDlg::OnSysCommand(int command) {
 }
 
 void COrvelleConsoleDlg::RegisterForDeviceChanges() {
-  // Notices come on the bus's own thread; they are handled on this one.
+  // Notices come on the bus's own thread; they are handled on this one, never
+  // inside a request's wait (a re-open there would pull the channels from
+  // under it).
   watch_ = link_.WatchDevices([this](const DeviceNotice& notice) {
     QMetaObject::invokeMethod(
-        this, [this, notice] { OnDeviceChange(notice); }, Qt::QueuedConnection);
+        this, [this, notice] { dispatcher_->WhenIdle([this, notice] { OnDeviceChange(notice); }); },
+        Qt::QueuedConnection);
   });
 }
 
@@ -178,6 +181,12 @@ bool COrvelleConsoleDlg::ConnectAndShowStatus() {
   const bool opened = link_.Open();
   statusText_ = LoadResourceString(opened ? kStatusConnected : kStatusNotConnected);
   UpdateData();
+  // A controller that is there but may not be opened (no device rule) is
+  // named once per run, with the fix; the status line says not connected.
+  if (!opened && link_.LastOpenError() != 0 && !toldCannotOpen_) {
+    toldCannotOpen_ = true;
+    ShowResourceMessage(kMsgCannotOpen, kMsgErrorCaption, kMbOk | kMbIconError, {});
+  }
   return opened;
 }
 

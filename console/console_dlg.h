@@ -110,6 +110,7 @@ class COrvelleConsoleDlg : public QDialog, public AnswerSink {
   QMenu systemMenu_;
   bool initialised_ = false;
   bool startHidden_ = false;
+  bool toldCannotOpen_ = false;
 };
 
 }  // namespace orvelle::console

@@ -7,6 +7,7 @@ enum ConsoleMessage : int {
   kMsgErrorCaption = 1080,
   kMsgNotConnected = 1083,
   kMsgOutOfMemory = 1090,
+  kMsgCannotOpen = 1091,  // present, but this user may not open it
   kMsgCannotOpenForSave = 1096,
   kMsgCannotOpenOrCreate = 1097,
   kMsgCannotWriteNew = 1098,

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include <QAbstractButton>
 #include <QLineEdit>
 #include <QSystemTrayIcon>
@@ -21,6 +23,7 @@
 #include "shell/language_library.h"
 #include "shell/recording_message_boxes.h"
 #include "sim/simulated_controller.h"
+#include "tests/support/hidraw_like_bus.h"
 #include "tests/support/pump.h"
 #include "tests/support/sim_fixture.h"
 
@@ -189,6 +192,18 @@ TEST_F(ConsoleTest, TheStatusLineFollowsTheControllerOutAndBackIn) {
   ASSERT_TRUE(sim_->Plug(path, error)) << error;
   EXPECT_TRUE(PumpUntil([&] { return Status() == Text(1081); }));
   EXPECT_TRUE(Boxes().empty());
+}
+
+TEST_F(ConsoleTest, AControllerThisUserMayNotOpenIsNamedOnceWithTheFix) {
+  auto bus = std::make_shared<orvelle::testing::HidrawLikeBus>();
+  bus->RefuseOpens(EACCES);
+  link_ = std::make_unique<CUSBTransfer>(orvelle::testing::Quick(LinkProfile::Console()), bus);
+  environment_.link = link_.get();
+  dialog_ = std::make_unique<COrvelleConsoleDlg>(environment_);
+  dialog_->OnInitDialog();
+  EXPECT_EQ(Status(), Text(1082));
+  dialog_->ConnectAndShowStatus();  // as an arrival notice would
+  EXPECT_EQ(Boxes(), (std::vector<QString>{Box(kMsgCannotOpen), Box(kMsgNotConnected)}));
 }
 
 TEST_F(ConsoleTest, AControllerPluggedInAfterStartIsOpenedAtOnce) {
