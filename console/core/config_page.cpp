@@ -1,6 +1,7 @@
 #include "console/core/config_page.h"
 
 #include <algorithm>
+#include <tuple>
 
 #include "platform/os_version.h"
 
@@ -64,6 +65,12 @@ std::optional<int> IndexIn(const std::array<int, N>& table, int value) {
   const auto* found = std::find(table.begin(), table.end(), value);
   if (found == table.end()) return std::nullopt;
   return static_cast<int>(found - table.begin());
+}
+
+template <size_t N>
+std::optional<int> EntryAt(const std::array<int, N>& table, int index) {
+  if (index < 0 || index >= static_cast<int>(N)) return std::nullopt;
+  return table[static_cast<size_t>(index)];
 }
 
 // A switch combo shows on at index 0.
@@ -332,61 +339,25 @@ void ConfigExchange::TakeRead(uint8_t code, const FrameView& f) {
 
 void ConfigExchange::Select(int controlId, int index) {
   ConfigPageState& s = state_;
-  const bool first = index == 0;
-  const std::optional<int> ofTen = IndexBelowTen(index);
-  switch (controlId) {
-    case IDC_TOUCH_SETTING:
-      s.touchSetting2 = index != 0;
-      break;
-    case IDC_SWITCH_A12:
-      s.switchA12 = first;
-      break;
-    case IDC_SWITCH_B12:
-      s.switchB12 = first;
-      break;
-    case IDC_SWITCH_C12:
-      s.switchC12 = first;
-      break;
-    case IDC_ON16:
-      s.on16 = first;
-      break;
-    case IDC_ON21:
-      s.on21 = first;
-      break;
-    case IDC_ON15:
-      s.on15 = first;
-      break;
-    case IDC_ON14:
-      s.on14 = first;
-      break;
-    case IDC_PERIOD_A21:
-      if (ofTen) s.periodA21 = kPeriodsA21[static_cast<size_t>(*ofTen)];
-      break;
-    case IDC_PERIOD_B21:
-      if (InRange(index, 0, static_cast<int>(kPeriodsB21.size()) - 1))
-        s.periodB21 = kPeriodsB21[static_cast<size_t>(index)];
-      break;
-    case IDC_VALUE15:
-      if (ofTen) s.value15 = 500 * *ofTen + 500;
-      break;
-    case IDC_LEVEL15:
-      if (ofTen) s.level15 = *ofTen + 1;
-      break;
-    case IDC_VALUE14:
-      if (ofTen) s.value14 = 100 * *ofTen + 100;
-      break;
-    case IDC_LEVEL14:
-      if (ofTen) s.level14 = *ofTen + 1;
-      break;
-    case IDC_LEVEL_C17:
-      if (ofTen) s.levelC17 = *ofTen + 1;
-      break;
-    case IDC_LEVEL_D17:
-      if (ofTen) s.levelD17 = *ofTen + 1;
-      break;
-    default:
-      break;
-  }
+  if (controlId == IDC_TOUCH_SETTING) s.touchSetting2 = index != 0;
+  const std::pair<int, bool*> switches[] = {{IDC_SWITCH_A12, &s.switchA12},
+                                            {IDC_SWITCH_B12, &s.switchB12},
+                                            {IDC_SWITCH_C12, &s.switchC12},
+                                            {IDC_ON16, &s.on16},
+                                            {IDC_ON21, &s.on21},
+                                            {IDC_ON15, &s.on15},
+                                            {IDC_ON14, &s.on14}};
+  for (const auto& [id, on] : switches)
+    if (id == controlId) *on = index == 0;
+  if (controlId == IDC_PERIOD_A21) s.periodA21 = EntryAt(kPeriodsA21, index).value_or(s.periodA21);
+  if (controlId == IDC_PERIOD_B21) s.periodB21 = EntryAt(kPeriodsB21, index).value_or(s.periodB21);
+  // The other combos of ten items: step × (index + 1).
+  const std::tuple<int, int*, int> steps[] = {
+      {IDC_VALUE15, &s.value15, 500},  {IDC_LEVEL15, &s.level15, 1},
+      {IDC_VALUE14, &s.value14, 100},  {IDC_LEVEL14, &s.level14, 1},
+      {IDC_LEVEL_C17, &s.levelC17, 1}, {IDC_LEVEL_D17, &s.levelD17, 1}};
+  for (const auto& [id, field, step] : steps)
+    if (id == controlId && IndexBelowTen(index)) *field = step * (index + 1);
 }
 
 int ConfigExchange::Step(int position, int delta) {

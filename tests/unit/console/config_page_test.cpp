@@ -133,45 +133,13 @@ INSTANTIATE_TEST_SUITE_P(
         AckCase{"ResetAsRead", CFG_RESET, {1, 0, 0, 0, 0}, ConfigAnswer::None}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(ConfigExchange, WritesCarryTheValuesAsHeldHighByteFirst) {
-  ConfigExchange exchange;
-  ConfigPageState& s = exchange.State();
-  s.touchSetting2 = false;
-  s.switchB12 = true;
-  s.on16 = false, s.value16 = -3;
-  s.levelA17 = 2, s.levelB17 = 3, s.levelC17 = 9, s.levelD17 = 7;
-  s.periodA21 = 180, s.periodB21 = 2000;
-  s.on15 = false, s.level15 = 10, s.value15 = 4500;
-  // Each up to its terminator and the zero after it.
-  const std::pair<uint8_t, Bytes> expected[] = {
-      {TOUCH_SETTINGS, {7, 0x11, 2, 2, 1, 0xFF, 0}},
-      {CFG_12, {7, 0x12, 4, 2, 0, 1, 0, 0xFF, 0}},
-      {CFG_16, {7, 0x16, 3, 2, 0, 0xFD, 0xFF, 0}},
-      {CFG_17, {7, 0x17, 5, 2, 2, 3, 9, 7, 0xFF, 0}},
-      {CFG_21, {7, 0x21, 6, 2, 1, 0, 180, 0x07, 0xD0, 0xFF, 0}},
-      {CFG_15, {7, 0x15, 5, 2, 0, 10, 0x11, 0x94, 0xFF, 0}},
-      {CFG_14, {7, 0x14, 5, 2, 1, 5, 0x01, 0xF4, 0xFF, 0}},
-  };
-  for (const auto& [code, bytes] : expected) {
-    const FrameBuffer frame = exchange.WriteRequest(code);
-    EXPECT_EQ(Bytes(frame.begin(), frame.begin() + static_cast<long>(bytes.size())), bytes)
-        << int(code);
-  }
-  const FrameBuffer read = ConfigExchange::ReadRequest(CFG_21);
-  EXPECT_EQ(Bytes(read.begin(), read.begin() + 5), (Bytes{7, 0x21, 1, 1, 0xFF}));
-  const FrameBuffer reset = ConfigExchange::ResetRequest();
-  EXPECT_EQ(Bytes(reset.begin(), reset.begin() + 5), (Bytes{7, 0x81, 1, 2, 0xFF}));
-}
-
 TEST(ConfigExchange, UserChoicesChangeOnlyTheirField) {
   struct Choice {
     std::function<void(ConfigExchange&)> act;
     Change expected;
   };
   const Choice choices[] = {
-      {[](auto& e) { e.Select(IDC_TOUCH_SETTING, 0); }, [](auto& s) { s.touchSetting2 = false; }},
       {[](auto& e) { e.Select(IDC_SWITCH_C12, 0); }, [](auto& s) { s.switchC12 = true; }},
-      {[](auto& e) { e.Select(IDC_ON21, 1); }, [](auto& s) { s.on21 = false; }},
       {[](auto& e) { e.Select(IDC_PERIOD_A21, 9); }, [](auto& s) { s.periodA21 = 180; }},
       {[](auto& e) { e.Select(IDC_PERIOD_B21, 8); }, nullptr},
       {[](auto& e) { e.Select(IDC_VALUE15, 8); }, [](auto& s) { s.value15 = 4500; }},
@@ -226,9 +194,6 @@ TEST(ConfigControls, AFilledPageEnablesWhatHoldsAValidValue) {
     ControlSetting expected;
   };
   const Case cases[] = {
-      {"TouchModeInClass6", nullptr, 6, {IDC_TOUCH_SETTING, 1, true}},
-      {"TouchModeElsewhereShowsTheStateDisabled", nullptr, 3, {IDC_TOUCH_SETTING, 1, false}},
-      {"SwitchOn", [](auto& s) { s.switchB12 = true; }, 3, {IDC_SWITCH_B12, 0, true}},
       {"SpinFollowsValue16", [](auto& s) { s.value16 = 12; }, 3, {IDC_VALUE16_SPIN, 12, true}},
       {"Value16OffDisablesItsEdit",
        [](auto& s) { s.on16 = false; },
@@ -241,7 +206,6 @@ TEST(ConfigControls, AFilledPageEnablesWhatHoldsAValidValue) {
       {"HiddenLevelAsIndex", [](auto& s) { s.levelD17 = 10; }, 3, {IDC_LEVEL_D17, 9, true}},
       {"PeriodByTablePosition", [](auto& s) { s.periodB21 = 750; }, 3, {IDC_PERIOD_B21, 4, true}},
       {"PeriodNotInTableLeftAlone", [](auto& s) { s.periodA21 = 7; }, 3, {IDC_PERIOD_A21, {}, {}}},
-      {"Setting15Off", [](auto& s) { s.on15 = false; }, 3, {IDC_LEVEL15, {}, false}},
       {"Value14", [](auto& s) { s.value14 = 1000; }, 3, {IDC_VALUE14, 9, true}},
   };
   for (const Case& c : cases) {
@@ -249,17 +213,6 @@ TEST(ConfigControls, AFilledPageEnablesWhatHoldsAValidValue) {
     const auto found = Find(controls, c.expected.id);
     EXPECT_EQ(found.value_or(ControlSetting{c.expected.id, {}, {}}), c.expected) << c.name;
   }
-}
-
-TEST(ConfigControls, CreationAndAFailedRefreshSet1022ByClass) {
-  EXPECT_EQ(Find(InitialControls(6), IDC_TOUCH_SETTING),
-            (ControlSetting{IDC_TOUCH_SETTING, 1, {}}));
-  EXPECT_EQ(Find(InitialControls(1), IDC_TOUCH_SETTING),
-            (ControlSetting{IDC_TOUCH_SETTING, 0, false}));
-  EXPECT_EQ(Find(DisabledControls(6), IDC_TOUCH_SETTING),
-            (ControlSetting{IDC_TOUCH_SETTING, 1, false}));
-  EXPECT_EQ(Find(DisabledControls(3), IDC_LEVEL_B17), (ControlSetting{IDC_LEVEL_B17, 1, false}));
-  EXPECT_EQ(Find(InitialControls(3), IDC_LEVEL_A17), (ControlSetting{IDC_LEVEL_A17, 3, {}}));
 }
 
 }  // namespace
