@@ -62,7 +62,8 @@ enum ConfigControlId : int {
   IDC_LEVEL_D17_LABEL = 1062,
 };
 
-// The spin's range; a step may take the value one further, to 0 or 20.
+// The spin's positions, and the values its steps are clamped to: a step down
+// from the lowest position gives 0.
 inline constexpr int kSpinMin = 1, kSpinMax = 20;
 inline constexpr int kValue16Min = 0, kValue16Max = 20;
 inline constexpr int kSliderMin = 1, kSliderMax = 5;
