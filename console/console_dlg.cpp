@@ -10,6 +10,7 @@
 #include <QTabWidget>
 #include <QTimer>
 
+#include "console/config_dlg.h"
 #include "console/core/logon_entry.h"
 #include "console/core/message_ids.h"
 #include "console/core/routing.h"
@@ -18,6 +19,7 @@
 #include "console/simple_pages.h"
 #include "devlink/device_change.h"
 #include "devlink/usb_transfer.h"
+#include "platform/os_version.h"
 #include "platform/registry.h"
 #include "shell/about_dlg.h"
 #include "shell/dialog_support.h"
@@ -129,7 +131,9 @@ void COrvelleConsoleDlg::CreatePages() {
   infoPage_ = new CInfoDlg(link_);
   optionsPage_ = new COptionsDlg(*environment_.registry, *environment_.logonEntry,
                                  environment_.programPath);
-  pages_ = {infoPage_, new CConfigDlg, new CCalibrationDlg, optionsPage_, new COrvelleAboutDlg};
+  auto* configPage =
+      new CConfigDlg(link_, environment_.osVersion ? *environment_.osVersion : SystemOsVersion());
+  pages_ = {infoPage_, configPage, new CCalibrationDlg, optionsPage_, new COrvelleAboutDlg};
   for (int tab = 0; tab < kTabCount; ++tab) {
     tabs_->addTab(pages_[tab], LoadResourceString(kFirstTabCaption + tab));
   }

@@ -22,6 +22,7 @@ class QTabWidget;
 namespace orvelle {
 class CUSBTransfer;
 class GuiAnswerDispatcher;
+class OsVersion;
 class Registry;
 }  // namespace orvelle
 
@@ -39,6 +40,7 @@ struct ConsoleEnvironment {
   LogonEntry* logonEntry = nullptr;       // null: the platform's log-on entry
   std::string programPath;                // empty: this program's file
   std::optional<bool> trayAvailable;      // none: ask the desktop
+  const OsVersion* osVersion = nullptr;   // null: the running system
 };
 
 class COrvelleConsoleDlg : public QDialog, public AnswerSink {

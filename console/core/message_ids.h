@@ -6,6 +6,7 @@ namespace orvelle::console {
 enum ConsoleMessage : int {
   kMsgErrorCaption = 1080,
   kMsgNotConnected = 1083,
+  kMsgOperationFailed = 1085,
   kMsgOutOfMemory = 1090,
   kMsgCannotOpen = 1091,  // present, but this user may not open it
   kMsgCannotOpenForSave = 1096,
@@ -18,6 +19,7 @@ enum ConsoleMessage : int {
   kMsgNoTrayIcon = 1103,
   kMsgSavedCaption = 1115,
   kMsgSaved = 1116,
+  kMsgRestoreDefaults = 1119,
 };
 
 }  // namespace orvelle::console

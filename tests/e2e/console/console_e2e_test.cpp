@@ -38,9 +38,11 @@ class ConsoleEndToEnd : public ::testing::Test {
   }
 
   // The console's window, once it is shown; "" when it did not come.
-  std::string StartConsole(const std::string& logName) {
+  std::string StartConsole(const std::string& logName, const std::string& language = {}) {
     console_.Stop();
-    if (!console_.Start({ORVELLE_CONSOLE_COMMAND}, Env(), folder_.File(logName))) return {};
+    std::vector<std::string> command = {ORVELLE_CONSOLE_COMMAND};
+    if (!language.empty()) command.push_back(language);
+    if (!console_.Start(command, Env(), folder_.File(logName))) return {};
     return desktop_.WaitForWindow(kTitle);
   }
 
@@ -91,13 +93,23 @@ TEST_F(ConsoleEndToEnd, UserReadsTheControllerAndChoosesChineseAndTheLogOnStart)
 }
 
 TEST_F(ConsoleEndToEnd, StartWithoutControllerSaysSoAndKeepsRunning) {
-  const std::string window = StartConsole("console.log");
+  std::string window = StartConsole("console.log");
   ASSERT_FALSE(window.empty()) << Log("console.log");
   EXPECT_TRUE(LogHas("console.log", "Error: The touch controller is not connected."))
       << Log("console.log");
   desktop_.Screenshot(window, "console-not-connected-en.png");
+  // The configuration page says so again and shows its controls disabled.
+  desktop_.Keys(window, {"ctrl+Tab"});
+  desktop_.Screenshot(window, "console-config-disabled-en.png");
   desktop_.Keys(window, {"Escape"});
   EXPECT_EQ(console_.WaitExit(10s), 0) << Log("console.log");
+
+  window = StartConsole("console-zh.log", "1");
+  ASSERT_FALSE(window.empty()) << Log("console-zh.log");
+  desktop_.Keys(window, {"ctrl+Tab"});
+  desktop_.Screenshot(window, "console-config-disabled-zh.png");
+  desktop_.Keys(window, {"Escape"});
+  EXPECT_EQ(console_.WaitExit(10s), 0) << Log("console-zh.log");
 }
 
 }  // namespace

@@ -1,0 +1,220 @@
+#include "console/config_dlg.h"
+
+#include <QAbstractSlider>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QSignalBlocker>
+#include <QSpinBox>
+#include <algorithm>
+#include <chrono>
+
+#include "console/core/message_ids.h"
+#include "devlink/usb_transfer.h"
+#include "platform/os_version.h"
+#include "shell/dialog_support.h"
+#include "shell/resource_message.h"
+
+namespace orvelle::console {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr auto kPauseAfterRead = 20ms;
+constexpr auto kPauseAfterWrite = 30ms;
+constexpr auto kPauseAfterReset = 100ms;
+
+constexpr int kCombos[] = {IDC_TOUCH_SETTING, IDC_SWITCH_A12, IDC_SWITCH_B12, IDC_SWITCH_C12,
+                           IDC_ON16,          IDC_LEVEL_C17,  IDC_LEVEL_D17,  IDC_ON21,
+                           IDC_PERIOD_A21,    IDC_PERIOD_B21, IDC_ON15,       IDC_VALUE15,
+                           IDC_LEVEL15,       IDC_ON14,       IDC_VALUE14,    IDC_LEVEL14};
+constexpr int kSliders[] = {IDC_LEVEL_A17, IDC_LEVEL_B17};
+constexpr int kHiddenControls[] = {IDC_LEVEL_C17, IDC_LEVEL_D17, IDC_LEVEL_C17_LABEL,
+                                   IDC_LEVEL_D17_LABEL};
+constexpr char kInitialValue16Text[] = "0";
+constexpr char kDisabledValue16Text[] = "5";
+
+void ShowError(int textId) {
+  ShowResourceMessage(textId, kMsgErrorCaption, kMbOk | kMbIconError, {});
+}
+
+void ShowDone() {
+  ShowResourceMessage(kMsgSaved, kMsgSavedCaption, kMbOk | kMbIconInformation, {});
+}
+
+}  // namespace
+
+CConfigDlg::CConfigDlg(CUSBTransfer& link, const OsVersion& os, QWidget* parent)
+    : ConsolePage(parent), link_(link), windowsClass_(WindowsClass(os)) {
+  setObjectName(QStringLiteral("CConfigDlg"));
+  LoadDialogTemplate(*this, kTemplateId);
+  OnInitDialog();
+  ConnectControls();
+}
+
+void CConfigDlg::OnInitDialog() {
+  for (int id : kSliders) {
+    if (auto* slider = DialogItemAs<QAbstractSlider>(*this, id))
+      slider->setRange(kSliderMin, kSliderMax);
+  }
+  if (auto* spin = DialogItemAs<QSpinBox>(*this, IDC_VALUE16_SPIN)) {
+    // The native up-down reports a step at either end of its range, which
+    // takes the value to 0 or 21 before the clamp; Qt's spin box would not
+    // step there at all, so its range reaches one further and the position
+    // is put back (OnSpinChange).
+    spin->setRange(kSpinMin - 1, kSpinMax + 1);
+    spin->setSingleStep(1);
+    // Only its arrows show: the value is shown by the edit box beside it.
+    if (auto* own = spin->findChild<QLineEdit*>()) own->hide();
+  }
+  SetControls(InitialControls(windowsClass_));
+  for (int id : kHiddenControls) {
+    if (QWidget* item = DialogItem(*this, id)) item->hide();
+  }
+  if (auto* edit = DialogItemAs<QLineEdit>(*this, IDC_VALUE16_TEXT))
+    edit->setText(QString::fromLatin1(kInitialValue16Text));
+}
+
+void CConfigDlg::ConnectControls() {
+  for (int id : kCombos)
+    OnSelectionChange(*this, id, [this, id] { OnComboSelection(id); });
+  for (int id : kSliders) {
+    if (auto* slider = DialogItemAs<QAbstractSlider>(*this, id)) {
+      connect(slider, &QAbstractSlider::valueChanged, this,
+              [this, id](int position) { exchange_.Slide(id, position); });
+    }
+  }
+  if (auto* spin = DialogItemAs<QSpinBox>(*this, IDC_VALUE16_SPIN))
+    connect(spin, &QSpinBox::valueChanged, this, &CConfigDlg::OnSpinChange);
+  OnClicked(*this, IDC_APPLY, [this] { Apply(); });
+  OnClicked(*this, IDC_RESTORE, [this] { RestoreDefaults(); });
+}
+
+void CConfigDlg::Send(const FrameBuffer& request) {
+  const size_t length = std::min<size_t>(
+      kCommandFrameLength, static_cast<size_t>(std::max(0, link_.OutputLength(kCommandChannel))));
+  // What the answer changes arrives through HandleFrame; an unanswered
+  // request is no reason to skip the next.
+  link_.SendAndWait(kCommandChannel, std::span<const uint8_t>(request.data(), length));
+}
+
+void CConfigDlg::Refresh() {
+  exchange_.BeginRefresh();
+  if (link_.IsConnected() == 0) {
+    ShowError(kMsgNotConnected);
+  } else {
+    for (uint8_t code : kConfigGroups) {
+      if (GroupInClass(code, windowsClass_)) Send(ConfigExchange::ReadRequest(code));
+      link_.Pause(kPauseAfterRead);
+    }
+  }
+  if (exchange_.ReadComplete()) {
+    FillControls();
+  } else {
+    DisableAll();
+  }
+  UpdateData();
+}
+
+void CConfigDlg::Apply() {
+  if (link_.IsConnected() == 0) {
+    ShowError(kMsgNotConnected);
+    return;
+  }
+  exchange_.BeginApply();
+  for (uint8_t code : kConfigGroups) {
+    if (GroupInClass(code, windowsClass_)) Send(exchange_.WriteRequest(code));
+    link_.Pause(kPauseAfterWrite);
+  }
+  if (exchange_.ApplyOk()) ShowDone();
+}
+
+void CConfigDlg::RestoreDefaults() {
+  if (link_.IsConnected() == 0) {
+    ShowError(kMsgNotConnected);
+  } else if (ShowResourceMessage(kMsgRestoreDefaults, kMsgSavedCaption, kMbYesNo | kMbIconQuestion,
+                                 {}) != kIdNo) {
+    Send(ConfigExchange::ResetRequest());
+  }
+  link_.Pause(kPauseAfterReset);
+  // Also without a controller, which the refresh then reports once more.
+  Refresh();
+}
+
+void CConfigDlg::HandleFrame(std::span<const uint8_t> frame) {
+  switch (exchange_.HandleFrame(frame)) {
+    case ConfigAnswer::WriteRefused:
+    case ConfigAnswer::ResetRefused:
+      ShowError(kMsgOperationFailed);
+      break;
+    case ConfigAnswer::ResetDone:
+      ShowDone();
+      break;
+    case ConfigAnswer::None:
+    case ConfigAnswer::ReadTaken:
+      break;
+  }
+}
+
+void CConfigDlg::FillControls() {
+  const ConfigPageState& s = exchange_.State();
+  SetControls(FilledControls(s, windowsClass_));
+  if (s.on16) value16Text_ = QString::number(s.value16);
+}
+
+void CConfigDlg::DisableAll() {
+  SetControls(DisabledControls(windowsClass_));
+  value16Text_ = QString::fromLatin1(kDisabledValue16Text);
+}
+
+void CConfigDlg::OnComboSelection(int controlId) {
+  const auto* combo = DialogItemAs<QComboBox>(*this, controlId);
+  if (!combo) return;
+  const int index = combo->currentIndex();
+  exchange_.Select(controlId, index);
+  for (int governed : GovernedBy(controlId)) {
+    if (QWidget* item = DialogItem(*this, governed)) item->setEnabled(index == 0);
+  }
+}
+
+void CConfigDlg::OnSpinChange(int newPosition) {
+  const int value = exchange_.Step(spinPosition_, newPosition - spinPosition_);
+  SetSpinPosition(newPosition);
+  value16Text_ = QString::number(value);
+  UpdateData();
+}
+
+// Positions the page sets are not the user's choices: they do not reach the
+// page state.
+void CConfigDlg::SetControls(const ControlSettings& controls) {
+  for (const ControlSetting& control : controls) {
+    QWidget* item = DialogItem(*this, control.id);
+    if (!item) continue;
+    if (control.position) {
+      const int position = *control.position;
+      if (auto* combo = qobject_cast<QComboBox*>(item)) {
+        combo->setCurrentIndex(position);
+      } else if (qobject_cast<QSpinBox*>(item)) {
+        SetSpinPosition(position);
+      } else if (auto* slider = qobject_cast<QAbstractSlider*>(item)) {
+        const QSignalBlocker quiet(slider);
+        slider->setValue(position);
+      }
+    }
+    if (control.enabled) item->setEnabled(*control.enabled);
+  }
+}
+
+void CConfigDlg::SetSpinPosition(int position) {
+  spinPosition_ = std::clamp(position, kSpinMin, kSpinMax);
+  if (auto* spin = DialogItemAs<QSpinBox>(*this, IDC_VALUE16_SPIN)) {
+    const QSignalBlocker quiet(spin);
+    spin->setValue(spinPosition_);
+  }
+}
+
+void CConfigDlg::UpdateData() {
+  DataExchange exchange(*this, DataExchange::Direction::ToControls);
+  exchange.Text(IDC_VALUE16_TEXT, value16Text_);
+}
+
+}  // namespace orvelle::console
