@@ -10,6 +10,8 @@
 #include <QTabWidget>
 #include <QTimer>
 
+#include "console/calibration_dlg.h"
+#include "console/console_services.h"
 #include "console/core/logon_entry.h"
 #include "console/core/message_ids.h"
 #include "console/core/routing.h"
@@ -66,6 +68,14 @@ COrvelleConsoleDlg::COrvelleConsoleDlg(ConsoleEnvironment environment, QWidget* 
   }
   if (environment_.programPath.empty()) {
     environment_.programPath = QCoreApplication::applicationFilePath().toStdString();
+  }
+  if (!environment_.fileDialogs) {
+    ownFileDialogs_ = std::make_unique<QtFileDialogs>();
+    environment_.fileDialogs = ownFileDialogs_.get();
+  }
+  if (!environment_.launcher) {
+    ownLauncher_ = std::make_unique<SystemProgramLauncher>(environment_.programPath);
+    environment_.launcher = ownLauncher_.get();
   }
 
   dispatcher_ = std::make_unique<GuiAnswerDispatcher>(link_);
@@ -128,7 +138,8 @@ void COrvelleConsoleDlg::CreatePages() {
   infoPage_ = new CInfoDlg(link_);
   optionsPage_ = new COptionsDlg(*environment_.registry, *environment_.logonEntry,
                                  environment_.programPath);
-  pages_ = {infoPage_, new CConfigDlg, new CCalibrationDlg, optionsPage_, new COrvelleAboutDlg};
+  calibrationPage_ = new CCalibrationDlg(link_, *environment_.fileDialogs, *environment_.launcher);
+  pages_ = {infoPage_, new CConfigDlg, calibrationPage_, optionsPage_, new COrvelleAboutDlg};
   for (int tab = 0; tab < kTabCount; ++tab) {
     tabs_->addTab(pages_[tab], LoadResourceString(kFirstTabCaption + tab));
   }

@@ -1,7 +1,7 @@
 #pragma once
-// The pages that only show their template: the about page, and until their
-// own issues land, the configuration and calibration pages, which already
-// take the frames the main window routes to them.
+// The pages that only show their template: the about page, and until its
+// own issue lands, the configuration page, which already takes the frames the
+// main window routes to it.
 
 #include "console/console_page.h"
 
@@ -35,13 +35,6 @@ class CConfigDlg : public PendingPage {
   static constexpr int kTemplateId = 131;
   explicit CConfigDlg(QWidget* parent = nullptr)
       : PendingPage(kTemplateId, QStringLiteral("CConfigDlg"), parent) {}
-};
-
-class CCalibrationDlg : public PendingPage {
- public:
-  static constexpr int kTemplateId = 132;
-  explicit CCalibrationDlg(QWidget* parent = nullptr)
-      : PendingPage(kTemplateId, QStringLiteral("CCalibrationDlg"), parent) {}
 };
 
 }  // namespace orvelle::console

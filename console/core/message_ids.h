@@ -6,6 +6,12 @@ namespace orvelle::console {
 enum ConsoleMessage : int {
   kMsgErrorCaption = 1080,
   kMsgNotConnected = 1083,
+  kMsgAlreadyStarted = 1084,
+  kMsgDeviceFailed = 1085,
+  kMsgLaunchNoResources = 1086,
+  kMsgLaunchNotExecutable = 1087,
+  kMsgFileNotFound = 1088,
+  kMsgLaunchFolderNotFound = 1089,
   kMsgOutOfMemory = 1090,
   kMsgCannotOpenForSave = 1096,
   kMsgCannotOpenOrCreate = 1097,
@@ -17,6 +23,9 @@ enum ConsoleMessage : int {
   kMsgNoTrayIcon = 1103,
   kMsgSavedCaption = 1115,
   kMsgSaved = 1116,
+  kMsgSavedToFile = 1117,
+  kMsgNotSavedToFile = 1118,
+  kMsgConfirmReset = 1119,
 };
 
 }  // namespace orvelle::console

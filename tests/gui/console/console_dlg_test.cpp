@@ -9,90 +9,19 @@
 #include <QSystemTrayIcon>
 #include <QTabWidget>
 
+#include "console/calibration_dlg.h"
 #include "console/core/logon_entry.h"
 #include "console/core/routing.h"
 #include "console/info_dlg.h"
 #include "console/options_dlg.h"
 #include "console/simple_pages.h"
 #include "devlink/catalogue.h"
-#include "platform/file_registry.h"
 #include "shell/dialog_support.h"
 #include "shell/language_choice.h"
-#include "shell/language_library.h"
-#include "shell/recording_message_boxes.h"
-#include "sim/simulated_controller.h"
-#include "tests/support/pump.h"
-#include "tests/support/sim_fixture.h"
+#include "tests/gui/console/console_fixture.h"
 
 namespace orvelle::console {
 namespace {
-
-using namespace std::chrono_literals;
-using orvelle::testing::PumpUntil;
-
-class ConsoleTest : public ::testing::Test {
- protected:
-  ConsoleTest() {
-    EXPECT_TRUE(library_.Load(QStringLiteral("KelvraEnglish"), {QStringLiteral(KELVRA_PACK_DIR)}));
-    SetCurrentLanguageLibrary(&library_);
-    environment_.registry = &registry_;
-    environment_.logonEntry = logon_.get();
-    environment_.programPath = "/opt/Orvelle Touch/OrvelleConsole";
-    environment_.trayAvailable = true;
-  }
-  ~ConsoleTest() override {
-    dialog_.reset();
-    link_.reset();
-    SetCurrentLanguageLibrary(nullptr);
-  }
-
-  void Plug(const ControllerState& state = {}) {
-    SimControllerOptions options = orvelle::testing::ControllerIn(simFolder_);
-    options.initialState = state;
-    sim_ = std::make_unique<SimulatedController>(options);
-    std::string error;
-    ASSERT_TRUE(sim_->Start(error)) << error;
-  }
-
-  // `timeout` stands for the console's 2 s wait; it only limits a failing
-  // test unless the test is about unanswered requests.
-  COrvelleConsoleDlg& Start(std::chrono::milliseconds timeout = 5s) {
-    link_ = std::make_unique<CUSBTransfer>(orvelle::testing::Quick(LinkProfile::Console(), timeout),
-                                           orvelle::testing::SimOnlyBus(simFolder_.Path()));
-    environment_.link = link_.get();
-    dialog_ = std::make_unique<COrvelleConsoleDlg>(environment_);
-    dialog_->OnInitDialog();
-    return *dialog_;
-  }
-
-  QString Field(int id) const {
-    const auto* edit = DialogItemAs<QLineEdit>(dialog_->InfoPage(), id);
-    return edit ? edit->text() : QStringLiteral("<missing>");
-  }
-  void SelectTab(int tab) { dialog_->TabControl()->setCurrentIndex(tab); }
-  // "caption|text" of every box so far.
-  std::vector<QString> Boxes() const {
-    std::vector<QString> boxes;
-    for (const RecordedMessageBox& b : boxes_.Boxes())
-      boxes.push_back(b.caption + "|" + b.text);
-    return boxes;
-  }
-  QString Box(int text, int caption = kMsgErrorCaption) const {
-    return library_.String(caption) + "|" + library_.String(text);
-  }
-  QString Status() const { return dialog_->StatusText(); }
-  QString Text(int id) const { return library_.String(id); }
-
-  LanguageLibrary library_;
-  orvelle::testing::TempFolder simFolder_, configFolder_;
-  FileRegistry registry_{configFolder_.Path()};
-  std::unique_ptr<LogonEntry> logon_ = MakeAutostartEntry(configFolder_.File("autostart"));
-  RecordingMessageBoxes boxes_;
-  std::unique_ptr<SimulatedController> sim_;
-  std::unique_ptr<CUSBTransfer> link_;
-  ConsoleEnvironment environment_;
-  std::unique_ptr<COrvelleConsoleDlg> dialog_;
-};
 
 TEST_F(ConsoleTest, StartShowsTheControllersIdentityAndLayout) {
   ControllerState state;
@@ -102,8 +31,8 @@ TEST_F(ConsoleTest, StartShowsTheControllersIdentityAndLayout) {
   Start();
   EXPECT_EQ(Status(), Text(1081));
   const std::pair<int, QString> fields[] = {
-      {CInfoDlg::IDC_MODEL, "OVT-6510"}, {CInfoDlg::IDC_IDENTITY_2, "FW2.10.7"},
-      {CInfoDlg::IDC_INFO_VALUE, "3"},   {CInfoDlg::IDC_COUNT_A, "3"},
+      {CInfoDlg::IDC_MODEL, "OVT-6510"},  {CInfoDlg::IDC_IDENTITY_2, "FW2.10.7"},
+      {CInfoDlg::IDC_INFO_VALUE, "3"},    {CInfoDlg::IDC_COUNT_A, "3"},
       {CInfoDlg::IDC_LIST_A, "12+12+13"}, {CInfoDlg::IDC_COUNT_B, "1"},
       {CInfoDlg::IDC_LIST_B, "-4"},
   };
@@ -140,7 +69,7 @@ TEST_F(ConsoleTest, FramesGoToThePageThatCanUseThem) {
   Plug();
   Start();
   auto& config = static_cast<CConfigDlg&>(*dialog_->Page(kTabConfig));
-  auto& calibration = static_cast<CCalibrationDlg&>(*dialog_->Page(kTabCalibration));
+  CCalibrationDlg& calibration = dialog_->CalibrationPage();
   const uint64_t before = sim_->Events().LastSeq();
 
   // The about page sends nothing; a command answer while it shows is
@@ -154,15 +83,15 @@ TEST_F(ConsoleTest, FramesGoToThePageThatCanUseThem) {
   const FrameBuffer request = InfoExchange::Request(GET_MODEL);
   EXPECT_TRUE(dialog_->Link().SendAndWait(kCommandChannel, {request.data(), kCommandFrameLength}));
   EXPECT_EQ(dialog_->InfoPage().State().modelText, "OVT-6510");
-  EXPECT_EQ(config.FramesHandled() + calibration.FramesHandled(), 0);
+  EXPECT_EQ(config.FramesHandled(), 0);
+  EXPECT_FALSE(calibration.State().optionKnown);
 
   // Calibration frames reach the calibration page from every tab.
-  const uint8_t point[] = {7, 0, 1, 0, 1};
-  for (int tab : {kTabAbout, kTabInfo}) {
+  for (const auto& [tab, mode] :
+       {std::pair{kTabAbout, uint8_t{3}}, std::pair{kTabInfo, uint8_t{4}}}) {
     SelectTab(tab);
-    const int seen = calibration.FramesHandled();
-    ASSERT_TRUE(sim_->SendFrame(kCalibrationReportId, CAL_RAW_POINT, point));
-    EXPECT_TRUE(PumpUntil([&] { return calibration.FramesHandled() == seen + 1; })) << tab;
+    ASSERT_TRUE(sim_->SendFrame(kCalibrationReportId, CAL_GET_MODE, std::span(&mode, 1)));
+    EXPECT_TRUE(PumpUntil([&] { return calibration.State().calMode == mode; })) << tab;
   }
   SelectTab(kTabConfig);
   EXPECT_TRUE(dialog_->Link().SendAndWait(kCommandChannel, {request.data(), kCommandFrameLength}));

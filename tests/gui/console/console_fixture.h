@@ -1,0 +1,141 @@
+#pragma once
+// The console's main window offscreen against a simulated controller of the
+// test's own, with the real Kelvra packs, recorded message boxes, chosen file
+// paths and a program launcher that starts nothing.
+
+#include <gtest/gtest.h>
+
+#include <QLineEdit>
+#include <QTabWidget>
+#include <deque>
+#include <functional>
+
+#include "console/console_dlg.h"
+#include "console/console_services.h"
+#include "console/core/logon_entry.h"
+#include "console/core/message_ids.h"
+#include "console/info_dlg.h"
+#include "devlink/usb_transfer.h"
+#include "platform/file_registry.h"
+#include "shell/dialog_support.h"
+#include "shell/language_library.h"
+#include "shell/recording_message_boxes.h"
+#include "sim/simulated_controller.h"
+#include "tests/support/pump.h"
+#include "tests/support/sim_fixture.h"
+
+namespace orvelle::console {
+
+using namespace std::chrono_literals;
+using orvelle::testing::PumpUntil;
+
+// Answers the save and open dialogs with the paths queued; empty: cancelled.
+class ScriptedFileDialogs : public FileDialogService {
+ public:
+  QString SaveFileName(QWidget*, const QString& filter, const QString& suffix) override {
+    return Next(filter, suffix);
+  }
+  QString OpenFileName(QWidget*, const QString& filter, const QString& suffix) override {
+    return Next(filter, suffix);
+  }
+  std::deque<QString> paths;
+  int asked = 0;
+  QString lastFilter, lastSuffix;
+
+ private:
+  QString Next(const QString& filter, const QString& suffix) {
+    ++asked;
+    lastFilter = filter;
+    lastSuffix = suffix;
+    if (paths.empty()) return {};
+    QString path = paths.front();
+    paths.pop_front();
+    return path;
+  }
+};
+
+// Starts nothing; the test ends the "program" when it likes.
+class FakeLauncher : public ProgramLauncher {
+ public:
+  LaunchResult StartCalibrationProgram(std::function<void()> ended) override {
+    ++starts;
+    if (result == LaunchResult::Started) running = std::move(ended);
+    return result;
+  }
+  void EndProgram() {
+    if (auto ended = std::exchange(running, nullptr)) ended();
+  }
+  LaunchResult result = LaunchResult::Started;
+  int starts = 0;
+  std::function<void()> running;
+};
+
+class ConsoleTest : public ::testing::Test {
+ protected:
+  ConsoleTest() {
+    EXPECT_TRUE(library_.Load(QStringLiteral("KelvraEnglish"), {QStringLiteral(KELVRA_PACK_DIR)}));
+    SetCurrentLanguageLibrary(&library_);
+    environment_.registry = &registry_;
+    environment_.logonEntry = logon_.get();
+    environment_.programPath = "/opt/Orvelle Touch/OrvelleConsole";
+    environment_.trayAvailable = true;
+    environment_.fileDialogs = &fileDialogs_;
+    environment_.launcher = &launcher_;
+  }
+  ~ConsoleTest() override {
+    dialog_.reset();
+    link_.reset();
+    SetCurrentLanguageLibrary(nullptr);
+  }
+
+  void Plug(const ControllerState& state = {}) {
+    SimControllerOptions options = orvelle::testing::ControllerIn(simFolder_);
+    options.initialState = state;
+    sim_ = std::make_unique<SimulatedController>(options);
+    std::string error;
+    ASSERT_TRUE(sim_->Start(error)) << error;
+  }
+
+  // `timeout` stands for the console's 2 s wait; it only limits a failing
+  // test unless the test is about unanswered requests.
+  COrvelleConsoleDlg& Start(std::chrono::milliseconds timeout = 5s) {
+    link_ = std::make_unique<CUSBTransfer>(orvelle::testing::Quick(LinkProfile::Console(), timeout),
+                                           orvelle::testing::SimOnlyBus(simFolder_.Path()));
+    environment_.link = link_.get();
+    dialog_ = std::make_unique<COrvelleConsoleDlg>(environment_);
+    dialog_->OnInitDialog();
+    return *dialog_;
+  }
+
+  QString Field(int id) const {
+    const auto* edit = DialogItemAs<QLineEdit>(dialog_->InfoPage(), id);
+    return edit ? edit->text() : QStringLiteral("<missing>");
+  }
+  void SelectTab(int tab) { dialog_->TabControl()->setCurrentIndex(tab); }
+  // "caption|text" of every box so far.
+  std::vector<QString> Boxes() const {
+    std::vector<QString> boxes;
+    for (const RecordedMessageBox& b : boxes_.Boxes())
+      boxes.push_back(b.caption + "|" + b.text);
+    return boxes;
+  }
+  QString Box(int text, int caption = kMsgErrorCaption) const {
+    return library_.String(caption) + "|" + library_.String(text);
+  }
+  QString Status() const { return dialog_->StatusText(); }
+  QString Text(int id) const { return library_.String(id); }
+
+  LanguageLibrary library_;
+  orvelle::testing::TempFolder simFolder_, configFolder_;
+  FileRegistry registry_{configFolder_.Path()};
+  std::unique_ptr<LogonEntry> logon_ = MakeAutostartEntry(configFolder_.File("autostart"));
+  RecordingMessageBoxes boxes_;
+  ScriptedFileDialogs fileDialogs_;
+  FakeLauncher launcher_;
+  std::unique_ptr<SimulatedController> sim_;
+  std::unique_ptr<CUSBTransfer> link_;
+  ConsoleEnvironment environment_;
+  std::unique_ptr<COrvelleConsoleDlg> dialog_;
+};
+
+}  // namespace orvelle::console
