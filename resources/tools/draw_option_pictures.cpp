@@ -30,7 +30,7 @@ QImage Draw(int quarters) {
   QPainter p(&image);
   p.setRenderHint(QPainter::Antialiasing);
 
-  const QRectF frame(64, 36, 352, 228);
+  const QRectF frame(72, 46, 336, 212);
   const QRectF bezel = frame.adjusted(12, 12, -12, -12);
   const QRectF screen = bezel.adjusted(10, 10, -10, -10);
 
@@ -58,7 +58,7 @@ QImage Draw(int quarters) {
 
   // The frame's cable leaves at what is the lower edge of an unturned frame.
   const QPointF plug = OnFrame(frame, {0.28, 0.5}, quarters);
-  const QPointF outward = OnFrame(frame, {0.28, 0.5 + 40.0 / frame.height()}, quarters) - plug;
+  const QPointF outward = OnFrame(frame, {0.28, 0.5 + 30.0 / frame.height()}, quarters) - plug;
   QPen cable(QColor(0xe0, 0x8a, 0x1e), 7, Qt::SolidLine, Qt::RoundCap);
   p.setPen(cable);
   p.drawLine(plug, plug + outward);
