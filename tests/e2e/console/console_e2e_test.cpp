@@ -174,6 +174,14 @@ TEST_F(ConsoleEndToEnd, ACalibrationSurvivesExportResetAndImport) {
   EXPECT_TRUE(WaitUntil([&] { return StoredRecord() == calibrated; }, 5s)) << StoredRecord();
   desktop_.Screenshot(window, "console-calibration-after-import-en.png");
 
+  // The first calibration program has ended, so the button starts another.
+  desktop_.Keys(window, {"alt+c"});
+  const std::string again = desktop_.WaitForWindow("Tessaly");
+  ASSERT_FALSE(again.empty()) << Log("console.log");
+  desktop_.Keys(again, {"Escape"});
+  EXPECT_TRUE(desktop_.WaitWindowGone("Tessaly"));
+  EXPECT_EQ(Log("console.log").find("already been started"), std::string::npos);
+
   desktop_.Keys(window, {"Escape"});
   EXPECT_EQ(console_.WaitExit(10s), 0) << Log("console.log");
 }

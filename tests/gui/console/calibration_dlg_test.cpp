@@ -242,19 +242,5 @@ TEST_F(CalibrationPageTest, ResetAsksFirstAndApplyWritesOptionAndMode) {
   EXPECT_EQ(Checked(Page::kModeRadios), std::vector<int>{Page::IDC_MODE_3});
 }
 
-TEST_F(CalibrationPageTest, FramesOfARunningCalibrationProgramUpdateTheModeOnly) {
-  Page& page = Open(Mode(2, 0));
-  const CalibrationPageState before = page.State();
-  const uint8_t point[] = {7, 0, 1, 0, 1}, begun[] = {1}, mode[] = {3};
-  ASSERT_TRUE(sim_->SendFrame(kCalibrationReportId, CAL_RAW_POINT, point));
-  ASSERT_TRUE(sim_->SendFrame(kCalibrationReportId, CAL_BEGIN, begun));
-  ASSERT_TRUE(sim_->SendFrame(kCalibrationReportId, CAL_GET_MODE, mode));
-  ASSERT_TRUE(PumpUntil([&] { return page.State().calMode == 3; }));
-  EXPECT_EQ(page.State().confirmedMode, 3);
-  EXPECT_EQ(page.State().calOption, before.calOption);
-  EXPECT_EQ(Checked(Page::kModeRadios), std::vector<int>{Page::IDC_MODE_3});
-  EXPECT_TRUE(Boxes().empty());
-}
-
 }  // namespace
 }  // namespace orvelle::console

@@ -93,6 +93,8 @@ TEST_F(ConsoleTest, FramesGoToThePageThatCanUseThem) {
     ASSERT_TRUE(sim_->SendFrame(kCalibrationReportId, CAL_GET_MODE, std::span(&mode, 1)));
     EXPECT_TRUE(PumpUntil([&] { return calibration.State().calMode == mode; })) << tab;
   }
+  EXPECT_TRUE(DialogItemAs<QAbstractButton>(calibration, CCalibrationDlg::IDC_MODE_4)->isChecked());
+  EXPECT_TRUE(Boxes().empty());
   SelectTab(kTabConfig);
   EXPECT_TRUE(dialog_->Link().SendAndWait(kCommandChannel, {request.data(), kCommandFrameLength}));
   EXPECT_EQ(config.FramesHandled(), 1);

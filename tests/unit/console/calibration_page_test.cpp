@@ -99,63 +99,24 @@ TEST(CalibrationExchange, AnswersChangeThePageAsTheCommandTableSays) {
     EXPECT_EQ(exchange.HandleFrame(c.frame), c.effect) << c.name;
     EXPECT_EQ(exchange.State(), c.state) << c.name;
   }
-}
-
-TEST(CalibrationExchange, ARecordIsExportedOnlyWhenAskedForAndNotInModeTwo) {
-  CalibrationExchange exchange;
-  const auto record = Cal(CAL_READ_DATA, std::vector<uint8_t>(41, 1));
-  EXPECT_EQ(exchange.HandleFrame(record), CalibrationAnswerEffect{});  // nobody asked
-  exchange.BeginExport();
-  EXPECT_EQ(exchange.HandleFrame(record).message, kMsgNotSavedToFile);  // mode 2
-  EXPECT_FALSE(exchange.ExportAwaited());
-  exchange.ChooseMode(4);
-  exchange.BeginExport();
-  EXPECT_TRUE(exchange.HandleFrame(record).recordToExport.has_value());
-  EXPECT_EQ(exchange.HandleFrame(record), CalibrationAnswerEffect{});  // once
-}
-
-TEST(CalibrationExchange, RequestsCarryTheChosenValues) {
-  CalibrationExchange exchange;
-  exchange.ChooseOption(2);
-  exchange.ChooseMode(4);
-  CalibrationRecord record{};
-  record.fill(0x5A);
-  struct Case {
-    FrameBuffer frame;
-    std::vector<uint8_t> head;
-  };
-  const Case cases[] = {
-      {CalibrationExchange::OptionRead(), {7, 0x13, 1, 1, 0xFF}},
-      {exchange.OptionWrite(), {7, 0x13, 2, 2, 2, 0xFF}},
-      {exchange.ModeWrite(), {6, 0x02, 1, 4, 0xFF}},
-      {CalibrationExchange::Request(CAL_READ_DATA), {6, 0x07, 0, 0xFF}},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(std::vector<uint8_t>(c.frame.begin(), c.frame.begin() + c.head.size()), c.head);
-  }
-  const FrameBuffer write = CalibrationExchange::RecordWrite(record);
-  EXPECT_EQ(std::vector<uint8_t>(write.begin(), write.begin() + 3),
-            (std::vector<uint8_t>{6, 6, 41}));
-  EXPECT_EQ(write[43], 0x5A);
-  EXPECT_EQ(write[44], 0xFF);
+  // A record nobody asked for is not saved anywhere.
+  EXPECT_EQ(CalibrationExchange().HandleFrame(Cal(CAL_READ_DATA, recordPayload)),
+            CalibrationAnswerEffect{});
 }
 
 TEST(CalibrationPage, RadioAndPictureRules) {
   struct Radio {
     int clicked;
-    std::vector<bool> checked;
+    std::array<bool, 4> checked;
     int value;
   };
   const Radio radios[] = {
-      {2, {false, true, true, false}, 2},   {2, {false, true, false, false}, 1},
-      {0, {false, false, false, false}, 3}, {3, {false, false, false, false}, 2},
-      {1, {false, false, false}, 2},
+      {2, {false, true, true, false}, 2},
+      {2, {false, true, false, false}, 1},
+      {3, {false, false, false, false}, 2},  // none checked: the one not tested
   };
-  for (const Radio& r : radios) {
-    const std::unique_ptr<bool[]> flags(new bool[r.checked.size()]);
-    std::copy(r.checked.begin(), r.checked.end(), flags.get());
-    EXPECT_EQ(ChosenRadio(r.clicked, {flags.get(), r.checked.size()}), r.value) << r.clicked;
-  }
+  for (const Radio& r : radios)
+    EXPECT_EQ(ChosenRadio(r.clicked, r.checked), r.value) << r.clicked;
   struct Fit {
     int width, height;
     PictureArea placed;
