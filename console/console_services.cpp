@@ -55,8 +55,10 @@ LaunchResult SystemProgramLauncher::StartCalibrationProgram(std::function<void()
   const LaunchResult result = StartProgram(program, pid);
   if (result != LaunchResult::Started) return result;
 #ifndef _WIN32
-  // Its end is seen by polling, which also collects the finished child.
-  pid_ = pid;
+  // Ends are seen by polling, which also collects every finished child; only
+  // the latest start reports its end.
+  started_.push_back(pid);
+  latest_ = pid;
   ended_ = std::move(ended);
   if (timer_ == 0) timer_ = startTimer(kEndPollMs);
 #endif
@@ -66,12 +68,19 @@ LaunchResult SystemProgramLauncher::StartCalibrationProgram(std::function<void()
 void SystemProgramLauncher::timerEvent(QTimerEvent* event) {
   if (event->timerId() != timer_) return QObject::timerEvent(event);
 #ifndef _WIN32
-  if (pid_ == 0 || ::waitpid(static_cast<pid_t>(pid_), nullptr, WNOHANG) == 0) return;
+  std::erase_if(started_, [this](long pid) {
+    if (::waitpid(static_cast<pid_t>(pid), nullptr, WNOHANG) == 0) return false;
+    if (pid == latest_) {
+      latest_ = 0;
+      if (auto ended = std::exchange(ended_, nullptr)) ended();
+    }
+    return true;
+  });
 #endif
-  killTimer(timer_);
-  timer_ = 0;
-  pid_ = 0;
-  if (auto ended = std::exchange(ended_, nullptr)) ended();
+  if (started_.empty()) {
+    killTimer(timer_);
+    timer_ = 0;
+  }
 }
 
 }  // namespace orvelle::console

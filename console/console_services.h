@@ -6,6 +6,7 @@
 #include <QString>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "console/core/program_launch.h"
 
@@ -53,7 +54,8 @@ class SystemProgramLauncher : public QObject, public ProgramLauncher {
   void timerEvent(QTimerEvent* event) override;
 
   std::string consoleProgram_;
-  long pid_ = 0;
+  std::vector<long> started_;  // not yet collected
+  long latest_ = 0;
   int timer_ = 0;
   std::function<void()> ended_;
 };
