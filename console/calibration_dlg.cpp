@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QPainter>
 #include <QPointer>
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 

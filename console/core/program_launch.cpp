@@ -1,7 +1,9 @@
 #include "console/core/program_launch.h"
 
 #include <cerrno>
+#include <string>
 #include <system_error>
+#include <vector>
 
 #include "console/core/message_ids.h"
 

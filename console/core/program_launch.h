@@ -3,8 +3,6 @@
 // the user is told when it does not start. Free of Qt.
 
 #include <filesystem>
-#include <string>
-#include <vector>
 
 namespace orvelle::console {
 
