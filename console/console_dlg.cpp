@@ -10,13 +10,15 @@
 #include <QTabWidget>
 #include <QTimer>
 
+#include "console/calibration_dlg.h"
 #include "console/config_dlg.h"
+#include "console/console_services.h"
 #include "console/core/logon_entry.h"
 #include "console/core/message_ids.h"
 #include "console/core/routing.h"
 #include "console/info_dlg.h"
 #include "console/options_dlg.h"
-#include "console/simple_pages.h"
+#include "console/about_page.h"
 #include "devlink/device_change.h"
 #include "devlink/usb_transfer.h"
 #include "platform/os_version.h"
@@ -69,6 +71,14 @@ COrvelleConsoleDlg::COrvelleConsoleDlg(ConsoleEnvironment environment, QWidget* 
   }
   if (environment_.programPath.empty()) {
     environment_.programPath = QCoreApplication::applicationFilePath().toStdString();
+  }
+  if (!environment_.fileDialogs) {
+    ownFileDialogs_ = std::make_unique<QtFileDialogs>();
+    environment_.fileDialogs = ownFileDialogs_.get();
+  }
+  if (!environment_.launcher) {
+    ownLauncher_ = std::make_unique<SystemProgramLauncher>(environment_.programPath);
+    environment_.launcher = ownLauncher_.get();
   }
 
   dispatcher_ = std::make_unique<GuiAnswerDispatcher>(link_);
@@ -123,6 +133,7 @@ bool COrvelleConsoleDlg::OnInitDialog() {
   tabs_->setCurrentIndex(kTabInfo);
   currentTab_ = kTabInfo;
   connect(tabs_, &QTabWidget::currentChanged, this, &COrvelleConsoleDlg::OnTabSelChange);
+  AddTabKeys();
   infoPage_->Refresh();
   return true;
 }
@@ -133,7 +144,8 @@ void COrvelleConsoleDlg::CreatePages() {
                                  environment_.programPath);
   auto* configPage =
       new CConfigDlg(link_, environment_.osVersion ? *environment_.osVersion : SystemOsVersion());
-  pages_ = {infoPage_, configPage, new CCalibrationDlg, optionsPage_, new COrvelleAboutDlg};
+  calibrationPage_ = new CCalibrationDlg(link_, *environment_.fileDialogs, *environment_.launcher);
+  pages_ = {infoPage_, configPage, calibrationPage_, optionsPage_, new COrvelleAboutDlg};
   for (int tab = 0; tab < kTabCount; ++tab) {
     tabs_->addTab(pages_[tab], LoadResourceString(kFirstTabCaption + tab));
   }
@@ -145,6 +157,19 @@ void COrvelleConsoleDlg::LayoutPages() {
   constexpr int kLeft = 10, kTop = 70, kSideMargins = 20, kTopAndFoot = 120;
   const QSize client = size();
   tabs_->setGeometry(kLeft, kTop, client.width() - kSideMargins, client.height() - kTopAndFoot);
+}
+
+// Ctrl+Tab and Ctrl+Shift+Tab turn the pages from anywhere in the window; the
+// tab control's own handling never sees them while a combo box has the focus,
+// which takes the key as text to search its items for.
+void COrvelleConsoleDlg::AddTabKeys() {
+  const auto turn = [this](int step) {
+    tabs_->setCurrentIndex((tabs_->currentIndex() + step + tabs_->count()) % tabs_->count());
+  };
+  connect(new QShortcut(QKeySequence::NextChild, this), &QShortcut::activated, this,
+          [turn] { turn(1); });
+  connect(new QShortcut(QKeySequence::PreviousChild, this), &QShortcut::activated, this,
+          [turn] { turn(-1); });
 }
 
 ConsolePage* COrvelleConsoleDlg::Page(int tab) const {

@@ -28,19 +28,24 @@ class Registry;
 
 namespace orvelle::console {
 
+class CCalibrationDlg;
 class CInfoDlg;
 class COptionsDlg;
 class ConsolePage;
+class FileDialogService;
 class LogonEntry;
+class ProgramLauncher;
 
 // What the console takes from the machine; tests put in their own.
 struct ConsoleEnvironment {
-  CUSBTransfer* link = nullptr;           // null: CUSBTransfer::Instance()
-  Registry* registry = nullptr;           // null: the system's settings store
-  LogonEntry* logonEntry = nullptr;       // null: the platform's log-on entry
-  std::string programPath;                // empty: this program's file
-  std::optional<bool> trayAvailable;      // none: ask the desktop
-  const OsVersion* osVersion = nullptr;   // null: the running system
+  CUSBTransfer* link = nullptr;              // null: CUSBTransfer::Instance()
+  Registry* registry = nullptr;              // null: the system's settings store
+  LogonEntry* logonEntry = nullptr;          // null: the platform's log-on entry
+  std::string programPath;                   // empty: this program's file
+  FileDialogService* fileDialogs = nullptr;  // null: the toolkit's dialogs
+  ProgramLauncher* launcher = nullptr;       // null: starts the calibration program for real
+  std::optional<bool> trayAvailable;         // none: ask the desktop
+  const OsVersion* osVersion = nullptr;      // null: the running system
 };
 
 class COrvelleConsoleDlg : public QDialog, public AnswerSink {
@@ -79,6 +84,7 @@ class COrvelleConsoleDlg : public QDialog, public AnswerSink {
   QTabWidget* TabControl() const { return tabs_; }
   ConsolePage* Page(int tab) const;
   CInfoDlg& InfoPage() const { return *infoPage_; }
+  CCalibrationDlg& CalibrationPage() const { return *calibrationPage_; }
   COptionsDlg& OptionsPage() const { return *optionsPage_; }
   QSystemTrayIcon* TrayIcon() const { return trayIcon_.get(); }
   QMenu& TrayMenu() { return trayMenu_; }
@@ -89,6 +95,7 @@ class COrvelleConsoleDlg : public QDialog, public AnswerSink {
 
  private:
   void AddAboutItem();
+  void AddTabKeys();
   void RegisterForDeviceChanges();
   void CreatePages();
   void UpdateData();
@@ -97,6 +104,8 @@ class COrvelleConsoleDlg : public QDialog, public AnswerSink {
   ConsoleEnvironment environment_;
   std::unique_ptr<Registry> ownRegistry_;
   std::unique_ptr<LogonEntry> ownLogonEntry_;
+  std::unique_ptr<FileDialogService> ownFileDialogs_;
+  std::unique_ptr<ProgramLauncher> ownLauncher_;
   CUSBTransfer& link_;
   std::unique_ptr<GuiAnswerDispatcher> dispatcher_;
   std::unique_ptr<DeviceWatch> watch_;
@@ -105,6 +114,7 @@ class COrvelleConsoleDlg : public QDialog, public AnswerSink {
   QString statusText_;
   int currentTab_ = 0;
   CInfoDlg* infoPage_ = nullptr;
+  CCalibrationDlg* calibrationPage_ = nullptr;
   COptionsDlg* optionsPage_ = nullptr;
   std::array<ConsolePage*, 5> pages_{};
   std::unique_ptr<QSystemTrayIcon> trayIcon_;

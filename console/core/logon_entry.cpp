@@ -1,15 +1,10 @@
 #include "console/core/logon_entry.h"
 
 #include <cstdlib>
-#include <fstream>
 #include <system_error>
 
+#include "platform/atomic_file.h"
 #include "platform/registry.h"
-
-#ifndef _WIN32
-#include <fcntl.h>
-#include <unistd.h>
-#endif
 
 namespace orvelle::console {
 namespace {
@@ -18,40 +13,6 @@ namespace fs = std::filesystem;
 
 constexpr std::string_view kExecReserved = " \t\n\"'\\><~|&;$*?#()`";
 constexpr std::string_view kEscapedInQuotes = "\"`$\\";
-
-#ifndef _WIN32
-// Writes a sibling temporary file, flushes it to disk and renames it over
-// `path`, so a crash leaves the old entry or the new one, never half of one.
-bool WriteAtomically(const fs::path& path, const std::string& content) {
-  const fs::path temporary = path.string() + ".tmp-" + std::to_string(::getpid());
-  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return false;
-  size_t written = 0;
-  while (written < content.size()) {
-    const ssize_t n = ::write(fd, content.data() + written, content.size() - written);
-    if (n <= 0) break;
-    written += static_cast<size_t>(n);
-  }
-  const bool ok = written == content.size() && ::fsync(fd) == 0;
-  if (::close(fd) != 0 || !ok || ::rename(temporary.c_str(), path.c_str()) != 0) {
-    ::unlink(temporary.c_str());
-    return false;
-  }
-  return true;
-}
-#else
-bool WriteAtomically(const fs::path& path, const std::string& content) {
-  const fs::path temporary = path.string() + ".tmp";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!(out << content) || !out.flush()) return false;
-  }
-  std::error_code error;
-  fs::rename(temporary, path, error);
-  if (error) fs::remove(temporary, error);
-  return !error;
-}
-#endif
 
 class AutostartEntry : public LogonEntry {
  public:
@@ -69,7 +30,7 @@ class AutostartEntry : public LogonEntry {
         "Exec=" + DesktopExecArgument(programPath) + "\n"
         "Terminal=false\n"
         "X-GNOME-Autostart-enabled=true\n";
-    return WriteAtomically(File(), content) ? LogonResult::Done : LogonResult::Failed;
+    return WriteFileAtomically(File(), content) ? LogonResult::Done : LogonResult::Failed;
   }
 
   LogonResult Remove() override {

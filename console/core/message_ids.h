@@ -6,7 +6,12 @@ namespace orvelle::console {
 enum ConsoleMessage : int {
   kMsgErrorCaption = 1080,
   kMsgNotConnected = 1083,
+  kMsgAlreadyStarted = 1084,
   kMsgOperationFailed = 1085,
+  kMsgLaunchNoResources = 1086,
+  kMsgLaunchNotExecutable = 1087,
+  kMsgFileNotFound = 1088,
+  kMsgLaunchFolderNotFound = 1089,
   kMsgOutOfMemory = 1090,
   kMsgCannotOpen = 1091,  // present, but this user may not open it
   kMsgCannotOpenForSave = 1096,
@@ -19,6 +24,8 @@ enum ConsoleMessage : int {
   kMsgNoTrayIcon = 1103,
   kMsgSavedCaption = 1115,
   kMsgSaved = 1116,
+  kMsgSavedToFile = 1117,
+  kMsgNotSavedToFile = 1118,
   kMsgRestoreDefaults = 1119,
 };
 

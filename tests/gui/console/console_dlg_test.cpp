@@ -5,11 +5,14 @@
 #include <QAbstractButton>
 #include <QSystemTrayIcon>
 
+#include "console/calibration_dlg.h"
 #include "console/config_dlg.h"
+#include "console/core/logon_entry.h"
 #include "console/core/routing.h"
 #include "console/options_dlg.h"
-#include "console/simple_pages.h"
+#include "console/about_page.h"
 #include "devlink/catalogue.h"
+#include "shell/dialog_support.h"
 #include "shell/language_choice.h"
 #include "tests/gui/console/console_fixture.h"
 #include "tests/support/hidraw_like_bus.h"
@@ -70,7 +73,7 @@ TEST_F(ConsoleTest, FramesGoToThePageThatCanUseThem) {
   Plug();
   Start();
   auto& config = static_cast<CConfigDlg&>(*dialog_->Page(kTabConfig));
-  auto& calibration = static_cast<CCalibrationDlg&>(*dialog_->Page(kTabCalibration));
+  CCalibrationDlg& calibration = dialog_->CalibrationPage();
   const uint64_t before = sim_->Events().LastSeq();
 
   // The about page sends nothing; command answers while it shows are
@@ -89,16 +92,17 @@ TEST_F(ConsoleTest, FramesGoToThePageThatCanUseThem) {
   }
   EXPECT_EQ(dialog_->InfoPage().State().modelText, "OVT-6510");
   EXPECT_EQ(config.State().value16, ConfigPageState{}.value16);
-  EXPECT_EQ(calibration.FramesHandled(), 0);
+  EXPECT_FALSE(calibration.State().optionKnown);
 
   // Calibration frames reach the calibration page from every tab.
-  const uint8_t point[] = {7, 0, 1, 0, 1};
-  for (int tab : {kTabAbout, kTabInfo}) {
+  for (const auto& [tab, mode] :
+       {std::pair{kTabAbout, uint8_t{3}}, std::pair{kTabInfo, uint8_t{4}}}) {
     SelectTab(tab);
-    const int seen = calibration.FramesHandled();
-    ASSERT_TRUE(sim_->SendFrame(kCalibrationReportId, CAL_RAW_POINT, point));
-    EXPECT_TRUE(PumpUntil([&] { return calibration.FramesHandled() == seen + 1; })) << tab;
+    ASSERT_TRUE(sim_->SendFrame(kCalibrationReportId, CAL_GET_MODE, std::span(&mode, 1)));
+    EXPECT_TRUE(PumpUntil([&] { return calibration.State().calMode == mode; })) << tab;
   }
+  EXPECT_TRUE(DialogItemAs<QAbstractButton>(calibration, CCalibrationDlg::IDC_MODE_4)->isChecked());
+  EXPECT_TRUE(Boxes().empty());
   SelectTab(kTabConfig);
   EXPECT_EQ(config.State().value16, 17);
 }

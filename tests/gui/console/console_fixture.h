@@ -1,17 +1,20 @@
 #pragma once
-// The console's main window offscreen against an in-process simulated
-// controller, with the real Kelvra packs, a settings store and log-on entry
-// in temporary folders, and recorded message boxes.
+// The console's main window offscreen against a simulated controller of the
+// test's own, with the real Kelvra packs, recorded message boxes, chosen file
+// paths and a program launcher that starts nothing.
 
 #include <gtest/gtest.h>
 
 #include <QLineEdit>
 #include <QTabWidget>
 #include <chrono>
+#include <deque>
+#include <functional>
 #include <memory>
 #include <vector>
 
 #include "console/console_dlg.h"
+#include "console/console_services.h"
 #include "console/core/logon_entry.h"
 #include "console/core/message_ids.h"
 #include "console/info_dlg.h"
@@ -27,6 +30,48 @@
 namespace orvelle::console {
 
 using namespace std::chrono_literals;
+using orvelle::testing::PumpUntil;
+
+// Answers the save and open dialogs with the paths queued; empty: cancelled.
+class ScriptedFileDialogs : public FileDialogService {
+ public:
+  QString SaveFileName(QWidget*, const QString& filter, const QString& suffix) override {
+    return Next(filter, suffix);
+  }
+  QString OpenFileName(QWidget*, const QString& filter, const QString& suffix) override {
+    return Next(filter, suffix);
+  }
+  std::deque<QString> paths;
+  int asked = 0;
+  QString lastFilter, lastSuffix;
+
+ private:
+  QString Next(const QString& filter, const QString& suffix) {
+    ++asked;
+    lastFilter = filter;
+    lastSuffix = suffix;
+    if (paths.empty()) return {};
+    QString path = paths.front();
+    paths.pop_front();
+    return path;
+  }
+};
+
+// Starts nothing; the test ends the "program" when it likes.
+class FakeLauncher : public ProgramLauncher {
+ public:
+  LaunchResult StartCalibrationProgram(std::function<void()> ended) override {
+    ++starts;
+    if (result == LaunchResult::Started) running = std::move(ended);
+    return result;
+  }
+  void EndProgram() {
+    if (auto ended = std::exchange(running, nullptr)) ended();
+  }
+  LaunchResult result = LaunchResult::Started;
+  int starts = 0;
+  std::function<void()> running;
+};
 
 class ConsoleTest : public ::testing::Test {
  protected:
@@ -37,6 +82,8 @@ class ConsoleTest : public ::testing::Test {
     environment_.logonEntry = logon_.get();
     environment_.programPath = "/opt/Orvelle Touch/OrvelleConsole";
     environment_.trayAvailable = true;
+    environment_.fileDialogs = &fileDialogs_;
+    environment_.launcher = &launcher_;
   }
   ~ConsoleTest() override {
     dialog_.reset();
@@ -86,6 +133,8 @@ class ConsoleTest : public ::testing::Test {
   FileRegistry registry_{configFolder_.Path()};
   std::unique_ptr<LogonEntry> logon_ = MakeAutostartEntry(configFolder_.File("autostart"));
   RecordingMessageBoxes boxes_;
+  ScriptedFileDialogs fileDialogs_;
+  FakeLauncher launcher_;
   std::unique_ptr<SimulatedController> sim_;
   std::unique_ptr<CUSBTransfer> link_;
   ConsoleEnvironment environment_;

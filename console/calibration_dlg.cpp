@@ -1,0 +1,263 @@
+#include "console/calibration_dlg.h"
+
+#include <QAbstractButton>
+#include <QCoreApplication>
+#include <QPainter>
+#include <QPointer>
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+
+#include "console/console_services.h"
+#include "console/core/message_ids.h"
+#include "devlink/usb_transfer.h"
+#include "shell/dialog_support.h"
+#include "shell/language_library.h"
+#include "shell/message_boxes.h"
+#include "shell/resource_message.h"
+
+namespace orvelle::console {
+namespace {
+
+using std::chrono::milliseconds;
+
+constexpr milliseconds kPauseAfterRead{20};
+constexpr milliseconds kPauseAfterWrite{30};
+constexpr milliseconds kPauseAfterReset{100};
+constexpr int kConnectedAndCalibrating = 2;
+constexpr int kConnected = 1;
+
+const QString kFileFilter = QStringLiteral("Ini Files (*.ini);;All Files (*)");
+const QString kFileSuffix = QStringLiteral("ini");
+// The program's own text, as the format's other tools have it.
+const QString kImportFailed = QStringLiteral("Failed to import!");
+
+std::filesystem::path FilePath(const QString& path) {
+  return std::filesystem::path(path.toStdU16String());
+}
+
+}  // namespace
+
+CCalibrationDlg::CCalibrationDlg(CUSBTransfer& link, FileDialogService& fileDialogs,
+                                 ProgramLauncher& launcher, QWidget* parent)
+    : ConsolePage(parent), link_(link), fileDialogs_(fileDialogs), launcher_(launcher) {
+  setObjectName(QStringLiteral("CCalibrationDlg"));
+  LoadDialogTemplate(*this, kTemplateId);
+  ConnectControls();
+}
+
+void CCalibrationDlg::ConnectControls() {
+  for (int option = 0; option < kCalOptionCount; ++option) {
+    OnClicked(*this, kOptionRadios[option], [this, option] { OnOptionClicked(option); });
+  }
+  for (int index = 0; index < static_cast<int>(kModeRadios.size()); ++index) {
+    OnClicked(*this, kModeRadios[index], [this, index] { OnModeClicked(index); });
+  }
+  OnClicked(*this, IDC_START, [this] { StartCalibrationProgram(); });
+  OnClicked(*this, IDC_EXPORT, [this] { ExportCalibration(); });
+  OnClicked(*this, IDC_IMPORT, [this] { ImportCalibration(); });
+  OnClicked(*this, IDC_RESET, [this] { ResetCalibration(); });
+  OnClicked(*this, IDC_APPLY, [this] { Apply(); });
+}
+
+void CCalibrationDlg::Refresh() {
+  if (Connected()) {
+    Send(kCommandChannel, CalibrationExchange::OptionRead());
+    link_.Pause(kPauseAfterRead);
+    Send(kCalibrationChannel, CalibrationExchange::Request(CAL_GET_MODE));
+    link_.Pause(kPauseAfterRead);
+  }
+  const CalibrationPageState& s = exchange_.State();
+  // What is known can be changed; a later refresh that learns it enables it again.
+  EnableControls(kOptionRadios, s.optionKnown);
+  EnableControls(kModeRadios, s.modeKnown);
+  EnableControls(kButtons, s.optionKnown && s.modeKnown);
+  if (s.optionKnown) ShowOption();
+  if (s.modeKnown) ShowMode();
+  update();
+}
+
+void CCalibrationDlg::HandleFrame(std::span<const uint8_t> frame) {
+  const CalibrationAnswerEffect effect = exchange_.HandleFrame(frame);
+  if (effect.recordToExport) SaveExport(*effect.recordToExport);
+  if (effect.message != 0) ShowMessage(effect.message);
+  if (effect.showMode) ShowMode();
+  if (effect.repaint) update();
+}
+
+void CCalibrationDlg::StartCalibrationProgram() {
+  switch (link_.IsConnected()) {
+    case 0:
+      return ShowMessage(kMsgNotConnected);
+    case kConnectedAndCalibrating:
+      return ShowMessage(kMsgAlreadyStarted);
+  }
+  QPointer<CCalibrationDlg> page(this);
+  const LaunchResult result = launcher_.StartCalibrationProgram([this, page] {
+    // A removal or a new open since the start has set the flag already.
+    if (page && link_.IsConnected() == kConnectedAndCalibrating) link_.SetConnected(kConnected);
+  });
+  if (result != LaunchResult::Started) return ShowMessage(LaunchFailureMessage(result));
+  link_.SetConnected(kConnectedAndCalibrating);
+}
+
+void CCalibrationDlg::ExportCalibration() {
+  if (!Connected()) return;
+  const QString path = fileDialogs_.SaveFileName(this, kFileFilter, kFileSuffix);
+  if (path.isEmpty()) return;  // cancelled: nothing is asked, nothing written
+  exportPath_ = path;
+  exchange_.BeginExport();
+  Send(kCalibrationChannel, CalibrationExchange::Request(CAL_READ_DATA));
+}
+
+void CCalibrationDlg::SaveExport(const CalibrationRecord& record) {
+  switch (WriteCalibrationFile(FilePath(exportPath_), record)) {
+    case CalibrationFileResult::Done:
+      return ShowMessage(kMsgSavedToFile);
+    case CalibrationFileResult::EmptyPath:
+      ShowMessage(kMsgFileNotFound);
+      [[fallthrough]];
+    case CalibrationFileResult::Failed:
+      return ShowMessage(kMsgNotSavedToFile);
+  }
+}
+
+void CCalibrationDlg::ImportCalibration() {
+  if (!Connected()) return;
+  const QString path = fileDialogs_.OpenFileName(this, kFileFilter, kFileSuffix);
+  if (path.isEmpty()) return;  // cancelled: nothing is read or sent
+  importPath_ = path;
+  CalibrationRecord record{};
+  switch (ReadCalibrationFile(FilePath(importPath_), record)) {
+    case CalibrationFileResult::Done:
+      return Send(kCalibrationChannel, CalibrationExchange::RecordWrite(record));
+    case CalibrationFileResult::EmptyPath:
+      ShowMessage(kMsgFileNotFound);
+      [[fallthrough]];
+    case CalibrationFileResult::Failed:
+      MessageBoxes().Show(this, kImportFailed, QCoreApplication::applicationName(), kMbOk);
+      return;
+  }
+}
+
+void CCalibrationDlg::ResetCalibration() {
+  if (!Connected()) return;
+  if (ShowResourceMessage(kMsgRestoreDefaults, kMsgSavedCaption, kMbYesNo | kMbIconQuestion, {}) ==
+      kIdNo) {
+    return;
+  }
+  Send(kCalibrationChannel, CalibrationExchange::Request(CAL_RESET));
+  link_.Pause(kPauseAfterReset);
+  Refresh();
+}
+
+void CCalibrationDlg::Apply() {
+  if (!Connected()) return;
+  exchange_.BeginApply();
+  Send(kCommandChannel, exchange_.OptionWrite());
+  link_.Pause(kPauseAfterWrite);
+  Send(kCalibrationChannel, exchange_.ModeWrite());
+  link_.Pause(kPauseAfterWrite);
+  if (exchange_.State().applyOk) ShowMessage(kMsgSaved);
+}
+
+void CCalibrationDlg::OnOptionClicked(int option) {
+  std::array<bool, kCalOptionCount> checked{};
+  for (size_t k = 0; k < checked.size(); ++k)
+    checked[k] = IsChecked(kOptionRadios[k]);
+  exchange_.ChooseOption(ChosenRadio(option, checked));
+  ShowOption();
+  update();
+}
+
+void CCalibrationDlg::OnModeClicked(int index) {
+  std::array<bool, kModeRadios.size()> checked{};
+  for (size_t k = 0; k < checked.size(); ++k)
+    checked[k] = IsChecked(kModeRadios[k]);
+  exchange_.ChooseMode(kFirstCalMode + ChosenRadio(index, checked));
+  ShowMode();
+}
+
+// Values without a radio leave the radios as they are.
+void CCalibrationDlg::ShowOption() {
+  const int option = exchange_.State().calOption;
+  if (option < 0 || option >= kCalOptionCount) return;
+  for (int k = 0; k < kCalOptionCount; ++k)
+    SetChecked(kOptionRadios[k], k == option);
+}
+
+void CCalibrationDlg::ShowMode() {
+  const int index = exchange_.State().calMode - kFirstCalMode;
+  if (index < 0 || index >= static_cast<int>(kModeRadios.size())) return;
+  for (int k = 0; k < static_cast<int>(kModeRadios.size()); ++k)
+    SetChecked(kModeRadios[k], k == index);
+}
+
+void CCalibrationDlg::EnableControls(std::span<const int> ids, bool enabled) {
+  for (int id : ids) {
+    if (QWidget* control = DialogItem(*this, id)) control->setEnabled(enabled);
+  }
+}
+
+// Exclusivity is lifted meanwhile, so that a group can also show none checked.
+void CCalibrationDlg::SetChecked(int controlId, bool checked) {
+  auto* button = DialogItemAs<QAbstractButton>(*this, controlId);
+  if (!button) return;
+  const bool exclusive = button->autoExclusive();
+  button->setAutoExclusive(false);
+  button->setChecked(checked);
+  button->setAutoExclusive(exclusive);
+}
+
+bool CCalibrationDlg::IsChecked(int controlId) const {
+  const auto* button = DialogItemAs<QAbstractButton>(*this, controlId);
+  return button && button->isChecked();
+}
+
+bool CCalibrationDlg::Connected() {
+  if (link_.IsConnected() != 0) return true;
+  ShowMessage(kMsgNotConnected);
+  return false;
+}
+
+void CCalibrationDlg::Send(int channel, const FrameBuffer& frame) {
+  const size_t reportLength =
+      channel == kCommandChannel ? kCommandFrameLength : kCalibrationFrameLength;
+  const size_t length =
+      std::min(reportLength, static_cast<size_t>(std::max(0, link_.OutputLength(channel))));
+  // An unanswered request leaves the page as it was; the answer decides.
+  link_.SendAndWait(channel, std::span<const uint8_t>(frame.data(), length));
+}
+
+void CCalibrationDlg::ShowMessage(int textId) {
+  const bool information = textId == kMsgSaved || textId == kMsgSavedToFile;
+  ShowResourceMessage(textId, information ? kMsgSavedCaption : kMsgErrorCaption,
+                      kMbOk | (information ? kMbIconInformation : kMbIconError), {});
+}
+
+QRect CCalibrationDlg::PictureRect() const {
+  const int option = exchange_.State().calOption;
+  const QWidget* frame = DialogItem(*this, IDC_PICTURE);
+  const LanguageLibrary* library = CurrentLanguageLibrary();
+  if (!frame || !library || option < 0 || option >= kCalOptionCount) return {};
+  const QPixmap picture = library->Bitmap(kFirstOptionPicture + option);
+  if (picture.isNull()) return {};
+  // Inside the frame's own border, wherever the layout has put it.
+  const QRect inner = frame->contentsRect().translated(frame->mapTo(this, QPoint(0, 0)));
+  const QSize size = picture.deviceIndependentSize().toSize();
+  const PictureArea fitted = FitPicture({inner.left(), inner.top(), inner.width(), inner.height()},
+                                        size.width(), size.height());
+  return QRect(fitted.left, fitted.top, fitted.width, fitted.height);
+}
+
+void CCalibrationDlg::paintEvent(QPaintEvent* event) {
+  ConsolePage::paintEvent(event);
+  const QRect target = PictureRect();
+  if (target.isEmpty()) return;
+  QPainter painter(this);
+  painter.setRenderHint(QPainter::SmoothPixmapTransform);
+  painter.drawPixmap(
+      target, CurrentLanguageLibrary()->Bitmap(kFirstOptionPicture + exchange_.State().calOption));
+}
+
+}  // namespace orvelle::console

@@ -1,0 +1,63 @@
+#pragma once
+// The console's file dialogs and program start, behind interfaces so that
+// tests choose paths without a dialog and start no process.
+
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "console/core/program_launch.h"
+
+class QWidget;
+
+namespace orvelle::console {
+
+class FileDialogService {
+ public:
+  virtual ~FileDialogService() = default;
+  // The chosen full path; empty when the user cancelled. `defaultSuffix` is
+  // added to a name without one; the save dialog asks before overwriting.
+  virtual QString SaveFileName(QWidget* owner, const QString& filter,
+                               const QString& defaultSuffix) = 0;
+  virtual QString OpenFileName(QWidget* owner, const QString& filter,
+                               const QString& defaultSuffix) = 0;
+};
+
+// The toolkit's dialogs, modal.
+class QtFileDialogs : public FileDialogService {
+ public:
+  QString SaveFileName(QWidget* owner, const QString& filter,
+                       const QString& defaultSuffix) override;
+  QString OpenFileName(QWidget* owner, const QString& filter,
+                       const QString& defaultSuffix) override;
+};
+
+class ProgramLauncher {
+ public:
+  virtual ~ProgramLauncher() = default;
+  // Starts the calibration program; `ended` runs on the window thread once
+  // the program started here has ended.
+  virtual LaunchResult StartCalibrationProgram(std::function<void()> ended) = 0;
+};
+
+// Starts the calibration program found beside `consoleProgram`, else in the
+// installed programs folder, and watches for its end.
+class SystemProgramLauncher : public QObject, public ProgramLauncher {
+ public:
+  explicit SystemProgramLauncher(std::string consoleProgram);
+  ~SystemProgramLauncher() override;
+  LaunchResult StartCalibrationProgram(std::function<void()> ended) override;
+
+ private:
+  void timerEvent(QTimerEvent* event) override;
+
+  std::string consoleProgram_;
+  std::vector<long> started_;  // not yet collected
+  long latest_ = 0;
+  int timer_ = 0;
+  std::function<void()> ended_;
+};
+
+}  // namespace orvelle::console

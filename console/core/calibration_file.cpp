@@ -1,0 +1,135 @@
+#include "console/core/calibration_file.h"
+
+#include <fstream>
+
+#include "platform/atomic_file.h"
+
+namespace orvelle::console {
+namespace {
+
+constexpr char kLineEnd[] = "\r\n";
+constexpr size_t kHeaderAOffset = 0;
+constexpr size_t kHeaderBOffset = 3;
+constexpr size_t kFlagsOffset = 6;
+constexpr size_t kFlagCount = 3;
+constexpr size_t kPairCount = 9;
+constexpr size_t kFirstPairLine = 11;
+constexpr size_t kPairLineLength = 14;
+constexpr size_t kFieldLength = 6;
+// Record offsets: header A, header B, flags, then the pairs' 16-bit values.
+constexpr size_t kRecordFlags = 2;
+constexpr size_t kRecordValues = 5;
+
+// Where each CR LF of the file begins.
+constexpr std::array<size_t, 3 + kPairCount> kLineEnds = {1,  4,  9,  23,  37,  51,
+                                                          65, 79, 93, 107, 121, 135};
+
+// Values above 0xC000 are written as negative numbers, as files in use hold
+// them. Those whose negative form would take six characters (0xC001..0xD8F0)
+// stay positive: a field must keep at least one NUL, and the reader keeps the
+// low 16 bits, so both forms read back the same.
+constexpr uint16_t kLastPositive = 0xD8F0;
+
+std::string NumberField(uint16_t value) {
+  const int number = value <= kLastPositive ? int{value} : int{value} - 0x10000;
+  std::string field = std::to_string(number);
+  field.resize(kFieldLength, '\0');
+  return field;
+}
+
+bool IsSpace(char c) {
+  return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+// The number at the start of a field: blanks, an optional sign, digits up to
+// the first other byte; none without digits.
+std::optional<uint16_t> ParseNumberField(std::string_view field) {
+  size_t i = 0;
+  while (i < field.size() && IsSpace(field[i]))
+    ++i;
+  bool negative = false;
+  if (i < field.size() && (field[i] == '+' || field[i] == '-')) negative = field[i++] == '-';
+  long number = 0;
+  const size_t firstDigit = i;
+  for (; i < field.size() && field[i] >= '0' && field[i] <= '9'; ++i) {
+    number = number * 10 + (field[i] - '0');
+  }
+  if (i == firstDigit) return std::nullopt;
+  return static_cast<uint16_t>(negative ? -number : number);
+}
+
+char Digit(uint8_t byte) {
+  return static_cast<char>(static_cast<uint8_t>(byte + '0'));
+}
+uint8_t FromDigit(char c) {
+  return static_cast<uint8_t>(static_cast<uint8_t>(c) - '0');
+}
+
+}  // namespace
+
+std::string FormatCalibrationFile(const CalibrationRecord& record) {
+  std::string file;
+  file.reserve(kCalibrationFileLength);
+  file += Digit(record[0]);
+  file += kLineEnd;
+  file += Digit(record[1]);
+  file += kLineEnd;
+  for (size_t k = 0; k < kFlagCount; ++k)
+    file += record[kRecordFlags + k] != 0 ? '1' : '0';
+  file += kLineEnd;
+  for (size_t i = 0; i < kPairCount; ++i) {
+    for (size_t v = 0; v < 2; ++v) {
+      const size_t at = kRecordValues + 4 * i + 2 * v;
+      file += NumberField(static_cast<uint16_t>(record[at] | (record[at + 1] << 8)));
+    }
+    file += kLineEnd;
+  }
+  return file;
+}
+
+std::optional<CalibrationRecord> ParseCalibrationFile(std::string_view content) {
+  if (content.size() < kCalibrationFileLength) return std::nullopt;
+  for (size_t at : kLineEnds) {
+    if (content.substr(at, 2) != kLineEnd) return std::nullopt;
+  }
+  CalibrationRecord record{};
+  record[0] = FromDigit(content[kHeaderAOffset]);
+  record[1] = FromDigit(content[kHeaderBOffset]);
+  // Flag characters other than "0" and "1" are kept as they come.
+  for (size_t k = 0; k < kFlagCount; ++k)
+    record[kRecordFlags + k] = FromDigit(content[kFlagsOffset + k]);
+  for (size_t i = 0; i < kPairCount; ++i) {
+    for (size_t v = 0; v < 2; ++v) {
+      const auto value = ParseNumberField(
+          content.substr(kFirstPairLine + kPairLineLength * i + kFieldLength * v, kFieldLength));
+      if (!value) return std::nullopt;
+      const size_t at = kRecordValues + 4 * i + 2 * v;
+      record[at] = static_cast<uint8_t>(*value & 0xFF);
+      record[at + 1] = static_cast<uint8_t>(*value >> 8);
+    }
+  }
+  return record;
+}
+
+CalibrationFileResult WriteCalibrationFile(const std::filesystem::path& path,
+                                           const CalibrationRecord& record) {
+  if (path.empty()) return CalibrationFileResult::EmptyPath;
+  return WriteFileAtomically(path, FormatCalibrationFile(record)) ? CalibrationFileResult::Done
+                                                                  : CalibrationFileResult::Failed;
+}
+
+CalibrationFileResult ReadCalibrationFile(const std::filesystem::path& path,
+                                          CalibrationRecord& record) {
+  if (path.empty()) return CalibrationFileResult::EmptyPath;
+  std::ifstream in(path, std::ios::binary);
+  // Only the first 137 bytes count, however large a wrongly chosen file is.
+  std::string content(kCalibrationFileLength, '\0');
+  in.read(content.data(), static_cast<std::streamsize>(content.size()));
+  content.resize(static_cast<size_t>(in.gcount()));
+  const auto parsed = ParseCalibrationFile(content);
+  if (!parsed) return CalibrationFileResult::Failed;
+  record = *parsed;
+  return CalibrationFileResult::Done;
+}
+
+}  // namespace orvelle::console

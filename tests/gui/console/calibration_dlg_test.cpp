@@ -1,0 +1,246 @@
+// The calibration page against a simulated controller: what it shows and
+// allows, starting the calibration program, and the record's way out to a
+// file and back.
+#include "console/calibration_dlg.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <filesystem>
+#include <fstream>
+
+#include "console/core/calibration_file.h"
+#include "console/core/routing.h"
+#include "devlink/catalogue.h"
+#include "tests/gui/console/console_fixture.h"
+
+namespace orvelle::console {
+namespace {
+
+using Page = CCalibrationDlg;
+
+class CalibrationPageTest : public ConsoleTest {
+ protected:
+  // The console on the calibration tab of a controller in `state`.
+  Page& Open(const ControllerState& state, std::chrono::milliseconds timeout = 5s) {
+    Plug(state);
+    Start(timeout);
+    SelectTab(kTabCalibration);
+    boxes_.Clear();
+    return dialog_->CalibrationPage();
+  }
+  static ControllerState Mode(uint8_t mode, uint8_t option) {
+    ControllerState state;
+    state.calMode = mode;
+    state.calOption = option;
+    return state;
+  }
+
+  QAbstractButton* Button(int id) const {
+    return DialogItemAs<QAbstractButton>(dialog_->CalibrationPage(), id);
+  }
+  void Click(int id) const { Button(id)->click(); }
+  std::vector<int> Checked(std::span<const int> ids) const {
+    std::vector<int> checked;
+    for (int id : ids) {
+      if (Button(id)->isChecked()) checked.push_back(id);
+    }
+    return checked;
+  }
+  bool AllEnabled(std::span<const int> ids, bool enabled) const {
+    return std::all_of(ids.begin(), ids.end(),
+                       [&](int id) { return Button(id)->isEnabled() == enabled; });
+  }
+  // The calibration requests the controller got since `seq`, by code.
+  std::vector<uint8_t> SentSince(uint64_t seq) const {
+    std::vector<uint8_t> codes;
+    for (const SimEvent& e : sim_->Events().After(seq)) {
+      if (e.kind == SimEvent::Kind::In && e.bytes.size() > 1) codes.push_back(e.bytes[1]);
+    }
+    return codes;
+  }
+  QString ImportFailedBox() const {
+    return QCoreApplication::applicationName() + "|Failed to import!";
+  }
+  std::string FileIn(const std::string& name) const { return fileFolder_.File(name); }
+
+  orvelle::testing::TempFolder fileFolder_;
+};
+
+TEST_F(CalibrationPageTest, TheControllersOptionAndModeShowAndDecideWhatCanBeChanged) {
+  struct Case {
+    uint8_t option, mode;
+    std::vector<int> optionChecked;
+    int modeChecked;
+  };
+  const Case cases[] = {
+      {0, 2, {Page::IDC_OPTION_0}, Page::IDC_MODE_2},
+      {3, 3, {Page::IDC_OPTION_3}, Page::IDC_MODE_3},
+      {4, 4, {}, Page::IDC_MODE_4},  // accepted, but no radio and no picture
+  };
+  for (const Case& c : cases) {
+    Page& page = Open(Mode(c.mode, c.option));
+    EXPECT_EQ(Checked(Page::kOptionRadios), c.optionChecked) << int{c.option};
+    EXPECT_EQ(Checked(Page::kModeRadios), std::vector<int>{c.modeChecked});
+    EXPECT_EQ(page.PictureRect().isEmpty(), c.optionChecked.empty());
+    EXPECT_TRUE(AllEnabled(Page::kButtons, true));
+    EXPECT_TRUE(Boxes().empty());
+    dialog_.reset();
+  }
+
+  // An option beyond 4 is a failure; a refresh that learns no option disables
+  // the option radios and every button.
+  Page& page = Open(Mode(3, 0), 300ms);
+  const uint8_t bad[] = {1, 200};
+  ASSERT_TRUE(sim_->SendFrame(kCommandReportId, CAL_OPTION_13, bad));
+  ASSERT_TRUE(PumpUntil([&] { return !boxes_.Boxes().empty(); }));
+  EXPECT_EQ(Boxes(), std::vector<QString>{Box(kMsgOperationFailed)});
+  sim_->SetFault({kCommandReportId, CAL_OPTION_13}, {FaultKind::Silent});
+  page.Refresh();
+  EXPECT_TRUE(AllEnabled(Page::kOptionRadios, false));
+  EXPECT_TRUE(AllEnabled(Page::kButtons, false));
+  EXPECT_TRUE(AllEnabled(Page::kModeRadios, true));
+}
+
+TEST_F(CalibrationPageTest, WithoutControllerEverythingIsDisabledUntilARefreshLearnsTheSettings) {
+  Start();
+  SelectTab(kTabCalibration);
+  EXPECT_EQ(Boxes(), (std::vector<QString>{Box(kMsgNotConnected), Box(kMsgNotConnected)}));
+  for (auto ids : {std::span<const int>(Page::kOptionRadios),
+                   std::span<const int>(Page::kModeRadios), std::span<const int>(Page::kButtons)})
+    EXPECT_TRUE(AllEnabled(ids, false));
+  Plug(Mode(3, 1));
+  ASSERT_TRUE(PumpUntil([&] { return Status() == Text(1081); }));
+  dialog_->CalibrationPage().Refresh();
+  EXPECT_TRUE(AllEnabled(Page::kButtons, true));
+  EXPECT_EQ(Checked(Page::kOptionRadios), std::vector<int>{Page::IDC_OPTION_1});
+}
+
+TEST_F(CalibrationPageTest, TheProgramStartsOnceAtATimeAndFailuresAreNamed) {
+  Page& page = Open(Mode(4, 0));
+  page.StartCalibrationProgram();
+  EXPECT_EQ(dialog_->Link().IsConnected(), 2);
+  page.StartCalibrationProgram();
+  EXPECT_EQ(launcher_.starts, 1);
+  EXPECT_EQ(Boxes(), std::vector<QString>{Box(kMsgAlreadyStarted)});
+  launcher_.EndProgram();
+  EXPECT_EQ(dialog_->Link().IsConnected(), 1);
+
+  const std::pair<LaunchResult, int> failures[] = {
+      {LaunchResult::NoResources, kMsgLaunchNoResources},
+      {LaunchResult::NotExecutable, kMsgLaunchNotExecutable},
+      {LaunchResult::FileNotFound, kMsgFileNotFound},
+      {LaunchResult::FolderNotFound, kMsgLaunchFolderNotFound},
+  };
+  for (const auto& [result, message] : failures) {
+    boxes_.Clear();
+    launcher_.result = result;
+    Click(Page::IDC_START);
+    EXPECT_EQ(Boxes(), std::vector<QString>{Box(message)});
+    EXPECT_EQ(dialog_->Link().IsConnected(), 1);
+  }
+  EXPECT_EQ(launcher_.starts, 5);
+}
+
+TEST_F(CalibrationPageTest, ExportWritesTheRecordOnlyWhenItCanBeSaved) {
+  ControllerState state = Mode(4, 0);
+  state.record.x[0] = -7;
+  state.record.y[8] = 4100;
+  Page& page = Open(state);
+  const std::string file = FileIn("saved.ini");
+
+  // Cancelled: nothing asked, nothing written, nothing said.
+  uint64_t seq = sim_->Events().LastSeq();
+  Click(Page::IDC_EXPORT);
+  EXPECT_EQ(fileDialogs_.lastFilter, "Ini Files (*.ini);;All Files (*)");
+  EXPECT_EQ(fileDialogs_.lastSuffix, "ini");
+  EXPECT_TRUE(SentSince(seq).empty());
+  EXPECT_TRUE(Boxes().empty());
+
+  fileDialogs_.paths = {QString::fromStdString(file)};
+  Click(Page::IDC_EXPORT);
+  EXPECT_EQ(Boxes(), std::vector<QString>{Box(kMsgSavedToFile, kMsgSavedCaption)});
+  CalibrationRecord saved{};
+  ASSERT_EQ(ReadCalibrationFile(file, saved), CalibrationFileResult::Done);
+  const auto encoded = EncodeRecord(sim_->State().record);
+  EXPECT_TRUE(std::equal(saved.begin(), saved.end(), encoded.begin()));
+
+  // In mode 2 the answer is not saved, and the user is told.
+  boxes_.Clear();
+  Click(Page::IDC_MODE_2);
+  EXPECT_EQ(page.State().calMode, 2);
+  fileDialogs_.paths = {QString::fromStdString(FileIn("mode2.ini"))};
+  seq = sim_->Events().LastSeq();
+  Click(Page::IDC_EXPORT);
+  EXPECT_EQ(SentSince(seq), std::vector<uint8_t>{CAL_READ_DATA});
+  EXPECT_EQ(Boxes(), std::vector<QString>{Box(kMsgNotSavedToFile)});
+  EXPECT_FALSE(std::filesystem::exists(FileIn("mode2.ini")));
+}
+
+TEST_F(CalibrationPageTest, ImportSendsOnlyARecordThatReadsWhole) {
+  Open(Mode(4, 0));
+  orvelle::CalibrationRecord wanted = sim_->State().record;
+  wanted.x = {100, 2048, 3990, 100, 2048, 3990, 100, 2048, 3990};
+  wanted.headerA = 4;
+  const auto bytes = EncodeRecord(wanted);
+  CalibrationRecord record;
+  std::copy(bytes.begin(), bytes.end(), record.begin());
+  const std::string good = FileIn("good.ini"), damaged = FileIn("damaged.ini");
+  ASSERT_EQ(WriteCalibrationFile(good, record), CalibrationFileResult::Done);
+  std::ofstream(damaged, std::ios::binary) << FormatCalibrationFile(record).substr(0, 120);
+
+  struct Case {
+    QString path;  // empty: cancelled
+    std::vector<uint8_t> sent;
+    std::vector<QString> boxes;
+  };
+  const Case cases[] = {
+      {{}, {}, {}},
+      {QString::fromStdString(damaged), {}, {ImportFailedBox()}},
+      {QString::fromStdString(FileIn("missing.ini")), {}, {ImportFailedBox()}},
+      {QString::fromStdString(good), {CAL_WRITE_DATA}, {Box(kMsgSaved, kMsgSavedCaption)}},
+  };
+  for (const Case& c : cases) {
+    boxes_.Clear();
+    fileDialogs_.paths = {c.path};
+    const uint64_t seq = sim_->Events().LastSeq();
+    Click(Page::IDC_IMPORT);
+    EXPECT_EQ(SentSince(seq), c.sent) << c.path.toStdString();
+    EXPECT_EQ(Boxes(), c.boxes) << c.path.toStdString();
+  }
+  EXPECT_EQ(sim_->State().record, wanted);
+}
+
+TEST_F(CalibrationPageTest, ResetAsksFirstAndApplyWritesOptionAndMode) {
+  ControllerState state = Mode(4, 2);
+  state.record.flags[0] = 1;
+  Page& page = Open(state);
+
+  boxes_.ScriptAnswers({kIdNo});
+  uint64_t seq = sim_->Events().LastSeq();
+  Click(Page::IDC_RESET);
+  EXPECT_TRUE(SentSince(seq).empty());
+  boxes_.ScriptAnswers({kIdYes});
+  Click(Page::IDC_RESET);
+  EXPECT_EQ(sim_->State().record, ControllerState::FactoryRecord());
+
+  boxes_.Clear();
+  Click(Page::IDC_OPTION_3);
+  Click(Page::IDC_MODE_3);
+  EXPECT_FALSE(page.PictureRect().isEmpty());
+  Click(Page::IDC_APPLY);
+  EXPECT_EQ(Boxes(), std::vector<QString>{Box(kMsgSaved, kMsgSavedCaption)});
+  EXPECT_EQ(sim_->State().calOption, 3);
+  EXPECT_EQ(sim_->State().calMode, 3);
+
+  // A refused mode puts the confirmed one back on screen.
+  boxes_.Clear();
+  sim_->SetFault({kCalibrationReportId, CAL_SET_MODE}, {FaultKind::Refuse});
+  Click(Page::IDC_MODE_2);
+  Click(Page::IDC_APPLY);
+  EXPECT_EQ(Boxes(), std::vector<QString>{Box(kMsgOperationFailed)});
+  EXPECT_EQ(Checked(Page::kModeRadios), std::vector<int>{Page::IDC_MODE_3});
+}
+
+}  // namespace
+}  // namespace orvelle::console

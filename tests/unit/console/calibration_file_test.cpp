@@ -1,0 +1,172 @@
+#include "console/core/calibration_file.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "tests/support/temp_folder.h"
+
+namespace orvelle::console {
+namespace {
+
+using namespace std::string_literals;
+
+// A record with `value` in every one of the eighteen 16-bit places.
+CalibrationRecord WithValues(uint16_t value, uint8_t a = 0, uint8_t b = 0,
+                             std::array<uint8_t, 3> flags = {}) {
+  CalibrationRecord record{a, b, flags[0], flags[1], flags[2]};
+  for (size_t at = 5; at < record.size(); at += 2) {
+    record[at] = static_cast<uint8_t>(value & 0xFF);
+    record[at + 1] = static_cast<uint8_t>(value >> 8);
+  }
+  return record;
+}
+
+std::string Field(std::string_view text) {
+  std::string field(text);
+  field.resize(6, '\0');
+  return field;
+}
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+TEST(CalibrationFile, LayoutOfHeadersFlagsAndNumbers) {
+  struct Case {
+    CalibrationRecord record;
+    std::string head;   // the first 11 bytes
+    std::string field;  // every number field
+  };
+  const Case cases[] = {
+      {WithValues(0), "0\r\n0\r\n000\r\n", Field("0")},
+      {WithValues(0xC000, 3, 1, {1, 0, 7}), "3\r\n1\r\n101\r\n", Field("49152")},
+      {WithValues(0xFFFF, 10, 255), ":\r\n/\r\n000\r\n", Field("-1")},
+      {WithValues(0xD8F1), "0\r\n0\r\n000\r\n", Field("-9999")},
+      // The negative form would take six characters and leave no NUL.
+      {WithValues(0xC001), "0\r\n0\r\n000\r\n", Field("49153")},
+      {WithValues(0xD8F0), "0\r\n0\r\n000\r\n", Field("55536")},
+  };
+  for (const Case& c : cases) {
+    const std::string file = FormatCalibrationFile(c.record);
+    ASSERT_EQ(file.size(), kCalibrationFileLength);
+    EXPECT_EQ(file.substr(0, 11), c.head);
+    for (size_t i = 0; i < 9; ++i) {
+      const size_t line = 11 + 14 * i;
+      EXPECT_EQ(file.substr(line, 6), c.field) << c.field;
+      EXPECT_EQ(file.substr(line + 6, 6), c.field) << c.field;
+      EXPECT_EQ(file.substr(line + 12, 2), "\r\n");
+    }
+  }
+}
+
+TEST(CalibrationFile, EverySixteenBitValueAndHeaderByteReadsBackAsWritten) {
+  for (uint32_t value = 0; value <= 0xFFFF; ++value) {
+    const auto header = static_cast<uint8_t>(value);
+    const CalibrationRecord record = WithValues(static_cast<uint16_t>(value), header,
+                                                static_cast<uint8_t>(255 - header), {1, 0, 1});
+    const auto back = ParseCalibrationFile(FormatCalibrationFile(record));
+    ASSERT_TRUE(back.has_value()) << value;
+    ASSERT_EQ(*back, record) << value;
+  }
+  // Flags are kept as on or off.
+  EXPECT_EQ(ParseCalibrationFile(FormatCalibrationFile(WithValues(1, 0, 0, {7, 0, 255}))),
+            WithValues(1, 0, 0, {1, 0, 1}));
+}
+
+TEST(CalibrationFile, WhatAnyWriterOfTheLayoutProducesIsAcceptedDamageIsNot) {
+  const std::string good = FormatCalibrationFile(WithValues(0x1234, 2, 0, {1, 1, 0}));
+  const auto withFirstField = [&](std::string_view text) {
+    std::string file = good;
+    file.replace(11, 6, Field(text));
+    return file;
+  };
+  struct Case {
+    std::string name;
+    std::string file;
+    std::optional<uint16_t> firstValue;  // none: refused
+  };
+  const Case cases[] = {
+      {"as written", good, 0x1234},
+      {"longer", good + "trailing bytes", 0x1234},
+      {"plus sign", withFirstField("+17"), 17},
+      {"leading blanks", withFirstField("  -2"), 0xFFFE},
+      {"blank padded", withFirstField("12   "), 12},
+      {"short", good.substr(0, kCalibrationFileLength - 1), std::nullopt},
+      {"empty", "", std::nullopt},
+      {"LF only",
+       [&] {
+         std::string f = good;
+         f[1] = '\n';
+         f[2] = 'x';
+         return f;
+       }(),
+       std::nullopt},
+      {"last line end",
+       [&] {
+         std::string f = good;
+         f[135] = '\0';
+         return f;
+       }(),
+       std::nullopt},
+      {"no digits", withFirstField(""), std::nullopt},
+      {"sign only", withFirstField("-"), std::nullopt},
+      {"letters", withFirstField("ab"), std::nullopt},
+  };
+  for (const Case& c : cases) {
+    const auto record = ParseCalibrationFile(c.file);
+    ASSERT_EQ(record.has_value(), c.firstValue.has_value()) << c.name;
+    if (record) {
+      EXPECT_EQ((*record)[5] | ((*record)[6] << 8), *c.firstValue) << c.name;
+    }
+  }
+  // A flag character other than 0 or 1 comes through as its distance from '0'.
+  std::string seven = good;
+  seven[6] = '7';
+  EXPECT_EQ(ParseCalibrationFile(seven)->at(2), 7);
+}
+
+TEST(CalibrationFile, FilesAreWrittenWholeAndReadBack) {
+  testing::TempFolder folder;
+  const std::string path = folder.File("calibration.ini");
+  const CalibrationRecord record = WithValues(0xABCD, 4, 1, {1, 0, 0});
+  CalibrationRecord back{};
+  EXPECT_EQ(WriteCalibrationFile("", record), CalibrationFileResult::EmptyPath);
+  EXPECT_EQ(ReadCalibrationFile("", back), CalibrationFileResult::EmptyPath);
+  EXPECT_EQ(ReadCalibrationFile(path, back), CalibrationFileResult::Failed);
+  EXPECT_EQ(WriteCalibrationFile(folder.File("missing/calibration.ini"), record),
+            CalibrationFileResult::Failed);
+
+  ASSERT_EQ(WriteCalibrationFile(path, record), CalibrationFileResult::Done);
+  ASSERT_EQ(ReadCalibrationFile(path, back), CalibrationFileResult::Done);
+  EXPECT_EQ(back, record);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 1);
+}
+
+// The disk fills up halfway through the new file: the old one stays.
+TEST(CalibrationFile, AFailingWriteLeavesTheOldFileByteForByte) {
+  testing::TempFolder folder;
+  const std::string path = folder.File("calibration.ini");
+  const std::string old = "an earlier export\r\n"s + std::string(30, '\0');
+  { std::ofstream(path, std::ios::binary) << old; }
+
+  rlimit limit{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);
+  const rlimit small{64, limit.rlim_max};
+  const auto previousHandler = signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  const CalibrationFileResult result = WriteCalibrationFile(path, WithValues(0x0102));
+  setrlimit(RLIMIT_FSIZE, &limit);
+  signal(SIGXFSZ, previousHandler);
+
+  EXPECT_EQ(result, CalibrationFileResult::Failed);
+  EXPECT_EQ(ReadAll(path), old);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 1);
+}
+
+}  // namespace
+}  // namespace orvelle::console

@@ -1,0 +1,176 @@
+#include "console/core/calibration_page.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+#include "console/core/message_ids.h"
+#include "console/core/program_launch.h"
+#include "tests/support/temp_folder.h"
+
+namespace orvelle::console {
+namespace {
+
+std::vector<uint8_t> Answer(uint8_t reportId, uint8_t code, std::vector<uint8_t> payload) {
+  FrameBuffer frame;
+  BuildFrame(frame, reportId, code, payload);
+  return {frame.begin(), frame.end()};
+}
+std::vector<uint8_t> Cal(uint8_t code, std::vector<uint8_t> payload) {
+  return Answer(kCalibrationReportId, code, std::move(payload));
+}
+std::vector<uint8_t> Option(std::vector<uint8_t> payload) {
+  return Answer(kCommandReportId, CAL_OPTION_13, std::move(payload));
+}
+
+// Each answer on a page that chose option 1 and mode 3, with mode 2 confirmed
+// and an export awaited.
+TEST(CalibrationExchange, AnswersChangeThePageAsTheCommandTableSays) {
+  struct Case {
+    const char* name;
+    std::vector<uint8_t> frame;
+    CalibrationAnswerEffect effect;
+    CalibrationPageState state;  // differences from the starting state below
+  };
+  CalibrationPageState start;
+  start.calOption = 1;
+  start.calMode = 3;
+  const auto with = [&](auto change) {
+    CalibrationPageState s = start;
+    change(s);
+    return s;
+  };
+  CalibrationRecord record{};
+  record[0] = 4;
+  record[40] = 0x99;
+  const std::vector<uint8_t> recordPayload(record.begin(), record.end());
+
+  const Case cases[] = {
+      {"option read", Option({1, 3}), {}, with([](auto& s) {
+         s.optionKnown = true, s.calOption = 3;
+       })},
+      {"option 4", Option({1, 4}), {}, with([](auto& s) {
+         s.optionKnown = true, s.calOption = 4;
+       })},
+      {"option 5", Option({1, 5}), {.message = kMsgOperationFailed}, start},
+      {"option length 3", Answer(kCommandReportId, CAL_OPTION_13, {1, 3, 0}), {}, start},
+      {"option refused", Option({2, 0}), {.message = kMsgOperationFailed}, with([](auto& s) {
+         s.applyOk = false;
+       })},
+      {"option written", Option({2, 1}), {}, start},
+      {"other command", Answer(kCommandReportId, GET_MODEL, {1, 3}), {}, start},
+      {"mode read", Cal(CAL_GET_MODE, {4}), {.showMode = true}, with([](auto& s) {
+         s.modeKnown = true, s.calMode = s.confirmedMode = 4;
+       })},
+      {"mode 5", Cal(CAL_GET_MODE, {5}), {}, start},
+      {"mode length 2", Cal(CAL_GET_MODE, {4, 0}), {}, start},
+      {"mode confirmed", Cal(CAL_SET_MODE, {1}), {}, with([](auto& s) { s.confirmedMode = 3; })},
+      {"mode refused",
+       Cal(CAL_SET_MODE, {0}),
+       {.message = kMsgOperationFailed, .showMode = true},
+       with([](auto& s) { s.calMode = 2, s.applyOk = false; })},
+      {"record written",
+       Cal(CAL_WRITE_DATA, {1}),
+       {.message = kMsgSaved, .showMode = true, .repaint = true},
+       start},
+      {"record refused",
+       Cal(CAL_WRITE_DATA, {0, 9}),
+       {.message = kMsgOperationFailed, .showMode = true, .repaint = true},
+       start},
+      {"reset",
+       Cal(CAL_RESET, {1}),
+       {.message = kMsgSaved, .showMode = true, .repaint = true},
+       start},
+      {"record read", Cal(CAL_READ_DATA, recordPayload), {.recordToExport = record}, start},
+      {"record short", Cal(CAL_READ_DATA, {1, 2}), {.message = kMsgNotSavedToFile}, start},
+      {"raw point", Cal(CAL_RAW_POINT, {7, 0, 1, 0, 1}), {}, start},
+      {"calibration end", Cal(CAL_END, {1}), {}, start},
+      {"other report", Answer(5, CAL_GET_MODE, {4}), {}, start},
+      {"empty", {}, {}, start},
+  };
+  for (const Case& c : cases) {
+    CalibrationExchange exchange;
+    exchange.ChooseOption(1);
+    exchange.ChooseMode(3);
+    exchange.BeginExport();
+    EXPECT_EQ(exchange.HandleFrame(c.frame), c.effect) << c.name;
+    EXPECT_EQ(exchange.State(), c.state) << c.name;
+  }
+  // A record nobody asked for is not saved anywhere.
+  EXPECT_EQ(CalibrationExchange().HandleFrame(Cal(CAL_READ_DATA, recordPayload)),
+            CalibrationAnswerEffect{});
+}
+
+TEST(CalibrationPage, RadioAndPictureRules) {
+  struct Radio {
+    int clicked;
+    std::array<bool, 4> checked;
+    int value;
+  };
+  const Radio radios[] = {
+      {2, {false, true, true, false}, 2},
+      {2, {false, true, false, false}, 1},
+      {3, {false, false, false, false}, 2},  // none checked: the one not tested
+  };
+  for (const Radio& r : radios)
+    EXPECT_EQ(ChosenRadio(r.clicked, r.checked), r.value) << r.clicked;
+  struct Fit {
+    int width, height;
+    PictureArea placed;
+  };
+  const PictureArea area{10, 20, 200, 100};
+  const Fit fits[] = {
+      {400, 100, {10, 45, 200, 50}},
+      {100, 100, {10, -30, 200, 200}},
+      {50, 100, {85, 20, 50, 100}},
+      {0, 10, {10, 20, 0, 0}},
+  };
+  for (const Fit& f : fits)
+    EXPECT_EQ(FitPicture(area, f.width, f.height), f.placed) << f.width;
+}
+
+TEST(ProgramLaunch, TheProgramComesFromTheConsolesFolderElseTheInstalledOne) {
+  testing::TempFolder folder;
+  namespace fs = std::filesystem;
+  const fs::path own = fs::path(folder.Path()) / "own", installed = fs::path(folder.Path()) / "bin";
+  fs::create_directories(own);
+  fs::create_directories(installed);
+  const auto place = [](const fs::path& file, const char* content, fs::perms perms) {
+    std::ofstream(file) << content;
+    fs::permissions(file, perms);
+  };
+  const fs::path console = own / "OrvelleConsole";
+  EXPECT_EQ(LocateCalibrationProgram(console, installed), own / kCalibrationProgramFile);
+  EXPECT_EQ(LocateCalibrationProgram("OrvelleConsole", "bin"), fs::path());  // never relative
+  place(installed / kCalibrationProgramFile, "#!/bin/sh\nexit 0\n", fs::perms::owner_all);
+  EXPECT_EQ(LocateCalibrationProgram(console, installed), installed / kCalibrationProgramFile);
+  place(own / kCalibrationProgramFile, "not a program", fs::perms::owner_read);
+  EXPECT_EQ(LocateCalibrationProgram(console, installed), own / kCalibrationProgramFile);
+
+  struct Case {
+    fs::path program;
+    LaunchResult result;
+    int message;
+  };
+  const Case cases[] = {
+      {installed / kCalibrationProgramFile, LaunchResult::Started, 0},
+      {own / "missing", LaunchResult::FileNotFound, kMsgFileNotFound},
+      {own / "gone" / "Tessaly", LaunchResult::FolderNotFound, kMsgLaunchFolderNotFound},
+      {own / kCalibrationProgramFile, LaunchResult::NotExecutable, kMsgLaunchNotExecutable},
+      {installed, LaunchResult::NotExecutable, kMsgLaunchNotExecutable},
+      {{}, LaunchResult::FileNotFound, kMsgFileNotFound},
+  };
+  for (const Case& c : cases) {
+    long pid = 0;
+    EXPECT_EQ(StartProgram(c.program, pid), c.result) << c.program;
+    EXPECT_EQ(LaunchFailureMessage(c.result), c.message);
+    if (pid > 0) waitpid(static_cast<pid_t>(pid), nullptr, 0);
+  }
+  EXPECT_EQ(LaunchFailureMessage(LaunchResult::NoResources), kMsgLaunchNoResources);
+}
+
+}  // namespace
+}  // namespace orvelle::console
