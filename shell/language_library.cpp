@@ -174,7 +174,15 @@ QWidget* LanguageLibrary::Template(int id, QWidget* parent) const {
   if (!HasTemplate(id)) return nullptr;
   QFile file(Path(QStringLiteral("templates/%1.ui").arg(id)));
   if (!file.open(QIODevice::ReadOnly)) return nullptr;
+  // Templates use Qt's own widgets only. The loader would load Designer's
+  // widget plugins as it is made (one of them drags in Qt Quick), costing every
+  // start time and memory for nothing, so it is made while no library path is
+  // set, and the paths go back at once.
+  const QStringList libraryPaths = QCoreApplication::libraryPaths();
+  QCoreApplication::setLibraryPaths({});
   QUiLoader loader;
+  QCoreApplication::setLibraryPaths(libraryPaths);
+  loader.clearPluginPaths();
   QWidget* widget = loader.load(&file, parent);
   if (!widget) {
     qWarning("%s: template %d: %s", qPrintable(filePath_), id, qPrintable(loader.errorString()));
