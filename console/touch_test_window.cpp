@@ -91,6 +91,7 @@ void TouchTestWindow::ShowVerdict() {
       again_->show();
       break;
   }
+  PlaceControls();
 }
 
 QString TouchTestWindow::CrossText(int cross) const {
@@ -135,12 +136,19 @@ void TouchTestWindow::keyPressEvent(QKeyEvent* event) {
 }
 
 void TouchTestWindow::resizeEvent(QResizeEvent*) {
-  // The report and the buttons stand between the top crosses and the centre one.
+  PlaceControls();
+}
+
+// The report and the buttons stand between the top crosses and the centre
+// one; Close alone stands in the middle.
+void TouchTestWindow::PlaceControls() {
   const int w = width(), y = height() / 4;
   report_->setGeometry(w / 8, y - 60, w - w / 4, 60);
   const QSize button(std::max(140, again_->sizeHint().width()), 40);
+  const bool both = !again_->isHidden();
   again_->setGeometry(w / 2 - button.width() - 10, y + 10, button.width(), button.height());
-  close_->setGeometry(w / 2 + 10, y + 10, button.width(), button.height());
+  close_->setGeometry(both ? w / 2 + 10 : (w - button.width()) / 2, y + 10, button.width(),
+                      button.height());
 }
 
 void TouchTestWindow::paintEvent(QPaintEvent*) {

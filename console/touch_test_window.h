@@ -39,6 +39,7 @@ class TouchTestWindow : public QWidget {
 
  private:
   void ShowVerdict();
+  void PlaceControls();
 
   TouchTest test_;
   std::function<void()> calibrateAgain_;
