@@ -259,10 +259,7 @@ TEST_F(CalibrationPageTest, ResetAsksFirstAndApplyWritesOptionAndMode) {
 
 // A finger put down and lifted at `at`, in the window's coordinates, as the
 // desktop delivers it.
-void Tap(QWidget& window, QPointF at) {
-  static QPointingDevice screen(
-      QStringLiteral("test touch screen"), 1, QInputDevice::DeviceType::TouchScreen,
-      QPointingDevice::PointerType::Finger, QInputDevice::Capability::Position, 1, 0);
+void Tap(QWidget& window, const QPointingDevice& screen, QPointF at) {
   const QPointF global = window.mapToGlobal(at);
   for (const auto& [type, state] : {std::pair{QEvent::TouchBegin, QEventPoint::Pressed},
                                     std::pair{QEvent::TouchEnd, QEventPoint::Released}}) {
@@ -309,6 +306,10 @@ TEST_F(CalibrationPageTest, TouchTestMeasuresSynthesisedTouchesAndOffersACalibra
   QScreen* frame = MoveConsoleToFrameScreen();
   ASSERT_TRUE(frame);
   const QSizeF mm = frame->physicalSize();
+  // Ends with the test, while the application is still there.
+  const QPointingDevice touchScreen(
+      QStringLiteral("test touch screen"), 1, QInputDevice::DeviceType::TouchScreen,
+      QPointingDevice::PointerType::Finger, QInputDevice::Capability::Position, 1, 0);
   const double mmPerPixelX = mm.width() / 1080, mmPerPixelY = mm.height() / 1920;
   for (const Case& c : cases) {
     page.StartTouchTest();
@@ -317,7 +318,7 @@ TEST_F(CalibrationPageTest, TouchTestMeasuresSynthesisedTouchesAndOffersACalibra
     test->show();
     const uint64_t seq = sim_->Events().LastSeq();
     for (const TouchPoint& cross : test->Test().Crosses())
-      Tap(*test, QPointF(cross.x, cross.y) + c.offset);
+      Tap(*test, touchScreen, QPointF(cross.x, cross.y) + c.offset);
 
     const double px = std::hypot(c.offset.x(), c.offset.y());
     const double millimetres = std::hypot(c.offset.x() * mmPerPixelX, c.offset.y() * mmPerPixelY);
