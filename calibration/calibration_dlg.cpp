@@ -8,7 +8,6 @@
 #include <QStyleHints>
 #include <utility>
 
-#include "shell/about_dlg.h"
 #include "calibration/core/start_up.h"
 #include "calibration/screen_setup.h"
 #include "calibration/target_painter.h"
@@ -18,6 +17,7 @@
 #include "devlink/usb_transfer.h"
 #include "platform/os_version.h"
 #include "platform/registry.h"
+#include "shell/about_dlg.h"
 #include "shell/dialog_support.h"
 #include "shell/gui_dispatcher.h"
 #include "shell/language_library.h"
@@ -165,15 +165,22 @@ void CCalibrationDlg::OnSysCommand(int command) {
   about.exec();
 }
 
+QScreen* CCalibrationDlg::Display() const {
+  return environment_.display ? environment_.display.data() : QGuiApplication::primaryScreen();
+}
+
 void CCalibrationDlg::LayoutControls() {
+  QScreen* display = Display();
   QRect screen;
   if (environment_.screen) {
     screen = *environment_.screen;
-  } else if (const QScreen* primary = QGuiApplication::primaryScreen()) {
-    screen = primary->geometry();
+  } else if (display) {
+    screen = display->geometry();
   }
   MoveControls(*this,
                orvelle::LayoutControls(screen.width(), screen.height(), TemplateSizes(*this)));
+  // Full screen goes to the window's screen, so the screen is set first.
+  if (display) setScreen(display);
   setGeometry(screen);
   setWindowState(windowState() | Qt::WindowFullScreen);
 }
@@ -192,14 +199,14 @@ void CCalibrationDlg::DetectWindowsVersion() {
                             : kOsClassOtherPlatform;
 }
 
-// The primary screen's rotation from its natural position, in quarter turns
+// The display's rotation from its natural position, in quarter turns
 // clockwise: the platform's display-orientation numbering.
 void CCalibrationDlg::DetectDisplayOrientation() {
   if (environment_.displayOrientation) {
     orientation_ = OrientationFromDisplayValue(*environment_.displayOrientation);
     return;
   }
-  const QScreen* screen = QGuiApplication::primaryScreen();
+  const QScreen* screen = Display();
   if (!screen) return;
   const int angle = screen->angleBetween(screen->nativeOrientation(), screen->orientation());
   orientation_ = OrientationFromDisplayValue(angle / 90);

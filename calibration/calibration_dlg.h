@@ -7,6 +7,8 @@
 // window thread through the dispatcher.
 
 #include <QDialog>
+#include <QPointer>
+#include <QScreen>
 #include <QString>
 #include <QTimer>
 #include <array>
@@ -41,8 +43,9 @@ struct CalibrationEnvironment {
   LinkProfile profile = LinkProfile::Calibration();
   Registry* registry = nullptr;           // null: the system's settings store
   const OsVersion* osVersion = nullptr;   // null: the running system
-  std::optional<int> displayOrientation;  // the platform's value; none: the primary screen's
-  std::optional<QRect> screen;            // none: the primary screen
+  QPointer<QScreen> display;              // where the run is shown; null: the primary screen
+  std::optional<int> displayOrientation;  // the platform's value; none: the display's
+  std::optional<QRect> screen;            // none: the display's geometry
   // Where the settings store is the suite's own (not Windows' registry), its
   // missing double-click values start from the desktop's: these, or the
   // desktop's own when none are given.
@@ -95,6 +98,7 @@ class CCalibrationDlg : public QDialog, public AnswerSink {
   const QString& countdownText() const { return countdownText_; }
   int osClass() const { return osClass_; }
   int orientation() const { return orientation_; }
+  QScreen* display() const { return Display(); }
   bool cursorHidden() const { return cursorHidden_; }
   bool ended() const { return ended_; }
   XPImageButton* okButton() const { return okButton_; }
@@ -116,6 +120,7 @@ class CCalibrationDlg : public QDialog, public AnswerSink {
   void ShowCursor(bool show);
   void ShowMessage(int textId, int captionId = 1050, const QString& suffix = {});
   void EndRun(bool accept);
+  QScreen* Display() const;
 
   Environment environment_;
   std::unique_ptr<Registry> ownRegistry_;

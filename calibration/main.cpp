@@ -1,13 +1,29 @@
 // Tessaly: full-screen touch calibration.
 #include <QApplication>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "calibration/calibration_dlg.h"
+#include "calibration/core/screen_choice.h"
+#include "calibration/screen_setup.h"
 #include "shell/shell_app.h"
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
-  orvelle::CCalibrationApp app([] { return std::make_unique<orvelle::CCalibrationDlg>(); });
+  std::vector<std::string> words;
+  for (const QString& argument : QCoreApplication::arguments().mid(1))
+    words.push_back(argument.toStdString());
+  const orvelle::ScreenOption option = orvelle::TakeScreenOption(words);
+
+  orvelle::CalibrationEnvironment environment;
+  environment.display = orvelle::ChosenScreen(option.screen);
+  orvelle::CCalibrationApp app(
+      [&] { return std::make_unique<orvelle::CCalibrationDlg>(environment); });
+  QStringList rest;
+  for (const std::string& word : option.rest)
+    rest.push_back(QString::fromStdString(word));
+  app.SetArguments(rest);
   app.InitInstance();
   return app.ExitCode();
 }

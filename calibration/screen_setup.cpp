@@ -1,11 +1,13 @@
 #include "calibration/screen_setup.h"
 
 #include <QFontMetrics>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTextEdit>
 
+#include "calibration/core/screen_choice.h"
 #include "calibration/screen_colours.h"
 #include "calibration/xp_image_button.h"
 
@@ -31,6 +33,17 @@ bool Place(const QWidget& dialog, int id, const PixelRect& r) {
 }
 
 }  // namespace
+
+QScreen* ChosenScreen(const std::optional<std::string>& wanted) {
+  if (!wanted) return nullptr;
+  const QList<QScreen*> screens = QGuiApplication::screens();
+  std::vector<std::string> names;
+  for (const QScreen* screen : screens)
+    names.push_back(screen->name().toStdString());
+  if (const auto index = FindScreen(names, *wanted)) return screens[static_cast<int>(*index)];
+  qWarning("No screen \"%s\"; calibrating on the primary screen", wanted->c_str());
+  return nullptr;
+}
 
 QWidget* FindControl(const QWidget& dialog, int id) {
   return dialog.findChild<QWidget*>(QStringLiteral("id%1").arg(id));

@@ -7,9 +7,12 @@
 #include <QFont>
 #include <QIcon>
 #include <QRect>
+#include <QScreen>
 #include <QSize>
 #include <QWidget>
 #include <array>
+#include <optional>
+#include <string>
 
 #include "calibration/core/screen_layout.h"
 #include "calibration/core/target_sequence.h"
@@ -17,6 +20,10 @@
 namespace orvelle {
 
 class XPImageButton;
+
+// The screen a "--screen" value names, by name or number; nullptr for none or
+// one that is not there (the run then takes the primary screen).
+QScreen* ChosenScreen(const std::optional<std::string>& wanted);
 
 inline constexpr int kInstructionId = 1000;
 inline constexpr int kCountdownId = 1001;

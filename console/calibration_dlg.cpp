@@ -2,14 +2,18 @@
 
 #include <QAbstractButton>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QPainter>
 #include <QPointer>
+#include <QScreen>
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <string>
 
 #include "console/console_services.h"
 #include "console/core/message_ids.h"
+#include "console/touch_test_window.h"
 #include "devlink/usb_transfer.h"
 #include "shell/dialog_support.h"
 #include "shell/language_library.h"
@@ -31,6 +35,18 @@ const QString kFileFilter = QStringLiteral("Ini Files (*.ini);;All Files (*)");
 const QString kFileSuffix = QStringLiteral("ini");
 // The program's own text, as the format's other tools have it.
 const QString kImportFailed = QStringLiteral("Failed to import!");
+
+// How the calibration program is told the screen: its name, or its number
+// where the name does not single it out.
+std::string ScreenChoice(const QScreen* screen) {
+  const QList<QScreen*> screens = QGuiApplication::screens();
+  const qsizetype index = screens.indexOf(screen);
+  if (index < 0) return {};
+  const QString name = screen->name();
+  const auto sameName = std::count_if(screens.begin(), screens.end(),
+                                      [&](const QScreen* s) { return s->name() == name; });
+  return !name.isEmpty() && sameName == 1 ? name.toStdString() : std::to_string(index);
+}
 
 std::filesystem::path FilePath(const QString& path) {
   return std::filesystem::path(path.toStdU16String());
@@ -54,6 +70,7 @@ void CCalibrationDlg::ConnectControls() {
     OnClicked(*this, kModeRadios[index], [this, index] { OnModeClicked(index); });
   }
   OnClicked(*this, IDC_START, [this] { StartCalibrationProgram(); });
+  OnClicked(*this, IDC_TOUCH_TEST, [this] { StartTouchTest(); });
   OnClicked(*this, IDC_EXPORT, [this] { ExportCalibration(); });
   OnClicked(*this, IDC_IMPORT, [this] { ImportCalibration(); });
   OnClicked(*this, IDC_RESET, [this] { ResetCalibration(); });
@@ -93,12 +110,33 @@ void CCalibrationDlg::StartCalibrationProgram() {
       return ShowMessage(kMsgAlreadyStarted);
   }
   QPointer<CCalibrationDlg> page(this);
-  const LaunchResult result = launcher_.StartCalibrationProgram([this, page] {
-    // A removal or a new open since the start has set the flag already.
-    if (page && link_.IsConnected() == kConnectedAndCalibrating) link_.SetConnected(kConnected);
-  });
+  const LaunchResult result =
+      launcher_.StartCalibrationProgram(ScreenChoice(window()->screen()), [this, page] {
+        // A removal or a new open since the start has set the flag already.
+        if (page && link_.IsConnected() == kConnectedAndCalibrating) link_.SetConnected(kConnected);
+      });
   if (result != LaunchResult::Started) return ShowMessage(LaunchFailureMessage(result));
   link_.SetConnected(kConnectedAndCalibrating);
+}
+
+TouchTestWindow* CCalibrationDlg::TouchTest() const {
+  return touchTest_;
+}
+
+void CCalibrationDlg::StartTouchTest() {
+  if (touchTest_) {
+    touchTest_->raise();
+    touchTest_->activateWindow();
+    return;
+  }
+  touchTest_ = new TouchTestWindow(
+      window()->screen(),
+      [this] {
+        touchTest_->close();
+        StartCalibrationProgram();
+      },
+      this);
+  touchTest_->show();
 }
 
 void CCalibrationDlg::ExportCalibration() {

@@ -1,9 +1,10 @@
 #pragma once
 // CCalibrationDlg: the calibration page. It shows and changes the controller's
 // calibration mode and four-way option (with a picture of the option), starts
-// the calibration program, saves the calibration record to a file and loads
+// the calibration program and the touch test, saves the calibration record to a file and loads
 // it back, and resets the controller's calibration.
 
+#include <QPointer>
 #include <QString>
 #include <array>
 
@@ -18,6 +19,7 @@ namespace orvelle::console {
 
 class FileDialogService;
 class ProgramLauncher;
+class TouchTestWindow;
 
 class CCalibrationDlg : public ConsolePage {
  public:
@@ -37,6 +39,7 @@ class CCalibrationDlg : public ConsolePage {
     IDC_EXPORT = 1018,
     IDC_IMPORT = 1019,
     IDC_MODE_3 = 1020,
+    IDC_TOUCH_TEST = 1021,
   };
   static constexpr std::array<int, 4> kOptionRadios = {IDC_OPTION_0, IDC_OPTION_1, IDC_OPTION_2,
                                                        IDC_OPTION_3};
@@ -50,7 +53,9 @@ class CCalibrationDlg : public ConsolePage {
   void Refresh() override;
   void HandleFrame(std::span<const uint8_t> frame) override;
 
+  // Both on the screen the console's window is on.
   void StartCalibrationProgram();
+  void StartTouchTest();
   void ExportCalibration();
   void ImportCalibration();
   void ResetCalibration();
@@ -59,6 +64,7 @@ class CCalibrationDlg : public ConsolePage {
   const CalibrationPageState& State() const { return exchange_.State(); }
   QString ExportPath() const { return exportPath_; }
   QString ImportPath() const { return importPath_; }
+  TouchTestWindow* TouchTest() const;
   // Where the option picture is drawn, in page coordinates; empty when none is.
   QRect PictureRect() const;
 
@@ -85,6 +91,7 @@ class CCalibrationDlg : public ConsolePage {
   CalibrationExchange exchange_;
   QString exportPath_;
   QString importPath_;
+  QPointer<TouchTestWindow> touchTest_;
 };
 
 }  // namespace orvelle::console

@@ -48,11 +48,12 @@ SystemProgramLauncher::SystemProgramLauncher(std::string consoleProgram)
 // A calibration program still running goes on after the console ends.
 SystemProgramLauncher::~SystemProgramLauncher() = default;
 
-LaunchResult SystemProgramLauncher::StartCalibrationProgram(std::function<void()> ended) {
+LaunchResult SystemProgramLauncher::StartCalibrationProgram(const std::string& screen,
+                                                            std::function<void()> ended) {
   const auto program =
       LocateCalibrationProgram(consoleProgram_, std::filesystem::path(ORVELLE_INSTALLED_BIN_DIR));
   long pid = 0;
-  const LaunchResult result = StartProgram(program, pid);
+  const LaunchResult result = StartProgram(program, CalibrationArguments(screen), pid);
   if (result != LaunchResult::Started) return result;
 #ifndef _WIN32
   // Ends are seen by polling, which also collects every finished child; only

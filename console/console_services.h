@@ -37,9 +37,11 @@ class QtFileDialogs : public FileDialogService {
 class ProgramLauncher {
  public:
   virtual ~ProgramLauncher() = default;
-  // Starts the calibration program; `ended` runs on the window thread once
-  // the program started here has ended.
-  virtual LaunchResult StartCalibrationProgram(std::function<void()> ended) = 0;
+  // Starts the calibration program on `screen` (a name or number; empty: the
+  // primary screen); `ended` runs on the window thread once the program
+  // started here has ended.
+  virtual LaunchResult StartCalibrationProgram(const std::string& screen,
+                                               std::function<void()> ended) = 0;
 };
 
 // Starts the calibration program found beside `consoleProgram`, else in the
@@ -48,7 +50,8 @@ class SystemProgramLauncher : public QObject, public ProgramLauncher {
  public:
   explicit SystemProgramLauncher(std::string consoleProgram);
   ~SystemProgramLauncher() override;
-  LaunchResult StartCalibrationProgram(std::function<void()> ended) override;
+  LaunchResult StartCalibrationProgram(const std::string& screen,
+                                       std::function<void()> ended) override;
 
  private:
   void timerEvent(QTimerEvent* event) override;

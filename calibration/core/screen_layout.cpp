@@ -9,12 +9,12 @@ ScreenLayout LayoutControls(int W, int H, const ControlSizes& sizes) {
   layout.window = {0, 0, W, H};
 
   const int w = sizes.target.width, h = sizes.target.height;
-  const int lx = RoundHalfUp(W * (1.0 / 32) - w * 0.5);
+  const int lx = RoundHalfUp(W * kTargetInset - w * 0.5);
   const int cx = RoundHalfUp(W * 0.5 - w * 0.5);
-  const int rx = RoundHalfUp(W * 31 * (1.0 / 32) - w * 0.5);
-  const int ty = RoundHalfUp(H * (1.0 / 32) - h * 0.5);
+  const int rx = RoundHalfUp(W * (1 - kTargetInset) - w * 0.5);
+  const int ty = RoundHalfUp(H * kTargetInset - h * 0.5);
   const int cy = RoundHalfUp(H * 0.5 - h * 0.5);
-  const int by = RoundHalfUp(H * 31 * (1.0 / 32) - h * 0.5);
+  const int by = RoundHalfUp(H * (1 - kTargetInset) - h * 0.5);
   const int column[9] = {cx, lx, cx, rx, rx, rx, cx, lx, lx};
   const int row[9] = {cy, ty, ty, ty, cy, by, by, by, cy};
   for (int s = 0; s < 9; ++s)

@@ -7,6 +7,9 @@
 
 namespace orvelle {
 
+// Target centres stand this share of the width and height in from the edges.
+inline constexpr double kTargetInset = 1.0 / 32;
+
 struct PixelSize {
   int width = 0;
   int height = 0;

@@ -27,6 +27,13 @@ enum ConsoleMessage : int {
   kMsgSavedToFile = 1117,
   kMsgNotSavedToFile = 1118,
   kMsgRestoreDefaults = 1119,
+  kMsgTouchTestInstruction = 1120,
+  kMsgTouchTestDistance = 1121,    // %1 pixels
+  kMsgTouchTestDistanceMm = 1122,  // %1 pixels, %2 millimetres
+  kMsgTouchTestPassed = 1123,      // %1 the tolerance in pixels
+  kMsgTouchTestFailed = 1124,      // %1 the tolerance in pixels
+  kMsgTouchTestCalibrateAgain = 1125,
+  kMsgTouchTestClose = 1126,
 };
 
 }  // namespace orvelle::console

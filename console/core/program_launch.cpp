@@ -71,24 +71,58 @@ LaunchResult FromSystemError(int error, const fs::path& program) {
 
 }  // namespace
 
+std::vector<std::string> CalibrationArguments(const std::string& screen) {
+  if (screen.empty()) return {};
+  return {"--screen", screen};
+}
+
 #ifndef _WIN32
-LaunchResult StartProgram(const fs::path& program, long& pid) {
+LaunchResult StartProgram(const fs::path& program, const std::vector<std::string>& arguments,
+                          long& pid) {
   pid = 0;
   if (program.empty()) return LaunchResult::FileNotFound;
   std::string file = program.string();
-  char* argv[] = {file.data(), nullptr};
+  std::vector<std::string> words = arguments;
+  std::vector<char*> argv{file.data()};
+  for (std::string& word : words)
+    argv.push_back(word.data());
+  argv.push_back(nullptr);
   pid_t child = 0;
   // glibc reports a failed exec from posix_spawn itself.
-  const int error = ::posix_spawn(&child, file.c_str(), nullptr, nullptr, argv, environ);
+  const int error = ::posix_spawn(&child, file.c_str(), nullptr, nullptr, argv.data(), environ);
   if (error != 0) return FromSystemError(error, program);
   pid = child;
   return LaunchResult::Started;
 }
 #else
-LaunchResult StartProgram(const fs::path& program, long& pid) {
+namespace {
+
+// Quoted so that the program's start-up splits it back into the same words.
+std::wstring Quoted(const std::wstring& word) {
+  std::wstring quoted = L"\"";
+  size_t backslashes = 0;
+  for (wchar_t c : word) {
+    if (c == L'\\') {
+      ++backslashes;
+      continue;
+    }
+    quoted.append(c == L'"' ? 2 * backslashes + 1 : backslashes, L'\\');
+    backslashes = 0;
+    quoted += c;
+  }
+  quoted.append(2 * backslashes, L'\\');
+  return quoted + L"\"";
+}
+
+}  // namespace
+
+LaunchResult StartProgram(const fs::path& program, const std::vector<std::string>& arguments,
+                          long& pid) {
   pid = 0;
   if (program.empty()) return LaunchResult::FileNotFound;
-  std::wstring commandLine = L"\"" + program.wstring() + L"\"";
+  std::wstring commandLine = Quoted(program.wstring());
+  for (const std::string& argument : arguments)
+    commandLine += L" " + Quoted(fs::path(argument).wstring());
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};

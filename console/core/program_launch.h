@@ -3,6 +3,8 @@
 // the user is told when it does not start. Free of Qt.
 
 #include <filesystem>
+#include <string>
+#include <vector>
 
 namespace orvelle::console {
 
@@ -30,8 +32,13 @@ inline constexpr const char* kCalibrationProgramFile = "Tessaly";
 std::filesystem::path LocateCalibrationProgram(const std::filesystem::path& consoleProgram,
                                                const std::filesystem::path& installedFolder);
 
-// Starts `program` without arguments, as a process of its own that outlives
+// Starts `program` with `arguments`, as a process of its own that outlives
 // the console; `pid` receives its process id (0 where there is none).
-LaunchResult StartProgram(const std::filesystem::path& program, long& pid);
+LaunchResult StartProgram(const std::filesystem::path& program,
+                          const std::vector<std::string>& arguments, long& pid);
+
+// The calibration program's arguments that show it on `screen`; none for an
+// empty name (the program then takes the primary screen).
+std::vector<std::string> CalibrationArguments(const std::string& screen);
 
 }  // namespace orvelle::console

@@ -146,11 +146,23 @@ TEST_F(TessalyE2E, NineTargetsAreTouchedWrittenAndUnpluggingEndsTheProgram) {
   EXPECT_FALSE(WaitForRequest(CAL_END, 0ms).has_value());
 }
 
+// A screen option, by number too, leaves the language to the rest of the line.
 TEST_F(TessalyE2E, WithoutAControllerItSaysSoInTheChosenLanguageAndEnds) {
-  Start({QStringLiteral("1")});
-  const QString log = Finish();
-  EXPECT_TRUE(log.contains(QString::fromUtf8("未找到设备"))) << log.toStdString();
-  EXPECT_TRUE(log.contains(QString::fromUtf8("设备未连接"))) << log.toStdString();
+  struct Case {
+    QStringList arguments;
+    const char* caption;
+  };
+  const Case cases[] = {
+      {{QStringLiteral("1")}, "未找到设备"},
+      {{QStringLiteral("--screen"), QStringLiteral("1"), QStringLiteral("1")}, "未找到设备"},
+      {{QStringLiteral("--screen"), QStringLiteral("1"), QStringLiteral("0")},
+       "Controller Not Found"},
+  };
+  for (const Case& c : cases) {
+    Start(c.arguments);
+    const QString log = Finish();
+    EXPECT_TRUE(log.contains(QString::fromUtf8(c.caption))) << log.toStdString();
+  }
 }
 
 }  // namespace

@@ -1,14 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <QGuiApplication>
 #include <QImage>
 #include <QLabel>
+#include <QScreen>
 #include <cerrno>
 
-#include "shell/about_dlg.h"
 #include "calibration/screen_colours.h"
+#include "calibration/screen_setup.h"
 #include "calibration/xp_image_button.h"
 #include "devlink/catalogue.h"
 #include "devlink/usb_transfer.h"
+#include "shell/about_dlg.h"
 #include "tests/gui/calibration/dialog_fixture.h"
 #include "tests/support/hidraw_like_bus.h"
 
@@ -92,6 +95,34 @@ TEST_F(CalibrationDialogTest, FourCornersOnARotatedWindows7DisplayAndCancel) {
   ASSERT_TRUE(Received(CAL_END, &payload));
   EXPECT_EQ(payload, std::vector<uint8_t>{0});
   EXPECT_FALSE(sim_->State().affineActive) << "discarded";
+}
+
+TEST(CalibrationScreenChoice, ByNameOrNumberElseThePrimary) {
+  const QList<QScreen*> screens = QGuiApplication::screens();
+  ASSERT_EQ(screens.size(), 2) << "the tests' two-screen layout";
+  EXPECT_EQ(ChosenScreen("Frame"), screens[1]);
+  EXPECT_EQ(ChosenScreen("1"), screens[1]);
+  EXPECT_EQ(ChosenScreen("Desk"), screens[0]);
+  EXPECT_EQ(ChosenScreen("2"), nullptr);
+  EXPECT_EQ(ChosenScreen(std::nullopt), nullptr);
+}
+
+TEST_F(CalibrationDialogTest, TargetsFollowTheChosenScreensGeometry) {
+  QScreen* frame = QGuiApplication::screens().value(1);
+  ASSERT_TRUE(frame);
+  environment_.display = frame;
+  environment_.screen.reset();
+  environment_.displayOrientation.reset();
+  PlugController(4);
+  auto dialog = StartDialog();
+  EXPECT_EQ(dialog->screen(), frame);
+  EXPECT_EQ(dialog->geometry(), QRect(1920, 0, 1080, 1920));
+  // Portrait: the corners at 1/32 and 31/32 of 1080 x 1920, in window coordinates.
+  const std::array<QRect, kTargetSlots>& targets = dialog->targetRects();
+  EXPECT_TRUE(targets[1].contains(34, 60)) << "top left";
+  EXPECT_TRUE(targets[5].contains(1046, 1860)) << "bottom right";
+  EXPECT_TRUE(targets[0].contains(540, 960)) << "centre";
+  EXPECT_EQ(dialog->orientation(), 0) << "the frame screen's, not rotated";
 }
 
 TEST_F(CalibrationDialogTest, CornerTouchedTwiceIsRefusedUntilTheLastTargetIsTouched) {

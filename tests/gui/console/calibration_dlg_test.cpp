@@ -1,16 +1,22 @@
 // The calibration page against a simulated controller: what it shows and
-// allows, starting the calibration program, and the record's way out to a
-// file and back.
+// allows, starting the calibration program and the touch test on the console's
+// screen, and the record's way out to a file and back.
 #include "console/calibration_dlg.h"
 
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QPointingDevice>
+#include <QScreen>
+#include <QTouchEvent>
 #include <filesystem>
 #include <fstream>
 
 #include "console/core/calibration_file.h"
 #include "console/core/routing.h"
+#include "console/touch_test_window.h"
 #include "devlink/catalogue.h"
 #include "tests/gui/console/console_fixture.h"
 
@@ -63,6 +69,15 @@ class CalibrationPageTest : public ConsoleTest {
     return QCoreApplication::applicationName() + "|Failed to import!";
   }
   std::string FileIn(const std::string& name) const { return fileFolder_.File(name); }
+  // The console's window on the tests' second, portrait screen.
+  QScreen* MoveConsoleToFrameScreen() {
+    QScreen* frame = QGuiApplication::screens().value(1);
+    if (frame) {
+      dialog_->setScreen(frame);
+      dialog_->move(frame->geometry().topLeft() + QPoint(50, 50));
+    }
+    return frame;
+  }
 
   orvelle::testing::TempFolder fileFolder_;
 };
@@ -240,6 +255,95 @@ TEST_F(CalibrationPageTest, ResetAsksFirstAndApplyWritesOptionAndMode) {
   Click(Page::IDC_APPLY);
   EXPECT_EQ(Boxes(), std::vector<QString>{Box(kMsgOperationFailed)});
   EXPECT_EQ(Checked(Page::kModeRadios), std::vector<int>{Page::IDC_MODE_3});
+}
+
+// A finger put down and lifted at `at`, in the window's coordinates, as the
+// desktop delivers it.
+void Tap(QWidget& window, const QPointingDevice& screen, QPointF at) {
+  const QPointF global = window.mapToGlobal(at);
+  for (const auto& [type, state] : {std::pair{QEvent::TouchBegin, QEventPoint::Pressed},
+                                    std::pair{QEvent::TouchEnd, QEventPoint::Released}}) {
+    QTouchEvent event(type, &screen, Qt::NoModifier, {QEventPoint(1, state, at, global)});
+    QCoreApplication::sendEvent(&window, &event);
+  }
+}
+
+TEST_F(CalibrationPageTest, CalibrationAndTouchTestStartOnTheConsolesScreen) {
+  Page& page = Open(Mode(4, 0));
+  page.StartCalibrationProgram();
+  EXPECT_EQ(launcher_.lastScreen, "Desk");
+  launcher_.EndProgram();
+
+  QScreen* frame = MoveConsoleToFrameScreen();
+  ASSERT_TRUE(frame) << "the tests' two-screen layout";
+  Click(Page::IDC_START);
+  EXPECT_EQ(launcher_.lastScreen, "Frame");
+  launcher_.EndProgram();
+
+  Click(Page::IDC_TOUCH_TEST);
+  TouchTestWindow* test = page.TouchTest();
+  ASSERT_TRUE(test);
+  EXPECT_EQ(test->screen(), frame);
+  EXPECT_EQ(test->geometry(), frame->geometry());
+  // Crosses where the portrait screen's calibration targets stand.
+  EXPECT_EQ(test->Test().Crosses()[0], (TouchPoint{540, 960}));
+  EXPECT_EQ(test->Test().Crosses()[3], (TouchPoint{1046.25, 1860}));
+  EXPECT_TRUE(Boxes().empty());
+}
+
+// The portrait screen's diagonal is 2203 px: a cross fails beyond 33 px.
+TEST_F(CalibrationPageTest, TouchTestMeasuresSynthesisedTouchesAndOffersACalibrationOnAFailure) {
+  struct Case {
+    const char* what;
+    QPointF offset;  // of every touch from its cross
+    bool passes;
+  };
+  const Case cases[] = {
+      {"20 px right, 10 px up", {20, -10}, true},
+      {"34 px below", {0, 34}, false},
+  };
+  Page& page = Open(Mode(4, 0));
+  QScreen* frame = MoveConsoleToFrameScreen();
+  ASSERT_TRUE(frame);
+  const QSizeF mm = frame->physicalSize();
+  // Ends with the test, while the application is still there.
+  const QPointingDevice touchScreen(
+      QStringLiteral("test touch screen"), 1, QInputDevice::DeviceType::TouchScreen,
+      QPointingDevice::PointerType::Finger, QInputDevice::Capability::Position, 1, 0);
+  const double mmPerPixelX = mm.width() / 1080, mmPerPixelY = mm.height() / 1920;
+  for (const Case& c : cases) {
+    page.StartTouchTest();
+    TouchTestWindow* test = page.TouchTest();
+    ASSERT_TRUE(test) << c.what;
+    test->show();
+    const uint64_t seq = sim_->Events().LastSeq();
+    for (const TouchPoint& cross : test->Test().Crosses())
+      Tap(*test, touchScreen, QPointF(cross.x, cross.y) + c.offset);
+
+    const double px = std::hypot(c.offset.x(), c.offset.y());
+    const double millimetres = std::hypot(c.offset.x() * mmPerPixelX, c.offset.y() * mmPerPixelY);
+    EXPECT_EQ(test->CrossText(2),
+              QStringLiteral("%1 px (%2 mm)")
+                  .arg(QString::number(px, 'f', 1), QString::number(millimetres, 'f', 1)))
+        << c.what;
+    EXPECT_EQ(test->Test().RecentTouches().size(), 5u);
+    EXPECT_TRUE(SentSince(seq).empty()) << "the controller is not involved";
+    EXPECT_EQ(test->ReportText(),
+              Text(c.passes ? kMsgTouchTestPassed : kMsgTouchTestFailed).arg(33))
+        << c.what;
+    EXPECT_EQ(test->CalibrateAgainButton()->isVisible(), !c.passes) << c.what;
+    if (c.passes) {
+      QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+      QCoreApplication::sendEvent(test, &escape);
+      EXPECT_FALSE(test->isVisible()) << "Escape ends it";
+    } else {
+      test->CalibrateAgainButton()->click();
+      EXPECT_FALSE(test->isVisible());
+      EXPECT_EQ(launcher_.lastScreen, "Frame");
+    }
+    ASSERT_TRUE(PumpUntil([&] { return !page.TouchTest(); }));
+  }
+  EXPECT_EQ(launcher_.starts, 1);
 }
 
 }  // namespace

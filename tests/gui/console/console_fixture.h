@@ -11,6 +11,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "console/console_dlg.h"
@@ -60,8 +61,10 @@ class ScriptedFileDialogs : public FileDialogService {
 // Starts nothing; the test ends the "program" when it likes.
 class FakeLauncher : public ProgramLauncher {
  public:
-  LaunchResult StartCalibrationProgram(std::function<void()> ended) override {
+  LaunchResult StartCalibrationProgram(const std::string& screen,
+                                       std::function<void()> ended) override {
     ++starts;
+    lastScreen = screen;
     if (result == LaunchResult::Started) running = std::move(ended);
     return result;
   }
@@ -70,6 +73,7 @@ class FakeLauncher : public ProgramLauncher {
   }
   LaunchResult result = LaunchResult::Started;
   int starts = 0;
+  std::string lastScreen;
   std::function<void()> running;
 };
 

@@ -5,6 +5,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <string>
 #include <vector>
 
 #include "console/core/message_ids.h"
@@ -145,7 +147,8 @@ TEST(ProgramLaunch, TheProgramComesFromTheConsolesFolderElseTheInstalledOne) {
   const fs::path console = own / "OrvelleConsole";
   EXPECT_EQ(LocateCalibrationProgram(console, installed), own / kCalibrationProgramFile);
   EXPECT_EQ(LocateCalibrationProgram("OrvelleConsole", "bin"), fs::path());  // never relative
-  place(installed / kCalibrationProgramFile, "#!/bin/sh\nexit 0\n", fs::perms::owner_all);
+  place(installed / kCalibrationProgramFile, "#!/bin/sh\nprintf '%s|' \"$@\" > \"$0.args\"\n",
+        fs::perms::owner_all);
   EXPECT_EQ(LocateCalibrationProgram(console, installed), installed / kCalibrationProgramFile);
   place(own / kCalibrationProgramFile, "not a program", fs::perms::owner_read);
   EXPECT_EQ(LocateCalibrationProgram(console, installed), own / kCalibrationProgramFile);
@@ -165,10 +168,14 @@ TEST(ProgramLaunch, TheProgramComesFromTheConsolesFolderElseTheInstalledOne) {
   };
   for (const Case& c : cases) {
     long pid = 0;
-    EXPECT_EQ(StartProgram(c.program, pid), c.result) << c.program;
+    EXPECT_EQ(StartProgram(c.program, CalibrationArguments("HDMI 1"), pid), c.result) << c.program;
     EXPECT_EQ(LaunchFailureMessage(c.result), c.message);
     if (pid > 0) waitpid(static_cast<pid_t>(pid), nullptr, 0);
   }
+  // The screen's name arrives as one word, however it is spelt.
+  std::ifstream arguments(installed / "Tessaly.args");
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(arguments), {}), "--screen|HDMI 1|");
+  EXPECT_TRUE(CalibrationArguments("").empty());
   EXPECT_EQ(LaunchFailureMessage(LaunchResult::NoResources), kMsgLaunchNoResources);
 }
 
