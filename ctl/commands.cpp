@@ -372,9 +372,11 @@ class Runner {
       const ConfigKey* key = FindConfigKey(name);
       if (!key) return damaged("there is no setting \"" + name + "\"");
       std::string text;
-      if (value.is_string()) {
+      // Switches are written as words, everything else as numbers.
+      const bool isSwitch = key->kind == KeyKind::Switch;
+      if (isSwitch && value.is_string()) {
         text = value.get<std::string>();
-      } else if (value.is_number_integer()) {
+      } else if (!isSwitch && value.is_number_integer()) {
         text = std::to_string(value.get<int64_t>());
       } else {
         return damaged(name + " takes " + Accepted(*key));
