@@ -1,7 +1,9 @@
 #include "ctl/commands.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
+#include <csignal>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -83,6 +85,30 @@ Json SettingValue(const ConfigKey& key, const ConfigPageState& state) {
   return key.flag ? Json(state.*key.flag ? 2 : 1) : Json(state.*key.number);
 }
 
+constexpr std::chrono::milliseconds kMonitorWait{50};
+
+// A frame the controller sent, as the simulator's log shows it: direction,
+// the bytes up to the terminator, the command's name; a raw touch position
+// decoded.
+std::string FrameLine(std::span<const uint8_t> bytes) {
+  const FrameView frame(bytes);
+  const size_t shown = std::min(bytes.size(), size_t{4} + frame.PayloadLength());
+  std::string line = "out";
+  char hex[4];
+  for (size_t i = 0; i < shown; ++i) {
+    std::snprintf(hex, sizeof hex, " %02X", bytes[i]);
+    line += hex;
+  }
+  line += "  " + CommandText(frame.ReportId(), frame.Code());
+  if (frame.ReportId() == kCalibrationReportId && frame.Code() == CAL_RAW_POINT &&
+      frame.PayloadLength() >= 5) {
+    line += " x=" + std::to_string(ReadLittleEndian16(frame.Payload(1), frame.Payload(2))) +
+            " y=" + std::to_string(ReadLittleEndian16(frame.Payload(3), frame.Payload(4))) +
+            (frame.Payload(0) == kTouchStateTouching ? " touching" : " lifted");
+  }
+  return line;
+}
+
 class Runner {
  public:
   Runner(const CtlContext& context, Options options)
@@ -116,6 +142,7 @@ class Runner {
       if (sub == "reset") return Arguments(2) ? CalibrationReset() : kExitUsage;
       return Usage("calibration takes show, set, export, import or reset");
     }
+    if (command == "monitor") return Arguments(1) ? Monitor() : kExitUsage;
     return Usage("there is no command \"" + command + "\"");
   }
 
@@ -532,6 +559,22 @@ class Runner {
     return kExitDone;
   }
 
+  // ---- monitor ----
+
+  int Monitor() {
+    if (const int status = Connect()) return status;
+    std::atomic<bool> gone{false};
+    const auto watch = session_->Link().WatchDevices([&gone](const DeviceNotice& notice) {
+      if (notice.kind == DeviceNotice::Kind::Removal) gone = true;
+    });
+    session_->OnAnswers(
+        [this](std::span<const uint8_t> frame) { out_ << FrameLine(frame) << std::endl; });
+    while (!gone && !(context_.stopRequested && context_.stopRequested()))
+      session_->Link().Pause(kMonitorWait);
+    if (gone) return Error(kExitFailed, "the controller went away");
+    return kExitDone;
+  }
+
   const CtlContext& context_;
   const Options options_;
   std::ostream& out_;
@@ -561,10 +604,20 @@ std::optional<Options> ParseOptions(std::span<const std::string> args, std::ostr
   return o;
 }
 
+std::atomic<bool> stopSignalled{false};
+
+void OnStopSignal(int) {
+  stopSignalled = true;
+}
+
 }  // namespace
 
 CtlContext SystemContext() {
+  static_assert(std::atomic<bool>::is_always_lock_free);
+  std::signal(SIGINT, OnStopSignal);
+  std::signal(SIGTERM, OnStopSignal);
   CtlContext context;
+  context.stopRequested = [] { return stopSignalled.load(); };
   context.makeBus = [] { return MakeDefaultBus(); };
   context.profile = CtlProfile();
   context.windowsClass = WindowsClass(SystemOsVersion());

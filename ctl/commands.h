@@ -28,6 +28,8 @@ struct CtlContext {
   int windowsClass = 3;  // which configuration groups the page uses here
   std::ostream* out = nullptr;
   std::ostream* err = nullptr;
+  // Asked between waits by commands that run until stopped (monitor).
+  std::function<bool()> stopRequested;
 };
 
 // The process's own: the default bus, this system's Windows class, the

@@ -34,7 +34,11 @@ class OneControllerBus : public HidBus {
     }
     return bus_->Open(path, access);
   }
-  std::unique_ptr<DeviceWatch> WatchDevices(NoticeCallback) override { return nullptr; }
+  std::unique_ptr<DeviceWatch> WatchDevices(NoticeCallback callback) override {
+    return bus_->WatchDevices([node = node_, callback](const DeviceNotice& notice) {
+      if (NodeOf(notice.path) == node) callback(notice);
+    });
+  }
   bool Owns(const std::string& path) const override {
     return NodeOf(path) == node_ && bus_->Owns(path);
   }

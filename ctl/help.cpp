@@ -16,6 +16,7 @@ Commands:
   calibration show|set       the calibration mode and option
   calibration export|import FILE, calibration reset
                              the calibration record
+  monitor                    every frame the controller sends, until Ctrl-C
   help [COMMAND]             this text, or a command's
 
 Options:
@@ -107,6 +108,16 @@ import  sends the record of FILE; a damaged file is refused and nothing is
 reset   has the controller restore its factory calibration.
 )";
 
+constexpr const char* kMonitor = R"(usage: orvellectl [--device PATH] monitor
+
+One line per frame the controller sends, as orvelle-sim --log shows it:
+"out", the bytes up to the frame's end, the command's name; for the raw
+touch positions of a running calibration also x, y and whether the finger
+touches. Runs until Ctrl-C (exit 0) or until the controller goes (exit 1).
+Requests that other programs send are not seen: the controller does not
+echo them.
+)";
+
 }  // namespace
 
 std::string HelpText(const std::string& topic) {
@@ -114,6 +125,7 @@ std::string HelpText(const std::string& topic) {
   if (topic == "info") return kInfo;
   if (topic == "config") return kConfig;
   if (topic == "calibration") return kCalibration;
+  if (topic == "monitor") return kMonitor;
   return kOverview;
 }
 

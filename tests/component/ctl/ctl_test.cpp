@@ -35,13 +35,15 @@ class CtlTest : public ::testing::Test {
     return *sims_.back();
   }
 
-  Outcome Ctl(std::vector<std::string> args, std::chrono::milliseconds timeout = 5s) {
+  Outcome Ctl(std::vector<std::string> args, std::chrono::milliseconds timeout = 5s,
+              std::function<bool()> stopRequested = {}) {
     std::ostringstream out, err;
     ctl::CtlContext context;
     context.makeBus = [this] { return SimOnlyBus(folder_.Path()); };
     context.profile = Quick(ctl::CtlProfile(), timeout);
     context.out = &out;
     context.err = &err;
+    context.stopRequested = std::move(stopRequested);
     const int status = ctl::RunCtl(args, context);
     return {status, out.str(), err.str()};
   }
@@ -236,6 +238,41 @@ TEST_F(CtlTest, JsonOfEveryReadingCommandParses) {
     ASSERT_FALSE(document.is_discarded()) << run.out;
     EXPECT_TRUE(document.contains(nlohmann::json::json_pointer(c.field))) << run.out;
   }
+}
+
+TEST_F(CtlTest, MonitorShowsEachFrameAndTheTouchPositionsUntilStopped) {
+  SimulatedController& sim = Add("a");
+  const uint8_t point[] = {kTouchStateTouching, 0x34, 0x12, 0x10, 0x00};
+  const uint8_t layout[] = {1, 0};
+  int polls = 0;
+  const Outcome run = Ctl({"monitor"}, 5s, [&] {
+    // The first poll comes once the link reads; the frames are then seen.
+    if (polls == 0) {
+      sim.SendFrame(kCalibrationReportId, CAL_RAW_POINT, point);
+      sim.SendFrame(kCommandReportId, GET_LAYOUT, layout);
+    }
+    return ++polls > 10;
+  });
+  EXPECT_EQ(run.status, 0) << run.err;
+  // Two collections, two readers: the lines may come in either order.
+  EXPECT_NE(run.out.find("out 06 08 05 07 34 12 10 00 FF  CAL_RAW_POINT x=4660 y=16 touching\n"),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("out 07 02 02 01 00 FF  GET_LAYOUT\n"), std::string::npos) << run.out;
+  EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 2);
+}
+
+TEST_F(CtlTest, MonitorEndsWhenTheControllerGoes) {
+  SimulatedController& sim = Add("a");
+  bool unplugged = false;
+  int polls = 0;
+  const Outcome run = Ctl({"monitor"}, 5s, [&] {
+    if (!unplugged) sim.Unplug();
+    unplugged = true;
+    return ++polls > 400;  // only a failing test gets here
+  });
+  EXPECT_EQ(run.status, ctl::kExitFailed);
+  EXPECT_EQ(run.err, "orvellectl: the controller went away\n");
 }
 
 // A controller's texts are bytes of no code page: the terminal gets no
