@@ -31,6 +31,7 @@ cd "$work"  # never the source tree: the programs must find what they need where
 pids+=($!)
 wait_for "$work/sim.log" "plugged in"
 
+/usr/bin/orvellectl info >"$work/ctl.log" 2>&1 || fail "orvellectl info: $(cat "$work/ctl.log")"
 /usr/bin/OrvelleConsole >"$work/console.log" 2>&1 &
 pids+=($!)
 wait_for "$work/sim.log" "GET_LAYOUT"

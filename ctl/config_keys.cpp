@@ -1,0 +1,171 @@
+#include "ctl/config_keys.h"
+
+#include <algorithm>
+#include <charconv>
+
+namespace orvelle::ctl {
+namespace {
+
+using namespace orvelle::console;
+using S = ConfigPageState;
+
+constexpr int kStepsPerCombo = 10;  // the combos of ten entries
+
+const ConfigKey kKeys[] = {
+    {"touch.setting", TOUCH_SETTINGS, IDC_TOUCH_SETTING, KeyKind::TouchSetting, 1,
+     &S::touchSetting2},
+    {"cfg12.a", CFG_12, IDC_SWITCH_A12, KeyKind::Switch, 1, &S::switchA12},
+    {"cfg12.b", CFG_12, IDC_SWITCH_B12, KeyKind::Switch, 1, &S::switchB12},
+    {"cfg12.c", CFG_12, IDC_SWITCH_C12, KeyKind::Switch, 1, &S::switchC12},
+    {"cfg16.on", CFG_16, IDC_ON16, KeyKind::Switch, 1, &S::on16},
+    {"cfg16.value", CFG_16, IDC_VALUE16_SPIN, KeyKind::Spin, 1, nullptr, &S::value16},
+    {"cfg17.a", CFG_17, IDC_LEVEL_A17, KeyKind::Slider, 1, nullptr, &S::levelA17},
+    {"cfg17.b", CFG_17, IDC_LEVEL_B17, KeyKind::Slider, 1, nullptr, &S::levelB17},
+    {"cfg17.c", CFG_17, IDC_LEVEL_C17, KeyKind::Steps, 1, nullptr, &S::levelC17},
+    {"cfg17.d", CFG_17, IDC_LEVEL_D17, KeyKind::Steps, 1, nullptr, &S::levelD17},
+    {"cfg21.on", CFG_21, IDC_ON21, KeyKind::Switch, 1, &S::on21},
+    {"cfg21.period-a", CFG_21, IDC_PERIOD_A21, KeyKind::PeriodA, 1, nullptr, &S::periodA21},
+    {"cfg21.period-b", CFG_21, IDC_PERIOD_B21, KeyKind::PeriodB, 1, nullptr, &S::periodB21},
+    {"cfg15.on", CFG_15, IDC_ON15, KeyKind::Switch, 1, &S::on15},
+    {"cfg15.level", CFG_15, IDC_LEVEL15, KeyKind::Steps, 1, nullptr, &S::level15},
+    {"cfg15.value", CFG_15, IDC_VALUE15, KeyKind::Steps, 500, nullptr, &S::value15},
+    {"cfg14.on", CFG_14, IDC_ON14, KeyKind::Switch, 1, &S::on14},
+    {"cfg14.level", CFG_14, IDC_LEVEL14, KeyKind::Steps, 1, nullptr, &S::level14},
+    {"cfg14.value", CFG_14, IDC_VALUE14, KeyKind::Steps, 100, nullptr, &S::value14},
+};
+
+template <size_t N>
+std::optional<int> IndexIn(const std::array<int, N>& table, int value) {
+  const auto* found = std::find(table.begin(), table.end(), value);
+  if (found == table.end()) return std::nullopt;
+  return static_cast<int>(found - table.begin());
+}
+
+template <size_t N>
+std::string Listed(const std::array<int, N>& table) {
+  std::string text = "one of";
+  for (size_t i = 0; i < N; ++i)
+    text += (i == 0 ? " " : ", ") + std::to_string(table[i]);
+  return text;
+}
+
+std::optional<int> Number(std::string_view text) {
+  int value = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc() || end != text.data() + text.size() || text.empty()) return std::nullopt;
+  return value;
+}
+
+// The control's entry for `value`: combo index, slider or spin position.
+std::optional<int> Position(const ConfigKey& key, std::string_view text) {
+  if (key.kind == KeyKind::Switch) {
+    if (text == "on") return 0;
+    if (text == "off") return 1;
+    return std::nullopt;
+  }
+  const std::optional<int> value = Number(text);
+  if (!value) return std::nullopt;
+  const int v = *value;
+  switch (key.kind) {
+    case KeyKind::TouchSetting:
+      return v == 1 || v == 2 ? std::optional<int>(v - 1) : std::nullopt;
+    case KeyKind::Slider:
+      return v >= kSliderMin && v <= kSliderMax ? value : std::nullopt;
+    case KeyKind::Spin:
+      return v >= kValue16Min && v <= kValue16Max ? value : std::nullopt;
+    case KeyKind::Steps:
+      if (v % key.step != 0 || v < key.step || v > key.step * kStepsPerCombo) return std::nullopt;
+      return v / key.step - 1;
+    case KeyKind::PeriodA:
+      return IndexIn(kPeriodsA21, v);
+    case KeyKind::PeriodB:
+      return IndexIn(kPeriodsB21, v);
+    case KeyKind::Switch:
+      break;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::span<const ConfigKey> ConfigKeys() {
+  return kKeys;
+}
+
+const ConfigKey* FindConfigKey(std::string_view name) {
+  for (const ConfigKey& key : kKeys) {
+    if (name == key.name) return &key;
+  }
+  return nullptr;
+}
+
+std::string Accepted(const ConfigKey& key) {
+  switch (key.kind) {
+    case KeyKind::Switch:
+      return "on or off";
+    case KeyKind::TouchSetting:
+      return "1 or 2";
+    case KeyKind::Slider:
+      return std::to_string(kSliderMin) + " to " + std::to_string(kSliderMax);
+    case KeyKind::Spin:
+      return std::to_string(kValue16Min) + " to " + std::to_string(kValue16Max);
+    case KeyKind::Steps:
+      return std::to_string(key.step) + " to " + std::to_string(key.step * kStepsPerCombo) +
+             (key.step > 1 ? " in steps of " + std::to_string(key.step) : "");
+    case KeyKind::PeriodA:
+      return Listed(kPeriodsA21);
+    case KeyKind::PeriodB:
+      return Listed(kPeriodsB21);
+  }
+  return {};
+}
+
+std::string FormatValue(const ConfigKey& key, const ConfigPageState& state) {
+  if (key.kind == KeyKind::TouchSetting) return state.*key.flag ? "2" : "1";
+  if (key.flag) return state.*key.flag ? "on" : "off";
+  return std::to_string(state.*key.number);
+}
+
+std::optional<Setting> CheckSetting(const ConfigKey& key, std::string_view value,
+                                    std::string& error) {
+  if (!Position(key, value)) {
+    error =
+        std::string(key.name) + " takes " + Accepted(key) + ", not \"" + std::string(value) + "\"";
+    return std::nullopt;
+  }
+  return Setting{&key, std::string(value)};
+}
+
+std::optional<Setting> ParseSetting(std::string_view text, std::string& error) {
+  const size_t equals = text.find('=');
+  if (equals == std::string_view::npos) {
+    error = "\"" + std::string(text) + "\" is not KEY=VALUE";
+    return std::nullopt;
+  }
+  const std::string_view name = text.substr(0, equals);
+  const ConfigKey* key = FindConfigKey(name);
+  if (!key) {
+    error = "there is no setting \"" + std::string(name) +
+            "\"; `orvellectl config show` lists the settings";
+    return std::nullopt;
+  }
+  return CheckSetting(*key, text.substr(equals + 1), error);
+}
+
+void ApplySetting(const Setting& setting, ConfigExchange& exchange) {
+  const ConfigKey& key = *setting.key;
+  const int position = Position(key, setting.value).value_or(0);
+  switch (key.kind) {
+    case KeyKind::Slider:
+      exchange.Slide(key.control, position);
+      break;
+    case KeyKind::Spin:
+      exchange.Step(position, 0);
+      break;
+    default:
+      exchange.Select(key.control, position);
+      break;
+  }
+}
+
+}  // namespace orvelle::ctl

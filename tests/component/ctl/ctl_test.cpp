@@ -1,0 +1,290 @@
+// orvellectl's commands in process, against simulated controllers on a bus of
+// the test's own.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "ctl/commands.h"
+#include "ctl/ctl_link.h"
+#include "devlink/catalogue.h"
+#include "sim/simulated_controller.h"
+#include "tests/support/sim_fixture.h"
+
+namespace orvelle {
+namespace {
+
+using namespace testing;
+using namespace std::chrono_literals;
+
+struct Outcome {
+  int status = -1;
+  std::string out, err;
+};
+
+class CtlTest : public ::testing::Test {
+ protected:
+  SimulatedController& Add(const std::string& name, ControllerState state = {}) {
+    SimControllerOptions options;
+    options.socketPath = folder_.File(name);
+    options.initialState = std::move(state);
+    sims_.push_back(std::make_unique<SimulatedController>(options));
+    std::string error;
+    EXPECT_TRUE(sims_.back()->Start(error)) << error;
+    return *sims_.back();
+  }
+
+  Outcome Ctl(std::vector<std::string> args, std::chrono::milliseconds timeout = 5s,
+              std::function<bool()> stopRequested = {}) {
+    std::ostringstream out, err;
+    ctl::CtlContext context;
+    context.makeBus = [this] { return SimOnlyBus(folder_.Path()); };
+    context.profile = Quick(ctl::CtlProfile(), timeout);
+    context.out = &out;
+    context.err = &err;
+    context.stopRequested = std::move(stopRequested);
+    const int status = ctl::RunCtl(args, context);
+    return {status, out.str(), err.str()};
+  }
+
+  std::string File(const std::string& name, const std::string& content) {
+    std::ofstream(folder_.File(name), std::ios::binary) << content;
+    return folder_.File(name);
+  }
+
+  static size_t Received(SimulatedController& sim) {
+    return sim.Events().Count([](const SimEvent& e) { return e.kind == SimEvent::Kind::In; }, 0);
+  }
+
+  TempFolder folder_;
+  std::vector<std::unique_ptr<SimulatedController>> sims_;
+};
+
+// The settings the configuration page reads and writes.
+auto ConfigOf(const ControllerState& s) {
+  return std::tuple(s.cfg12, s.on14, s.level14, s.value14, s.on15, s.level15, s.value15, s.on16,
+                    s.value16, s.cfg17, s.on21, s.periodA21, s.periodB21);
+}
+
+TEST_F(CtlTest, ValuesNoControlHoldsAreRefusedBeforeAnythingIsSent) {
+  SimulatedController& sim = Add("a");
+  const std::string good = R"("cfg12.a":"on","cfg12.b":"off","cfg12.c":"off","cfg16.on":"on",
+    "cfg16.value":5,"cfg17.a":5,"cfg17.b":5,"cfg17.c":4,"cfg17.d":4,"cfg21.on":"on",
+    "cfg21.period-a":30,"cfg21.period-b":500,"cfg15.on":"on","cfg15.level":5,"cfg14.on":"on",
+    "cfg14.level":5,"cfg14.value":500)";
+  const auto document = [&](const std::string& more) {
+    return R"({"format":"orvelle-config","version":1,"settings":{)" + good + more + "}}";
+  };
+  const struct {
+    std::vector<std::string> args;
+    std::string fileContent;  // for "FILE"
+    int status;
+    std::string named;
+  } cases[] = {
+      {{"config", "set", "cfg15.value=1234"},
+       "",
+       2,
+       "cfg15.value takes 500 to 5000 in steps of 500"},
+      {{"config", "set", "cfg14.value=1100"}, "", 2, "cfg14.value"},
+      {{"config", "set", "cfg21.period-a=7"}, "", 2, "cfg21.period-a takes one of 3, 5"},
+      {{"config", "set", "cfg21.period-b=400"}, "", 2, "cfg21.period-b"},
+      {{"config", "set", "cfg17.a=6"}, "", 2, "cfg17.a takes 1 to 5"},
+      {{"config", "set", "cfg16.value=21"}, "", 2, "cfg16.value takes 0 to 20"},
+      {{"config", "set", "cfg12.a=yes"}, "", 2, "cfg12.a takes on or off"},
+      {{"config", "set", "cfg12.a=on", "volume=3"}, "", 2, "no setting \"volume\""},
+      {{"config", "set", "cfg12.a"}, "", 2, "not KEY=VALUE"},
+      {{"config", "set", "touch.setting=2"}, "", 2, "Windows 7"},
+      {{"calibration", "set", "mode=5"}, "", 2, "mode takes"},
+      {{"calibration", "set", "option=4"}, "", 2, "option takes"},
+      {{"config", "load", "FILE"}, document(R"(,"cfg15.value":5001)"), 1, "cfg15.value takes"},
+      {{"config", "load", "FILE"}, document(R"(,"cfg15.value":"3000")"), 1, "cfg15.value"},
+      {{"config", "load", "FILE"}, document(""), 1, "cfg15.value is missing"},
+      {{"config", "load", "FILE"}, document(R"(,"cfg15.value":3000,"x":1)"), 1, "no setting \"x\""},
+      {{"config", "load", "FILE"}, document(R"(,"cfg15.value":3000.5)"), 1, "cfg15.value"},
+      {{"config", "load", "FILE"}, "{\"format\":", 1, "not a JSON object"},
+      {{"config", "load", "FILE"},
+       R"({"format":"other","version":1,"settings":{}})",
+       1,
+       "version 1"},
+      {{"calibration", "import", "FILE"}, "0\r\n1\r\n000\r\n", 1, "damaged"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args = c.args;
+    for (std::string& a : args) {
+      if (a == "FILE") a = File("input", c.fileContent);
+    }
+    const Outcome run = Ctl(args);
+    SCOPED_TRACE(args.back());
+    EXPECT_EQ(run.status, c.status);
+    EXPECT_NE(run.err.find(c.named), std::string::npos) << run.err;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << "one line";
+    EXPECT_EQ(Received(sim), 0u);
+  }
+}
+
+TEST_F(CtlTest, SetChangesOnlyTheNamedSettingsAndWritesEveryGroup) {
+  SimulatedController& sim = Add("a");
+  ControllerState expected = sim.State();
+  ASSERT_EQ(
+      Ctl({"config", "set", "cfg15.value=1500", "cfg21.period-b=2000", "cfg12.c=on", "cfg17.d=10"})
+          .status,
+      0);
+  expected.value15 = 1500;
+  expected.periodB21 = 2000;
+  expected.cfg12[2] = 1;
+  expected.cfg17[3] = 10;
+  EXPECT_EQ(ConfigOf(sim.State()), ConfigOf(expected));
+}
+
+TEST_F(CtlTest, SaveThenLoadGivesASecondControllerTheFirstOnesSettings) {
+  ControllerState set;
+  set.cfg12 = {1, 0, 1};
+  set.on21 = 1;
+  set.value14 = 900;
+  set.level15 = 10;
+  set.value15 = 500;
+  set.value16 = 17;
+  set.cfg17 = {1, 3, 10, 1};
+  set.periodA21 = 180;
+  set.periodB21 = 100;
+  SimulatedController& first = Add("a", set);
+  SimulatedController& second = Add("b");
+  const std::string file = folder_.File("frame.json");
+  ASSERT_EQ(Ctl({"--device", first.Path(), "config", "save", file}).status, 0);
+  ASSERT_EQ(Ctl({"--device", second.Path(), "config", "load", file}).status, 0);
+  EXPECT_EQ(ConfigOf(second.State()), ConfigOf(first.State()));
+}
+
+TEST_F(CtlTest, ExportResetImportRestoresTheCalibrationRecord) {
+  ControllerState state;
+  state.calMode = 3;
+  state.record.headerA = 3;
+  state.record.flags = {1, 0, 1};
+  state.record.x = {2048, 100, 2048, 3990, 4000, 3980, 2050, 120, 90};
+  state.record.y = {2048, 80, 70, 60, 2040, 4010, 3990, 4000, 2030};
+  SimulatedController& sim = Add("a", state);
+  const std::string file = folder_.File("frame.cal");
+  ASSERT_EQ(Ctl({"calibration", "export", file}).status, 0);
+  ASSERT_EQ(Ctl({"calibration", "reset"}).status, 0);
+  ASSERT_EQ(sim.State().record, ControllerState::FactoryRecord());
+  ASSERT_EQ(Ctl({"calibration", "import", file}).status, 0);
+  EXPECT_EQ(sim.State().record, state.record);
+}
+
+TEST_F(CtlTest, DeviceChoosesOneOfTwoControllers) {
+  ControllerState a, b;
+  a.modelText = "FRAME-A";
+  b.modelText = "FRAME-B";
+  SimulatedController& first = Add("a", a);
+  SimulatedController& second = Add("b", b);
+  EXPECT_NE(Ctl({"--device", first.Path(), "info"}).out.find("FRAME-A"), std::string::npos);
+  EXPECT_NE(Ctl({"--device", second.Path(), "info"}).out.find("FRAME-B"), std::string::npos);
+  const size_t toFirst = Received(first);
+  EXPECT_EQ(Ctl({"--device", second.Path(), "calibration", "set", "mode=2"}).status, 0);
+  EXPECT_EQ(second.State().calMode, 2);
+  EXPECT_EQ(Received(first), toFirst);
+}
+
+TEST_F(CtlTest, ExitStatuses) {
+  EXPECT_EQ(Ctl({"info"}).status, ctl::kExitNoController);
+  SimulatedController& sim = Add("a");
+  sim.SetFault({kCommandReportId, CFG_RESET}, {FaultKind::Refuse});
+  sim.SetFault({kCalibrationReportId, CAL_WRITE_DATA}, {FaultKind::Refuse});
+  sim.SetFault({kCommandReportId, GET_INFO_F4}, {FaultKind::Silent});
+  const std::string record = File("r.cal", "");
+  ASSERT_EQ(Ctl({"calibration", "export", record}).status, 0);
+  const struct {
+    std::vector<std::string> args;
+    int status;
+  } cases[] = {
+      {{"config", "show"}, ctl::kExitDone},
+      {{"list"}, ctl::kExitDone},
+      {{"--help"}, ctl::kExitDone},
+      {{"config", "--help"}, ctl::kExitDone},
+      {{"config", "reset"}, ctl::kExitFailed},
+      {{"calibration", "import", record}, ctl::kExitFailed},
+      {{}, ctl::kExitUsage},
+      {{"frobnicate"}, ctl::kExitUsage},
+      {{"config"}, ctl::kExitUsage},
+      {{"--colour", "info"}, ctl::kExitUsage},
+      {{"config", "save"}, ctl::kExitUsage},
+      {{"--device", folder_.File("none"), "info"}, ctl::kExitNoController},
+      {{"info"}, ctl::kExitNoAnswer},
+  };
+  for (const auto& c : cases) {
+    const Outcome run = Ctl(c.args, 200ms);
+    SCOPED_TRACE(c.args.empty() ? "(none)" : c.args.front());
+    EXPECT_EQ(run.status, c.status) << run.err;
+    EXPECT_EQ(run.err.empty(), c.status == 0) << run.err;
+  }
+}
+
+TEST_F(CtlTest, JsonOfEveryReadingCommandParses) {
+  Add("a");
+  const struct {
+    std::vector<std::string> args;
+    std::string field;
+  } cases[] = {
+      {{"--json", "list"}, "/0/productId"},
+      {{"--json", "info"}, "/model"},
+      {{"--json", "config", "show"}, "/settings/cfg21.period-b"},
+      {{"--json", "calibration", "show"}, "/mode"},
+  };
+  for (const auto& c : cases) {
+    const Outcome run = Ctl(c.args);
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto document = nlohmann::json::parse(run.out, nullptr, false);
+    ASSERT_FALSE(document.is_discarded()) << run.out;
+    EXPECT_TRUE(document.contains(nlohmann::json::json_pointer(c.field))) << run.out;
+  }
+}
+
+TEST_F(CtlTest, MonitorShowsEachFrameAndTheTouchPositionsUntilStopped) {
+  SimulatedController& sim = Add("a");
+  const uint8_t point[] = {kTouchStateTouching, 0x34, 0x12, 0x10, 0x00};
+  const uint8_t layout[] = {1, 0};
+  int polls = 0;
+  const Outcome run = Ctl({"monitor"}, 5s, [&] {
+    // The first poll comes once the link reads; the frames are then seen.
+    if (polls == 0) {
+      sim.SendFrame(kCalibrationReportId, CAL_RAW_POINT, point);
+      sim.SendFrame(kCommandReportId, GET_LAYOUT, layout);
+    }
+    return ++polls > 10;
+  });
+  EXPECT_EQ(run.status, 0) << run.err;
+  // Two collections, two readers: the lines may come in either order.
+  EXPECT_NE(run.out.find("out 06 08 05 07 34 12 10 00 FF  CAL_RAW_POINT x=4660 y=16 touching\n"),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("out 07 02 02 01 00 FF  GET_LAYOUT\n"), std::string::npos) << run.out;
+  EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 2);
+}
+
+TEST_F(CtlTest, MonitorEndsWhenTheControllerGoes) {
+  SimulatedController& sim = Add("a");
+  bool unplugged = false;
+  int polls = 0;
+  const Outcome run = Ctl({"monitor"}, 5s, [&] {
+    if (!unplugged) sim.Unplug();
+    unplugged = true;
+    return ++polls > 400;  // only a failing test gets here
+  });
+  EXPECT_EQ(run.status, ctl::kExitFailed);
+  EXPECT_EQ(run.err, "orvellectl: the controller went away\n");
+}
+
+// A controller's texts are bytes of no code page: the terminal gets no
+// control characters from them, JSON gets valid UTF-8.
+TEST_F(CtlTest, ControllerTextsCannotActOnTheTerminal) {
+  ControllerState state;
+  state.modelText = "A\x1b[2J\xe9";
+  Add("a", state);
+  EXPECT_NE(Ctl({"info"}).out.find("A?[2J\xc3\xa9"), std::string::npos);
+  const auto document = nlohmann::json::parse(Ctl({"--json", "info"}).out);
+  EXPECT_EQ(document["model"], "A\x1b[2J\xc3\xa9");
+}
+
+}  // namespace
+}  // namespace orvelle

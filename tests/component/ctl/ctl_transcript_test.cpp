@@ -1,0 +1,67 @@
+// The orvellectl executable against the orvelle-sim executable, as an
+// installer's script would run them: one session's commands, outputs and
+// exit statuses in order.
+#include <gtest/gtest.h>
+
+#include "tests/support/e2e/child_process.h"
+#include "tests/support/temp_folder.h"
+
+namespace orvelle {
+namespace {
+
+using namespace std::chrono_literals;
+using e2e::ChildProcess;
+
+struct Step {
+  std::vector<std::string> args;
+  int status;
+  std::string output;  // a part of standard output and error
+};
+
+TEST(CtlTranscript, ScriptedSessionAgainstTheSimulator) {
+  testing::TempFolder folder;
+  // No real controller may take part: the hidraw roots are empty folders.
+  const std::vector<std::string> env = e2e::EnvironmentWith(
+      {"ORVELLE_SIM_DIR=" + folder.File("sim"), "ORVELLE_SYSFS_ROOT=" + folder.Path(),
+       "ORVELLE_DEV_ROOT=" + folder.Path()});
+  ChildProcess sim;
+  ASSERT_TRUE(
+      sim.Start({ORVELLE_SIM_COMMAND, "--dir", folder.File("sim")}, env, folder.File("sim.log")));
+  ASSERT_TRUE(e2e::WaitUntil(
+      [&] { return e2e::ReadFile(folder.File("sim.log")).find("plugged in") != std::string::npos; },
+      10s));
+  const Step steps[] = {
+      {{"list"}, 0, "2a5c:0013  simulated touch controller  6 collections"},
+      {{"info"}, 0, "model:       OVT-6510\nidentity 2:  FW2.10.7\n"},
+      {{"config", "set", "cfg15.value=2500", "cfg12.a=on"}, 0, ""},
+      {{"config", "show"}, 0, "cfg12.a=on\n"},
+      {{"config", "show"}, 0, "cfg15.value=2500\n"},
+      {{"config", "set", "cfg15.value=2600"},
+       2,
+       "orvellectl: cfg15.value takes 500 to 5000 in steps of 500, not \"2600\"\n"},
+      {{"calibration", "set", "mode=3", "option=2"}, 0, ""},
+      {{"--json", "calibration", "show"}, 0, "{\n  \"mode\": 3,\n  \"option\": 2\n}\n"},
+      {{"calibration", "export", folder.File("frame.cal")}, 0, ""},
+      {{"calibration", "import", folder.File("frame.cal")}, 0, ""},
+      {{"--device", folder.File("sim/none"), "info"}, 3, "no controller at"},
+  };
+  int n = 0;
+  for (const Step& step : steps) {
+    std::vector<std::string> argv = {ORVELLE_CTL_COMMAND};
+    argv.insert(argv.end(), step.args.begin(), step.args.end());
+    const std::string output = folder.File("ctl" + std::to_string(n++) + ".log");
+    ChildProcess ctl;
+    ASSERT_TRUE(ctl.Start(argv, env, output));
+    SCOPED_TRACE(step.args.front());
+    EXPECT_EQ(ctl.WaitExit(10s), step.status);
+    EXPECT_NE(e2e::ReadFile(output).find(step.output), std::string::npos) << e2e::ReadFile(output);
+  }
+  sim.Stop();
+  ChildProcess alone;
+  ASSERT_TRUE(alone.Start({ORVELLE_CTL_COMMAND, "info"}, env, folder.File("alone.log")));
+  EXPECT_EQ(alone.WaitExit(10s), 3);
+  EXPECT_EQ(e2e::ReadFile(folder.File("alone.log")), "orvellectl: no controller found\n");
+}
+
+}  // namespace
+}  // namespace orvelle
