@@ -73,7 +73,7 @@ TEST_F(SimTouches, OutsideCalibrationTouchesAreDigitizerReports) {
 
 TEST_F(SimTouches, FaultRulesShapeTheAnswers) {
   RecordingSink sink;
-  auto link = OpenLink(LinkProfile::Console(), sink, 1s);
+  auto link = OpenLink(LinkProfile::Console(), sink, 500ms);
   const auto write12 = Request(7, CFG_12, {2, 1, 1, 1});
 
   sim.SetFault({7, CFG_12}, FaultRule{FaultKind::Refuse, true});

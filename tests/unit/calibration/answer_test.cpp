@@ -37,6 +37,7 @@ TEST(InterpretAnswer, RefusalsOfBeginPointsEndAndConfig12) {
   }
   EXPECT_EQ(KindOf(Request(7, 0x12, {2, 0})), CalibrationAnswer::Refused);
   EXPECT_EQ(KindOf(Request(7, 0x12, {2, 1})), CalibrationAnswer::None);
+  EXPECT_EQ(KindOf(Request(7, 0x12, {2, 0, 0})), CalibrationAnswer::None);
   EXPECT_EQ(KindOf(Request(7, 0x04, {0})), CalibrationAnswer::None) << "command frame, not cal";
 }
 
