@@ -301,7 +301,12 @@ bool CUSBTransfer::SendAndWait(int channel, std::span<const uint8_t> report) {
   return answered;
 }
 
+void CUSBTransfer::RecordPauses(std::function<void(std::chrono::milliseconds)> recorder) {
+  pauseRecorder_ = std::move(recorder);
+}
+
 void CUSBTransfer::Pause(std::chrono::milliseconds duration) {
+  if (pauseRecorder_) pauseRecorder_(duration);
   if (duration.count() <= 0) return;
   {
     OwnerWait wait(dispatcher_.load());

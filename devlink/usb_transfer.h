@@ -90,6 +90,9 @@ class CUSBTransfer {
   // The dispatcher's pause: waits, handing queued answers to the owner; ends
   // early when the device goes.
   void Pause(std::chrono::milliseconds duration);
+  // Sees every pause asked for, on the owner thread, before it runs: the
+  // pauses the controller needs between requests are checked without a clock.
+  void RecordPauses(std::function<void(std::chrono::milliseconds)> recorder);
   // Hands every queued answer to the owner (owner thread, when idle).
   void DrainAnswers();
 
@@ -146,6 +149,7 @@ class CUSBTransfer {
   // returns only when no Post() of the previous dispatcher runs.
   std::mutex dispatcherMutex_;
   std::atomic<AnswerDispatcher*> dispatcher_{nullptr};
+  std::function<void(std::chrono::milliseconds)> pauseRecorder_;
 };
 
 }  // namespace orvelle

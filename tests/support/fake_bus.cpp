@@ -5,6 +5,7 @@
 #include <set>
 
 #include "devlink/hid/event.h"
+#include "devlink/link_profile.h"
 
 namespace orvelle::testing {
 
@@ -24,6 +25,7 @@ struct FakeBus::Shared {
   std::set<std::string> unplugged;
   std::set<std::string> refused;
   size_t writeCount = 0;
+  bool directWrites = false;
   int openCount = 0;
   Responder responder;
   std::vector<NoticeCallback*> watchers;
@@ -71,6 +73,15 @@ public:
     return true;
   }
 
+  TryResult TryWrite(std::span<const uint8_t> report) override {
+    {
+      std::lock_guard lock(shared_->mutex);
+      if (!shared_->directWrites) return TryResult::WouldBlock;
+    }
+    const Event never;
+    return Write(report, never) ? TryResult::Written : TryResult::Failed;
+  }
+
 private:
   FakeBus& bus_;
   std::shared_ptr<FakeBus::Shared> shared_;
@@ -104,6 +115,11 @@ void FakeBus::AddCollection(HidCollection collection) {
   std::lock_guard lock(shared_->mutex);
   shared_->unplugged.erase(collection.path);
   shared_->collections.push_back(std::move(collection));
+}
+
+void FakeBus::AllowDirectWrites(bool allow) {
+  std::lock_guard lock(shared_->mutex);
+  shared_->directWrites = allow;
 }
 
 void FakeBus::SetResponder(Responder responder) {
@@ -230,6 +246,18 @@ std::vector<uint8_t> BuildVendorDescriptor(const std::vector<TestCollection>& co
 std::vector<uint8_t> ControllerLikeDescriptor(uint16_t channel3OutputLength) {
   return BuildVendorDescriptor(
       {{1, 62, 0}, {2, 9, 2}, {3, 6, 0}, {4, 64, channel3OutputLength}, {6, 48, 48}, {7, 64, 64}});
+}
+
+std::string ControllerPath(int channel) {
+  return "/dev/hidraw0#col0" + std::to_string(channel + 1);
+}
+
+void AddController(FakeBus& bus, uint16_t ch3Output, uint16_t vid, uint16_t pid) {
+  const ChannelTable table = MakeChannelTable(ch3Output);
+  for (int i = 0; i < kChannelCount; ++i) {
+    bus.AddCollection(
+        {ControllerPath(i), vid, pid, CapsState::Ok, table[i].inputLength, table[i].outputLength});
+  }
 }
 
 }  // namespace orvelle::testing

@@ -30,6 +30,10 @@ public:
   void Unplug(const std::string& path);
   void RefuseOpens(const std::string& path);
   void Notify(const DeviceNotice& notice);
+  // Writes that cannot block are made at once on the caller's thread, as the
+  // simulator's socket does; by default every write goes through the link's
+  // writer thread, as on hidraw.
+  void AllowDirectWrites(bool allow);
 
   std::vector<Report> Writes(const std::string& path) const;
   size_t WriteCount() const;
@@ -58,6 +62,11 @@ struct TestCollection {
   uint16_t inputLength;
   uint16_t outputLength;
 };
+// The controller's six collections on the bus, at ControllerPath(0..5), with
+// the channel-3 output length of the given variant.
+std::string ControllerPath(int channel);
+void AddController(FakeBus& bus, uint16_t ch3Output = 4, uint16_t vid = 0x2A5C, uint16_t pid = 19);
+
 std::vector<uint8_t> BuildVendorDescriptor(const std::vector<TestCollection>& collections);
 // The controller's six collections: (62,0) (9,2) (6,0) (64,ch3) (48,48 ID 6) (64,64 ID 7).
 std::vector<uint8_t> ControllerLikeDescriptor(uint16_t channel3OutputLength);

@@ -11,6 +11,7 @@
 #include "devlink/device_change.h"
 #include "devlink/frame.h"
 #include "devlink/usb_transfer.h"
+#include "tests/support/frames.h"
 #include "tests/support/hidraw_like_bus.h"
 
 namespace orvelle {
@@ -18,15 +19,10 @@ namespace {
 
 using namespace std::chrono_literals;
 using testing::HidrawLikeBus;
+using testing::Request;
 
 // A wait that should end at once has an hour: a link that waits hangs the test.
 constexpr auto kHour = 3600s;
-
-std::vector<uint8_t> Frame(uint8_t reportId, uint8_t code, std::initializer_list<uint8_t> payload) {
-  FrameBuffer f;
-  BuildFrame(f, reportId, code, payload);
-  return {f.begin(), f.begin() + (reportId == kCalibrationReportId ? 48 : 64)};
-}
 
 // The owner thread is the test thread; Post() has nothing to wake.
 class IdleDispatcher : public AnswerDispatcher {
@@ -80,11 +76,11 @@ struct Rig {
   }
   void AnswerEveryRequest() {
     bus->SetResponder([](HidrawLikeBus& b, size_t index, const HidrawLikeBus::Report& r) {
-      b.PushInput(index, Frame(r[0], r[1], {1}));
+      b.PushInput(index, Request(r[0], r[1], {1}));
     });
   }
-  bool Request(int channel = kCommandChannel) {
-    return link->SendAndWait(channel, Frame(kCommandReportId, GET_MODEL_CODE, {1}));
+  bool Ask(int channel = kCommandChannel) {
+    return link->SendAndWait(channel, Request(kCommandReportId, GET_MODEL_CODE, {1}));
   }
   static constexpr uint8_t GET_MODEL_CODE = 0xF2;
 
@@ -127,12 +123,12 @@ TEST(HidrawFaults, UnplugEndsEveryWaitAtOnce) {
     } else {
       // The controller goes while the request is on its way.
       rig.bus->SetResponder([](HidrawLikeBus& b, size_t, const auto&) { b.Unplug(); });
-      EXPECT_FALSE(rig.Request());
+      EXPECT_FALSE(rig.Ask());
     }
     if (unplug.joinable()) unplug.join();
     EXPECT_LT(std::chrono::steady_clock::now() - start, kHour) << "ended by the unplug";
     EXPECT_TRUE(Has(rig.ApplyNotices(), DeviceChangeAction::MarkDisconnected));
-    EXPECT_FALSE(rig.Request()) << "later requests fail at once";
+    EXPECT_FALSE(rig.Ask()) << "later requests fail at once";
   }
 }
 
@@ -153,13 +149,13 @@ TEST(HidrawFaults, RequestInsideAHandlerIsAnswered) {
     bool nestedAnswered = false;
     rig.sink.inside = [&] {
       nestedAnswered =
-          rig.link->SendAndWait(kCalibrationChannel, Frame(kCalibrationReportId, 0x05, {0}));
+          rig.link->SendAndWait(kCalibrationChannel, Request(kCalibrationReportId, 0x05, {0}));
     };
     if (c.outerIsARequest) {
       EXPECT_TRUE(
-          rig.link->SendAndWait(kCalibrationChannel, Frame(kCalibrationReportId, 0x03, {})));
+          rig.link->SendAndWait(kCalibrationChannel, Request(kCalibrationReportId, 0x03, {})));
     } else {
-      rig.bus->PushInput(kCalibrationChannel, Frame(kCalibrationReportId, 0x08, {7, 1, 0, 1, 0}));
+      rig.bus->PushInput(kCalibrationChannel, Request(kCalibrationReportId, 0x08, {7, 1, 0, 1, 0}));
       rig.link->Pause(50ms);
     }
     rig.link->DrainAnswers();
@@ -193,8 +189,8 @@ TEST(HidrawFaults, FailedAndSlowWrites) {
   ASSERT_TRUE(rig.link->Open());
   rig.AnswerEveryRequest();
   rig.bus->SetWriteTime(20ms, /*failures=*/1);
-  EXPECT_FALSE(rig.Request()) << "a USB time-out ends the request";
-  EXPECT_TRUE(rig.Request()) << "and the link goes on";
+  EXPECT_FALSE(rig.Ask()) << "a USB time-out ends the request";
+  EXPECT_TRUE(rig.Ask()) << "and the link goes on";
 }
 
 TEST(HidrawFaults, StopWaitsForTheTransferInFlightOnly) {
@@ -202,7 +198,7 @@ TEST(HidrawFaults, StopWaitsForTheTransferInFlightOnly) {
   ASSERT_TRUE(rig.link->Open());
   rig.bus->SetWriteTime(200ms);
   const size_t before = rig.bus->WritesStarted();
-  const auto f = Frame(kCommandReportId, 0x11, {3});
+  const auto f = Request(kCommandReportId, 0x11, {3});
   for (int i = 0; i < 4; ++i)
     EXPECT_TRUE(rig.link->WriteReport(kCommandChannel, f));
   while (rig.bus->WritesStarted() == before)
@@ -230,7 +226,7 @@ TEST(HidrawFaults, ReplugAtTheSamePortReopens) {
   EXPECT_TRUE(Has(rig.ApplyNotices(), DeviceChangeAction::StopThenReopen));
   EXPECT_NE(rig.link->IsConnected(), 0);
   EXPECT_EQ(rig.bus->OpenDescriptors(), descriptors) << "the removed node's descriptors closed";
-  EXPECT_TRUE(rig.Request());
+  EXPECT_TRUE(rig.Ask());
 }
 
 }  // namespace

@@ -4,18 +4,25 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <future>
 #include <mutex>
 #include <thread>
 
 #include "devlink/frame.h"
 #include "devlink/usb_transfer.h"
 #include "tests/support/fake_bus.h"
+#include "tests/support/frames.h"
+#include "tests/support/recording_sink.h"
 
 namespace orvelle {
 namespace {
 
 using namespace std::chrono_literals;
+using testing::AddController;
+using testing::ControllerPath;
 using testing::FakeBus;
+using testing::RecordingSink;
+using testing::Request;
 
 // Short pauses and time-outs; a wait that should end at once uses an hour, so
 // a link that waits shows up as a hanging test.
@@ -24,50 +31,6 @@ LinkProfile Quick(LinkProfile p, std::chrono::milliseconds timeout = 3600s) {
   p.answerTimeout = timeout;
   return p;
 }
-
-const char* Path(int channel) {
-  static const char* paths[] = {"/dev/hidraw0#col01", "/dev/hidraw0#col02", "/dev/hidraw0#col03",
-                                "/dev/hidraw0#col04", "/dev/hidraw0#col05", "/dev/hidraw0#col06"};
-  return paths[channel];
-}
-
-void AddController(FakeBus& bus, uint16_t ch3Output = 4, uint16_t vid = 0x2A5C,
-                   uint16_t pid = 19) {
-  const ChannelTable table = MakeChannelTable(ch3Output);
-  for (int i = 0; i < kChannelCount; ++i) {
-    bus.AddCollection({Path(i), vid, pid, CapsState::Ok, table[i].inputLength,
-                       table[i].outputLength});
-  }
-}
-
-std::vector<uint8_t> Frame(uint8_t reportId, uint8_t code, std::initializer_list<uint8_t> payload,
-                           size_t length) {
-  FrameBuffer f;
-  BuildFrame(f, reportId, code, payload);
-  return {f.begin(), f.begin() + length};
-}
-
-class RecordingSink : public AnswerSink {
-public:
-  void OnAnswer(std::span<const uint8_t> frame) override {
-    std::lock_guard lock(mutex);
-    frames.emplace_back(frame.begin(), frame.end());
-    threads.push_back(std::this_thread::get_id());
-    changed.notify_all();
-  }
-  bool WaitFor(size_t count) {
-    std::unique_lock lock(mutex);
-    return changed.wait_for(lock, 10s, [&] { return frames.size() >= count; });
-  }
-  size_t Count() {
-    std::lock_guard lock(mutex);
-    return frames.size();
-  }
-  std::mutex mutex;
-  std::condition_variable changed;
-  std::vector<std::vector<uint8_t>> frames;
-  std::vector<std::thread::id> threads;
-};
 
 TEST(Link, NoControllerMeansNoThreadsAndNoWaiting) {
   auto bus = std::make_shared<FakeBus>();
@@ -78,7 +41,7 @@ TEST(Link, NoControllerMeansNoThreadsAndNoWaiting) {
   EXPECT_EQ(link.IsConnected(), 0);
   EXPECT_FALSE(link.HasThreads());
   EXPECT_EQ(bus->OpenCount(), 0);
-  const auto f = Frame(7, 0xF2, {1}, 64);
+  const auto f = Request(7, 0xF2, {1});
   EXPECT_FALSE(link.SendAndWait(5, f));
 }
 
@@ -88,7 +51,8 @@ TEST(Link, SixMatchingCollectionsFillTheSlots) {
   CUSBTransfer link(Quick(LinkProfile::Calibration()), bus);
   EXPECT_EQ(link.Discover(), 6);
   EXPECT_EQ(link.IsConnected(), 1);
-  for (int i = 0; i < kChannelCount; ++i) EXPECT_EQ(link.DevicePath(i), Path(i));
+  for (int i = 0; i < kChannelCount; ++i)
+    EXPECT_EQ(link.DevicePath(i), ControllerPath(i));
   EXPECT_EQ(link.OutputLength(4), 48);
   EXPECT_EQ(link.OutputLength(5), 64);
 }
@@ -116,7 +80,8 @@ TEST(Link, ARealControllerOutranksASimulatedOne) {
   }
   CUSBTransfer link(Quick(LinkProfile::Calibration()), bus);
   EXPECT_EQ(link.Discover(), 12);
-  for (int i = 0; i < kChannelCount; ++i) EXPECT_EQ(link.DevicePath(i), Path(i));
+  for (int i = 0; i < kChannelCount; ++i)
+    EXPECT_EQ(link.DevicePath(i), ControllerPath(i));
 }
 
 TEST(Link, ChannelThreeLengthDependsOnTheProgram) {
@@ -127,7 +92,7 @@ TEST(Link, ChannelThreeLengthDependsOnTheProgram) {
   EXPECT_EQ(console.Discover(), 6);
   EXPECT_EQ(console.DevicePath(3), "") << "(64, 4) takes no slot in the console";
   EXPECT_EQ(factory.Discover(), 6);
-  EXPECT_EQ(factory.DevicePath(3), Path(3));
+  EXPECT_EQ(factory.DevicePath(3), ControllerPath(3));
 
   auto bus3D17 = std::make_shared<FakeBus>();
   AddController(*bus3D17, 4, 0x3D17, 8);
@@ -140,17 +105,17 @@ TEST(Link, AnswerOnAnyChannelEndsTheWait) {
   AddController(*bus, 8);
   // The controller answers a command frame with a calibration frame.
   bus->SetResponder([](FakeBus& b, const std::string&, const FakeBus::Report&) {
-    b.PushRead(Path(4), Frame(6, 0x01, {4}, 48));
+    b.PushRead(ControllerPath(4), Request(6, 0x01, {4}));
   });
   RecordingSink sink;
   CUSBTransfer link(Quick(LinkProfile::Console()), bus);
   link.SetOwner(&sink);
   ASSERT_TRUE(link.Open());
-  const auto f = Frame(7, 0x12, {1}, 64);
+  const auto f = Request(7, 0x12, {1});
   EXPECT_TRUE(link.SendAndWait(5, f)) << "written on 5, answered on 4";
   ASSERT_EQ(sink.Count(), 1u);
-  EXPECT_EQ(sink.frames[0][1], 0x01);
-  EXPECT_NE(sink.threads[0], std::this_thread::get_id()) << "without a dispatcher: reader thread";
+  EXPECT_EQ(sink.Frames()[0][1], 0x01);
+  EXPECT_NE(sink.Threads()[0], std::this_thread::get_id()) << "without a dispatcher: reader thread";
 }
 
 TEST(Link, SilentControllerTimesOutAfterTheProfileTime) {
@@ -159,26 +124,26 @@ TEST(Link, SilentControllerTimesOutAfterTheProfileTime) {
   CUSBTransfer link(Quick(LinkProfile::Factory(), 150ms), bus);
   ASSERT_TRUE(link.Open());
   const auto start = std::chrono::steady_clock::now();
-  const auto f = Frame(7, 0xF2, {1}, 64);
+  const auto f = Request(7, 0xF2, {1});
   EXPECT_FALSE(link.SendAndWait(5, f));
   EXPECT_GE(std::chrono::steady_clock::now() - start, 150ms);
   ASSERT_TRUE(bus->WaitForWrites(1, 10s));
-  EXPECT_EQ(bus->Writes(Path(5))[0], f) << "the whole 64-byte frame goes out";
+  EXPECT_EQ(bus->Writes(ControllerPath(5))[0], f) << "the whole 64-byte frame goes out";
 }
 
 TEST(Link, ConsoleTakesAnyShortReportIdAndItEndsTheWait) {
   auto bus = std::make_shared<FakeBus>();
   AddController(*bus, 8);
   bus->SetResponder([](FakeBus& b, const std::string&, const FakeBus::Report&) {
-    b.PushRead(Path(5), Frame(5, 0x02, {1, 2}, 64));
+    b.PushRead(ControllerPath(5), Request(5, 0x02, {1, 2}));
   });
   RecordingSink sink;
   CUSBTransfer link(Quick(LinkProfile::Console()), bus);
   link.SetOwner(&sink);
   ASSERT_TRUE(link.Open());
-  EXPECT_TRUE(link.SendAndWait(5, Frame(7, 0x02, {1}, 64)));
+  EXPECT_TRUE(link.SendAndWait(5, Request(7, 0x02, {1})));
   ASSERT_EQ(sink.Count(), 1u);
-  EXPECT_EQ(sink.frames[0][0], 5);
+  EXPECT_EQ(sink.Frames()[0][0], 5);
 }
 
 TEST(Link, SplitReadsOfWholeReportsOnly) {
@@ -188,18 +153,18 @@ TEST(Link, SplitReadsOfWholeReportsOnly) {
   CUSBTransfer link(Quick(LinkProfile::Factory()), bus);
   link.SetOwner(&sink);
   ASSERT_TRUE(link.Open());
-  auto two = Frame(7, 0xF2, {1, 'A'}, 64);
-  const auto second = Frame(7, 0x11, {4, 1}, 64);
+  auto two = Request(7, 0xF2, {1, 'A'});
+  const auto second = Request(7, 0x11, {4, 1});
   two.insert(two.end(), second.begin(), second.end());
-  bus->PushRead(Path(5), std::vector<uint8_t>(two.begin(), two.begin() + 100));
-  bus->PushRead(Path(5), two);
+  bus->PushRead(ControllerPath(5), std::vector<uint8_t>(two.begin(), two.begin() + 100));
+  bus->PushRead(ControllerPath(5), two);
   ASSERT_TRUE(sink.WaitFor(2));
-  EXPECT_EQ(sink.frames[0][1], 0xF2);
-  EXPECT_EQ(sink.frames[1][1], 0x11);
+  EXPECT_EQ(sink.Frames()[0][1], 0xF2);
+  EXPECT_EQ(sink.Frames()[1][1], 0x11);
   // A read of 100 bytes on a 64-byte channel was ignored whole.
-  bus->PushRead(Path(5), Frame(7, 0x01, {1}, 64));
+  bus->PushRead(ControllerPath(5), Request(7, 0x01, {1}));
   ASSERT_TRUE(sink.WaitFor(3));
-  EXPECT_EQ(sink.frames[2][1], 0x01);
+  EXPECT_EQ(sink.Frames()[2][1], 0x01);
 }
 
 TEST(Link, StopThenOpenStartsFreshThreadsThatKeepReading) {
@@ -214,7 +179,7 @@ TEST(Link, StopThenOpenStartsFreshThreadsThatKeepReading) {
   ASSERT_TRUE(link.Open());
   EXPECT_TRUE(link.HasThreads());
   // Were the stop event still set, the new readers would have ended at once.
-  bus->PushRead(Path(5), Frame(7, 0xF2, {1}, 64));
+  bus->PushRead(ControllerPath(5), Request(7, 0xF2, {1}));
   EXPECT_TRUE(sink.WaitFor(1));
 }
 
@@ -223,7 +188,7 @@ TEST(Link, WritesFailAtOnceWhenNotConnectedOrGone) {
   AddController(*bus);
   CUSBTransfer link(Quick(LinkProfile::Factory()), bus);
   ASSERT_TRUE(link.Open());
-  const auto f = Frame(7, 0xF2, {1}, 64);
+  const auto f = Request(7, 0xF2, {1});
   link.SetConnected(0);
   EXPECT_FALSE(link.WriteReport(5, f));
   link.SetConnected(2);
@@ -233,10 +198,34 @@ TEST(Link, WritesFailAtOnceWhenNotConnectedOrGone) {
   // Unplugged: the failed write marks the device gone; later sends fail at
   // once instead of waiting out the time-out.
   ASSERT_TRUE(bus->WaitForWrites(1, 10s));
-  bus->Unplug(Path(5));
+  bus->Unplug(ControllerPath(5));
   link.WriteReport(5, f);
   for (int i = 0; i < 1000 && link.WriteReport(5, f); ++i) std::this_thread::sleep_for(5ms);
   EXPECT_FALSE(link.SendAndWait(5, f));
+}
+
+// A write that could go out at once still waits while earlier writes are
+// queued or in hand, so reports reach the controller in the order sent.
+TEST(Link, DirectWritesNeverOvertakeQueuedOnes) {
+  auto bus = std::make_shared<FakeBus>();
+  AddController(*bus);
+  std::promise<void> release;
+  std::shared_future<void> released = release.get_future().share();
+  bus->SetResponder([released](FakeBus&, const std::string&, const FakeBus::Report& r) {
+    if (r[3] == 1) released.wait();  // the writer thread holds the first report
+  });
+  CUSBTransfer link(Quick(LinkProfile::Console()), bus);
+  ASSERT_TRUE(link.Open());
+  EXPECT_TRUE(link.WriteReport(5, Request(7, 0x11, {1})));
+  EXPECT_TRUE(link.WriteReport(5, Request(7, 0x11, {2})));
+  bus->AllowDirectWrites(true);
+  EXPECT_TRUE(link.WriteReport(5, Request(7, 0x11, {3})));
+  release.set_value();
+  ASSERT_TRUE(bus->WaitForWrites(3, 10s));
+  std::vector<uint8_t> order;
+  for (const auto& w : bus->Writes(ControllerPath(5)))
+    order.push_back(w[3]);
+  EXPECT_EQ(order, (std::vector<uint8_t>{1, 2, 3}));
 }
 
 // The owner thread is the test thread; Post() only counts.
@@ -250,7 +239,7 @@ TEST(LinkDispatcher, HandlersRunOnTheOwnerThreadBeforeTheWaitEnds) {
   auto bus = std::make_shared<FakeBus>();
   AddController(*bus);
   bus->SetResponder([](FakeBus& b, const std::string&, const FakeBus::Report& r) {
-    b.PushRead(Path(4), Frame(6, r[1], {1}, 48));
+    b.PushRead(ControllerPath(4), Request(6, r[1], {1}));
   });
   RecordingSink sink;
   CountingDispatcher dispatcher;
@@ -258,9 +247,9 @@ TEST(LinkDispatcher, HandlersRunOnTheOwnerThreadBeforeTheWaitEnds) {
   link.SetOwner(&sink);
   link.SetDispatcher(&dispatcher);
   ASSERT_TRUE(link.Open());
-  EXPECT_TRUE(link.SendAndWait(4, Frame(6, 0x03, {}, 48)));
+  EXPECT_TRUE(link.SendAndWait(4, Request(6, 0x03, {})));
   ASSERT_EQ(sink.Count(), 1u) << "handled before SendAndWait returned";
-  EXPECT_EQ(sink.threads[0], std::this_thread::get_id());
+  EXPECT_EQ(sink.Threads()[0], std::this_thread::get_id());
 }
 
 TEST(LinkDispatcher, UnsolicitedFramesWaitForTheOwnerAndKeepTheirOrder) {
@@ -272,12 +261,14 @@ TEST(LinkDispatcher, UnsolicitedFramesWaitForTheOwnerAndKeepTheirOrder) {
   link.SetOwner(&sink);
   link.SetDispatcher(&dispatcher);
   ASSERT_TRUE(link.Open());
-  for (uint8_t x = 0; x < 50; ++x) bus->PushRead(Path(4), Frame(6, 0x08, {7, x, 0, 0, 0}, 48));
+  for (uint8_t x = 0; x < 50; ++x)
+    bus->PushRead(ControllerPath(4), Request(6, 0x08, {7, x, 0, 0, 0}));
   while (dispatcher.posts.load() < 50) std::this_thread::sleep_for(1ms);
   EXPECT_EQ(sink.Count(), 0u) << "nothing runs on the reader thread";
   link.DrainAnswers();
   ASSERT_EQ(sink.Count(), 50u);
-  for (uint8_t x = 0; x < 50; ++x) EXPECT_EQ(sink.frames[x][4], x);
+  for (uint8_t x = 0; x < 50; ++x)
+    EXPECT_EQ(sink.Frames()[x][4], x);
 }
 
 // A handler that itself waits (as one showing a message box does) sees no
@@ -310,7 +301,8 @@ TEST(LinkDispatcher, HandlersNeverNest) {
   link.SetOwner(&sink);
   link.SetDispatcher(&dispatcher);
   ASSERT_TRUE(link.Open());
-  for (uint8_t x = 1; x <= 3; ++x) bus->PushRead(Path(4), Frame(6, 0x08, {7, x, 0, 0, 0}, 48));
+  for (uint8_t x = 1; x <= 3; ++x)
+    bus->PushRead(ControllerPath(4), Request(6, 0x08, {7, x, 0, 0, 0}));
   while (dispatcher.posts.load() < 3) std::this_thread::sleep_for(1ms);
   link.Pause(20ms);
   EXPECT_EQ(sink.maxDepth, 1);
@@ -326,9 +318,9 @@ TEST(LinkDispatcher, FramesQueuedBeforeTheRequestDoNotSatisfyIt) {
   link.SetOwner(&sink);
   link.SetDispatcher(&dispatcher);
   ASSERT_TRUE(link.Open());
-  bus->PushRead(Path(4), Frame(6, 0x08, {7, 1, 0, 0, 0}, 48));
+  bus->PushRead(ControllerPath(4), Request(6, 0x08, {7, 1, 0, 0, 0}));
   while (dispatcher.posts.load() < 1) std::this_thread::sleep_for(1ms);
-  EXPECT_FALSE(link.SendAndWait(4, Frame(6, 0x01, {}, 48))) << "the controller stays silent";
+  EXPECT_FALSE(link.SendAndWait(4, Request(6, 0x01, {}))) << "the controller stays silent";
   EXPECT_EQ(sink.Count(), 1u) << "the earlier frame was still handed on";
 }
 

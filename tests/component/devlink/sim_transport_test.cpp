@@ -19,6 +19,7 @@
 #include "devlink/hid/virtual_device.h"
 #include "devlink/usb_transfer.h"
 #include "tests/support/fake_bus.h"
+#include "tests/support/recording_sink.h"
 #include "tests/support/temp_folder.h"
 
 namespace orvelle {
@@ -54,24 +55,6 @@ struct Notices {
   std::mutex mutex;
   std::condition_variable changed;
   std::vector<DeviceNotice> list;
-};
-
-class FrameCounter : public AnswerSink {
- public:
-  void OnAnswer(std::span<const uint8_t> frame) override {
-    std::lock_guard lock(mutex);
-    last.assign(frame.begin(), frame.end());
-    ++count;
-    changed.notify_all();
-  }
-  bool WaitFor(int n) {
-    std::unique_lock lock(mutex);
-    return changed.wait_for(lock, 10s, [&] { return count >= n; });
-  }
-  std::mutex mutex;
-  std::condition_variable changed;
-  std::vector<uint8_t> last;
-  int count = 0;
 };
 
 TEST(SimTransport, CollectionsComeFromTheDescriptor) {
@@ -153,7 +136,7 @@ TEST(SimTransport, RequestAndAnswerThroughTheLink) {
   devicePtr = &device;
   ASSERT_TRUE(device.Plug(dir.Path() + "/controller"));
 
-  FrameCounter sink;
+  testing::RecordingSink sink;
   CUSBTransfer link(Quick(LinkProfile::Factory()), MakeSimBus(dir.Path()));
   link.SetOwner(&sink);
   ASSERT_TRUE(link.Open());
@@ -163,15 +146,15 @@ TEST(SimTransport, RequestAndAnswerThroughTheLink) {
   ASSERT_TRUE(link.SendAndWait(kCommandChannel, request));
   std::lock_guard lock(receivedMutex);
   EXPECT_EQ(received, std::vector<uint8_t>(request.begin(), request.end()));
-  ASSERT_EQ(sink.last.size(), 64u) << "padded to the collection's input length";
-  EXPECT_EQ(FrameText(sink.last, 4, 8), "SIM");
+  ASSERT_EQ(sink.Last().size(), 64u) << "padded to the collection's input length";
+  EXPECT_EQ(FrameText(sink.Last(), 4, 8), "SIM");
 }
 
 TEST(SimTransport, EveryOpenReceivesEveryInputReport) {
   testing::TempFolder dir;
   VirtualHidDevice device(Controller(), nullptr);
   ASSERT_TRUE(device.Plug(dir.Path() + "/controller"));
-  FrameCounter first, second;
+  testing::RecordingSink first, second;
   CUSBTransfer a(Quick(LinkProfile::Calibration()), MakeSimBus(dir.Path()));
   CUSBTransfer b(Quick(LinkProfile::Calibration()), MakeSimBus(dir.Path()));
   a.SetOwner(&first);

@@ -1,6 +1,6 @@
 // The three programs' links against the simulated controller over the real
 // transport: discovery through the descriptor, every request of the catalogue,
-// unplug and replug.
+// and the state file.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -142,80 +142,6 @@ TEST(SimController, ConsoleDoesNotTakeTheVendorCollectionOfTheOtherVariant) {
   EXPECT_EQ(link.AcceptedCount(), 6);
   EXPECT_TRUE(link.DevicePath(3).empty());
   EXPECT_FALSE(link.DevicePath(5).empty());
-}
-
-class NoticeLog {
- public:
-  HidBus::NoticeCallback Callback() {
-    return [this](const DeviceNotice& n) {
-      std::lock_guard lock(mutex_);
-      notices_.push_back(n);
-      changed_.notify_all();
-    };
-  }
-  // Waits for `count` notices of `kind` and returns their paths.
-  std::vector<std::string> Wait(DeviceNotice::Kind kind, size_t count) {
-    std::unique_lock lock(mutex_);
-    std::vector<std::string> paths;
-    changed_.wait_for(lock, 10s, [&] {
-      paths.clear();
-      for (const auto& n : notices_) {
-        if (n.kind == kind) paths.push_back(n.path);
-      }
-      return paths.size() >= count;
-    });
-    notices_.clear();
-    return paths;
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  std::vector<DeviceNotice> notices_;
-};
-
-TEST(SimController, LinkSeesUnplugAndReplugOnTheSameAndAnotherPath) {
-  TempFolder folder;
-  SimulatedController sim(ControllerIn(folder));
-  std::string error;
-  ASSERT_TRUE(sim.Start(error)) << error;
-  RecordingSink sink;
-  CUSBTransfer link(Quick(LinkProfile::Calibration(), 1s), SimOnlyBus(folder.Path()));
-  link.SetOwner(&sink);
-  ASSERT_TRUE(link.Open());
-  NoticeLog notices;
-  auto watch = link.WatchDevices(notices.Callback());
-  ASSERT_TRUE(watch);
-  const auto getMode = Request(kCalibrationReportId, CAL_GET_MODE, {});
-
-  sim.Unplug();
-  EXPECT_FALSE(std::filesystem::exists(sim.Path()));
-  const auto removed = notices.Wait(DeviceNotice::Kind::Removal, 6);
-  ASSERT_EQ(removed.size(), 6u);
-  for (const auto& path : removed)
-    EXPECT_TRUE(link.MatchesDevicePath(path)) << path;
-  EXPECT_FALSE(link.SendAndWait(kCalibrationChannel, getMode));
-
-  ASSERT_TRUE(sim.Plug("", error)) << error;
-  const auto back = notices.Wait(DeviceNotice::Kind::Arrival, 6);
-  ASSERT_EQ(back.size(), 6u);
-  for (const auto& path : back)
-    EXPECT_TRUE(link.MatchesDevicePath(path)) << path;
-  link.StopThreads();
-  ASSERT_TRUE(link.Open());
-  EXPECT_TRUE(link.SendAndWait(kCalibrationChannel, getMode));
-
-  sim.Unplug();
-  notices.Wait(DeviceNotice::Kind::Removal, 6);
-  ASSERT_TRUE(sim.Plug(folder.File("moved"), error)) << error;
-  const auto moved = notices.Wait(DeviceNotice::Kind::Arrival, 6);
-  ASSERT_EQ(moved.size(), 6u);
-  for (const auto& path : moved)
-    EXPECT_FALSE(link.MatchesDevicePath(path)) << path;
-  link.StopThreads();
-  ASSERT_TRUE(link.Open());
-  EXPECT_EQ(link.DevicePath(kCalibrationChannel), folder.File("moved") + "#col05");
-  EXPECT_TRUE(link.SendAndWait(kCalibrationChannel, getMode));
 }
 
 TEST(SimController, StateFileKeepsWhatTheProgramsWrote) {

@@ -94,24 +94,6 @@ TEST(DialogLayoutTest, DialogUnitsRoundAsWindowsDoes) {
   EXPECT_EQ(DialogToPixels(QRect(62, 80, 72, 30), DialogBaseUnits{6, 12}), QRect(93, 120, 108, 45));
 }
 
-TEST(DialogLayoutTest, WindowsKeepTheProportionsOfTheirTables) {
-  struct Case {
-    std::unique_ptr<QDialog> dialog;
-    QSize units;
-  };
-  FactorySharedValues shared{{}, 16, 4};
-  std::vector<Case> cases;
-  cases.push_back({std::make_unique<CTouchNumDlg>(shared), {295, 172}});
-  cases.push_back({std::make_unique<CInfoDlg>(QString()), {294, 332}});
-  cases.push_back({std::make_unique<factory::CAboutDlg>(), {235, 55}});
-  for (const Case& c : cases) {
-    const DialogBaseUnits units = factory::BaseUnitsOf(c.dialog->font());
-    EXPECT_GT(units.x, 0);
-    EXPECT_EQ(c.dialog->size(), DialogToPixels(c.units, units))
-        << c.dialog->windowTitle().toStdString();
-  }
-}
-
 TEST(DialogLayoutTest, ChineseCaptionsAreNotClipped) {
   FactorySharedValues shared{{}, 16, 4};
   CTouchNumDlg touch(shared);

@@ -121,9 +121,12 @@ TEST_F(FactoryMainTest, BasicInfoShowsAnEightCharacterModelText) {
     shown = DialogItemAs<QLineEdit>(d, 1007)->text();
     return int{QDialog::Accepted};
   };
+  std::vector<std::chrono::milliseconds> pauses;
+  dialog_->Link().RecordPauses([&](std::chrono::milliseconds p) { pauses.push_back(p); });
   dialog_->ShowBasicInfo();
   EXPECT_EQ(shown, QStringLiteral("OVT-6510"));
   EXPECT_EQ(Requests(), (Frames{Bytes({0x07, 0xF2, 0x01, 0x01, 0xFF})}));
+  EXPECT_EQ(pauses, std::vector{20ms}) << "the controller needs a pause after answering";
   EXPECT_EQ(boxes_.Count(), 0u);
 }
 
@@ -185,7 +188,10 @@ TEST_F(FactoryMainTest, OkWithoutAClickSendsTheCurrentCount) {
     EXPECT_TRUE(IsVisibleChoice(d, 1013));
     EXPECT_TRUE(IsChecked(d, 1011));
   });
+  std::vector<std::chrono::milliseconds> pauses;
+  dialog_->Link().RecordPauses([&](std::chrono::milliseconds p) { pauses.push_back(p); });
   dialog_->SetTouchCount();
+  EXPECT_EQ(pauses, std::vector{20ms}) << "after the write, not after the read";
   EXPECT_EQ(Requests(), (Frames{Bytes({0x07, 0x11, 0x01, 0x03, 0xFF}),
                                 Bytes({0x07, 0x11, 0x02, 0x04, 0x04, 0xFF})}));
   ExpectOneBox(QStringLiteral(u"设置成功!"), kAttention);
@@ -274,29 +280,40 @@ TEST_F(FactoryMainTest, AfterAnUnplugTheNextButtonSaysSo) {
   ExpectOneBox(factory::ControllerRemovedText(), kError);
 }
 
+// An answer counts only with its report ID, code, sub-function and exact
+// payload length, and only for the bytes the frame holds.
 TEST_F(FactoryMainTest, AnswersOfOtherShapesAreIgnored) {
   PlugController();
   OpenDialog();
-  const auto frame = [](uint8_t reportId, uint8_t code, std::initializer_list<uint8_t> payload) {
-    FrameBuffer f;
-    BuildFrame(f, reportId, code, payload);
-    return f;
+  const auto answer = [&](uint8_t reportId, uint8_t code, const std::vector<uint8_t>& payload,
+                          size_t length = 64) {
+    const auto frame = testing::Request(reportId, code, payload);
+    dialog_->OnAnswer(std::span<const uint8_t>(frame).first(length));
   };
-  const auto answer = [&](const FrameBuffer& f, size_t length = 64) {
-    dialog_->OnAnswer(std::span<const uint8_t>(f.data(), length));
+  answer(7, GET_MODEL, {1, 'A', 'B', 0, 'C', 'D', 'E', 'F', 'G'});
+  answer(7, TOUCH_SETTINGS, {3, 16, 16});
+  struct Case {
+    const char* why;
+    uint8_t reportId, code;
+    std::vector<uint8_t> payload;
+    size_t length = 64;
   };
-  answer(frame(7, GET_MODEL, {1, 'A', 'B', 0, 'C', 'D', 'E', 'F', 'G'}));
-  EXPECT_EQ(dialog_->Shared().modelText, QStringLiteral("AB"));
-  answer(frame(7, GET_MODEL, {2, 'X', 'X', 'X', 'X', 'X', 'X', 'X', 'X'}));     // not a read
-  answer(frame(7, GET_MODEL, {1, 'X', 'X', 'X', 'X', 'X', 'X', 'X'}));          // n = 8
-  answer(frame(6, GET_MODEL, {1, 'X', 'X', 'X', 'X', 'X', 'X', 'X', 'X'}));     // calibration frame
-  answer(frame(7, GET_MODEL, {1, 'X', 'X', 'X', 'X', 'X', 'X', 'X', 'X'}), 3);  // cut short
-  EXPECT_EQ(dialog_->Shared().modelText, QStringLiteral("AB"));
-
-  answer(frame(7, TOUCH_SETTINGS, {3, 16, 16}));
-  answer(frame(7, TOUCH_SETTINGS, {1, 2, 2}));  // the console's read
-  EXPECT_EQ(dialog_->Shared().touchMaximum, 16);
-  EXPECT_EQ(dialog_->Shared().touchCount, 16);
+  const Case cases[] = {
+      {"not a read", 7, GET_MODEL, {2, 'X', 'X', 'X', 'X', 'X', 'X', 'X', 'X'}},
+      {"model text one short", 7, GET_MODEL, {1, 'X', 'X', 'X', 'X', 'X', 'X', 'X'}},
+      {"model text one long", 7, GET_MODEL, {1, 'X', 'X', 'X', 'X', 'X', 'X', 'X', 'X', 'X'}},
+      {"calibration frame", 6, GET_MODEL, {1, 'X', 'X', 'X', 'X', 'X', 'X', 'X', 'X'}},
+      {"cut short", 7, GET_MODEL, {1, 'X', 'X', 'X', 'X', 'X', 'X', 'X', 'X'}, 3},
+      {"the console's read", 7, TOUCH_SETTINGS, {1, 2, 2}},
+      {"limits one short", 7, TOUCH_SETTINGS, {3, 2}},
+      {"limits one long", 7, TOUCH_SETTINGS, {3, 2, 2, 2}},
+  };
+  for (const Case& c : cases) {
+    answer(c.reportId, c.code, c.payload, c.length);
+    EXPECT_EQ(dialog_->Shared().modelText, QStringLiteral("AB")) << c.why;
+    EXPECT_EQ(dialog_->Shared().touchMaximum, 16) << c.why;
+    EXPECT_EQ(dialog_->Shared().touchCount, 16) << c.why;
+  }
 }
 
 }  // namespace

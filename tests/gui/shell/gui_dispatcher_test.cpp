@@ -20,6 +20,7 @@
 #include "shell/recording_message_boxes.h"
 #include "shell/resource_message.h"
 #include "tests/support/fake_bus.h"
+#include "tests/support/frames.h"
 
 namespace orvelle {
 namespace {
@@ -29,16 +30,6 @@ using orvelle::testing::FakeBus;
 
 constexpr uint8_t kAnswered = 0x81;  // the request the controller answers
 constexpr uint8_t kUnasked = 0x12;   // a frame the controller sends by itself
-
-std::string PathOf(int channel) {
-  return "/dev/hidraw7#col0" + std::to_string(channel + 1);
-}
-
-std::vector<uint8_t> CommandFrame(uint8_t code, std::initializer_list<uint8_t> payload) {
-  FrameBuffer f{};
-  BuildFrame(f, 7, code, payload);
-  return {f.begin(), f.end()};
-}
 
 bool OnWindowThread() {
   return QThread::currentThread() == qApp->thread();
@@ -73,13 +64,10 @@ class GuiDispatcherTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(library_.Load("KelvraEnglish", {QCoreApplication::applicationDirPath()}));
     SetCurrentLanguageLibrary(&library_);
-    const ChannelTable table = MakeChannelTable(8);
-    for (int i = 0; i < kChannelCount; ++i) {
-      bus_->AddCollection(
-          {PathOf(i), 0x2A5C, 19, CapsState::Ok, table[i].inputLength, table[i].outputLength});
-    }
+    testing::AddController(*bus_, 8);
     bus_->SetResponder([](FakeBus& bus, const std::string& path, const FakeBus::Report& r) {
-      if (r.size() > 1 && r[1] == kAnswered) bus.PushRead(path, CommandFrame(kAnswered, {2, 1}));
+      if (r.size() > 1 && r[1] == kAnswered)
+        bus.PushRead(path, testing::Request(kCommandReportId, kAnswered, {2, 1}));
     });
     LinkProfile profile = LinkProfile::Console();
     profile.startPause = 0ms;
@@ -105,7 +93,8 @@ class GuiDispatcherTest : public ::testing::Test {
 
 TEST_F(GuiDispatcherTest, UnaskedFramesAreHandledOnTheWindowThreadWhenIdle) {
   for (int i = 0; i < 20; ++i)
-    bus_->PushRead(PathOf(5), CommandFrame(kUnasked, {1, 0}));
+    bus_->PushRead(testing::ControllerPath(5),
+                   testing::Request(kCommandReportId, kUnasked, {1, 0}));
   ASSERT_TRUE(SpinUntil([&] { return sink_.events.size() == 20; }));
   EXPECT_TRUE(sink_.allOnWindowThread);
 }
@@ -120,7 +109,7 @@ TEST_F(GuiDispatcherTest, HandlersBoxOpensOnTheWindowThreadAndTheWaitEndsAfterIt
     sink_.events.push_back("box closed");
   });
 
-  EXPECT_TRUE(link_->SendAndWait(5, CommandFrame(kAnswered, {2})));
+  EXPECT_TRUE(link_->SendAndWait(5, testing::Request(kCommandReportId, kAnswered, {2})));
   sink_.events.push_back("wait ended");
 
   EXPECT_EQ(sink_.events,
@@ -136,14 +125,15 @@ TEST_F(GuiDispatcherTest, HandlersBoxOpensOnTheWindowThreadAndTheWaitEndsAfterIt
 TEST_F(GuiDispatcherTest, FrameArrivingWhileABoxIsOpenIsHandledAfterIt) {
   boxes_.SetWhileOpen([&](const RecordedMessageBox&) {
     sink_.events.push_back("box open");
-    bus_->PushRead(PathOf(5), CommandFrame(kUnasked, {1, 0}));
+    bus_->PushRead(testing::ControllerPath(5),
+                   testing::Request(kCommandReportId, kUnasked, {1, 0}));
     QEventLoop reading;
     QTimer::singleShot(100ms, &reading, &QEventLoop::quit);
     reading.exec();
     sink_.events.push_back("box closed");
   });
 
-  EXPECT_TRUE(link_->SendAndWait(5, CommandFrame(kAnswered, {2})));
+  EXPECT_TRUE(link_->SendAndWait(5, testing::Request(kCommandReportId, kAnswered, {2})));
   sink_.events.push_back("wait ended");
   EXPECT_TRUE(SpinUntil([&] { return sink_.events.size() == 5; }))
       << ::testing::PrintToString(sink_.events);
@@ -186,8 +176,8 @@ TEST_F(GuiDispatcherTest, AWaitingWindowPaintsAndActsOnNothing) {
 }
 
 TEST_F(GuiDispatcherTest, PauseKeepsHandlingQueuedAnswers) {
-  bus_->PushRead(PathOf(5), CommandFrame(kUnasked, {1, 0}));
-  bus_->PushRead(PathOf(5), CommandFrame(kUnasked, {1, 1}));
+  bus_->PushRead(testing::ControllerPath(5), testing::Request(kCommandReportId, kUnasked, {1, 0}));
+  bus_->PushRead(testing::ControllerPath(5), testing::Request(kCommandReportId, kUnasked, {1, 1}));
   for (int i = 0; i < 1000 && sink_.events.size() < 2; ++i)
     dispatcher_->Pause(10ms);
   EXPECT_EQ(sink_.events.size(), 2u) << "handled inside the pause, without the event loop";

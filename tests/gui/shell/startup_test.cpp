@@ -108,28 +108,6 @@ TEST_F(StartupTest, CommandLineOneIsChineseAndLeavesTheStoreAlone) {
   EXPECT_TRUE(QFont().families().contains("WenQuanYi Micro Hei"));
 }
 
-TEST_F(StartupTest, CommandLineZeroOverridesAStoredChinese) {
-  StoreLanguage(1);
-  Start<COrvelleConsoleApp>({"0"});
-  EXPECT_EQ(run_.pack, "KelvraEnglish");
-}
-
-TEST_F(StartupTest, OneFollowedByABlankLetsTheStoreDecide) {
-  StoreLanguage(0);
-  Start<CCalibrationApp>({"1 "});
-  EXPECT_EQ(run_.pack, "TessalyEnglish");
-  run_ = {};
-  Start<CCalibrationApp>({"1", ""});
-  EXPECT_EQ(run_.pack, "TessalyEnglish");
-}
-
-TEST_F(StartupTest, StoredTwoHundredFiftySevenSelectsChinese) {
-  StoreLanguage(257);
-  auto app = Start<CCalibrationApp>({});
-  EXPECT_EQ(run_.pack, "TessalyChinese");
-  EXPECT_EQ(app->LanguageCode(), 1);
-}
-
 TEST_F(StartupTest, OverlongStoredValueShowsTheMessageAndRunsInEnglish) {
   StoreLanguage(1);
   std::unique_ptr<RegKey> key;

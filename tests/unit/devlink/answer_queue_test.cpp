@@ -131,10 +131,10 @@ TEST(AnswerQueue, WaitsEndAsTheyShould) {
 
 TEST(AnswerQueue, DropsTheNewestWhenTheOwnerFallsBehind) {
   AnswerQueue queue;
-  for (size_t i = 0; i < AnswerQueue::kLimit; ++i)
-    Push(queue, 1);
   const uint8_t frame[] = {2};
-  EXPECT_FALSE(queue.Push(frame));
+  for (size_t i = 0; i < 8192; ++i)
+    ASSERT_TRUE(queue.Push(frame)) << i;
+  EXPECT_FALSE(queue.Push(frame)) << "the queue holds 8,192 frames";
   EXPECT_EQ(queue.Dropped(), 1u);
   EXPECT_TRUE(queue.NeedsDrain());
 }

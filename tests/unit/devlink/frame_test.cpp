@@ -36,14 +36,15 @@ TEST(Frame, TextStopsAtZeroAtTheFieldEndAndAtTheFrameEnd) {
   EXPECT_EQ(FrameText(frame, 4, 8), "ABC");
   const std::vector<uint8_t> full = {7, 0xF2, 9, 1, '1', '2', '3', '4', '5', '6', '7', '8', 0xFF};
   EXPECT_EQ(FrameText(full, 4, 8), "12345678");
-  EXPECT_EQ(FrameText(full, 10, 8), "78\xFF") << "clipped to the frame, never past it";
+  EXPECT_EQ(FrameText(std::span(full).first(12), 10, 8), "78") << "never past the frame";
   EXPECT_EQ(FrameText(full, 40, 8), "");
 }
 
 TEST(Frame, ViewGivesZeroBeyondTheReport) {
-  const std::vector<uint8_t> bytes = {6, 8, 5};
-  FrameView v(bytes);
+  const std::vector<uint8_t> bytes = {6, 8, 5, 0x55};
+  const FrameView v{std::span(bytes).first(3)};
   EXPECT_EQ(v.PayloadLength(), 5);
+  EXPECT_EQ(v.Payload(0), 0);
   EXPECT_EQ(v.Payload(4), 0);
   EXPECT_EQ(v.At(1000), 0);
 }
@@ -110,6 +111,9 @@ TEST(Recognise, NeverLooksPastTheReport) {
   // there would belong to the next report of a split read.
   auto f = Answer(6, 48, 50);
   EXPECT_FALSE(IsAnswerFrame(Recogniser::Calibration, f));
+  // The terminator just past the report's end is not the report's.
+  auto split = Answer(6, 49, 45);
+  EXPECT_FALSE(IsAnswerFrame(Recogniser::Calibration, std::span(split).first(48)));
   const std::vector<uint8_t> tiny = {7, 1, 0};
   EXPECT_FALSE(IsAnswerFrame(Recogniser::Console, tiny));
   EXPECT_FALSE(IsAnswerFrame(Recogniser::Console, {}));

@@ -12,26 +12,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-TEST(LinkProfile, RealValuesOfTheThreePrograms) {
-  const auto console = LinkProfile::Console();
-  const auto calibration = LinkProfile::Calibration();
-  const auto factory = LinkProfile::Factory();
-  EXPECT_EQ(console.threadChannels, (std::vector<int>{3, 4, 5}));
-  EXPECT_EQ(calibration.threadChannels, (std::vector<int>{0, 2, 4}));
-  EXPECT_EQ(factory.threadChannels, (std::vector<int>{5}));
-  EXPECT_EQ(console.answerTimeout, 2000ms);
-  EXPECT_EQ(calibration.answerTimeout, 20000ms);
-  EXPECT_EQ(factory.answerTimeout, 20000ms);
-  EXPECT_EQ(console.startPause, 300ms);
-  EXPECT_EQ(calibration.startPause, 200ms);
-  EXPECT_EQ(factory.startPause, 200ms);
-  EXPECT_EQ(console.channels[3], (ChannelSpec{64, 8}));
-  EXPECT_EQ(calibration.channels[3], (ChannelSpec{64, 4}));
-  EXPECT_EQ(factory.deviceChanges, DeviceChangeHandling::RegisterOnly);
-  EXPECT_FALSE(console.connectAfterThreads);
-  EXPECT_TRUE(calibration.connectAfterThreads);
-}
-
 TEST(LinkProfile, ChannelTableFirstMatchWins) {
   auto table = MakeChannelTable(4);
   EXPECT_EQ(FindChannel(table, 48, 48), 4);

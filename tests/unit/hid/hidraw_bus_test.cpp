@@ -17,6 +17,7 @@
 #include "devlink/hid/event.h"
 #include "devlink/hid/hidraw_sysfs.h"
 #include "devlink/hid/tlc_reports.h"
+#include "tests/support/fake_bus.h"
 
 namespace orvelle {
 namespace {
@@ -28,26 +29,8 @@ constexpr char kControllerUevent[] =
     "DRIVER=hid-generic\nHID_ID=0003:00002A5C:00000013\nHID_NAME=Touch Frame\n"
     "HID_PHYS=usb-0000:00:14.0-1/input0\n";
 
-// A vendor collection with one input and, optionally, one output report.
-Bytes VendorCollection(uint8_t usage, uint8_t id, uint8_t inBytes, uint8_t outBytes) {
-  Bytes b = {0x06, 0x00, 0xFF, 0x09, usage, 0xA1, 0x01,    0x85, id,    0x15, 0x00,
-             0x26, 0xFF, 0x00, 0x75, 0x08,  0x95, inBytes, 0x09, usage, 0x81, 0x02};
-  if (outBytes > 0) b.insert(b.end(), {0x95, outBytes, 0x09, usage, 0x91, 0x02});
-  b.push_back(0xC0);
-  return b;
-}
-
-// The controller's six collections, in the order of its channel table.
 Bytes ControllerDescriptor() {
-  Bytes d;
-  const std::array<std::array<uint8_t, 3>, 6> reports = {
-      {{1, 61, 0}, {2, 8, 1}, {3, 5, 0}, {4, 63, 3}, {6, 47, 47}, {7, 63, 63}}};
-  uint8_t usage = 1;
-  for (const auto& [id, in, out] : reports) {
-    const Bytes c = VendorCollection(usage++, id, in, out);
-    d.insert(d.end(), c.begin(), c.end());
-  }
-  return d;
+  return testing::ControllerLikeDescriptor(4);
 }
 
 class HidrawBusTest : public ::testing::Test {
@@ -104,7 +87,8 @@ bool Drained(int fd) {
 
 TEST_F(HidrawBusTest, EnumeratesOneCollectionPerTopLevelCollectionAndSkipsTheRest) {
   AddNode("hidraw0", kControllerUevent, ControllerDescriptor());
-  AddNode("hidraw10", "HID_ID=0005:0000046D:0000B342\n", VendorCollection(1, 9, 7, 0));
+  AddNode("hidraw10", "HID_ID=0005:0000046D:0000B342\n",
+          testing::BuildVendorDescriptor({{9, 8, 0}}));
   AddNode("hidraw2", kControllerUevent, Bytes{0xA1, 0x01, 0x85});  // truncated
   AddNode("hidraw3", kControllerUevent, std::nullopt);             // no descriptor, no node
   AddNode("hidraw4", "HID_NAME=no identity\n", ControllerDescriptor());

@@ -169,14 +169,6 @@ TEST_F(SimCalibrationAnswers, RawPointFromTheHostIsUnknown) {
             (Bytes{0}));
 }
 
-TEST(SimTouchGeometry, TargetsFollowTheCaptureOrderOfEachMode) {
-  EXPECT_EQ(NominalTarget(CaptureOrder(2).front()), (RawPoint{127, 127}));
-  EXPECT_EQ(NominalTarget(CaptureOrder(3).front()), (RawPoint{2048, 2048}));
-  EXPECT_EQ(CaptureOrder(3), (std::vector<int>{0, 1, 3, 5, 7}));
-  EXPECT_EQ(NominalTarget(CaptureOrder(4)[4]), (RawPoint{3968, 2048}));
-  EXPECT_TRUE(CaptureOrder(5).empty());
-}
-
 TEST(SimTouchGeometry, StoredCalibrationMapsRawPositionsToTheScreen) {
   ControllerState s;
   EXPECT_EQ(ApplyCalibration(s, {100, 3000}), (RawPoint{100, 3000}));

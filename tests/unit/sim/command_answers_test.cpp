@@ -61,18 +61,6 @@ TEST_F(SimCommandAnswers, InfoAndLayoutCarrySignedValuesAtTheirOffsets) {
   EXPECT_EQ(layout[42], 0xFF);
 }
 
-TEST_F(SimCommandAnswers, ReadsGiveTheDefaultsInTheirLayouts) {
-  EXPECT_EQ(Ask(TOUCH_SETTINGS, {1}), (Bytes{1, 2}));
-  EXPECT_EQ(Ask(TOUCH_SETTINGS, {3}), (Bytes{3, 10, 10}));
-  EXPECT_EQ(Ask(CFG_12, {1}), (Bytes{1, 0, 0, 0}));
-  EXPECT_EQ(Ask(CAL_OPTION_13, {1}), (Bytes{1, 0}));
-  EXPECT_EQ(Ask(CFG_14, {1}), (Bytes{1, 1, 5, 0x01, 0xF4}));  // 500
-  EXPECT_EQ(Ask(CFG_15, {1}), (Bytes{1, 1, 5, 0x0B, 0xB8}));  // 3000
-  EXPECT_EQ(Ask(CFG_16, {1}), (Bytes{1, 1, 5}));
-  EXPECT_EQ(Ask(CFG_17, {1}), (Bytes{1, 5, 5, 4, 4}));
-  EXPECT_EQ(Ask(CFG_21, {1}), (Bytes{1, 1, 0, 30, 0x01, 0xF4}));
-}
-
 struct WriteCase {
   uint8_t code;
   std::vector<uint8_t> write;  // {2, data...}

@@ -8,17 +8,9 @@
 
 #include "devlink/frame.h"
 #include "sim/controller_model.h"
+#include "tests/support/frames.h"
 
 namespace orvelle::testing {
-
-inline std::vector<uint8_t> Request(uint8_t reportId, uint8_t code,
-                                    std::initializer_list<uint8_t> payload) {
-  FrameBuffer frame;
-  BuildFrame(frame, reportId, code, payload);
-  const size_t length =
-      reportId == kCalibrationReportId ? kCalibrationFrameLength : kCommandFrameLength;
-  return std::vector<uint8_t>(frame.begin(), frame.begin() + static_cast<long>(length));
-}
 
 inline std::vector<uint8_t> Command(uint8_t code, std::initializer_list<uint8_t> payload) {
   return Request(kCommandReportId, code, payload);

@@ -1,0 +1,66 @@
+#pragma once
+// An answer sink that keeps every frame handed to it and the thread it came on.
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <span>
+#include <thread>
+#include <vector>
+
+#include "devlink/usb_transfer.h"
+
+namespace orvelle::testing {
+
+class RecordingSink : public AnswerSink {
+ public:
+  void OnAnswer(std::span<const uint8_t> frame) override {
+    std::lock_guard lock(mutex_);
+    frames_.emplace_back(frame.begin(), frame.end());
+    threads_.push_back(std::this_thread::get_id());
+    changed_.notify_all();
+  }
+  std::vector<std::vector<uint8_t>> Frames() {
+    std::lock_guard lock(mutex_);
+    return frames_;
+  }
+  std::vector<std::thread::id> Threads() {
+    std::lock_guard lock(mutex_);
+    return threads_;
+  }
+  std::vector<uint8_t> Last() {
+    std::lock_guard lock(mutex_);
+    return frames_.empty() ? std::vector<uint8_t>{} : frames_.back();
+  }
+  size_t Count() {
+    std::lock_guard lock(mutex_);
+    return frames_.size();
+  }
+  size_t Count(uint8_t reportId, uint8_t code) {
+    std::lock_guard lock(mutex_);
+    return CountLocked(reportId, code);
+  }
+  bool WaitFor(size_t n, std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, limit, [&] { return frames_.size() >= n; });
+  }
+  bool WaitForCount(uint8_t reportId, uint8_t code, size_t n,
+                    std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, limit, [&] { return CountLocked(reportId, code) >= n; });
+  }
+
+ private:
+  size_t CountLocked(uint8_t reportId, uint8_t code) const {
+    size_t n = 0;
+    for (const auto& f : frames_)
+      n += f.size() > 1 && f[0] == reportId && f[1] == code;
+    return n;
+  }
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<std::vector<uint8_t>> frames_;
+  std::vector<std::thread::id> threads_;
+};
+
+}  // namespace orvelle::testing
