@@ -1,7 +1,9 @@
 #include "console/core/calibration_page.h"
 
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/wait.h>
+#endif
 
 #include <filesystem>
 #include <fstream>
@@ -132,6 +134,8 @@ TEST(CalibrationPage, RadioAndPictureRules) {
     EXPECT_EQ(FitPicture(area, f.width, f.height), f.placed) << f.width;
 }
 
+// Modes, scripts and waitpid: POSIX launching.
+#ifndef _WIN32
 TEST(ProgramLaunch, TheProgramComesFromTheConsolesFolderElseTheInstalledOne) {
   testing::TempFolder folder;
   namespace fs = std::filesystem;
@@ -171,6 +175,7 @@ TEST(ProgramLaunch, TheProgramComesFromTheConsolesFolderElseTheInstalledOne) {
   }
   EXPECT_EQ(LaunchFailureMessage(LaunchResult::NoResources), kMsgLaunchNoResources);
 }
+#endif
 
 }  // namespace
 }  // namespace orvelle::console
