@@ -16,10 +16,9 @@ class SystemVersion : public OsVersion {
     // library is not part of every toolchain.
     using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOW*);
     const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
-    const auto rtlGetVersion =
-        ntdll ? reinterpret_cast<RtlGetVersionFn>(
-                    reinterpret_cast<void*>(::GetProcAddress(ntdll, "RtlGetVersion")))
-              : nullptr;
+    const auto rtlGetVersion = ntdll ? reinterpret_cast<RtlGetVersionFn>(reinterpret_cast<void*>(
+                                           ::GetProcAddress(ntdll, "RtlGetVersion")))
+                                     : nullptr;
     OSVERSIONINFOW version{};
     version.dwOSVersionInfoSize = sizeof version;
     if (!rtlGetVersion || rtlGetVersion(&version) != 0) return false;

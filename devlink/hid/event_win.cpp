@@ -11,7 +11,9 @@ Event::Event() : handle_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
   if (!handle_) throw std::runtime_error("CreateEvent failed");
 }
 
-Event::~Event() { ::CloseHandle(handle_); }
+Event::~Event() {
+  ::CloseHandle(handle_);
+}
 
 // As on POSIX, the flag under the mutex is what Wait tests; the handle mirrors
 // it for overlapped reads and writes waited on together with the event.

@@ -25,8 +25,8 @@ class WindowsRegistryTest : public ::testing::Test {
 
   std::unique_ptr<RegKey> Scratch(bool* created = nullptr) {
     std::unique_ptr<RegKey> key;
-    EXPECT_EQ(registry_->CreateKey(RegRoot::CurrentUser, path_ + "\\Key", RegAccess::AllAccess,
-                                   key, created),
+    EXPECT_EQ(registry_->CreateKey(RegRoot::CurrentUser, path_ + "\\Key", RegAccess::AllAccess, key,
+                                   created),
               RegStatus::Success);
     return key;
   }
@@ -120,8 +120,7 @@ TEST(WindowsLanguageSetting, CreatedOnceThenOnlyTheLowByteCounts) {
   const Case cases[] = {
       {"257", [](RegKey& k) { return SetDwordValue(k, "Language", 257); }, true, 1},
       {"0", [](RegKey& k) { return SetDwordValue(k, "Language", 0); }, true, 0},
-      {"long string", [](RegKey& k) { return SetStringValue(k, "Language", "longer"); }, false,
-       -1},
+      {"long string", [](RegKey& k) { return SetStringValue(k, "Language", "longer"); }, false, -1},
   };
   for (const Case& c : cases) {
     ASSERT_EQ(c.store(*key), RegStatus::Success) << c.what;
