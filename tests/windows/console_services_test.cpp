@@ -9,7 +9,7 @@
 #include "console/core/logon_entry.h"
 #include "console/core/program_launch.h"
 #include "platform/registry.h"
-#include "tests/windows/wine.h"
+#include "tests/support/wine.h"
 
 namespace orvelle::console {
 namespace {

@@ -8,7 +8,7 @@
 #include "console/core/config_page.h"
 #include "platform/os_version.h"
 #include "platform/registry.h"
-#include "tests/windows/wine.h"
+#include "tests/support/wine.h"
 
 namespace orvelle {
 namespace {

@@ -10,7 +10,7 @@
 
 #include "platform/registry.h"
 #include "shell/language_choice.h"
-#include "tests/windows/wine.h"
+#include "tests/support/wine.h"
 
 namespace orvelle {
 namespace {
