@@ -38,7 +38,15 @@ function(orvelle_add_gtest)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 120)
   endif()
+  # A cross build lists the cases when the tests run (under the emulator),
+  # so that building needs no Wine.
+  if(CMAKE_CROSSCOMPILING)
+    set(discovery PRE_TEST)
+  else()
+    set(discovery POST_BUILD)
+  endif()
   gtest_discover_tests(${T_NAME}
+    DISCOVERY_MODE ${discovery}
     DISCOVERY_TIMEOUT 60
     PROPERTIES TIMEOUT ${T_TIMEOUT} SKIP_RETURN_CODE 77)
   # Labels and environment are lists, which gtest_discover_tests' PROPERTIES

@@ -12,20 +12,16 @@ class SystemVersion : public OsVersion {
  public:
   bool Query(OsVersionInfo& info) const override {
 #ifdef _WIN32
-    OSVERSIONINFOA version{};
+    // ntdll is in every process; looked up at run time because its import
+    // library is not part of every toolchain.
+    using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOW*);
+    const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+    const auto rtlGetVersion = ntdll ? reinterpret_cast<RtlGetVersionFn>(reinterpret_cast<void*>(
+                                           ::GetProcAddress(ntdll, "RtlGetVersion")))
+                                     : nullptr;
+    OSVERSIONINFOW version{};
     version.dwOSVersionInfoSize = sizeof version;
-    // Deprecated, but it is the query whose numbers the programs were written
-    // against.
-#if defined(_MSC_VER)
-#pragma warning(suppress : 4996)
-#elif defined(__GNUC__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-#endif
-    if (!::GetVersionExA(&version)) return false;
-#if defined(__GNUC__) && !defined(_MSC_VER)
-#pragma GCC diagnostic pop
-#endif
+    if (!rtlGetVersion || rtlGetVersion(&version) != 0) return false;
     info.platformId = version.dwPlatformId;
     info.major = version.dwMajorVersion;
     info.minor = version.dwMinorVersion;

@@ -1,6 +1,8 @@
 #pragma once
-// The operating system's version as GetVersionExA reports it. Each program
-// maps it to its own version class; on Linux the answer is "other platform".
+// The operating system's version in GetVersionExA's terms. Each program maps it
+// to its own version class; on Linux the answer is "other platform". Windows
+// is asked through RtlGetVersion, since GetVersionExA reports Windows 8 (6.2)
+// on Windows 10 and 11 to a program without a compatibility manifest.
 
 #include <cstdint>
 

@@ -1,7 +1,9 @@
 // The settings store on Windows: the registry itself.
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "platform/registry.h"
 
@@ -41,12 +43,20 @@ class WinRegKey : public RegKey {
                        size_t* size) override {
     DWORD winType = 0;
     DWORD winSize = static_cast<DWORD>(data.size());
-    LONG rc = ::RegQueryValueExA(key_, std::string(name).c_str(), nullptr, &winType, data.data(),
-                                 &winSize);
+    // An empty span must reach the registry as a null buffer: a non-null one
+    // of size 0 is a short buffer (MoreData), not a question for the size.
+    // Windows leaves a short buffer's content undefined, so the value goes
+    // through a buffer of our own and reaches the caller only whole.
+    std::vector<uint8_t> bytes(data.size());
+    const std::string valueName(name);
+    LONG rc = ::RegQueryValueExA(key_, valueName.c_str(), nullptr, &winType,
+                                 data.empty() ? nullptr : bytes.data(), &winSize);
     if (rc == ERROR_SUCCESS || rc == ERROR_MORE_DATA) {
       if (type) *type = static_cast<RegType>(winType);
       if (size) *size = winSize;
     }
+    if (rc == ERROR_SUCCESS && !data.empty())
+      std::copy_n(bytes.begin(), std::min<size_t>(winSize, data.size()), data.begin());
     return FromWin32(rc);
   }
 

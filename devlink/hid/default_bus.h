@@ -1,6 +1,7 @@
 #pragma once
 // The bus every program uses: real controllers through hidraw and simulated
-// ones through the simulator folder, side by side.
+// ones through the simulator folder, side by side. On Windows: the Win32 HID
+// bus alone, and the options are not used.
 
 #include <memory>
 #include <string>

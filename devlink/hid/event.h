@@ -1,8 +1,9 @@
 #pragma once
 // A manual-reset event, as the link's stop and answer events are: once set it
 // stays set until reset, and every waiter sees it. It can also be waited on
-// together with a file descriptor (poll), which is how a blocked read is
-// interrupted by the stop event.
+// together with a device, which is how a blocked read is interrupted by the
+// stop event: a file descriptor to poll on POSIX, an event handle to pass to
+// WaitForMultipleObjects on Windows.
 
 #include <chrono>
 #include <condition_variable>
@@ -24,14 +25,23 @@ public:
   // Waits until set or until the time-out; true when set.
   bool Wait(std::chrono::milliseconds timeout) const;
   void WaitForever() const;
+#ifdef _WIN32
+  // A manual-reset event handle (HANDLE) signalled while the event is set.
+  void* NativeHandle() const { return handle_; }
+#else
   // A descriptor that polls readable while the event is set.
   int PollFd() const { return fd_; }
+#endif
 
 private:
   mutable std::mutex mutex_;
   mutable std::condition_variable changed_;
   bool set_ = false;
+#ifdef _WIN32
+  void* handle_ = nullptr;
+#else
   int fd_ = -1;
+#endif
 };
 
 // Waits until any of the events is set (or the time-out passes; a negative

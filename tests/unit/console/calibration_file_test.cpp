@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#ifndef _WIN32
 #include <sys/resource.h>
+#endif
 
 #include <filesystem>
 #include <fstream>
@@ -31,7 +33,7 @@ std::string Field(std::string_view text) {
   return field;
 }
 
-std::string ReadAll(const std::string& path) {
+[[maybe_unused]] std::string ReadAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), {}};
 }
@@ -147,6 +149,7 @@ TEST(CalibrationFile, FilesAreWrittenWholeAndReadBack) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 1);
 }
 
+#ifndef _WIN32  // a file-size limit needs setrlimit
 // The disk fills up halfway through the new file: the old one stays.
 TEST(CalibrationFile, AFailingWriteLeavesTheOldFileByteForByte) {
   testing::TempFolder folder;
@@ -167,6 +170,7 @@ TEST(CalibrationFile, AFailingWriteLeavesTheOldFileByteForByte) {
   EXPECT_EQ(ReadAll(path), old);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 1);
 }
+#endif
 
 }  // namespace
 }  // namespace orvelle::console

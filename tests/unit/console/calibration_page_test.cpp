@@ -1,7 +1,9 @@
 #include "console/core/calibration_page.h"
 
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/wait.h>
+#endif
 
 #include <filesystem>
 #include <fstream>
@@ -134,6 +136,8 @@ TEST(CalibrationPage, RadioAndPictureRules) {
     EXPECT_EQ(FitPicture(area, f.width, f.height), f.placed) << f.width;
 }
 
+// Modes, scripts and waitpid: POSIX launching.
+#ifndef _WIN32
 TEST(ProgramLaunch, TheProgramComesFromTheConsolesFolderElseTheInstalledOne) {
   testing::TempFolder folder;
   namespace fs = std::filesystem;
@@ -178,6 +182,7 @@ TEST(ProgramLaunch, TheProgramComesFromTheConsolesFolderElseTheInstalledOne) {
   EXPECT_TRUE(CalibrationArguments("").empty());
   EXPECT_EQ(LaunchFailureMessage(LaunchResult::NoResources), kMsgLaunchNoResources);
 }
+#endif
 
 }  // namespace
 }  // namespace orvelle::console

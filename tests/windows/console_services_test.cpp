@@ -1,0 +1,78 @@
+// The console's Windows services on the system itself: starting the
+// calibration program with the failure codes the page reports, and the Run
+// value that starts the console at log-on.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+
+#include "console/core/logon_entry.h"
+#include "console/core/program_launch.h"
+#include "platform/registry.h"
+#include "tests/support/wine.h"
+
+namespace orvelle::console {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(WindowsLaunch, FailuresAreTheOnesThePageNames) {
+  const fs::path own = orvelle::testing::OwnFolder();
+  const fs::path text =
+      fs::temp_directory_path() /
+      ("orvelle-not-a-program-" + std::to_string(::GetCurrentProcessId()) + ".exe");
+  { std::ofstream(text) << "not a program"; }
+  struct Case {
+    fs::path program;
+    LaunchResult result;
+  };
+  const Case cases[] = {
+      {own / "os_version_probe.exe", LaunchResult::Started},
+      {own / "missing.exe", LaunchResult::FileNotFound},
+      {own / "gone" / "Tessaly.exe", LaunchResult::FolderNotFound},
+      {text, LaunchResult::NotExecutable},
+      {{}, LaunchResult::FileNotFound},
+  };
+  for (const Case& c : cases) {
+    long pid = 0;
+    EXPECT_EQ(StartProgram(c.program, pid), c.result) << c.program;
+    EXPECT_EQ(pid != 0, c.result == LaunchResult::Started) << c.program;
+  }
+  fs::remove(text);
+}
+
+// The machine's own Run key: only in Wine's throw-away prefix.
+TEST(WindowsLogon, TheRunValueQuotesAPathWithASpace) {
+  if (!orvelle::testing::UnderWine()) GTEST_SKIP() << "changes the machine's log-on programs";
+  auto registry = OpenSystemRegistry();
+  std::unique_ptr<RegKey> run;
+  ASSERT_EQ(registry->CreateKey(RegRoot::LocalMachine, kRunKey, RegAccess::AllAccess, run, nullptr),
+            RegStatus::Success);
+  auto entry = MakeSystemLogonEntry(*registry);
+  struct Case {
+    std::string path, stored;
+  };
+  const Case cases[] = {
+      {R"(C:\Program Files\Orvelle\OrvelleConsole.exe)",
+       R"("C:\Program Files\Orvelle\OrvelleConsole.exe")"},
+      {R"(C:\Orvelle\OrvelleConsole.exe)", R"(C:\Orvelle\OrvelleConsole.exe)"},
+  };
+  for (const Case& c : cases) {
+    ASSERT_EQ(entry->Add(c.path), LogonResult::Done) << c.path;
+    char value[MAX_PATH] = {};
+    size_t size = 0;
+    RegType type = RegType::None;
+    ASSERT_EQ(
+        run->QueryValue(kLogonEntryName, &type,
+                        std::span(reinterpret_cast<uint8_t*>(value), sizeof value - 1), &size),
+        RegStatus::Success);
+    EXPECT_EQ(type, RegType::String);
+    EXPECT_EQ(std::string(value), c.stored);
+  }
+  EXPECT_EQ(entry->Remove(), LogonResult::Done);
+  EXPECT_EQ(run->QueryValue(kLogonEntryName, nullptr, {}, nullptr), RegStatus::FileNotFound);
+  EXPECT_EQ(entry->Remove(), LogonResult::Done);
+}
+
+}  // namespace
+}  // namespace orvelle::console
