@@ -60,3 +60,20 @@ function(orvelle_add_gtest)
     "endif()\n")
   set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${properties})
 endfunction()
+
+# nlohmann-json is header-only. A cross build takes it from the host through a
+# folder that holds nothing else: the host's /usr/include would shadow the
+# cross compiler's own headers.
+macro(orvelle_find_json)
+  if(CMAKE_CROSSCOMPILING)
+    if(NOT TARGET nlohmann_json::nlohmann_json)
+      set(_orvelle_json_dir ${CMAKE_BINARY_DIR}/host-headers)
+      file(MAKE_DIRECTORY ${_orvelle_json_dir})
+      file(CREATE_LINK /usr/include/nlohmann ${_orvelle_json_dir}/nlohmann SYMBOLIC)
+      add_library(nlohmann_json::nlohmann_json INTERFACE IMPORTED GLOBAL)
+      target_include_directories(nlohmann_json::nlohmann_json INTERFACE ${_orvelle_json_dir})
+    endif()
+  else()
+    find_package(nlohmann_json 3.10 REQUIRED)
+  endif()
+endmacro()

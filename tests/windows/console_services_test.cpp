@@ -35,7 +35,7 @@ TEST(WindowsLaunch, FailuresAreTheOnesThePageNames) {
   };
   for (const Case& c : cases) {
     long pid = 0;
-    EXPECT_EQ(StartProgram(c.program, pid), c.result) << c.program;
+    EXPECT_EQ(StartProgram(c.program, {}, pid), c.result) << c.program;
     EXPECT_EQ(pid != 0, c.result == LaunchResult::Started) << c.program;
   }
   fs::remove(text);
