@@ -1,5 +1,6 @@
 #include "shell/gui_dispatcher.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QCursor>
 #include <QEvent>
@@ -66,6 +67,10 @@ void GuiAnswerDispatcher::WaitEnds() {
   if (--waits_ > 0) return;
   if (QCoreApplication* app = QCoreApplication::instance()) app->removeEventFilter(this);
   if (qGuiApp) QGuiApplication::restoreOverrideCursor();
+  // The platform kept the user's input during the wait; X11's event source
+  // hands it on only when the loop is woken, or a key pressed during the wait
+  // would lie there until the next event from the server (a mouse move).
+  if (QAbstractEventDispatcher* loop = QAbstractEventDispatcher::instance()) loop->wakeUp();
   // Work deferred by the wait may wait itself; it starts from a clean list.
   for (auto& work : std::exchange(afterWait_, {}))
     work();

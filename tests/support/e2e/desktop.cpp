@@ -88,13 +88,6 @@ void Desktop::Keys(const std::string& window, const std::vector<std::string>& ke
   std::vector<std::string> args = {"key", "--delay", "50"};
   args.insert(args.end(), keys.begin(), keys.end());
   Xdotool(args);
-  // A key that arrives while a program waits on its controller is held by
-  // Qt's X11 backend until the next event from the server; a person moves the
-  // mouse sooner or later, so the test does too, once a page's requests are
-  // surely done.
-  std::this_thread::sleep_for(1s);
-  Xdotool({"mousemove", "--window", window, "5", "5"});
-  Xdotool({"mousemove", "--window", window, "6", "6"});
 }
 
 void Desktop::Type(const std::string& title, const std::string& text) const {
