@@ -1,6 +1,5 @@
 #include "console/calibration_dlg.h"
 
-#include <QAbstractButton>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QPainter>
@@ -202,7 +201,7 @@ void CCalibrationDlg::Apply() {
 void CCalibrationDlg::OnOptionClicked(int option) {
   std::array<bool, kCalOptionCount> checked{};
   for (size_t k = 0; k < checked.size(); ++k)
-    checked[k] = IsChecked(kOptionRadios[k]);
+    checked[k] = IsButtonChecked(*this, kOptionRadios[k]);
   exchange_.ChooseOption(ChosenRadio(option, checked));
   ShowOption();
   update();
@@ -211,7 +210,7 @@ void CCalibrationDlg::OnOptionClicked(int option) {
 void CCalibrationDlg::OnModeClicked(int index) {
   std::array<bool, kModeRadios.size()> checked{};
   for (size_t k = 0; k < checked.size(); ++k)
-    checked[k] = IsChecked(kModeRadios[k]);
+    checked[k] = IsButtonChecked(*this, kModeRadios[k]);
   exchange_.ChooseMode(kFirstCalMode + ChosenRadio(index, checked));
   ShowMode();
 }
@@ -221,35 +220,20 @@ void CCalibrationDlg::ShowOption() {
   const int option = exchange_.State().calOption;
   if (option < 0 || option >= kCalOptionCount) return;
   for (int k = 0; k < kCalOptionCount; ++k)
-    SetChecked(kOptionRadios[k], k == option);
+    SetButtonChecked(*this, kOptionRadios[k], k == option);
 }
 
 void CCalibrationDlg::ShowMode() {
   const int index = exchange_.State().calMode - kFirstCalMode;
   if (index < 0 || index >= static_cast<int>(kModeRadios.size())) return;
   for (int k = 0; k < static_cast<int>(kModeRadios.size()); ++k)
-    SetChecked(kModeRadios[k], k == index);
+    SetButtonChecked(*this, kModeRadios[k], k == index);
 }
 
 void CCalibrationDlg::EnableControls(std::span<const int> ids, bool enabled) {
   for (int id : ids) {
     if (QWidget* control = DialogItem(*this, id)) control->setEnabled(enabled);
   }
-}
-
-// Exclusivity is lifted meanwhile, so that a group can also show none checked.
-void CCalibrationDlg::SetChecked(int controlId, bool checked) {
-  auto* button = DialogItemAs<QAbstractButton>(*this, controlId);
-  if (!button) return;
-  const bool exclusive = button->autoExclusive();
-  button->setAutoExclusive(false);
-  button->setChecked(checked);
-  button->setAutoExclusive(exclusive);
-}
-
-bool CCalibrationDlg::IsChecked(int controlId) const {
-  const auto* button = DialogItemAs<QAbstractButton>(*this, controlId);
-  return button && button->isChecked();
 }
 
 bool CCalibrationDlg::Connected() {

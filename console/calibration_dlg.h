@@ -78,8 +78,6 @@ class CCalibrationDlg : public ConsolePage {
   void ShowOption();
   void ShowMode();
   void EnableControls(std::span<const int> ids, bool enabled);
-  void SetChecked(int controlId, bool checked);
-  bool IsChecked(int controlId) const;
   bool Connected();
   void Send(int channel, const FrameBuffer& frame);
   void SaveExport(const CalibrationRecord& record);

@@ -1,7 +1,5 @@
 #include "console/options_dlg.h"
 
-#include <QAbstractButton>
-
 #include "shell/dialog_support.h"
 #include "shell/resource_message.h"
 
@@ -27,44 +25,28 @@ COptionsDlg::COptionsDlg(Registry& registry, LogonEntry& logonEntry, const std::
 void COptionsDlg::ConnectButtons() {
   StartupOptions& o = settings_.Options();
   OnClicked(*this, IDC_LANGUAGE_0, [this, &o] {
-    if (!IsChecked(IDC_LANGUAGE_0)) return;
+    if (!IsButtonChecked(*this, IDC_LANGUAGE_0)) return;
     o.languageCode = 0;
-    SetChecked(IDC_LANGUAGE_1, false);
+    SetButtonChecked(*this, IDC_LANGUAGE_1, false);
   });
   OnClicked(*this, IDC_LANGUAGE_1, [this, &o] {
-    if (!IsChecked(IDC_LANGUAGE_1)) return;
+    if (!IsButtonChecked(*this, IDC_LANGUAGE_1)) return;
     o.languageCode = 1;
-    SetChecked(IDC_LANGUAGE_0, false);
+    SetButtonChecked(*this, IDC_LANGUAGE_0, false);
   });
   OnClicked(*this, IDC_LOAD_ON_STARTUP,
-            [this, &o] { o.loadProgramOnStartup = IsChecked(IDC_LOAD_ON_STARTUP); });
+            [this, &o] { o.loadProgramOnStartup = IsButtonChecked(*this, IDC_LOAD_ON_STARTUP); });
   OnClicked(*this, IDC_MINIMIZE_ON_LOADED,
-            [this, &o] { o.minimizeWindowOnLoaded = IsChecked(IDC_MINIMIZE_ON_LOADED); });
+            [this, &o] { o.minimizeWindowOnLoaded = IsButtonChecked(*this, IDC_MINIMIZE_ON_LOADED); });
   OnClicked(*this, IDC_SAVE, [this] { settings_.SaveSettings(); });
 }
 
 void COptionsDlg::ShowSettings() {
   const StartupOptions& o = settings_.Options();
-  SetChecked(IDC_LANGUAGE_0, o.languageCode == 0);
-  SetChecked(IDC_LANGUAGE_1, o.languageCode == 1);
-  SetChecked(IDC_LOAD_ON_STARTUP, o.loadProgramOnStartup);
-  SetChecked(IDC_MINIMIZE_ON_LOADED, o.minimizeWindowOnLoaded);
-}
-
-// Radio buttons included: while a stored language is neither 0 nor 1 both
-// language buttons must show unchecked, which their exclusivity forbids.
-void COptionsDlg::SetChecked(int controlId, bool checked) {
-  auto* button = DialogItemAs<QAbstractButton>(*this, controlId);
-  if (!button) return;
-  const bool exclusive = button->autoExclusive();
-  button->setAutoExclusive(false);
-  button->setChecked(checked);
-  button->setAutoExclusive(exclusive);
-}
-
-bool COptionsDlg::IsChecked(int controlId) const {
-  const auto* button = DialogItemAs<QAbstractButton>(*this, controlId);
-  return button && button->isChecked();
+  SetButtonChecked(*this, IDC_LANGUAGE_0, o.languageCode == 0);
+  SetButtonChecked(*this, IDC_LANGUAGE_1, o.languageCode == 1);
+  SetButtonChecked(*this, IDC_LOAD_ON_STARTUP, o.loadProgramOnStartup);
+  SetButtonChecked(*this, IDC_MINIMIZE_ON_LOADED, o.minimizeWindowOnLoaded);
 }
 
 }  // namespace orvelle::console

@@ -35,8 +35,6 @@ class COptionsDlg : public ConsolePage {
 
  private:
   void ConnectButtons();
-  void SetChecked(int controlId, bool checked);
-  bool IsChecked(int controlId) const;
 
   OptionsSettings settings_;
 };

@@ -70,6 +70,20 @@ bool OnSelectionChange(QWidget& dialog, int controlId, std::function<void()> han
   return true;
 }
 
+void SetButtonChecked(QWidget& dialog, int controlId, bool checked) {
+  auto* button = DialogItemAs<QAbstractButton>(dialog, controlId);
+  if (!button) return;
+  const bool exclusive = button->autoExclusive();
+  button->setAutoExclusive(false);
+  button->setChecked(checked);
+  button->setAutoExclusive(exclusive);
+}
+
+bool IsButtonChecked(const QWidget& dialog, int controlId) {
+  const auto* button = DialogItemAs<QAbstractButton>(dialog, controlId);
+  return button && button->isChecked();
+}
+
 QFont StatusLineFont() {
   constexpr int kCellHeight = 32;
   QFont font;

@@ -36,6 +36,12 @@ T* DialogItemAs(const QWidget& dialog, int controlId) {
 bool OnClicked(QWidget& dialog, int controlId, std::function<void()> handler);
 bool OnSelectionChange(QWidget& dialog, int controlId, std::function<void()> handler);
 
+// A check box or radio button by identifier. Setting lifts a radio button's
+// exclusivity meanwhile, so that a group can also show none checked (a stored
+// value that matches no button). Missing controls read as unchecked.
+void SetButtonChecked(QWidget& dialog, int controlId, bool checked);
+bool IsButtonChecked(const QWidget& dialog, int controlId);
+
 // The status line's font of the console and the factory tool: Arial (or its
 // metric twin Liberation Sans where Arial is missing), thin, underlined, with
 // a character cell 32 pixels high.
