@@ -41,8 +41,8 @@ std::unique_ptr<LogonEntry> MakeRunValueEntry(Registry& registry);
 std::unique_ptr<LogonEntry> MakeSystemLogonEntry(Registry& registry);
 
 // One argument of a desktop entry's Exec key, quoted and escaped as the
-// Desktop Entry Specification requires (reserved characters, '%', and the
-// string escapes of the file format).
+// freedesktop.org desktop entry format requires (reserved characters, '%',
+// and the string escapes of the file format).
 std::string DesktopExecArgument(std::string_view argument);
 // A Run value's command: a path with a blank goes in double quotes, or
 // Windows would try its leading words as programs.

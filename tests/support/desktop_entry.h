@@ -1,8 +1,8 @@
 #pragma once
-// Reads a desktop entry file the way a desktop's launcher does (Desktop Entry
-// Specification 1.5): the string escapes of the file format, then the Exec
-// key's quoting and its "%%". Written from the specification, apart from the
-// code under test, so that the two can disagree.
+// Reads a desktop entry file the way a desktop's launcher does (freedesktop.org
+// desktop entry format 1.5): the string escapes of the file format, then the
+// Exec key's quoting and its "%%". Written from that format's own rules, apart
+// from the code under test, so that the two can disagree.
 
 #include <fstream>
 #include <map>
