@@ -39,21 +39,6 @@ void Event::Reset() {
   }
 }
 
-bool Event::IsSet() const {
-  std::lock_guard lock(mutex_);
-  return set_;
-}
-
-bool Event::Wait(std::chrono::milliseconds timeout) const {
-  std::unique_lock lock(mutex_);
-  return changed_.wait_for(lock, timeout, [this] { return set_; });
-}
-
-void Event::WaitForever() const {
-  std::unique_lock lock(mutex_);
-  changed_.wait(lock, [this] { return set_; });
-}
-
 int WaitForAny(std::initializer_list<const Event*> events, std::chrono::milliseconds timeout) {
   pollfd fds[8];
   const size_t count = std::min<size_t>(events.size(), 8);
