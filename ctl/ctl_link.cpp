@@ -42,6 +42,9 @@ class OneControllerBus : public HidBus {
   bool Owns(const std::string& path) const override {
     return NodeOf(path) == node_ && bus_->Owns(path);
   }
+  std::vector<SharedReader> ShareReads(std::vector<ReadOpen> opens) override {
+    return bus_->ShareReads(std::move(opens));
+  }
 
  private:
   std::shared_ptr<HidBus> bus_;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <functional>
 #include <new>
 #include <string>
 
@@ -122,19 +123,42 @@ bool CUSBTransfer::Open() {
 }
 
 void CUSBTransfer::StartThreads() {
+  StartReaders();
   for (int channel : profile_.threadChannels) {
     if (channel < 0 || channel >= kChannelCount) continue;
     Slot& slot = slots_[channel];
-    slot.readerThread = std::thread(&CUSBTransfer::ReaderThread, this, channel);
     slot.drainThread = std::thread(&CUSBTransfer::WriteDrainThread, this, channel);
     Pause(profile_.startPause);
   }
 }
 
+void CUSBTransfer::StartReaders() {
+  std::vector<HidBus::ReadOpen> opens;
+  std::vector<int> channels;
+  for (int channel : profile_.threadChannels) {
+    if (channel < 0 || channel >= kChannelCount || !slots_[channel].reader) continue;
+    opens.push_back({slots_[channel].path, std::move(slots_[channel].reader)});
+    channels.push_back(channel);
+  }
+  // The other read opens would only fill with reports nobody reads.
+  for (Slot& slot : slots_)
+    slot.reader.reset();
+  for (HidBus::SharedReader& shared : bus_->ShareReads(std::move(opens))) {
+    auto reader = std::make_unique<Reader>();
+    reader->channel = std::move(shared.channel);
+    for (size_t member : shared.members) {
+      if (member < channels.size()) reader->channels.push_back(channels[member]);
+    }
+    readers_.push_back(std::move(reader));
+  }
+  for (auto& reader : readers_) {
+    reader->thread = std::thread(&CUSBTransfer::ReaderThread, this, std::ref(*reader));
+  }
+}
+
 bool CUSBTransfer::HasThreads() const {
-  return std::any_of(slots_.begin(), slots_.end(), [](const Slot& s) {
-    return s.readerThread.joinable() || s.drainThread.joinable();
-  });
+  return !readers_.empty() || std::any_of(slots_.begin(), slots_.end(),
+                                          [](const Slot& s) { return s.drainThread.joinable(); });
 }
 
 void CUSBTransfer::StopThreads() {
@@ -142,6 +166,7 @@ void CUSBTransfer::StopThreads() {
   JoinThreads();
   // Nothing reads or writes the channels now. Closing them lets a node that
   // was unplugged go, so that its controller can come back at its old port.
+  readers_.clear();
   for (Slot& slot : slots_) {
     slot.reader.reset();
     slot.writer.reset();
@@ -156,34 +181,32 @@ void CUSBTransfer::JoinThreads() {
   // Every blocking wait of the threads includes the stop event, a drain
   // thread writes nothing once it is set, and no thread waits on the owner
   // thread, so these joins wait for one write in flight at most.
-  for (Slot& slot : slots_) {
-    if (slot.readerThread.joinable()) slot.readerThread.join();
+  for (auto& reader : readers_) {
+    if (reader->thread.joinable()) reader->thread.join();
   }
   for (Slot& slot : slots_) {
     if (slot.drainThread.joinable()) slot.drainThread.join();
   }
 }
 
-void CUSBTransfer::ReaderThread(int channel) {
-  NameThisThread("read", channel);
-  Slot& slot = slots_[channel];
+void CUSBTransfer::ReaderThread(Reader& reader) {
+  NameThisThread("read", reader.channels.empty() ? -1 : reader.channels.front());
   std::array<uint8_t, 1024> buffer;
-  if (!slot.reader) {
-    stop_.WaitForever();
-    return;
-  }
   for (;;) {
     buffer.fill(0);
-    const ReadResult r = slot.reader->Read(buffer, stop_);
+    const ReadResult r = reader.channel->Read(buffer, stop_);
     if (r.status == ReadStatus::Stopped || stop_.IsSet()) return;
     if (r.status == ReadStatus::Gone) {
       // The device went: no answer can come, so nobody waits for one.
-      slot.deviceLeft.store(true);
+      for (int channel : reader.channels)
+        slots_[channel].deviceLeft.store(true);
       answers_.Fail();
       stop_.WaitForever();
       return;
     }
-    HandleRead(channel, std::span<const uint8_t>(buffer.data(), std::min(r.count, buffer.size())));
+    if (r.member >= reader.channels.size()) continue;
+    HandleRead(reader.channels[r.member],
+               std::span<const uint8_t>(buffer.data(), std::min(r.count, buffer.size())));
   }
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 // CUSBTransfer: the device link. Finds the controller among the HID
 // collections of a bus, opens its collections as numbered channels, keeps a
-// reader and a write-drain thread on the profile's channels, and sends one
-// frame at a time, waiting for the recognised answer (stop-and-wait).
+// write-drain thread on each of the profile's channels and reader threads for
+// them (one per node where the bus lets one open read for several), and sends
+// one frame at a time, waiting for the recognised answer (stop-and-wait).
 //
 // When the controller goes (a reader sees the hang-up) or a request's write
 // fails, every wait under way ends at once with failure; a failed write also
@@ -113,9 +114,8 @@ class CUSBTransfer {
 
   struct Slot {
     std::string path;
-    std::unique_ptr<HidChannel> reader;  // read handle
+    std::unique_ptr<HidChannel> reader;  // read handle, until a Reader takes it
     std::unique_ptr<HidChannel> writer;  // write handle
-    std::thread readerThread;
     std::thread drainThread;
     // The reader saw the device go; the next discovery clears it.
     std::atomic<bool> deviceLeft{false};
@@ -125,9 +125,18 @@ class CUSBTransfer {
     Event writePending;
   };
 
+  // A thread reading for one or more channels through one read channel
+  // (HidBus::ShareReads: one per hidraw node).
+  struct Reader {
+    std::unique_ptr<HidChannel> channel;
+    std::vector<int> channels;  // indexed by ReadResult::member
+    std::thread thread;
+  };
+
   void StartThreads();
+  void StartReaders();
   void JoinThreads();
-  void ReaderThread(int channel);
+  void ReaderThread(Reader& reader);
   void WriteDrainThread(int channel);
   void HandleRead(int channel, std::span<const uint8_t> read);
   void Deliver(std::span<const uint8_t> frame);
@@ -137,6 +146,7 @@ class CUSBTransfer {
   const LinkProfile profile_;
   const std::shared_ptr<HidBus> bus_;
   std::array<Slot, kChannelCount> slots_;
+  std::vector<std::unique_ptr<Reader>> readers_;
   std::atomic<int> acceptedCount_{0};
   std::atomic<int> connected_{0};
   std::atomic<int> lastOpenError_{0};

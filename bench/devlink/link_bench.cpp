@@ -9,6 +9,7 @@
 //  4. 100 unplug/replug cycles under 1,000 input reports per second: open
 //     descriptors and threads before and after, and the time from each
 //     arrival notice to the link open again.
+//  5. Reader wake-ups per input report on a node that behaves as hidraw.
 #include <benchmark/benchmark.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -33,6 +34,7 @@
 #include "devlink/hid/virtual_device.h"
 #include "devlink/usb_transfer.h"
 #include "tests/support/fake_bus.h"
+#include "tests/support/hidraw_like_bus.h"
 #include "tests/support/temp_folder.h"
 
 namespace orvelle {
@@ -300,6 +302,51 @@ void BM_UnplugReplugUnderInputStream(benchmark::State& state) {
   state.counters["reports_received"] = static_cast<double>(sink.count.load());
 }
 BENCHMARK(BM_UnplugReplugUnderInputStream)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+
+// Reports of the three collections Tessaly reads, 1,000 per second for 2 s,
+// on a node that hands every report to each of its read opens as hidraw
+// does: reader wake-ups per report with one read open per node (arg 1) and
+// with one per collection (arg 0, the cost before reads were shared).
+void BM_HidrawNodeWakeUpsPerReport(benchmark::State& state) {
+  constexpr int kReports = 2000;
+  auto bus = std::make_shared<testing::HidrawLikeBus>();
+  bus->ShareNodeReads(state.range(0) != 0);
+  CountingSink sink;
+  CUSBTransfer link(Quick(LinkProfile::Calibration()), bus);
+  link.SetOwner(&sink);
+  if (!link.Open()) {
+    state.SkipWithError("link did not open");
+    return;
+  }
+  FrameBuffer raw;
+  BuildFrame(raw, kCalibrationReportId, 0x08, {7, 0x00, 0x08, 0x00, 0x08});
+  const testing::HidrawLikeBus::Report answer(raw.begin(), raw.begin() + kCalibrationFrameLength);
+  for (auto _ : state) {
+    const auto cpuBefore = bench::ThreadCpuByName();
+    const auto start = Clock::now();
+    for (int i = 0; i < kReports; ++i) {
+      std::this_thread::sleep_until(start + std::chrono::microseconds(1000LL * i));
+      const size_t collection = static_cast<size_t>(2 * (i % 3));  // 0, 2, 4
+      bus->PushInput(collection, collection == kCalibrationChannel
+                                     ? answer
+                                     : testing::HidrawLikeBus::Report(8, 0));
+    }
+    std::this_thread::sleep_for(200ms);
+    const auto cpuAfter = bench::ThreadCpuByName();
+    const double readersNs =
+        static_cast<double>(bench::CpuOfThreadsStartingWith(cpuAfter, "orv-read") -
+                            bench::CpuOfThreadsStartingWith(cpuBefore, "orv-read"));
+    state.counters["wakeups_per_report"] = static_cast<double>(bus->ReadWakeUps()) / kReports;
+    state.counters["answers_handled"] = static_cast<double>(sink.count.load());
+    state.counters["readers_cpu_us_per_report"] = readersNs / 1000.0 / kReports;
+  }
+}
+BENCHMARK(BM_HidrawNodeWakeUpsPerReport)
+    ->Arg(1)
+    ->Arg(0)
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond)
+    ->UseRealTime();
 
 }  // namespace
 }  // namespace orvelle

@@ -47,6 +47,9 @@ enum class ReadStatus : uint8_t {
 struct ReadResult {
   ReadStatus status = ReadStatus::Gone;
   size_t count = 0;
+  // For a channel that reads for several collections (HidBus::ShareReads):
+  // the position, among the collections it serves, of the report's own.
+  size_t member = 0;
 };
 
 // One open of one collection.
@@ -93,6 +96,31 @@ class HidBus {
   virtual std::unique_ptr<DeviceWatch> WatchDevices(NoticeCallback callback) = 0;
   // True when `path` names a collection of this bus (used to combine buses).
   virtual bool Owns(const std::string& path) const = 0;
+
+  // A read open of one collection, as Open(path, Access::Read) gave it.
+  struct ReadOpen {
+    std::string path;
+    std::unique_ptr<HidChannel> channel;
+  };
+  // A channel that reads for one or more collections, and which of the read
+  // opens it was made from (by index) it serves, in the order that
+  // ReadResult::member counts them.
+  struct SharedReader {
+    std::unique_ptr<HidChannel> channel;
+    std::vector<size_t> members;
+  };
+  // Lets as few channels as possible read for `opens` (null channels are
+  // skipped). Every open of a hidraw node gets every report of the node, so
+  // one open of it serves all its collections and a report wakes one reader,
+  // not one per collection. The default keeps each open for its own
+  // collection, as Windows and the simulator deliver them.
+  virtual std::vector<SharedReader> ShareReads(std::vector<ReadOpen> opens) {
+    std::vector<SharedReader> shared;
+    for (size_t i = 0; i < opens.size(); ++i) {
+      if (opens[i].channel) shared.push_back({std::move(opens[i].channel), {i}});
+    }
+    return shared;
+  }
 };
 
 }  // namespace orvelle

@@ -12,12 +12,12 @@ namespace orvelle {
 namespace {
 
 class CombinedWatch final : public DeviceWatch {
-public:
+ public:
   std::vector<std::unique_ptr<DeviceWatch>> parts;
 };
 
 class CombinedBus final : public HidBus {
-public:
+ public:
   explicit CombinedBus(std::vector<std::unique_ptr<HidBus>> buses) : buses_(std::move(buses)) {}
 
   std::vector<HidCollection> Enumerate() override {
@@ -53,7 +53,28 @@ public:
     return false;
   }
 
-private:
+  // Each bus shares the reads of its own opens; members are mapped back to
+  // the positions in `opens`.
+  std::vector<SharedReader> ShareReads(std::vector<ReadOpen> opens) override {
+    std::vector<SharedReader> all;
+    for (auto& bus : buses_) {
+      std::vector<ReadOpen> mine;
+      std::vector<size_t> positions;
+      for (size_t i = 0; i < opens.size(); ++i) {
+        if (!opens[i].channel || !bus->Owns(opens[i].path)) continue;
+        mine.push_back(std::move(opens[i]));
+        positions.push_back(i);
+      }
+      for (SharedReader& shared : bus->ShareReads(std::move(mine))) {
+        for (size_t& member : shared.members)
+          member = positions.at(member);
+        all.push_back(std::move(shared));
+      }
+    }
+    return all;
+  }
+
+ private:
   std::vector<std::unique_ptr<HidBus>> buses_;
 };
 

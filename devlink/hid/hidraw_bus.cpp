@@ -6,6 +6,7 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <system_error>
 #include <thread>
@@ -42,8 +43,14 @@ Wait WaitFor(int fd, short events, const Event& stop) {
 class HidrawChannel : public HidChannel {
  public:
   HidrawChannel(int fd, TlcReportFilter filter)
-      : fd_(fd), filter_(std::move(filter)), raw_(kMaxNodeReport) {}
+      : fd_(fd), filters_{std::move(filter)}, raw_(kMaxNodeReport) {}
   ~HidrawChannel() override { close(fd_); }
+
+  // Reads for `other`'s collections too, which must be of the same node:
+  // this descriptor gets their reports as well.
+  void ServeAlso(const HidrawChannel& other) {
+    filters_.insert(filters_.end(), other.filters_.begin(), other.filters_.end());
+  }
 
   ReadResult Read(std::span<uint8_t> buf, const Event& stop) override {
     // With no room every report would be dropped as someone else's.
@@ -60,9 +67,12 @@ class HidrawChannel : public HidChannel {
       const ssize_t n = read(fd_, raw_.data(), raw_.size());
       if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
       if (n <= 0) return {ReadStatus::Gone, 0};
-      const size_t count = filter_.Deliver(std::span(raw_).first(static_cast<size_t>(n)), buf);
-      if (count > 0) return {ReadStatus::Data, count};
-      // A report of another collection of the node: not ours.
+      const auto raw = std::span(raw_).first(static_cast<size_t>(n));
+      for (size_t member = 0; member < filters_.size(); ++member) {
+        const size_t count = filters_[member].Deliver(raw, buf);
+        if (count > 0) return {ReadStatus::Data, count, member};
+      }
+      // A report of a collection nobody reads here.
     }
   }
 
@@ -81,7 +91,7 @@ class HidrawChannel : public HidChannel {
 
  private:
   const int fd_;
-  const TlcReportFilter filter_;
+  std::vector<TlcReportFilter> filters_;
   std::vector<uint8_t> raw_;
 };
 
@@ -218,6 +228,31 @@ class HidrawBus : public HidBus {
 
   bool Owns(const std::string& path) const override {
     return path.rfind(roots_.dev + "/hidraw", 0) == 0;
+  }
+
+  // The first open of each node reads for the node's other collections; the
+  // others are closed.
+  std::vector<SharedReader> ShareReads(std::vector<ReadOpen> opens) override {
+    std::vector<SharedReader> shared;
+    std::vector<std::string> nodes;
+    for (size_t i = 0; i < opens.size(); ++i) {
+      auto* channel = dynamic_cast<HidrawChannel*>(opens[i].channel.get());
+      if (channel == nullptr) continue;
+      std::string node;
+      size_t index = 0;
+      if (!SplitCollectionPath(opens[i].path, node, index)) node = opens[i].path;
+      const auto same = std::find(nodes.begin(), nodes.end(), node);
+      if (same == nodes.end()) {
+        nodes.push_back(node);
+        shared.push_back({std::move(opens[i].channel), {i}});
+        continue;
+      }
+      SharedReader& first = shared[static_cast<size_t>(same - nodes.begin())];
+      static_cast<HidrawChannel&>(*first.channel).ServeAlso(*channel);
+      first.members.push_back(i);
+      opens[i].channel.reset();
+    }
+    return shared;
   }
 
  private:

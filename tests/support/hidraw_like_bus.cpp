@@ -13,13 +13,13 @@
 
 namespace orvelle::testing {
 
-// One open descriptor: the reports it still has to read, and whether its node
-// hung up.
+// One open descriptor: the reports of its node it still has to read (with the
+// collection each belongs to), and whether its node hung up.
 struct Descriptor {
   int node = 0;
   size_t index = 0;
   Access access = Access::Read;
-  std::deque<HidrawLikeBus::Report> reads;
+  std::deque<std::pair<size_t, HidrawLikeBus::Report>> reads;
   bool hungUp = false;
   Event readable;  // a report is queued or the node hung up
 };
@@ -38,6 +38,7 @@ struct HidrawLikeBus::State {
   std::chrono::milliseconds writeTime{0};
   int writeFailures = 0;
   size_t writesStarted = 0;
+  size_t readWakeUps = 0;
   int refuseWith = 0;
   std::vector<NoticeCallback*> watchers;
 
@@ -53,24 +54,34 @@ class LikeChannel final : public HidChannel {
  public:
   LikeChannel(HidrawLikeBus& bus, std::shared_ptr<HidrawLikeBus::State> state,
               std::shared_ptr<Descriptor> d)
-      : bus_(bus), state_(std::move(state)), d_(std::move(d)) {}
+      : bus_(bus), state_(std::move(state)), d_(std::move(d)), members_{d_->index} {}
   ~LikeChannel() override {
     std::lock_guard lock(state_->mutex);
     --state_->openDescriptors;
   }
 
+  int Node() const { return d_->node; }
+  void ServeAlso(const LikeChannel& other) {
+    members_.insert(members_.end(), other.members_.begin(), other.members_.end());
+  }
+
+  // Every report of the node wakes the reader; one of another collection is
+  // then dropped, as the report ID filter does.
   ReadResult Read(std::span<uint8_t> buf, const Event& stop) override {
     for (;;) {
       WaitForAny({&d_->readable, &stop});
       if (stop.IsSet()) return {ReadStatus::Stopped, 0};
       std::lock_guard lock(state_->mutex);
       if (!d_->reads.empty()) {
-        HidrawLikeBus::Report r = std::move(d_->reads.front());
+        auto [index, r] = std::move(d_->reads.front());
         d_->reads.pop_front();
         if (d_->reads.empty() && !d_->hungUp) d_->readable.Reset();
+        ++state_->readWakeUps;
+        const auto member = std::find(members_.begin(), members_.end(), index);
+        if (member == members_.end()) continue;
         const size_t n = std::min(r.size(), buf.size());
         std::copy_n(r.begin(), n, buf.begin());
-        return {ReadStatus::Data, n};
+        return {ReadStatus::Data, n, static_cast<size_t>(member - members_.begin())};
       }
       if (d_->hungUp) return {ReadStatus::Gone, 0};  // POLLHUP
       d_->readable.Reset();
@@ -117,6 +128,7 @@ class LikeChannel final : public HidChannel {
   HidrawLikeBus& bus_;
   std::shared_ptr<HidrawLikeBus::State> state_;
   std::shared_ptr<Descriptor> d_;
+  std::vector<size_t> members_;  // collections read through this descriptor
 };
 
 class LikeWatch final : public DeviceWatch {
@@ -168,8 +180,8 @@ void HidrawLikeBus::PushInput(size_t index, Report report) {
   std::lock_guard lock(state_->mutex);
   for (auto& weak : state_->opens) {
     auto d = weak.lock();
-    if (!d || d->node != state_->node || d->index != index || d->access != Access::Read) continue;
-    d->reads.push_back(report);
+    if (!d || d->node != state_->node || d->access != Access::Read) continue;
+    d->reads.emplace_back(index, report);
     d->readable.Set();
   }
 }
@@ -233,6 +245,11 @@ size_t HidrawLikeBus::WritesStarted() const {
   return state_->writesStarted;
 }
 
+size_t HidrawLikeBus::ReadWakeUps() const {
+  std::lock_guard lock(state_->mutex);
+  return state_->readWakeUps;
+}
+
 std::vector<HidCollection> HidrawLikeBus::Enumerate() {
   std::lock_guard lock(state_->mutex);
   std::vector<HidCollection> all;
@@ -271,6 +288,25 @@ std::unique_ptr<DeviceWatch> HidrawLikeBus::WatchDevices(NoticeCallback callback
 
 bool HidrawLikeBus::Owns(const std::string&) const {
   return true;
+}
+
+std::vector<HidBus::SharedReader> HidrawLikeBus::ShareReads(std::vector<ReadOpen> opens) {
+  if (!shareReads_) return HidBus::ShareReads(std::move(opens));
+  std::vector<SharedReader> shared;
+  for (size_t i = 0; i < opens.size(); ++i) {
+    auto* channel = static_cast<LikeChannel*>(opens[i].channel.get());
+    if (channel == nullptr) continue;
+    auto same = std::find_if(shared.begin(), shared.end(), [&](const SharedReader& s) {
+      return static_cast<LikeChannel&>(*s.channel).Node() == channel->Node();
+    });
+    if (same == shared.end()) {
+      shared.push_back({std::move(opens[i].channel), {i}});
+      continue;
+    }
+    static_cast<LikeChannel&>(*same->channel).ServeAlso(*channel);
+    same->members.push_back(i);
+  }
+  return shared;
 }
 
 }  // namespace orvelle::testing

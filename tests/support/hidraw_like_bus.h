@@ -38,6 +38,9 @@ class HidrawLikeBus final : public HidBus {
   // Hands one input report of collection `index` to every read open of the
   // current node.
   void PushInput(size_t index, Report report);
+  // false: every read open keeps its own descriptor, as before reads were
+  // shared (to compare the wake-ups).
+  void ShareNodeReads(bool share) { shareReads_ = share; }
 
   // The node goes: its descriptors hang up, watchers get removal notices.
   void Unplug();
@@ -50,17 +53,22 @@ class HidrawLikeBus final : public HidBus {
   // Descriptors open on any node, old or current.
   int OpenDescriptors() const;
   size_t WritesStarted() const;
+  // Reports taken from a descriptor by a read, whether or not they were the
+  // reader's: each is a reader thread woken.
+  size_t ReadWakeUps() const;
 
   std::vector<HidCollection> Enumerate() override;
   std::unique_ptr<HidChannel> Open(const std::string& path, Access access) override;
   std::unique_ptr<DeviceWatch> WatchDevices(NoticeCallback callback) override;
   bool Owns(const std::string& path) const override;
+  std::vector<SharedReader> ShareReads(std::vector<ReadOpen> opens) override;
 
   struct State;
 
  private:
   void Notify(DeviceNotice::Kind kind);
   std::shared_ptr<State> state_;
+  bool shareReads_ = true;
 };
 
 }  // namespace orvelle::testing

@@ -4,6 +4,7 @@
 // node at the same port.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cerrno>
 #include <condition_variable>
 #include <thread>
@@ -40,8 +41,10 @@ class Sink : public AnswerSink {
     codes.push_back(frame[1]);
     if (codes.size() == 1 && inside) inside();
     --depth;
+    handled.fetch_add(1);
   }
   std::function<void()> inside;
+  std::atomic<size_t> handled{0};
   std::vector<uint8_t> codes;
   int depth = 0, maxDepth = 0;
 };
@@ -227,6 +230,26 @@ TEST(HidrawFaults, ReplugAtTheSamePortReopens) {
   EXPECT_NE(rig.link->IsConnected(), 0);
   EXPECT_EQ(rig.bus->OpenDescriptors(), descriptors) << "the removed node's descriptors closed";
   EXPECT_TRUE(rig.Ask());
+}
+
+// Every read open of a node gets every report of it: one open reads for the
+// node's collections, a report wakes one reader, and each report reaches its
+// own channel's handling (a 48-byte answer is taken on channel 4 only).
+TEST(HidrawFaults, OneReaderServesEveryCollectionOfTheNode) {
+  Rig rig(LinkProfile::Calibration(), false);
+  ASSERT_TRUE(rig.link->Open());
+  EXPECT_EQ(rig.bus->OpenDescriptors(), kChannelCount + 1) << "one write open each, one read";
+  for (size_t index = 0; index < kChannelCount; ++index) {
+    rig.bus->PushInput(index, index == kCalibrationChannel
+                                  ? Request(kCalibrationReportId, 0x05, {1})
+                                  : HidrawLikeBus::Report(8, static_cast<uint8_t>(index)));
+  }
+  for (int i = 0;
+       i < 10000 && (rig.sink.handled.load() == 0 || rig.bus->ReadWakeUps() < kChannelCount); ++i) {
+    std::this_thread::sleep_for(1ms);
+  }
+  EXPECT_EQ(rig.sink.handled.load(), 1u);
+  EXPECT_EQ(rig.bus->ReadWakeUps(), kChannelCount);
 }
 
 }  // namespace

@@ -13,7 +13,9 @@
 #include <future>
 #include <optional>
 #include <thread>
+#include <tuple>
 
+#include "devlink/hid/default_bus.h"
 #include "devlink/hid/event.h"
 #include "devlink/hid/hidraw_sysfs.h"
 #include "devlink/hid/tlc_reports.h"
@@ -138,6 +140,37 @@ TEST_F(HidrawBusTest, ReadsOnlyItsOwnReportsPaddedToTheInputLength) {
 
   close(writer);
   EXPECT_EQ(channel->Read(buf, stop).status, ReadStatus::Gone);
+}
+
+// One open of the node reads for both collections and says whose each report
+// is; combined with another bus, members keep their positions among the opens.
+TEST_F(HidrawBusTest, OneOpenReadsForEveryCollectionOfItsNode) {
+  const std::string node = AddFifoController();
+  std::vector<std::unique_ptr<HidBus>> buses;
+  buses.push_back(MakeHidrawBus({roots_.sysfs, root_ + "/other"}));
+  buses.push_back(std::move(bus_));
+  auto combined = CombineBuses(std::move(buses));
+  std::vector<HidBus::ReadOpen> opens;
+  opens.push_back({root_ + "/other/hidraw0#col01", nullptr});
+  for (const char* collection : {"#col06", "#col05"})
+    opens.push_back({node + collection, combined->Open(node + collection, Access::Read)});
+  auto shared = combined->ShareReads(std::move(opens));
+  ASSERT_EQ(shared.size(), 1u);
+  EXPECT_EQ(shared[0].members, (std::vector<size_t>{1, 2}));
+  const int writer = open(node.c_str(), O_WRONLY | O_CLOEXEC);
+  ASSERT_GE(writer, 0);
+  Event stop;
+  std::array<uint8_t, 64> buf;
+  for (const auto& [report, member, count] : {std::tuple{Bytes{6, 0x21, 0, 0xFF}, 1u, 48u},
+                                              std::tuple{Bytes{7, 0x12, 0, 0xFF}, 0u, 64u}}) {
+    WriteAll(writer, report);
+    const ReadResult r = shared[0].channel->Read(buf, stop);
+    EXPECT_EQ(r.status, ReadStatus::Data);
+    EXPECT_EQ(r.member, member);
+    EXPECT_EQ(r.count, count);
+    EXPECT_EQ(buf[1], report[1]);
+  }
+  close(writer);
 }
 
 TEST_F(HidrawBusTest, StopInterruptsABlockedRead) {
