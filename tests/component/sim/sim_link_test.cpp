@@ -1,5 +1,5 @@
 // The three programs' links against the simulated controller over the real
-// transport: discovery through the descriptor, exchanges, and the state file.
+// transport: discovery through the descriptor and exchanges on each channel.
 #include <gtest/gtest.h>
 
 #include "devlink/catalogue.h"
@@ -49,28 +49,6 @@ TEST(SimController, EachProgramFindsTheControllerAndExchangesFrames) {
       ASSERT_TRUE(link.SendAndWait(calibration ? kCalibrationChannel : kCommandChannel, request));
       EXPECT_EQ(sink.Last(), ControllerModel(sim.State()).Handle(request).answer);
     }
-  }
-}
-
-TEST(SimController, StateFileKeepsWhatTheProgramsWrote) {
-  TempFolder folder;
-  SimControllerOptions options = ControllerIn(folder);
-  options.stateFile = folder.File("state.txt");
-  std::string error;
-  {
-    SimulatedController sim(options);
-    ASSERT_TRUE(sim.Start(error)) << error;
-    RecordingSink sink;
-    CUSBTransfer link(Quick(LinkProfile::Factory()), SimOnlyBus(folder.Path()));
-    link.SetOwner(&sink);
-    ASSERT_TRUE(link.Open());
-    ASSERT_TRUE(link.SendAndWait(kCommandChannel, Request(7, TOUCH_SETTINGS, {4, 4})));
-    EXPECT_EQ(sink.Last()[4], 1);
-  }
-  {
-    SimulatedController sim(options);
-    ASSERT_TRUE(sim.Start(error)) << error;
-    EXPECT_EQ(sim.State().touchCount, 4);
   }
 }
 

@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "devlink/catalogue.h"
+#include "sim/state_file.h"
 #include "tests/support/e2e/child_process.h"
 #include "tests/support/sim_fixture.h"
 
@@ -19,13 +20,17 @@ bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
-// The script waits for the program's requests; the prompt then reads the
-// commands of `input` and the end of input unplugs.
+// The state file gives the model text; the script waits for the program's
+// requests; the prompt then reads the commands of `input` and the end of input
+// unplugs. Both a program's write and a prompt's setting are saved.
 TEST(SimCommand, ScriptAndPromptDriveTheControllerAndLogEveryFrame) {
   TempFolder folder;
   const std::string log = folder.File("sim.log");
   const std::string socket = folder.Path() + "/touch-3d17-000a";
-  std::ofstream(folder.File("script")) << "set model SIM-0001\nrefuse TOUCH_SETTINGS once\nstatus\n"
+  ControllerState saved;
+  saved.modelText = "SIM-0001";
+  std::ofstream(folder.File("state.txt")) << FormatState(saved);
+  std::ofstream(folder.File("script")) << "refuse TOUCH_SETTINGS once\nstatus\n"
                                           "wait TOUCH_SETTINGS\nwait TOUCH_SETTINGS\n"
                                           "wait CAL_BEGIN 50\n";
   std::ofstream(folder.File("input")) << "help\nfrobnicate\nset mode 2\nshow";
@@ -64,6 +69,7 @@ TEST(SimCommand, ScriptAndPromptDriveTheControllerAndLogEveryFrame) {
   EXPECT_FALSE(std::filesystem::exists(socket));
   const std::string state = e2e::ReadFile(folder.File("state.txt"));
   EXPECT_TRUE(Contains(state, "model=SIM-0001\n")) << state;
+  EXPECT_TRUE(Contains(state, "cal_mode=2\n")) << state;
   EXPECT_TRUE(Contains(state, "touch_limits=10,4\n")) << state;
 }
 
