@@ -20,9 +20,9 @@ bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
-// The state file gives the model text; the script waits for the program's
-// requests; the prompt then reads the commands of `input` and the end of input
-// unplugs. Both a program's write and a prompt's setting are saved.
+// The state file gives the model text; the script sets the mode and waits for
+// the program's requests; the prompt then reads the commands of `input` and
+// the end of input unplugs. A setting and a program's write are each saved.
 TEST(SimCommand, ScriptAndPromptDriveTheControllerAndLogEveryFrame) {
   TempFolder folder;
   const std::string log = folder.File("sim.log");
@@ -30,10 +30,10 @@ TEST(SimCommand, ScriptAndPromptDriveTheControllerAndLogEveryFrame) {
   ControllerState saved;
   saved.modelText = "SIM-0001";
   std::ofstream(folder.File("state.txt")) << FormatState(saved);
-  std::ofstream(folder.File("script")) << "refuse TOUCH_SETTINGS once\nstatus\n"
+  std::ofstream(folder.File("script")) << "set mode 2\nrefuse TOUCH_SETTINGS once\nstatus\n"
                                           "wait TOUCH_SETTINGS\nwait TOUCH_SETTINGS\n"
                                           "wait CAL_BEGIN 50\n";
-  std::ofstream(folder.File("input")) << "help\nfrobnicate\nset mode 2\nshow";
+  std::ofstream(folder.File("input")) << "help\nfrobnicate\nshow";
   ChildProcess sim;
   ASSERT_TRUE(
       sim.Start({"/bin/sh", "-c", "exec \"$@\" <\"$0\"", folder.File("input"), ORVELLE_SIM_COMMAND,
@@ -44,6 +44,7 @@ TEST(SimCommand, ScriptAndPromptDriveTheControllerAndLogEveryFrame) {
       [&] { return Contains(e2e::ReadFile(log), "rule: TOUCH_SETTINGS refuse (once)\n"); }, 20s))
       << e2e::ReadFile(log);
   EXPECT_TRUE(Contains(e2e::ReadFile(log), "plugged in at " + socket));
+  EXPECT_TRUE(Contains(e2e::ReadFile(folder.File("state.txt")), "cal_mode=2\n"));
 
   RecordingSink sink;
   CUSBTransfer link(Quick(LinkProfile::Console()), SimOnlyBus(folder.Path()));
@@ -69,7 +70,6 @@ TEST(SimCommand, ScriptAndPromptDriveTheControllerAndLogEveryFrame) {
   EXPECT_FALSE(std::filesystem::exists(socket));
   const std::string state = e2e::ReadFile(folder.File("state.txt"));
   EXPECT_TRUE(Contains(state, "model=SIM-0001\n")) << state;
-  EXPECT_TRUE(Contains(state, "cal_mode=2\n")) << state;
   EXPECT_TRUE(Contains(state, "touch_limits=10,4\n")) << state;
 }
 

@@ -91,6 +91,7 @@ TEST_F(SimCommandAnswers, WritesAreCheckedStoredAndAnswered) {
       {CFG_21, {2, 0, 0, 180, 0x07, 0xD0}, 6, {1, 0, 0, 180, 0x07, 0xD0}},
       {TOUCH_SETTINGS, {2, 3}, 2, {}},
       {CFG_12, {2, 1, 2, 0}, 2, {}},
+      {CFG_12, {2, 0, 0, 2}, 2, {}},
       {CFG_12, {2, 1, 0}, 2, {}},  // one switch short
       {CAL_OPTION_13, {2, 5}, 2, {}},
       {CFG_14, {2, 1, 5, 0x02, 0xEE}, 5, {}},   // 750: not a multiple of 100
@@ -148,8 +149,6 @@ TEST_F(SimCommandAnswers, ResetRestoresTheSettingsButNotIdentityOrCalibration) {
 TEST_F(SimCommandAnswers, UnknownCommandsAndBrokenFramesGetNoAnswer) {
   Bytes badTerminator = Command(CFG_16, {1});
   badTerminator[4] = 0xFE;
-  Bytes lengthPastTheReport = Command(CFG_16, {1});
-  lengthPastTheReport[2] = 61;  // the terminator would lie at byte 64
   const struct {
     Bytes request;
     RequestOutcome outcome;
@@ -157,7 +156,6 @@ TEST_F(SimCommandAnswers, UnknownCommandsAndBrokenFramesGetNoAnswer) {
       {Command(0x99, {1}), RequestOutcome::Unknown},
       {testing::Calibration(CAL_RAW_POINT, {7, 0, 0, 0, 0}), RequestOutcome::Unknown},
       {badTerminator, RequestOutcome::Malformed},
-      {lengthPastTheReport, RequestOutcome::Malformed},
       {{7, 0x16, 1}, RequestOutcome::Malformed},
       {{}, RequestOutcome::Ignored},
       {{2, 0x01}, RequestOutcome::Ignored},  // keyboard LEDs
@@ -170,6 +168,13 @@ TEST_F(SimCommandAnswers, UnknownCommandsAndBrokenFramesGetNoAnswer) {
     EXPECT_EQ(model.Refusal(c.request).empty(), c.outcome != RequestOutcome::Unknown);
   }
   EXPECT_NE(model.Handle(Command(0x99, {1})).note.find("0x99"), std::string::npos);
+  // A length that puts the terminator just past the report: that byte is never
+  // read, even when it happens to be a terminator.
+  Bytes pastTheReport = Command(CFG_16, {1});
+  pastTheReport[2] = 61;
+  pastTheReport.push_back(kFrameTerminator);
+  EXPECT_EQ(model.Handle(std::span(pastTheReport).first(kCommandFrameLength)).outcome,
+            RequestOutcome::Malformed);
 }
 
 }  // namespace
