@@ -3,15 +3,7 @@
 // programs on the default bus pointed at that folder. Header-only: users link
 // orvelle-simulator themselves.
 
-#include <gtest/gtest.h>
-#include <unistd.h>
-
-#include <atomic>
-#include <condition_variable>
-#include <filesystem>
-#include <mutex>
 #include <string>
-#include <vector>
 
 #include "devlink/frame.h"
 #include "devlink/hid/default_bus.h"

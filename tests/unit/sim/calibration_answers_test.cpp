@@ -25,14 +25,9 @@ Bytes NinePoints(const std::array<int16_t, 9>& x, const std::array<int16_t, 9>& 
 
 class SimCalibrationAnswers : public ::testing::Test {
  protected:
-  Bytes Ask(uint8_t code, std::span<const uint8_t> payload) {
-    FrameBuffer frame;
-    BuildFrame(frame, kCalibrationReportId, code, payload);
-    return AnswerPayload(model.Handle(std::span<const uint8_t>(frame.data(), 48)),
+  Bytes Ask(uint8_t code, const Bytes& payload) {
+    return AnswerPayload(model.Handle(testing::Request(kCalibrationReportId, code, payload)),
                          kCalibrationReportId, code);
-  }
-  Bytes Ask(uint8_t code, std::initializer_list<uint8_t> payload) {
-    return Ask(code, std::span<const uint8_t>(payload.begin(), payload.size()));
   }
   CalibrationRecord StoredRecord() {
     const Bytes record = Ask(CAL_READ_DATA, {});
@@ -46,13 +41,36 @@ class SimCalibrationAnswers : public ::testing::Test {
   const std::array<int16_t, 9> userY{2060, 2, -4, -9, 2102, 4110, 4118, 4096, 2055};
 };
 
-TEST_F(SimCalibrationAnswers, ModeIsReadAndWrittenWithinTwoToFour) {
-  EXPECT_EQ(Ask(CAL_GET_MODE, {}), (Bytes{4}));
-  EXPECT_EQ(Ask(CAL_SET_MODE, {3}), (Bytes{1}));
-  EXPECT_EQ(Ask(CAL_GET_MODE, {}), (Bytes{3}));
-  EXPECT_EQ(Ask(CAL_SET_MODE, {5}), (Bytes{0}));
-  EXPECT_EQ(Ask(CAL_SET_MODE, {1}), (Bytes{0}));
-  EXPECT_EQ(Ask(CAL_GET_MODE, {}), (Bytes{3}));
+// Requests in order, each with the answer it gets: the mode stays within two to
+// four, and points are refused outside a run or in the wrong shape.
+TEST_F(SimCalibrationAnswers, ModeAndRunRefuseWhatDoesNotFit) {
+  const Bytes points = NinePoints(userX, userY);
+  std::array<int16_t, 9> wild = userX;
+  wild[3] = 9000;
+  const struct {
+    uint8_t code;
+    Bytes request;
+    uint8_t answer;
+  } cases[] = {
+      {CAL_GET_MODE, {}, 4},
+      {CAL_SET_MODE, {3}, 1},
+      {CAL_SET_MODE, {5}, 0},
+      {CAL_SET_MODE, {1}, 0},
+      {CAL_SET_MODE, {}, 0},
+      {CAL_GET_MODE, {}, 3},
+      {CAL_SET_POINTS, points, 0},  // no CAL_BEGIN yet
+      {CAL_END, {1}, 0},            // nothing to keep
+      {CAL_BEGIN, {}, 1},
+      {CAL_SET_POINTS, Bytes(points.begin(), points.begin() + 12), 0},  // mode 3 wants 36
+      {CAL_SET_POINTS, NinePoints(wild, userY), 0},
+      {CAL_END, {2}, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(CommandName(kCalibrationReportId, c.code));
+    EXPECT_EQ(Ask(c.code, c.request), (Bytes{c.answer}));
+  }
+  EXPECT_FALSE(model.Pending().has_value());
+  EXPECT_TRUE(model.Calibrating());  // a malformed end does not end the run
 }
 
 TEST_F(SimCalibrationAnswers, TouchesAreRawPointsOnlyWhileCalibrating) {
@@ -73,46 +91,25 @@ TEST_F(SimCalibrationAnswers, TouchesAreRawPointsOnlyWhileCalibrating) {
   EXPECT_EQ(model.TouchReport({1, 1}, false)[3], 0);  // lifted
 }
 
-TEST_F(SimCalibrationAnswers, EndWithOneStoresThePendingPointsAsTheRecord) {
-  Ask(CAL_BEGIN, {});
-  EXPECT_EQ(Ask(CAL_SET_POINTS, NinePoints(userX, userY)), (Bytes{1}));
-  ASSERT_TRUE(model.Pending().has_value());
-  // Pending only: the record still holds the factory calibration.
-  EXPECT_EQ(StoredRecord(), ControllerState::FactoryRecord());
-
-  const ModelReply end = model.Handle(Calibration(CAL_END, {1}));
-  EXPECT_EQ(AnswerPayload(end, kCalibrationReportId, CAL_END), (Bytes{1}));
-  EXPECT_TRUE(end.stateChanged);
-  EXPECT_FALSE(model.Calibrating());
-  const CalibrationRecord stored = StoredRecord();
-  EXPECT_EQ(stored.x, userX);
-  EXPECT_EQ(stored.y, userY);
-  EXPECT_EQ(stored.headerA, 4);
-  EXPECT_EQ(stored.flags[0], 1);
-}
-
-TEST_F(SimCalibrationAnswers, EndWithZeroDiscardsThePendingPoints) {
-  Ask(CAL_BEGIN, {});
-  Ask(CAL_SET_POINTS, NinePoints(userX, userY));
-  EXPECT_EQ(Ask(CAL_END, {0}), (Bytes{1}));
-  EXPECT_FALSE(model.Calibrating());
-  EXPECT_FALSE(model.Pending().has_value());
-  EXPECT_EQ(StoredRecord(), ControllerState::FactoryRecord());
-}
-
-TEST_F(SimCalibrationAnswers, PointsAreRefusedOutsideARunOrInTheWrongShape) {
-  const Bytes points = NinePoints(userX, userY);
-  EXPECT_EQ(Ask(CAL_SET_POINTS, points), (Bytes{0}));  // no CAL_BEGIN yet
-  EXPECT_EQ(Ask(CAL_END, {1}), (Bytes{0}));            // nothing to keep
-
-  Ask(CAL_BEGIN, {});
-  EXPECT_EQ(Ask(CAL_SET_POINTS, std::span(points).first(12)), (Bytes{0}));  // mode 4 wants 36
-  std::array<int16_t, 9> wild = userX;
-  wild[3] = 9000;
-  EXPECT_EQ(Ask(CAL_SET_POINTS, NinePoints(wild, userY)), (Bytes{0}));
-  EXPECT_FALSE(model.Pending().has_value());
-  EXPECT_EQ(Ask(CAL_END, {2}), (Bytes{0}));
-  EXPECT_TRUE(model.Calibrating());  // a malformed end does not end the run
+// The discarded run comes first: the kept one then finds the factory record.
+TEST_F(SimCalibrationAnswers, EndStoresOrDiscardsThePendingPoints) {
+  for (uint8_t keep : {0, 1}) {
+    SCOPED_TRACE(int{keep});
+    Ask(CAL_BEGIN, {});
+    EXPECT_EQ(Ask(CAL_SET_POINTS, NinePoints(userX, userY)), (Bytes{1}));
+    EXPECT_EQ(StoredRecord(), ControllerState::FactoryRecord());  // pending only
+    const ModelReply end = model.Handle(Calibration(CAL_END, {keep}));
+    EXPECT_EQ(AnswerPayload(end, kCalibrationReportId, CAL_END), (Bytes{1}));
+    EXPECT_EQ(end.stateChanged, keep == 1);
+    EXPECT_FALSE(model.Calibrating());
+    EXPECT_FALSE(model.Pending().has_value());
+  }
+  CalibrationRecord expected = ControllerState::FactoryRecord();
+  expected.headerA = 4;
+  expected.flags[0] = 1;
+  expected.x = userX;
+  expected.y = userY;
+  EXPECT_EQ(StoredRecord(), expected);
 }
 
 // The run keeps the mode CAL_BEGIN saw; a mode-2 result is kept beside the
@@ -141,9 +138,10 @@ TEST_F(SimCalibrationAnswers, WrittenRecordIsReadBackAndBrokenOnesAreRefused) {
   record.flags = {1, 0, 1};
   record.x = userX;
   record.y = userY;
-  const auto bytes = EncodeRecord(record);
+  const auto encoded = EncodeRecord(record);
+  const Bytes bytes(encoded.begin(), encoded.end());
   EXPECT_EQ(Ask(CAL_WRITE_DATA, bytes), (Bytes{1}));
-  EXPECT_EQ(Ask(CAL_READ_DATA, {}), Bytes(bytes.begin(), bytes.end()));
+  EXPECT_EQ(Ask(CAL_READ_DATA, {}), bytes);
 
   // A truncated calibration file reads back its missing header as 0xD0.
   auto truncated = bytes;
@@ -152,21 +150,11 @@ TEST_F(SimCalibrationAnswers, WrittenRecordIsReadBackAndBrokenOnesAreRefused) {
   auto badFlag = bytes;
   badFlag[3] = 7;
   EXPECT_EQ(Ask(CAL_WRITE_DATA, badFlag), (Bytes{0}));
-  EXPECT_EQ(Ask(CAL_WRITE_DATA, std::span(bytes).first(40)), (Bytes{0}));
+  EXPECT_EQ(Ask(CAL_WRITE_DATA, Bytes(bytes.begin(), bytes.end() - 1)), (Bytes{0}));
   EXPECT_EQ(StoredRecord(), record);
 
   EXPECT_EQ(Ask(CAL_RESET, {}), (Bytes{1}));
   EXPECT_EQ(StoredRecord(), ControllerState::FactoryRecord());
-}
-
-TEST_F(SimCalibrationAnswers, RawPointFromTheHostIsUnknown) {
-  EXPECT_EQ(model.Handle(Calibration(CAL_RAW_POINT, {7, 0, 0, 0, 0})).outcome,
-            RequestOutcome::Unknown);
-  EXPECT_EQ(AnswerPayload(
-                ModelReply{
-                    RequestOutcome::Answered, model.Refusal(Calibration(CAL_BEGIN, {})), false, {}},
-                kCalibrationReportId, CAL_BEGIN),
-            (Bytes{0}));
 }
 
 TEST(SimTouchGeometry, StoredCalibrationMapsRawPositionsToTheScreen) {

@@ -19,9 +19,10 @@ TEST(SimFaultRules, CommandNamesAndNumbersParse) {
   EXPECT_EQ(CatalogueRequests().size(), 8u + 15u);
 }
 
-// Each broken form fails the recognisers of all three programs, so it is
-// dropped and the program's wait runs out, as with a real broken answer.
-TEST(SimFaultRules, MalformedAnswersFailEveryRecogniser) {
+// A broken terminator or length fails the recognisers of all three programs,
+// so the answer is dropped and the program's wait runs out, as with a real
+// broken answer. A wrong report ID moves the frame to the other collection.
+TEST(SimFaultRules, MalformedAnswersFailEveryRecogniserOrChangeCollection) {
   ControllerModel model;
   for (const auto& request :
        {testing::Command(GET_MODEL, {1}), testing::Calibration(CAL_GET_MODE, {})}) {
@@ -33,21 +34,12 @@ TEST(SimFaultRules, MalformedAnswersFailEveryRecogniser) {
         EXPECT_FALSE(IsAnswerFrame(r, broken));
       }
     }
+    const bool wasCommand = answer[0] == kCommandReportId;
+    const auto moved = Malform(answer, MalformKind::ReportId);
+    EXPECT_EQ(moved.size(), wasCommand ? kCalibrationFrameLength : kCommandFrameLength);
+    EXPECT_EQ(moved[0], wasCommand ? kCalibrationReportId : kCommandReportId);
+    EXPECT_EQ(moved[1], answer[1]);
   }
-}
-
-TEST(SimFaultRules, WrongReportIdMovesTheFrameToTheOtherCollection) {
-  ControllerModel model;
-  const auto calAnswer = model.Handle(testing::Calibration(CAL_GET_MODE, {})).answer;
-  const auto asCommand = Malform(calAnswer, MalformKind::ReportId);
-  ASSERT_EQ(asCommand.size(), 64u);
-  EXPECT_EQ(asCommand[0], 7);
-  EXPECT_EQ(asCommand[1], CAL_GET_MODE);
-
-  const auto cmdAnswer = model.Handle(testing::Command(GET_MODEL, {1})).answer;
-  const auto asCalibration = Malform(cmdAnswer, MalformKind::ReportId);
-  ASSERT_EQ(asCalibration.size(), 48u);
-  EXPECT_EQ(asCalibration[0], 6);
 }
 
 }  // namespace
