@@ -107,8 +107,8 @@ TEST(DialogLayoutTest, ChineseCaptionsAreNotClipped) {
 TEST(AboutDlgTest, ShowsTheIconAndEndsWithOk) {
   factory::CAboutDlg d;
   const auto labels = d.findChildren<QLabel*>();
-  EXPECT_TRUE(std::any_of(labels.begin(), labels.end(),
-                          [](QLabel* l) { return !l->pixmap().isNull(); }));
+  EXPECT_TRUE(
+      std::any_of(labels.begin(), labels.end(), [](QLabel* l) { return !l->pixmap().isNull(); }));
   Click(d, 1);
   EXPECT_EQ(d.result(), QDialog::Accepted);
 }

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <thread>
 #include <typeindex>
 #include <vector>
@@ -45,17 +46,15 @@ class FactoryMainTest : public ::testing::Test {
       t.join();
   }
 
-  void PlugController(const ControllerState& state = {}) {
+  // A controller in `state`, and the dialog on the factory profile with no
+  // start pause; `timeout` stands for its 20 s and is only a limit unless
+  // the test is about time-outs.
+  void Open(std::chrono::milliseconds timeout = 10s, const ControllerState& state = {}) {
     SimControllerOptions options = testing::ControllerIn(folder_);
     options.initialState = state;
     sim_ = std::make_unique<SimulatedController>(options);
     std::string error;
     ASSERT_TRUE(sim_->Start(error)) << error;
-  }
-
-  // The factory profile with no start pause; `timeout` stands for its 20 s
-  // and is only a limit unless the test is about time-outs.
-  void OpenDialog(std::chrono::milliseconds timeout = 10s) {
     dialog_ = std::make_unique<COrvelleFactoryConfig2Dlg>(std::make_unique<CUSBTransfer>(
         testing::Quick(LinkProfile::Factory(), timeout), testing::SimOnlyBus(folder_.Path())));
     dialog_->SetModalRunner([this](QDialog& d) {
@@ -130,8 +129,7 @@ TEST_F(FactoryMainTest, ProductionLinkIsTheFactoryProfile) {
 }
 
 TEST_F(FactoryMainTest, StartsConnectedAndOnlyItsTwoOperationsSendAnything) {
-  PlugController();
-  OpenDialog();
+  Open();
   EXPECT_EQ(DialogItemAs<QLineEdit>(*dialog_, 1008)->text(), factory::DeviceConnectedText());
   ASSERT_NE(dialog_->SystemMenu(), nullptr);
   EXPECT_FALSE(dialog_->SystemMenu()->actions().isEmpty()) << "the about entry";
@@ -146,8 +144,7 @@ TEST_F(FactoryMainTest, StartsConnectedAndOnlyItsTwoOperationsSendAnything) {
 }
 
 TEST_F(FactoryMainTest, BasicInfoShowsTheEightCharacterModelText) {
-  PlugController();  // "OVT-6510": eight characters, no zero byte
-  OpenDialog();
+  Open();  // "OVT-6510": eight characters, no zero byte
   QString shown;
   answerDialog_ = [&](QDialog& d) {
     shown = DialogItemAs<QLineEdit>(d, 1007)->text();
@@ -161,8 +158,7 @@ TEST_F(FactoryMainTest, BasicInfoShowsTheEightCharacterModelText) {
 }
 
 TEST_F(FactoryMainTest, AnswerAfterTheWaitIsSeenWhilePolling) {
-  PlugController();
-  OpenDialog(150ms);
+  Open(150ms);
   sim_->SetFault({kCommandReportId, GET_MODEL}, {FaultKind::Delay, false, 500ms});
   dialog_->ShowBasicInfo();
   EXPECT_EQ(shown_, std::vector<std::type_index>{typeid(CInfoDlg)});
@@ -172,23 +168,18 @@ TEST_F(FactoryMainTest, TouchCountIsReadChosenAndWritten) {
   ControllerState state;
   state.touchMaximum = 10;
   state.touchCount = 4;
-  PlugController(state);
-  OpenDialog();
+  Open(10s, state);
   struct Case {
     const char* what;
     Bytes limits;  // answered in place of the controller when given
     int button;
-    Bytes write;  // the write request, if one is sent
+    std::optional<uint8_t> written;
     std::vector<QString> boxes;
   };
   const Case cases[] = {
-      {"OK alone sends the current count", {}, 1, {0x07, 0x11, 0x02, 0x04, 0x04, 0xFF}, {kSucceeded}},
-      {"a maximum above 16 makes the count 0, which is refused",
-       {3, 20, 4},
-       1,
-       {0x07, 0x11, 0x02, 0x04, 0x00, 0xFF},
-       {kFailed}},
-      {"Cancel sends nothing", {}, 2, {}, {}},
+      {"OK alone sends the current count", {}, 1, 4, {kSucceeded}},
+      {"a maximum above 16 makes the count 0, which is refused", {3, 20, 4}, 1, 0, {kFailed}},
+      {"Cancel sends nothing", {}, 2, std::nullopt, {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -199,9 +190,9 @@ TEST_F(FactoryMainTest, TouchCountIsReadChosenAndWritten) {
     EndTouchDialogWith(c.button);
     dialog_->SetTouchCount();
     std::vector<Bytes> sent{kLimitsRequest};
-    if (!c.write.empty()) sent.push_back(c.write);
+    if (c.written) sent.push_back({0x07, 0x11, 0x02, 0x04, *c.written, 0xFF});
     EXPECT_EQ(Requests(before), sent);
-    EXPECT_EQ(pauses_, c.write.empty() ? Pauses{} : Pauses{20ms}) << "after the write only";
+    EXPECT_EQ(pauses_, c.written ? Pauses{20ms} : Pauses{}) << "after the write only";
     EXPECT_EQ(Boxes(), c.boxes);
   }
 }
@@ -210,8 +201,7 @@ TEST_F(FactoryMainTest, TouchCountIsReadChosenAndWritten) {
 // late answer to an earlier one would be, does not end the wait, nor does an
 // acknowledgement of the wrong length.
 TEST_F(FactoryMainTest, OnlyTheAwaitedAnswerEndsTheWait) {
-  PlugController();
-  OpenDialog(100ms);
+  Open(100ms);
   ReplyToNext(GET_MODEL, TOUCH_SETTINGS, {3, 10, 4});
   dialog_->ShowBasicInfo();
   EXPECT_TRUE(shown_.empty());
@@ -228,8 +218,7 @@ TEST_F(FactoryMainTest, OnlyTheAwaitedAnswerEndsTheWait) {
 }
 
 TEST_F(FactoryMainTest, NotConnectedAtRequestTimeSendsNothing) {
-  PlugController();
-  OpenDialog();
+  Open();
   dialog_->Link().SetConnected(0);
   dialog_->SetTouchCount();
   EXPECT_EQ(Boxes(), (std::vector{kNotConnected, kTimedOut}));
@@ -240,8 +229,7 @@ TEST_F(FactoryMainTest, NotConnectedAtRequestTimeSendsNothing) {
 // The tool does not re-open: the status stays, and the next button says why
 // nothing can be done.
 TEST_F(FactoryMainTest, AfterAnUnplugTheNextButtonSaysSo) {
-  PlugController();
-  OpenDialog(100ms);
+  Open(100ms);
   sim_->Unplug();
   // Give the removal notices time to arrive and be handled.
   QElapsedTimer waited;
@@ -258,8 +246,7 @@ TEST_F(FactoryMainTest, AfterAnUnplugTheNextButtonSaysSo) {
 // payload length, and only for the bytes the frame holds; the limits are
 // kept within what the touch dialog can offer.
 TEST_F(FactoryMainTest, AnswersCountOnlyInTheirExactShape) {
-  PlugController();
-  OpenDialog();
+  Open();
   struct Case {
     const char* what;
     uint8_t reportId, code;
@@ -268,17 +255,21 @@ TEST_F(FactoryMainTest, AnswersCountOnlyInTheirExactShape) {
     const char* model;  // the shared values after it
     int maximum, count;
   };
-  const Bytes model{1, 'X', 'X', 'X', 'X', 'X', 'X', 'X', 'X'};
+  // A model answer: sub-function `sub`, then `n` characters.
+  const auto text = [](uint8_t sub, size_t n) {
+    Bytes payload(n + 1, 'X');
+    payload[0] = sub;
+    return payload;
+  };
+  const Bytes kZeroAfterTwo{1, 'A', 'B', 0, 'C', 'D', 'E', 'F', 'G'};
   const Case cases[] = {
-      {"model text up to its zero byte", 7, GET_MODEL, {1, 'A', 'B', 0, 'C', 'D', 'E', 'F', 'G'}, 64,
-       "AB", 0, 0},
+      {"model text up to its zero byte", 7, GET_MODEL, kZeroAfterTwo, 64, "AB", 0, 0},
       {"limits", 7, TOUCH_SETTINGS, {3, 16, 16}, 64, "AB", 16, 16},
-      {"not a read", 7, GET_MODEL, {2, 'X', 'X', 'X', 'X', 'X', 'X', 'X', 'X'}, 64, "AB", 16, 16},
-      {"model text one short", 7, GET_MODEL, {1, 'X', 'X', 'X', 'X', 'X', 'X', 'X'}, 64, "AB", 16, 16},
-      {"model text one long", 7, GET_MODEL, {1, 'X', 'X', 'X', 'X', 'X', 'X', 'X', 'X', 'X'}, 64, "AB",
-       16, 16},
-      {"calibration frame", 6, GET_MODEL, model, 64, "AB", 16, 16},
-      {"cut short", 7, GET_MODEL, model, 3, "AB", 16, 16},
+      {"not a read", 7, GET_MODEL, text(2, 8), 64, "AB", 16, 16},
+      {"model text one short", 7, GET_MODEL, text(1, 7), 64, "AB", 16, 16},
+      {"model text one long", 7, GET_MODEL, text(1, 9), 64, "AB", 16, 16},
+      {"calibration frame", 6, GET_MODEL, text(1, 8), 64, "AB", 16, 16},
+      {"cut short", 7, GET_MODEL, text(1, 8), 3, "AB", 16, 16},
       {"the console's read", 7, TOUCH_SETTINGS, {1, 2, 2}, 64, "AB", 16, 16},
       {"limits one short", 7, TOUCH_SETTINGS, {3, 2}, 64, "AB", 16, 16},
       {"limits one long", 7, TOUCH_SETTINGS, {3, 2, 2, 2}, 64, "AB", 16, 16},
