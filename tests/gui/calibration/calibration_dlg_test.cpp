@@ -167,13 +167,6 @@ TEST_F(CalibrationDialogTest, NineTargetRunIsShownWrittenAndKeptOnOk) {
   dialog->OnTimer(CCalibrationDlg::kTimerId);
   const QImage running = shot();
   ASSERT_EQ(running.size(), QSize(1920, 1080));
-  int dark = 0;  // the instruction's text, dark on the screen
-  const QRect instruction = FindControl(*dialog, kInstructionId)->geometry();
-  for (int y = instruction.top(); y <= instruction.bottom(); ++y) {
-    for (int x = instruction.left(); x <= instruction.right(); ++x)
-      dark += running.pixelColor(x, y).lightness() < 100;
-  }
-  EXPECT_GT(dark, 50);
 
   TouchTargets();
   ASSERT_TRUE(PumpUntil([&] { return Received(CAL_SET_POINTS); }));
@@ -273,17 +266,6 @@ TEST_F(CalibrationDialogTest, WithoutAControllerTheProgramEndsAfterItsMessages) 
   EXPECT_FALSE(dialog->timer().isActive());
   EXPECT_FALSE(dialog->cursorHidden());
   EXPECT_EQ(dialog->exec(), QDialog::Rejected) << "exec does not start a second time";
-}
-
-TEST_F(CalibrationDialogTest, UnplugDuringCaptureEndsWithoutCalEnd) {
-  PlugController(4);
-  auto dialog = StartDialog();
-  sim_->Unplug();
-  ASSERT_TRUE(PumpUntil([&] { return dialog->ended(); }));
-  EXPECT_EQ(Boxes(), (std::vector<QString>{Box(1061), Box(1065)}));
-  EXPECT_FALSE(dialog->cursorHidden());
-  EXPECT_FALSE(Received(CAL_END));
-  EXPECT_EQ(dialog->result(), QDialog::Rejected);
 }
 
 // On a hidraw-like node: a controller this user may not open, and one

@@ -29,7 +29,7 @@ TEST(PaintTargetAreas, EachAreaShowsItsTargetsState) {
   struct Case {
     int mode, target;
     bool blinkOn;
-    const char* slots;
+    const char* looks;
   };
   const Case cases[] = {
       {4, 0, true, "M........"},  {4, 2, false, "GGm......"}, {4, 4, false, "GGGGm...."},
@@ -45,7 +45,7 @@ TEST(PaintTargetAreas, EachAreaShowsItsTargetsState) {
     for (int s = 0; s < kTargetSlots; ++s) {
       SCOPED_TRACE(testing::Message()
                    << "mode " << c.mode << " target " << c.target << " slot " << s);
-      const char look = c.slots[s];
+      const char look = c.looks[s];
       const QColor pen = look == 'G'   ? kFinishedTargetColour
                          : look == '.' ? kScreenBackground
                                        : kActiveTargetColour;

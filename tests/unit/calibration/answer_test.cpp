@@ -13,38 +13,27 @@ using testing::Request;
 
 TEST(InterpretAnswer, EachAnswerCountsOnlyInItsExactShape) {
   using A = CalibrationAnswer;
-  struct Case {
-    std::vector<uint8_t> frame;
-    A::Kind kind;
-  };
-  const Case cases[] = {
-      {Request(6, 0x01, {2}), A::Mode},
-      {Request(6, 0x01, {4}), A::Mode},
-      {Request(6, 0x01, {1}), A::None},  // no such mode
-      {Request(6, 0x01, {5}), A::None},
-      {Request(6, 0x01, {4, 0}), A::None},
-      {Request(6, 0x03, {1}), A::BeginConfirmed},
-      {Request(6, 0x03, {0}), A::Refused},
-      {Request(6, 0x03, {1, 1}), A::None},
-      {Request(6, 0x04, {0}), A::Refused},
-      {Request(6, 0x05, {0}), A::Refused},
-      {Request(6, 0x04, {1}), A::None},
-      {Request(6, 0x05, {0, 0}), A::None},
-      {Request(7, 0x12, {2, 0}), A::Refused},
-      {Request(7, 0x12, {2, 1}), A::None},
-      {Request(7, 0x12, {2, 0, 0}), A::None},
-      {Request(7, 0x04, {0}), A::None},  // a command frame, not a calibration one
-      {Request(6, 0x08, {7, 1, 2, 3, 4}), A::RawPoint},
-      {Request(6, 0x08, {7, 1, 2, 3}), A::None},
-      {Request(6, 0x08, {7, 1, 2, 3, 4, 5}), A::None},
+  using Frames = std::vector<std::vector<uint8_t>>;
+  const std::pair<A::Kind, Frames> groups[] = {
+      {A::Mode, {Request(6, 0x01, {2}), Request(6, 0x01, {4})}},
+      {A::BeginConfirmed, {Request(6, 0x03, {1})}},
+      {A::Refused,
+       {Request(6, 0x03, {0}), Request(6, 0x04, {0}), Request(6, 0x05, {0}),
+        Request(7, 0x12, {2, 0})}},
+      {A::RawPoint, {Request(6, 0x08, {7, 1, 2, 3, 4})}},
+      // Wrong values or lengths; a command frame's code 0x04 is not CAL_SET_POINTS.
+      {A::None,
+       {Request(6, 0x01, {1}), Request(6, 0x01, {5}), Request(6, 0x01, {4, 0}),
+        Request(6, 0x03, {1, 1}), Request(6, 0x04, {1}), Request(6, 0x05, {0, 0}),
+        Request(7, 0x12, {2, 1}), Request(7, 0x12, {2, 0, 0}), Request(7, 0x04, {0}),
+        Request(6, 0x08, {7, 1, 2, 3}), Request(6, 0x08, {7, 1, 2, 3, 4, 5})}},
       // Shorter than their envelope says.
-      {{}, A::None},
-      {{6, 0x08}, A::None},
-      {{6, 0x08, 5, 7, 1}, A::None},
-      {{6, 0x03, 1}, A::None},
+      {A::None, {{}, {6, 0x08}, {6, 0x08, 5, 7, 1}, {6, 0x03, 1}}},
   };
-  for (size_t i = 0; i < std::size(cases); ++i)
-    EXPECT_EQ(InterpretAnswer(cases[i].frame).kind, cases[i].kind) << "case " << i;
+  for (const auto& [kind, frames] : groups) {
+    for (size_t i = 0; i < frames.size(); ++i)
+      EXPECT_EQ(InterpretAnswer(frames[i]).kind, kind) << "kind " << kind << ", frame " << i;
+  }
 
   EXPECT_EQ(InterpretAnswer(Request(6, 0x01, {3})).mode, 3);
   EXPECT_EQ(InterpretAnswer(Request(6, 0x08, {7, 0x34, 0x12, 0xCD, 0x0A})).raw,
