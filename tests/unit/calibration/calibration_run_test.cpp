@@ -172,7 +172,9 @@ TEST(CalibrationRun, NineTargetRunSendsTheNominalEdges) {
   EXPECT_EQ(Hold(run, 2048, 2048), CaptureResult::Ignored);
 }
 
-TEST(CalibrationRun, WithoutAModeAnswerOnlyTheCentreIsTaken) {
+TEST(CalibrationRun, ModeFixesTheTargetsElseOnlyTheCentreIsTaken) {
+  for (const auto& [mode, count] : {std::pair{2, 4}, std::pair{3, 5}, std::pair{4, 9}})
+    EXPECT_EQ(Started(mode).targetCount(), count) << "mode " << mode;
   CalibrationRun run;
   EXPECT_FALSE(run.SetCalibrationMode(5));
   run.Start();
