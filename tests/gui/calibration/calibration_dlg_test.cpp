@@ -64,7 +64,8 @@ class CalibrationDialogTest : public ::testing::Test {
   }
 
   // Construction and initialisation as exec runs them; the timer is then
-  // stopped so that the test gives every tick itself.
+  // stopped so that the test gives every tick itself. The profile's start
+  // pauses are 0 here and not recorded.
   std::unique_ptr<CCalibrationDlg> StartDialog() {
     auto dialog = std::make_unique<CCalibrationDlg>(environment_);
     dialog->link().RecordPauses([this](std::chrono::milliseconds p) {
