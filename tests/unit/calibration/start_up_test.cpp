@@ -6,18 +6,14 @@ namespace orvelle {
 namespace {
 
 TEST(OsClassFor, MapsWindowsVersions) {
-  EXPECT_EQ(OsClassFor(kPlatformWin9x, 4, 10), 0);
-  EXPECT_EQ(OsClassFor(kPlatformNt, 4, 0), 1);
-  EXPECT_EQ(OsClassFor(kPlatformNt, 5, 0), 2);
-  EXPECT_EQ(OsClassFor(kPlatformNt, 5, 1), 3);
-  EXPECT_EQ(OsClassFor(kPlatformNt, 5, 2), 4);
-  EXPECT_EQ(OsClassFor(kPlatformNt, 5, 3), 1);
-  EXPECT_EQ(OsClassFor(kPlatformNt, 6, 0), 5);
-  EXPECT_EQ(OsClassFor(kPlatformNt, 6, 1), 6);
-  EXPECT_EQ(OsClassFor(kPlatformNt, 6, 3), 6);
-  EXPECT_EQ(OsClassFor(kPlatformNt, 10, 0), 6);
-  EXPECT_EQ(OsClassFor(0, 0, 0), kOsClassOtherPlatform);
-  EXPECT_EQ(OsClassFor(3, 10, 0), kOsClassOtherPlatform);
+  // Platform, major, minor: class.
+  const int cases[][4] = {
+      {kPlatformWin9x, 4, 10, 0},       {kPlatformNt, 4, 0, 1},           {kPlatformNt, 5, 0, 2},
+      {kPlatformNt, 5, 1, 3},           {kPlatformNt, 5, 2, 4},           {kPlatformNt, 5, 3, 1},
+      {kPlatformNt, 6, 0, 5},           {kPlatformNt, 6, 1, 6},           {kPlatformNt, 10, 0, 6},
+      {0, 0, 0, kOsClassOtherPlatform}, {3, 10, 0, kOsClassOtherPlatform}};
+  for (const auto& c : cases)
+    EXPECT_EQ(OsClassFor(c[0], c[1], c[2]), c[3]) << c[0] << " " << c[1] << "." << c[2];
 }
 
 TEST(OrientationFromDisplayValue, KeepsOneToThree) {
