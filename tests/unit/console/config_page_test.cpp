@@ -171,39 +171,28 @@ TEST(WindowsClass, OnlyWindows7IsClass6) {
   }
 }
 
-std::optional<ControlSetting> Find(const ControlSettings& controls, int id) {
-  const auto found = std::find_if(controls.begin(), controls.end(),
-                                  [id](const ControlSetting& c) { return c.id == id; });
-  if (found == controls.end()) return std::nullopt;
-  return *found;
-}
-
 TEST(ConfigControls, AFilledPageEnablesWhatHoldsAValidValue) {
   struct Case {
     const char* name;
     Change state;
-    int windowsClass;
     ControlSetting expected;
   };
   const Case cases[] = {
-      {"SpinFollowsValue16", [](auto& s) { s.value16 = 12; }, 3, {IDC_VALUE16_SPIN, 12, true}},
-      {"Value16OffDisablesItsEdit",
-       [](auto& s) { s.on16 = false; },
-       3,
-       {IDC_VALUE16_TEXT, {}, false}},
+      {"SpinFollowsValue16", [](auto& s) { s.value16 = 12; }, {IDC_VALUE16_SPIN, 12, true}},
+      {"Value16OffDisablesItsEdit", [](auto& s) { s.on16 = false; }, {IDC_VALUE16_TEXT, {}, false}},
       {"SliderOutOfRangeDisabledInPlace",
        [](auto& s) { s.levelA17 = 0; },
-       3,
        {IDC_LEVEL_A17, {}, false}},
-      {"HiddenLevelAsIndex", [](auto& s) { s.levelD17 = 10; }, 3, {IDC_LEVEL_D17, 9, true}},
-      {"PeriodByTablePosition", [](auto& s) { s.periodB21 = 750; }, 3, {IDC_PERIOD_B21, 4, true}},
-      {"PeriodNotInTableLeftAlone", [](auto& s) { s.periodA21 = 7; }, 3, {IDC_PERIOD_A21, {}, {}}},
-      {"Value14", [](auto& s) { s.value14 = 1000; }, 3, {IDC_VALUE14, 9, true}},
+      {"HiddenLevelAsIndex", [](auto& s) { s.levelD17 = 10; }, {IDC_LEVEL_D17, 9, true}},
+      {"PeriodByTablePosition", [](auto& s) { s.periodB21 = 750; }, {IDC_PERIOD_B21, 4, true}},
+      {"PeriodNotInTableLeftAlone", [](auto& s) { s.periodA21 = 7; }, {IDC_PERIOD_A21, {}, {}}},
+      {"Value14", [](auto& s) { s.value14 = 1000; }, {IDC_VALUE14, 9, true}},
   };
   for (const Case& c : cases) {
-    const ControlSettings controls = FilledControls(With(c.state), c.windowsClass);
-    const auto found = Find(controls, c.expected.id);
-    EXPECT_EQ(found.value_or(ControlSetting{c.expected.id, {}, {}}), c.expected) << c.name;
+    const ControlSettings controls = FilledControls(With(c.state), 3);
+    const auto found = std::ranges::find(controls, c.expected.id, &ControlSetting::id);
+    const ControlSetting untouched{c.expected.id, {}, {}};
+    EXPECT_EQ(found == controls.end() ? untouched : *found, c.expected) << c.name;
   }
 }
 
