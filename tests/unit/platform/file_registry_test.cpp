@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "platform/reg_text.h"
+#include "tests/support/platform_store_semantics.h"
 #include "tests/support/temp_folder.h"
 
 namespace orvelle {
@@ -26,6 +27,7 @@ namespace fs = std::filesystem;
 constexpr const char* kGlobal = "Software\\Orvelle\\GlobalSettings";
 
 std::string ReadFile(const fs::path& path) {
+  if (!fs::is_regular_file(path)) return {};  // never wait on a FIFO
   std::ifstream in(path, std::ios::binary);
   std::stringstream s;
   s << in.rdbuf();
@@ -60,79 +62,12 @@ class FileRegistryTest : public ::testing::Test {
   const fs::path folder_ = temp_.Path();
 };
 
-TEST_F(FileRegistryTest, CreateReportsWhetherTheKeyIsNewAndMakesItsParents) {
+TEST_F(FileRegistryTest, KeepsTheStoresSemantics) {
   FileRegistry reg(folder_);
+  testing::ExpectStoreSemantics(reg, RegRoot::LocalMachine, "Software\\Orvelle");
   std::unique_ptr<RegKey> key;
-  EXPECT_EQ(reg.OpenKey(RegRoot::LocalMachine, kGlobal, RegAccess::Read, key),
-            RegStatus::FileNotFound);
-
-  bool created = false;
-  Create(reg, RegAccess::AllAccess, &created);
-  EXPECT_TRUE(created);
-  Create(reg, RegAccess::AllAccess, &created);
-  EXPECT_FALSE(created);
-  EXPECT_EQ(reg.OpenKey(RegRoot::LocalMachine, "software\\ORVELLE", RegAccess::Read, key),
-            RegStatus::Success);
-  // The roots are separate stores.
-  EXPECT_EQ(reg.OpenKey(RegRoot::CurrentUser, kGlobal, RegAccess::Read, key),
-            RegStatus::FileNotFound);
   EXPECT_EQ(reg.CreateKey(RegRoot::LocalMachine, "A\\\\B", RegAccess::Read, key, nullptr),
             RegStatus::InvalidParameter);
-  // Keys keep the rights they were opened with.
-  EXPECT_EQ(SetDwordValue(*Create(reg, RegAccess::Read), "Language", 1), RegStatus::AccessDenied);
-  uint8_t buf[4];
-  size_t size = sizeof buf;
-  EXPECT_EQ(Create(reg, RegAccess::Write)->QueryValue("Language", nullptr, buf, &size),
-            RegStatus::AccessDenied);
-}
-
-TEST_F(FileRegistryTest, QueryFillsACallerSizedBufferOrAsksForMore) {
-  FileRegistry reg(folder_);
-  auto key = Create(reg);
-  ASSERT_EQ(SetDwordValue(*key, "Language", 257), RegStatus::Success);
-  ASSERT_EQ(SetStringValue(*key, "Text", "Chinese"), RegStatus::Success);
-  const uint8_t blob[] = {9, 8, 7};
-  ASSERT_EQ(key->SetValue("Blob", RegType::Binary, blob), RegStatus::Success);
-
-  uint8_t buf[4] = {};
-  RegType type = RegType::None;
-  size_t size = sizeof buf;
-  EXPECT_EQ(key->QueryValue("language", &type, buf, &size), RegStatus::Success);
-  EXPECT_EQ(type, RegType::Dword);
-  EXPECT_EQ(size, 4u);
-  EXPECT_EQ(buf[0], 1);  // low byte first, as the registry stores a DWORD
-  EXPECT_EQ(buf[1], 1);
-
-  // A string of seven letters and its terminator does not fit four bytes.
-  uint8_t untouched[4] = {0xAA, 0xAA, 0xAA, 0xAA};
-  EXPECT_EQ(key->QueryValue("Text", &type, untouched, &size), RegStatus::MoreData);
-  EXPECT_EQ(type, RegType::String);
-  EXPECT_EQ(size, 8u);
-  EXPECT_EQ(untouched[0], 0xAA);
-
-  EXPECT_EQ(key->QueryValue("Blob", &type, std::span<uint8_t>(), &size), RegStatus::Success);
-  EXPECT_EQ(type, RegType::Binary);
-  EXPECT_EQ(size, 3u);
-  EXPECT_EQ(key->QueryValue("Missing", &type, buf, &size), RegStatus::FileNotFound);
-
-  EXPECT_EQ(key->DeleteValue("TEXT"), RegStatus::Success);
-  EXPECT_EQ(key->DeleteValue("Text"), RegStatus::FileNotFound);
-  EXPECT_EQ(key->QueryValue("Text", &type, buf, &size), RegStatus::FileNotFound);
-}
-
-TEST_F(FileRegistryTest, StoreIsReadableTextSharedBetweenObjects) {
-  FileRegistry first(folder_);
-  FileRegistry second(folder_);
-  auto key = Create(first);
-  ASSERT_EQ(SetDwordValue(*key, "Language", 2), RegStatus::Success);
-
-  EXPECT_EQ(LowByte(*Create(second), "Language"), 2);
-
-  const std::string text = ReadFile(first.StorePath(RegRoot::LocalMachine));
-  EXPECT_NE(text.find("[HKEY_LOCAL_MACHINE\\Software\\Orvelle\\GlobalSettings]\n"
-                      "\"Language\"=dword:00000002\n"),
-            std::string::npos)
-      << text;
 }
 
 TEST_F(FileRegistryTest, TwoProcessesWritingAtOnceLoseNothing) {
@@ -212,19 +147,6 @@ TEST_F(FileRegistryTest, UnwritableFolderIsReportedAsAccessDenied) {
   fs::permissions(folder_, fs::perms::owner_all);
 }
 
-// Files the store may find in its place, and what a save does to them.
-struct StoreFileCase {
-  const char* name;
-  std::function<void(const fs::path& store, const fs::path& folder)> arrange;
-  RegStatus status;     // of setting a value
-  const char* message;  // part of LastErrorText, when the change fails
-  std::function<void(const fs::path& store, const fs::path& folder)> check;
-};
-
-void PrintTo(const StoreFileCase& c, std::ostream* out) {
-  *out << c.name;
-}
-
 fs::perms Mode(const fs::path& path) {
   return fs::status(path).permissions() & fs::perms::mask;
 }
@@ -244,85 +166,75 @@ std::vector<std::string> Leftovers(const fs::path& folder) {
 constexpr const char* kStoredText =
     "[HKEY_LOCAL_MACHINE\\Software\\Orvelle\\GlobalSettings]\n\"Language\"=dword:00000001\n";
 
-const StoreFileCase kStoreFileCases[] = {
-    {"FifoIsRefusedWithoutBlocking",
-     [](const fs::path& store, const fs::path&) { ASSERT_EQ(::mkfifo(store.c_str(), 0600), 0); },
-     RegStatus::RegistryCorrupt, "not a regular file",
-     [](const fs::path& store, const fs::path&) { EXPECT_TRUE(fs::is_fifo(store)); }},
-    {"DirectoryIsRefused",
-     [](const fs::path& store, const fs::path&) { fs::create_directory(store); },
-     RegStatus::RegistryCorrupt, "not a regular file",
-     [](const fs::path& store, const fs::path&) { EXPECT_TRUE(fs::is_directory(store)); }},
-    {"SymbolicLinkIsWrittenThroughKeepingTheTargetsMode",
-     [](const fs::path& store, const fs::path& folder) {
-       fs::create_directory(folder / "elsewhere");
-       std::ofstream(folder / "elsewhere" / "site.reg") << kStoredText;
-       fs::permissions(folder / "elsewhere" / "site.reg", fs::perms(0640));
-       fs::create_symlink("elsewhere/site.reg", store);
-     },
-     RegStatus::Success, "",
-     [](const fs::path& store, const fs::path& folder) {
-       EXPECT_TRUE(fs::is_symlink(store));
-       const fs::path target = folder / "elsewhere" / "site.reg";
-       EXPECT_NE(ReadFile(target).find("\"Probe\"=dword:00000007"), std::string::npos);
-       EXPECT_EQ(Mode(target), fs::perms(0640));
-     }},
-    {"ModeOfAPlainFileIsKept",
-     [](const fs::path& store, const fs::path&) {
-       std::ofstream(store) << kStoredText;
-       fs::permissions(store, fs::perms(0644));
-     },
-     RegStatus::Success, "",
-     [](const fs::path& store, const fs::path&) { EXPECT_EQ(Mode(store), fs::perms(0644)); }},
-    {"ReadOnlyFileIsALockedSetting",
-     [](const fs::path& store, const fs::path&) {
-       std::ofstream(store) << kStoredText;
-       fs::permissions(store, fs::perms(0444));
-     },
-     RegStatus::AccessDenied, "read-only",
-     [](const fs::path& store, const fs::path&) {
-       EXPECT_EQ(ReadFile(store), kStoredText);
-       EXPECT_EQ(Mode(store), fs::perms(0444));
-     }},
-    {"TemporariesOfKilledWritersGoOthersStay",
-     [](const fs::path& store, const fs::path& folder) {
-       std::ofstream(store) << kStoredText;
-       std::ofstream(folder / "HKEY_LOCAL_MACHINE.reg.tmp-Ab12Cd") << "half a save";
-       std::ofstream(folder / "HKEY_LOCAL_MACHINE.reg.backup") << "the user's";
-       std::ofstream(folder / "HKEY_CURRENT_USER.reg.tmp-Xy34Zw") << "another root's";
-     },
-     RegStatus::Success, "",
-     [](const fs::path&, const fs::path& folder) {
-       EXPECT_EQ(Leftovers(folder), std::vector<std::string>{"HKEY_LOCAL_MACHINE.reg.backup"});
-       EXPECT_TRUE(fs::exists(folder / "HKEY_CURRENT_USER.reg.tmp-Xy34Zw"));
-     }},
-};
-
-class StoreFileInPlace : public FileRegistryTest,
-                         public ::testing::WithParamInterface<StoreFileCase> {};
-
-TEST_P(StoreFileInPlace, SaveKeepsToTheRules) {
-  const StoreFileCase& c = GetParam();
-  FileRegistry reg(folder_);
-  const fs::path store = reg.StorePath(RegRoot::LocalMachine);
-  c.arrange(store, folder_);
-  // A store operation that blocks ends the test instead of hanging it.
-  ::alarm(20);
-  std::unique_ptr<RegKey> key;
-  RegStatus status =
-      reg.CreateKey(RegRoot::LocalMachine, kGlobal, RegAccess::AllAccess, key, nullptr);
-  if (status == RegStatus::Success) status = SetDwordValue(*key, "Probe", 7);
-  ::alarm(0);
-  EXPECT_EQ(status, c.status);
-  if (c.status != RegStatus::Success) {
-    EXPECT_NE(reg.LastErrorText().find(c.message), std::string::npos) << reg.LastErrorText();
-    EXPECT_NE(reg.LastErrorText().find(store.string()), std::string::npos);
-  }
-  c.check(store, folder_);
+void Put(const fs::path& file, int mode) {
+  std::ofstream(file) << kStoredText;
+  fs::permissions(file, fs::perms(mode));
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, StoreFileInPlace, ::testing::ValuesIn(kStoreFileCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+// Whatever lies in the store's place keeps its kind and mode through a save;
+// what cannot be saved to stays as it was. Beside it lie another root's
+// temporary, the user's own copy, and a killed writer's temporary, which
+// alone a save removes.
+TEST(FileRegistryStore, WhatLiesInItsPlaceKeepsItsKindAndMode) {
+  struct Case {
+    const char* name;
+    std::function<void(const fs::path& store, const fs::path& folder)> arrange;
+    RegStatus status;     // of setting a value
+    const char* message;  // part of LastErrorText, when the change fails
+  };
+  const Case cases[] = {
+      {"fifo", [](auto& store, auto&) { ASSERT_EQ(::mkfifo(store.c_str(), 0600), 0); },
+       RegStatus::RegistryCorrupt, "not a regular file"},
+      {"folder", [](auto& store, auto&) { fs::create_directory(store); },
+       RegStatus::RegistryCorrupt, "not a regular file"},
+      {"link",
+       [](auto& store, auto& folder) {
+         fs::create_directory(folder / "elsewhere");
+         Put(folder / "elsewhere" / "site.reg", 0640);
+         fs::create_symlink("elsewhere/site.reg", store);
+       },
+       RegStatus::Success, ""},
+      {"plain file", [](auto& store, auto&) { Put(store, 0644); }, RegStatus::Success, ""},
+      {"read-only file", [](auto& store, auto&) { Put(store, 0444); }, RegStatus::AccessDenied,
+       "read-only"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    testing::TempFolder temp;
+    const fs::path folder = temp.Path();
+    FileRegistry reg(folder);
+    const fs::path store = reg.StorePath(RegRoot::LocalMachine);
+    c.arrange(store, folder);
+    for (const char* name : {"HKEY_CURRENT_USER.reg.tmp-Xy34Zw", "HKEY_LOCAL_MACHINE.reg.backup",
+                             "HKEY_LOCAL_MACHINE.reg.tmp-Ab12Cd"})
+      std::ofstream(folder / name) << "x";
+    const fs::file_type type = fs::symlink_status(store).type();
+    const fs::perms mode = Mode(store);
+    const std::string before = ReadFile(store);
+    // A store operation that blocks ends the test instead of hanging it.
+    ::alarm(20);
+    std::unique_ptr<RegKey> key;
+    RegStatus status =
+        reg.CreateKey(RegRoot::LocalMachine, kGlobal, RegAccess::AllAccess, key, nullptr);
+    if (status == RegStatus::Success) status = SetDwordValue(*key, "Probe", 7);
+    ::alarm(0);
+    EXPECT_EQ(status, c.status);
+    EXPECT_EQ(fs::symlink_status(store).type(), type);
+    EXPECT_EQ(Mode(store), mode);
+    EXPECT_TRUE(fs::exists(folder / "HKEY_CURRENT_USER.reg.tmp-Xy34Zw"));
+    if (status == RegStatus::Success) {
+      EXPECT_NE(ReadFile(store).find("\"Probe\"=dword:00000007"), std::string::npos);
+      // A link's writers leave their temporaries beside its target.
+      if (type != fs::file_type::symlink) {
+        EXPECT_EQ(Leftovers(folder), std::vector<std::string>{"HKEY_LOCAL_MACHINE.reg.backup"});
+      }
+    } else {
+      EXPECT_NE(reg.LastErrorText().find(c.message), std::string::npos) << reg.LastErrorText();
+      EXPECT_NE(reg.LastErrorText().find(store.string()), std::string::npos);
+      EXPECT_EQ(ReadFile(store), before);
+    }
+  }
+}
 
 TEST_F(FileRegistryTest, AChangeMadeByAnotherWriterIsSeen) {
   FileRegistry reg(folder_);
