@@ -173,7 +173,7 @@ void Put(const fs::path& file, int mode) {
 
 // Whatever lies in the store's place keeps its kind and mode through a save;
 // what cannot be saved to stays as it was. Beside it lie another root's
-// temporary, the user's own copy, and a killed writer's temporary, which
+// temporary, the user's own files, and a killed writer's temporary, which
 // alone a save removes.
 TEST(FileRegistryStore, WhatLiesInItsPlaceKeepsItsKindAndMode) {
   struct Case {
@@ -205,7 +205,9 @@ TEST(FileRegistryStore, WhatLiesInItsPlaceKeepsItsKindAndMode) {
     FileRegistry reg(folder);
     const fs::path store = reg.StorePath(RegRoot::LocalMachine);
     c.arrange(store, folder);
-    for (const char* name : {"HKEY_CURRENT_USER.reg.tmp-Xy34Zw", "HKEY_LOCAL_MACHINE.reg.backup",
+    const char* const others[] = {"HKEY_CURRENT_USER.reg.tmp-Xy34Zw",
+                                  "HKEY_LOCAL_MACHINE.old.tmp-Xy34Zw"};
+    for (const char* name : {others[0], others[1], "HKEY_LOCAL_MACHINE.reg.backup",
                              "HKEY_LOCAL_MACHINE.reg.tmp-Ab12Cd"})
       std::ofstream(folder / name) << "x";
     const fs::file_type type = fs::symlink_status(store).type();
@@ -221,7 +223,8 @@ TEST(FileRegistryStore, WhatLiesInItsPlaceKeepsItsKindAndMode) {
     EXPECT_EQ(status, c.status);
     EXPECT_EQ(fs::symlink_status(store).type(), type);
     EXPECT_EQ(Mode(store), mode);
-    EXPECT_TRUE(fs::exists(folder / "HKEY_CURRENT_USER.reg.tmp-Xy34Zw"));
+    for (const char* name : others)
+      EXPECT_TRUE(fs::exists(folder / name)) << name;
     if (status == RegStatus::Success) {
       EXPECT_NE(ReadFile(store).find("\"Probe\"=dword:00000007"), std::string::npos);
       // A link's writers leave their temporaries beside its target.
