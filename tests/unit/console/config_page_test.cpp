@@ -35,103 +35,95 @@ ConfigPageState With(const Change& change) {
   return s;
 }
 
-struct ReadCase {
-  const char* name;
-  Bytes frame;
-  Change expected;  // on the initial state
-  bool readComplete = false;
-};
-
-class ReadAnswerTest : public ::testing::TestWithParam<ReadCase> {};
-
-TEST_P(ReadAnswerTest, TakesEachFieldOnlyInItsRange) {
-  const ReadCase& c = GetParam();
-  ConfigExchange exchange;
-  exchange.BeginRefresh();
-  exchange.HandleFrame(c.frame);
-  EXPECT_EQ(exchange.State(), With(c.expected));
-  EXPECT_EQ(exchange.ReadComplete(), c.readComplete);
+TEST(ConfigExchange, ReadAnswersTakeEachFieldOnlyInItsRange) {
+  struct Case {
+    const char* name;
+    Bytes frame;
+    Change expected;  // on the initial state
+    bool readComplete = false;
+  };
+  const Case cases[] = {
+      {"TouchSettingOtherThanTwo", Read(TOUCH_SETTINGS, {3}),
+       [](auto& s) { s.touchSetting2 = false; }},
+      {"SwitchesOnlyOnForOne", Read(CFG_12, {1, 0, 2}), [](auto& s) { s.switchA12 = true; }},
+      {"Value16IsASignedByte", Read(CFG_16, {1, 0xFB}), [](auto& s) { s.value16 = -5; }},
+      {"Value16KeptWhileOff", Read(CFG_16, {0, 9}), [](auto& s) { s.on16 = false; }},
+      {"LevelsOutOfRangeKeptEachAlone", Read(CFG_17, {0, 6, 10, 11}),
+       [](auto& s) { s.levelC17 = 10; }},
+      {"LevelsInRange", Read(CFG_17, {1, 5, 1, 10}),
+       [](auto& s) { s.levelA17 = 1, s.levelB17 = 5, s.levelC17 = 1, s.levelD17 = 10; }},
+      {"PeriodNotInTableAKept", Read(CFG_21, {1, 0, 15, 0x02, 0xEE}),
+       [](auto& s) { s.periodB21 = 750; }},
+      {"PeriodsKeptWhileOff", Read(CFG_21, {0, 0, 3, 0, 100}), [](auto& s) { s.on21 = false; }},
+      {"Value15NotAStepOf500Kept", Read(CFG_15, {1, 7, 0x02, 0xEE}),
+       [](auto& s) { s.level15 = 7; }},
+      {"Value15Above5000Kept", Read(CFG_15, {1, 11, 0x15, 0x7C}), nullptr},
+      {"HighByteFrom0x80IsNegative", Read(CFG_15, {1, 0, 0x80, 0x00}), nullptr},
+      {"Value15InRange", Read(CFG_15, {1, 10, 0x13, 0x88}),
+       [](auto& s) { s.level15 = 10, s.value15 = 5000; }},
+      {"Value14CompletesTheReads", Read(CFG_14, {1, 1, 0x03, 0xE8}),
+       [](auto& s) { s.level14 = 1, s.value14 = 1000; }, true},
+      {"Value14OffCompletesTooAndKeepsValues", Read(CFG_14, {0, 1, 0, 100}),
+       [](auto& s) { s.on14 = false; }, true},
+      {"Value14Of50Kept", Read(CFG_14, {1, 5, 0, 50}), nullptr, true},
+      {"WrongLengthIgnored", Answer(CFG_14, 4, {1, 1, 1, 1}), nullptr},
+      {"CalibrationReportIgnored",
+       [] {
+         Bytes f = Read(CFG_12, {1, 1, 1});
+         f[0] = kCalibrationReportId;
+         return f;
+       }(),
+       nullptr},
+      {"CutShortReadsNothingPastTheFrame", Answer(CFG_12, 4, {1, 1, 1, 1}, 5),
+       [](auto& s) { s.switchA12 = true; }},
+      {"UnknownCodeIgnored", Read(0x13, {1}), nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ConfigExchange exchange;
+    exchange.BeginRefresh();
+    exchange.HandleFrame(c.frame);
+    EXPECT_EQ(exchange.State(), With(c.expected));
+    EXPECT_EQ(exchange.ReadComplete(), c.readComplete);
+  }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Answers, ReadAnswerTest,
-    ::testing::Values(
-        ReadCase{"TouchSettingOtherThanTwo", Read(TOUCH_SETTINGS, {3}),
-                 [](auto& s) { s.touchSetting2 = false; }},
-        ReadCase{"SwitchesOnlyOnForOne", Read(CFG_12, {1, 0, 2}),
-                 [](auto& s) { s.switchA12 = true; }},
-        ReadCase{"Value16IsASignedByte", Read(CFG_16, {1, 0xFB}),
-                 [](auto& s) { s.value16 = -5; }},
-        ReadCase{"Value16KeptWhileOff", Read(CFG_16, {0, 9}), [](auto& s) { s.on16 = false; }},
-        ReadCase{"LevelsOutOfRangeKeptEachAlone", Read(CFG_17, {0, 6, 10, 11}),
-                 [](auto& s) { s.levelC17 = 10; }},
-        ReadCase{"LevelsInRange", Read(CFG_17, {1, 5, 1, 10}),
-                 [](auto& s) { s.levelA17 = 1, s.levelB17 = 5, s.levelC17 = 1, s.levelD17 = 10; }},
-        ReadCase{"PeriodNotInTableAKept", Read(CFG_21, {1, 0, 15, 0x02, 0xEE}),
-                 [](auto& s) { s.periodB21 = 750; }},
-        ReadCase{"PeriodsKeptWhileOff", Read(CFG_21, {0, 0, 3, 0, 100}),
-                 [](auto& s) { s.on21 = false; }},
-        ReadCase{"Value15NotAStepOf500Kept", Read(CFG_15, {1, 7, 0x02, 0xEE}),
-                 [](auto& s) { s.level15 = 7; }},
-        ReadCase{"Value15Above5000Kept", Read(CFG_15, {1, 11, 0x15, 0x7C}), nullptr},
-        ReadCase{"HighByteFrom0x80IsNegative", Read(CFG_15, {1, 0, 0x80, 0x00}), nullptr},
-        ReadCase{"Value15InRange", Read(CFG_15, {1, 10, 0x13, 0x88}),
-                 [](auto& s) { s.level15 = 10, s.value15 = 5000; }},
-        ReadCase{"Value14CompletesTheReads", Read(CFG_14, {1, 1, 0x03, 0xE8}),
-                 [](auto& s) { s.level14 = 1, s.value14 = 1000; }, true},
-        ReadCase{"Value14OffCompletesTooAndKeepsValues", Read(CFG_14, {0, 1, 0, 100}),
-                 [](auto& s) { s.on14 = false; }, true},
-        ReadCase{"Value14Of50Kept", Read(CFG_14, {1, 5, 0, 50}), nullptr, true},
-        ReadCase{"WrongLengthIgnored", Answer(CFG_14, 4, {1, 1, 1, 1}), nullptr},
-        ReadCase{"CalibrationReportIgnored", [] {
-                   Bytes f = Read(CFG_12, {1, 1, 1});
-                   f[0] = kCalibrationReportId;
-                   return f;
-                 }(),
-                 nullptr},
-        ReadCase{"CutShortReadsNothingPastTheFrame", Answer(CFG_12, 4, {1, 1, 1, 1}, 5),
-                 [](auto& s) { s.switchA12 = true; }},
-        ReadCase{"UnknownCodeIgnored", Read(0x13, {1}), nullptr}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-struct AckCase {
-  const char* name;
-  uint8_t code;
-  Bytes payload;
-  ConfigAnswer expected;
-};
-
-class AcknowledgementTest : public ::testing::TestWithParam<AckCase> {};
-
-TEST_P(AcknowledgementTest, OnlyAFailureOfTheRightLengthCounts) {
-  const AckCase& c = GetParam();
-  ConfigExchange exchange;
-  exchange.BeginApply();
-  EXPECT_EQ(exchange.HandleFrame(Answer(c.code, static_cast<uint8_t>(c.payload.size()), c.payload)),
-            c.expected);
-  EXPECT_EQ(exchange.ApplyOk(), c.expected != ConfigAnswer::WriteRefused);
-  EXPECT_EQ(exchange.State(), ConfigPageState{});
+// Only a failure of the right length counts.
+TEST(ConfigExchange, Acknowledgements) {
+  struct Case {
+    const char* name;
+    uint8_t code;
+    Bytes payload;
+    ConfigAnswer expected;
+  };
+  const Case cases[] = {
+      {"TouchSettings", TOUCH_SETTINGS, {2, 0}, ConfigAnswer::WriteRefused},
+      {"Cfg12", CFG_12, {2, 0}, ConfigAnswer::WriteRefused},
+      {"Cfg16", CFG_16, {2, 0}, ConfigAnswer::WriteRefused},
+      {"Cfg17", CFG_17, {2, 0}, ConfigAnswer::WriteRefused},
+      {"Cfg17Accepted", CFG_17, {2, 1}, ConfigAnswer::None},
+      {"Cfg17OfLength5", CFG_17, {2, 0, 0, 0, 0}, ConfigAnswer::None},
+      {"Cfg21OfLength2", CFG_21, {2, 0}, ConfigAnswer::None},
+      {"Cfg21OfLength6", CFG_21, {2, 0, 0, 0, 0, 0}, ConfigAnswer::WriteRefused},
+      {"Cfg15OfLength2", CFG_15, {2, 0}, ConfigAnswer::None},
+      {"Cfg15OfLength5", CFG_15, {2, 0, 0, 0, 0}, ConfigAnswer::WriteRefused},
+      {"Cfg14OfLength5", CFG_14, {2, 0, 0, 0, 0}, ConfigAnswer::WriteRefused},
+      {"ResetRefused", CFG_RESET, {2, 0, 0, 0, 0}, ConfigAnswer::ResetRefused},
+      {"ResetDone", CFG_RESET, {2, 3, 0, 0, 0}, ConfigAnswer::ResetDone},
+      {"ResetOfLength2", CFG_RESET, {2, 0}, ConfigAnswer::None},
+      {"ResetAsRead", CFG_RESET, {1, 0, 0, 0, 0}, ConfigAnswer::None},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ConfigExchange exchange;
+    exchange.BeginApply();
+    EXPECT_EQ(
+        exchange.HandleFrame(Answer(c.code, static_cast<uint8_t>(c.payload.size()), c.payload)),
+        c.expected);
+    EXPECT_EQ(exchange.ApplyOk(), c.expected != ConfigAnswer::WriteRefused);
+    EXPECT_EQ(exchange.State(), ConfigPageState{});
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Acknowledgements, AcknowledgementTest,
-    ::testing::Values(
-        AckCase{"TouchSettings", TOUCH_SETTINGS, {2, 0}, ConfigAnswer::WriteRefused},
-        AckCase{"Cfg12", CFG_12, {2, 0}, ConfigAnswer::WriteRefused},
-        AckCase{"Cfg16", CFG_16, {2, 0}, ConfigAnswer::WriteRefused},
-        AckCase{"Cfg17", CFG_17, {2, 0}, ConfigAnswer::WriteRefused},
-        AckCase{"Cfg17Accepted", CFG_17, {2, 1}, ConfigAnswer::None},
-        AckCase{"Cfg17OfLength5", CFG_17, {2, 0, 0, 0, 0}, ConfigAnswer::None},
-        AckCase{"Cfg21OfLength2", CFG_21, {2, 0}, ConfigAnswer::None},
-        AckCase{"Cfg21OfLength6", CFG_21, {2, 0, 0, 0, 0, 0}, ConfigAnswer::WriteRefused},
-        AckCase{"Cfg15OfLength2", CFG_15, {2, 0}, ConfigAnswer::None},
-        AckCase{"Cfg15OfLength5", CFG_15, {2, 0, 0, 0, 0}, ConfigAnswer::WriteRefused},
-        AckCase{"Cfg14OfLength5", CFG_14, {2, 0, 0, 0, 0}, ConfigAnswer::WriteRefused},
-        AckCase{"ResetRefused", CFG_RESET, {2, 0, 0, 0, 0}, ConfigAnswer::ResetRefused},
-        AckCase{"ResetDone", CFG_RESET, {2, 3, 0, 0, 0}, ConfigAnswer::ResetDone},
-        AckCase{"ResetOfLength2", CFG_RESET, {2, 0}, ConfigAnswer::None},
-        AckCase{"ResetAsRead", CFG_RESET, {1, 0, 0, 0, 0}, ConfigAnswer::None}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ConfigExchange, UserChoicesChangeOnlyTheirField) {
   struct Choice {
@@ -179,39 +171,28 @@ TEST(WindowsClass, OnlyWindows7IsClass6) {
   }
 }
 
-std::optional<ControlSetting> Find(const ControlSettings& controls, int id) {
-  const auto found = std::find_if(controls.begin(), controls.end(),
-                                  [id](const ControlSetting& c) { return c.id == id; });
-  if (found == controls.end()) return std::nullopt;
-  return *found;
-}
-
 TEST(ConfigControls, AFilledPageEnablesWhatHoldsAValidValue) {
   struct Case {
     const char* name;
     Change state;
-    int windowsClass;
     ControlSetting expected;
   };
   const Case cases[] = {
-      {"SpinFollowsValue16", [](auto& s) { s.value16 = 12; }, 3, {IDC_VALUE16_SPIN, 12, true}},
-      {"Value16OffDisablesItsEdit",
-       [](auto& s) { s.on16 = false; },
-       3,
-       {IDC_VALUE16_TEXT, {}, false}},
+      {"SpinFollowsValue16", [](auto& s) { s.value16 = 12; }, {IDC_VALUE16_SPIN, 12, true}},
+      {"Value16OffDisablesItsEdit", [](auto& s) { s.on16 = false; }, {IDC_VALUE16_TEXT, {}, false}},
       {"SliderOutOfRangeDisabledInPlace",
        [](auto& s) { s.levelA17 = 0; },
-       3,
        {IDC_LEVEL_A17, {}, false}},
-      {"HiddenLevelAsIndex", [](auto& s) { s.levelD17 = 10; }, 3, {IDC_LEVEL_D17, 9, true}},
-      {"PeriodByTablePosition", [](auto& s) { s.periodB21 = 750; }, 3, {IDC_PERIOD_B21, 4, true}},
-      {"PeriodNotInTableLeftAlone", [](auto& s) { s.periodA21 = 7; }, 3, {IDC_PERIOD_A21, {}, {}}},
-      {"Value14", [](auto& s) { s.value14 = 1000; }, 3, {IDC_VALUE14, 9, true}},
+      {"HiddenLevelAsIndex", [](auto& s) { s.levelD17 = 10; }, {IDC_LEVEL_D17, 9, true}},
+      {"PeriodByTablePosition", [](auto& s) { s.periodB21 = 750; }, {IDC_PERIOD_B21, 4, true}},
+      {"PeriodNotInTableLeftAlone", [](auto& s) { s.periodA21 = 7; }, {IDC_PERIOD_A21, {}, {}}},
+      {"Value14", [](auto& s) { s.value14 = 1000; }, {IDC_VALUE14, 9, true}},
   };
   for (const Case& c : cases) {
-    const ControlSettings controls = FilledControls(With(c.state), c.windowsClass);
-    const auto found = Find(controls, c.expected.id);
-    EXPECT_EQ(found.value_or(ControlSetting{c.expected.id, {}, {}}), c.expected) << c.name;
+    const ControlSettings controls = FilledControls(With(c.state), 3);
+    const auto found = std::ranges::find(controls, c.expected.id, &ControlSetting::id);
+    const ControlSetting untouched{c.expected.id, {}, {}};
+    EXPECT_EQ(found == controls.end() ? untouched : *found, c.expected) << c.name;
   }
 }
 

@@ -35,58 +35,46 @@ struct Stored {
   std::vector<uint8_t> bytes;  // 4 bytes: a DWORD; otherwise a string
 };
 
-class OptionsSettingsTest : public ::testing::Test {
- protected:
-  void Store(const std::vector<Stored>& values) {
+std::vector<uint8_t> Dw(uint32_t v) {
+  return {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)};
+}
+
+// An empty store of its own, what was stored first, and what was shown.
+struct Options {
+  explicit Options(const std::vector<Stored>& values) {
     for (const Stored& v : values) {
       std::unique_ptr<RegKey> key;
-      ASSERT_EQ(registry_->CreateKey(RegRoot::LocalMachine, v.key, RegAccess::AllAccess, key,
-                                    nullptr),
-                RegStatus::Success);
+      EXPECT_EQ(
+          registry.CreateKey(RegRoot::LocalMachine, v.key, RegAccess::AllAccess, key, nullptr),
+          RegStatus::Success);
       const RegType type = v.bytes.size() == 4 ? RegType::Dword : RegType::String;
-      ASSERT_EQ(key->SetValue(v.name, type, v.bytes), RegStatus::Success);
+      EXPECT_EQ(key->SetValue(v.name, type, v.bytes), RegStatus::Success);
     }
   }
   // The stored DWORD, or -1 when the key or value is missing.
   long Dword(const char* keyPath, const char* name) {
     std::unique_ptr<RegKey> key;
-    if (registry_->OpenKey(RegRoot::LocalMachine, keyPath, RegAccess::Read, key) !=
-        RegStatus::Success) {
-      return -1;
-    }
     uint8_t bytes[4] = {};
     size_t size = sizeof bytes;
-    if (key->QueryValue(name, nullptr, bytes, &size) != RegStatus::Success) return -1;
+    if (registry.OpenKey(RegRoot::LocalMachine, keyPath, RegAccess::Read, key) !=
+            RegStatus::Success ||
+        key->QueryValue(name, nullptr, bytes, &size) != RegStatus::Success) {
+      return -1;
+    }
     return bytes[0] | bytes[1] << 8 | bytes[2] << 16 | bytes[3] << 24;
   }
 
-  OptionsSettings Settings() {
-    return OptionsSettings(*registry_, logon_, "/opt/Orvelle Touch/OrvelleConsole",
+  testing::TempFolder folder;
+  FileRegistry registry{folder.Path()};
+  ScriptedLogonEntry logon;
+  std::vector<Message> messages;
+  OptionsSettings settings{registry, logon, "/opt/Orvelle Touch/OrvelleConsole",
                            [this](int text, int caption, const std::string& suffix) {
-                             messages_.emplace_back(text, caption, suffix);
-                           });
-  }
-
-  // An empty store, no messages, no log-on calls.
-  void Fresh() {
-    registry_.reset();
-    folder_ = std::make_unique<testing::TempFolder>();
-    registry_ = std::make_unique<FileRegistry>(folder_->Path());
-    messages_.clear();
-    logon_ = ScriptedLogonEntry{};
-  }
-
-  std::unique_ptr<testing::TempFolder> folder_ = std::make_unique<testing::TempFolder>();
-  std::unique_ptr<FileRegistry> registry_ = std::make_unique<FileRegistry>(folder_->Path());
-  ScriptedLogonEntry logon_;
-  std::vector<Message> messages_;
+                             messages.emplace_back(text, caption, suffix);
+                           }};
 };
 
-std::vector<uint8_t> Dw(uint32_t v) {
-  return {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)};
-}
-
-TEST_F(OptionsSettingsTest, LoadTakesTheStoredValuesOrTheDefaultsWithAMessage) {
+TEST(OptionsSettings, LoadTakesTheStoredValuesOrTheDefaultsWithAMessage) {
   struct Case {
     const char* name;
     std::vector<Stored> stored;
@@ -113,25 +101,21 @@ TEST_F(OptionsSettingsTest, LoadTakesTheStoredValuesOrTheDefaultsWithAMessage) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    Fresh();
-    Store(c.stored);
-    OptionsSettings settings = Settings();
-    settings.Load();
-    EXPECT_EQ(settings.Options().languageCode, c.expected.languageCode);
-    EXPECT_EQ(settings.Options().loadProgramOnStartup, c.expected.loadProgramOnStartup);
-    EXPECT_EQ(settings.Options().minimizeWindowOnLoaded, c.expected.minimizeWindowOnLoaded);
-    EXPECT_EQ(messages_, c.messages);
+    Options o(c.stored);
+    o.settings.Load();
+    EXPECT_EQ(o.settings.Options().languageCode, c.expected.languageCode);
+    EXPECT_EQ(o.settings.Options().loadProgramOnStartup, c.expected.loadProgramOnStartup);
+    EXPECT_EQ(o.settings.Options().minimizeWindowOnLoaded, c.expected.minimizeWindowOnLoaded);
+    EXPECT_EQ(o.messages, c.messages);
+    if (c.stored.empty()) {  // the first load creates both keys with zeros
+      EXPECT_EQ(o.Dword(kGlobalSettingsKey, kLanguageValue), 0);
+      EXPECT_EQ(o.Dword(kStartupSettingsKey, kLoadProgramOnStartup), 0);
+      EXPECT_EQ(o.Dword(kStartupSettingsKey, kMinimizeWindowOnLoaded), 0);
+    }
   }
 }
 
-TEST_F(OptionsSettingsTest, FirstLoadCreatesBothKeysWithZeros) {
-  Settings().Load();
-  EXPECT_EQ(Dword(kGlobalSettingsKey, kLanguageValue), 0);
-  EXPECT_EQ(Dword(kStartupSettingsKey, kLoadProgramOnStartup), 0);
-  EXPECT_EQ(Dword(kStartupSettingsKey, kMinimizeWindowOnLoaded), 0);
-}
-
-TEST_F(OptionsSettingsTest, SaveRunsEveryStepAndSaysSavedOnlyWhenAllSucceeded) {
+TEST(OptionsSettings, SaveRunsEveryStepAndSaysSavedOnlyWhenAllSucceeded) {
   struct Case {
     const char* name;
     bool keysExist;
@@ -141,40 +125,49 @@ TEST_F(OptionsSettingsTest, SaveRunsEveryStepAndSaysSavedOnlyWhenAllSucceeded) {
     std::string logonCall;
   };
   const Message saved{kMsgSaved, kMsgSavedCaption, ""};
+  const Message cannotOpen{kMsgCannotOpenForSave, kMsgErrorCaption, ""};
+  const std::string add = "add /opt/Orvelle Touch/OrvelleConsole";
   const Case cases[] = {
-      {"log-on on", true, {1, true, false}, LogonResult::Done, {saved},
-       "add /opt/Orvelle Touch/OrvelleConsole"},
+      {"log-on on", true, {1, true, false}, LogonResult::Done, {saved}, add},
       {"log-on off, none there", true, {2, false, true}, LogonResult::Done, {saved}, "remove"},
-      {"log-on place unavailable", true, {0, true, true}, LogonResult::Unavailable, {saved},
-       "add /opt/Orvelle Touch/OrvelleConsole"},
-      {"log-on add fails", true, {0, true, false}, LogonResult::Failed,
-       {{kMsgCannotAddLogon, kMsgErrorCaption, ""}}, "add /opt/Orvelle Touch/OrvelleConsole"},
-      {"log-on remove fails", true, {0, false, false}, LogonResult::Failed,
-       {{kMsgCannotRemoveLogon, kMsgErrorCaption, ""}}, "remove"},
-      {"keys missing", false, {1, false, false}, LogonResult::Failed,
-       {{kMsgCannotOpenForSave, kMsgErrorCaption, ""},
-        {kMsgCannotOpenForSave, kMsgErrorCaption, ""},
-        {kMsgCannotRemoveLogon, kMsgErrorCaption, ""}},
+      {"log-on place unavailable", true, {0, true, true}, LogonResult::Unavailable, {saved}, add},
+      {"log-on add fails",
+       true,
+       {0, true, false},
+       LogonResult::Failed,
+       {{kMsgCannotAddLogon, kMsgErrorCaption, ""}},
+       add},
+      {"log-on remove fails",
+       true,
+       {0, false, false},
+       LogonResult::Failed,
+       {{kMsgCannotRemoveLogon, kMsgErrorCaption, ""}},
+       "remove"},
+      {"keys missing",
+       false,
+       {1, false, false},
+       LogonResult::Failed,
+       {cannotOpen, cannotOpen, {kMsgCannotRemoveLogon, kMsgErrorCaption, ""}},
        "remove"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    Fresh();
-    logon_.result = c.logon;
-    if (c.keysExist) Store({{kGlobalSettingsKey, kLanguageValue, Dw(9)},
-                            {kStartupSettingsKey, kLoadProgramOnStartup, Dw(9)}});
-    OptionsSettings settings = Settings();
-    settings.Options() = c.options;
-    EXPECT_EQ(settings.SaveSettings(), c.messages.size() == 1 && c.messages[0] == saved);
-    EXPECT_EQ(messages_, c.messages);
-    EXPECT_EQ(logon_.calls, std::vector<std::string>{c.logonCall});
+    Options o(c.keysExist ? std::vector<Stored>{{kGlobalSettingsKey, kLanguageValue, Dw(9)},
+                                                {kStartupSettingsKey, kLoadProgramOnStartup, Dw(9)}}
+                          : std::vector<Stored>{});
+    o.logon.result = c.logon;
+    o.settings.Options() = c.options;
+    EXPECT_EQ(o.settings.SaveSettings(), c.messages == std::vector<Message>{saved});
+    EXPECT_EQ(o.messages, c.messages);
+    EXPECT_EQ(o.logon.calls, std::vector<std::string>{c.logonCall});
+    // A save creates no keys.
+    EXPECT_EQ(o.Dword(kGlobalSettingsKey, kLanguageValue),
+              c.keysExist ? c.options.languageCode : -1);
     if (c.keysExist) {
-      EXPECT_EQ(Dword(kGlobalSettingsKey, kLanguageValue), c.options.languageCode);
-      EXPECT_EQ(Dword(kStartupSettingsKey, kLoadProgramOnStartup), c.options.loadProgramOnStartup);
-      EXPECT_EQ(Dword(kStartupSettingsKey, kMinimizeWindowOnLoaded),
+      EXPECT_EQ(o.Dword(kStartupSettingsKey, kLoadProgramOnStartup),
+                c.options.loadProgramOnStartup);
+      EXPECT_EQ(o.Dword(kStartupSettingsKey, kMinimizeWindowOnLoaded),
                 c.options.minimizeWindowOnLoaded);
-    } else {
-      EXPECT_EQ(Dword(kGlobalSettingsKey, kLanguageValue), -1);  // a save creates no keys
     }
   }
 }

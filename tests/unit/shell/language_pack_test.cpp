@@ -1,20 +1,14 @@
-// Every identifier that a pack family's manifest lists must be in every pack
-// of that family, and the loader must find packs only where it should.
 #include <gtest/gtest.h>
-#include <unistd.h>
-
 #include <sys/stat.h>
 #include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QWidget>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <map>
-#include <memory>
 #include <sstream>
 
 #include "shell/language_library.h"
@@ -27,14 +21,13 @@ namespace orvelle {
 namespace {
 
 struct Manifest {
-  std::string family;
   std::vector<std::string> packs;
   std::map<std::string, std::vector<int>> ids;  // kind -> identifiers
 };
 
 // "string 101 1054-1066": a kind and its identifiers, ranges inclusive.
 Manifest ReadManifest(const std::string& family) {
-  Manifest manifest{family, {}, {}};
+  Manifest manifest;
   std::ifstream in(std::string(ORVELLE_RESOURCES_DIR) + "/" + family + ".manifest");
   EXPECT_TRUE(in.good()) << family;
   std::string line;
@@ -61,64 +54,42 @@ QStringList BinFolder() {
   return {QCoreApplication::applicationDirPath()};
 }
 
-class PackFamily : public ::testing::TestWithParam<const char*> {};
-
-TEST_P(PackFamily, EveryPackHoldsEveryListedIdentifier) {
-  const Manifest manifest = ReadManifest(GetParam());
-  ASSERT_EQ(manifest.packs.size(), 2u);
-  const std::vector<std::string> known = {"string", "template", "icon", "bitmap"};
-  for (const auto& [kind, ids] : manifest.ids) {
-    EXPECT_NE(std::find(known.begin(), known.end(), kind), known.end()) << "kind " << kind;
-  }
-  auto ids = [&](const char* kind) {
-    auto it = manifest.ids.find(kind);
-    return it == manifest.ids.end() ? std::vector<int>() : it->second;
-  };
-  for (const std::string& pack : manifest.packs) {
-    SCOPED_TRACE(pack);
-    LanguageLibrary library;
-    ASSERT_TRUE(library.Load(QString::fromStdString(pack), BinFolder()));
-    EXPECT_TRUE(library.Problems().isEmpty()) << library.Problems().join("\n").toStdString();
-    for (int id : ids("string")) {
-      EXPECT_TRUE(library.HasString(id)) << "string " << id;
-      EXPECT_FALSE(library.String(id).trimmed().isEmpty()) << "string " << id;
+TEST(LanguagePacks, EachHoldsEveryIdentifierItsManifestListsAndItsLanguagesFont) {
+  for (const char* family : {"Kelvra", "Tessaly"}) {
+    Manifest manifest = ReadManifest(family);
+    ASSERT_EQ(manifest.packs.size(), 2u);
+    for (const auto& [kind, ids] : manifest.ids) {
+      EXPECT_TRUE(kind == "string" || kind == "template" || kind == "icon" || kind == "bitmap")
+          << kind;
     }
-    for (int id : ids("template")) {
-      QWidget parent;
-      EXPECT_NE(library.Template(id, &parent), nullptr) << "template " << id;
-    }
-    for (int id : ids("icon")) {
-      const QIcon icon = library.Icon(id);
-      EXPECT_FALSE(icon.isNull()) << "icon " << id;
-      if (id == 128) {
-        // The window and taskbar ask for 16 to 256 pixels; each is drawn, not scaled.
-        for (int size : {16, 24, 32, 48, 64, 128, 256}) {
-          EXPECT_TRUE(icon.availableSizes().contains(QSize(size, size))) << size;
-        }
+    auto& ids = manifest.ids;
+    for (const std::string& pack : manifest.packs) {
+      SCOPED_TRACE(pack);
+      LanguageLibrary library;
+      ASSERT_TRUE(library.Load(QString::fromStdString(pack), BinFolder()));
+      EXPECT_TRUE(library.Problems().isEmpty()) << library.Problems().join("\n").toStdString();
+      const bool chinese = pack.ends_with("Chinese");
+      EXPECT_EQ(library.Language(), chinese ? "zh_CN" : "en");
+      EXPECT_EQ(library.FontFamilies().isEmpty(), !chinese);
+      EXPECT_EQ(library.FontFamilies().value(0), chinese ? "WenQuanYi Micro Hei" : "");
+      for (int id : ids["string"])
+        EXPECT_FALSE(library.String(id).trimmed().isEmpty()) << "string " << id;
+      for (int id : ids["template"]) {
+        QWidget parent;
+        EXPECT_NE(library.Template(id, &parent), nullptr) << "template " << id;
       }
-    }
-    for (int id : ids("bitmap"))
-      EXPECT_FALSE(library.Bitmap(id).isNull()) << "bitmap " << id;
-  }
-}
-
-TEST_P(PackFamily, ChinesePackNamesACjkFontAndEnglishPackNone) {
-  const Manifest manifest = ReadManifest(GetParam());
-  for (const std::string& pack : manifest.packs) {
-    LanguageLibrary library;
-    ASSERT_TRUE(library.Load(QString::fromStdString(pack), BinFolder()));
-    if (pack.ends_with("Chinese")) {
-      EXPECT_EQ(library.Language(), "zh_CN");
-      ASSERT_FALSE(library.FontFamilies().isEmpty());
-      EXPECT_EQ(library.FontFamilies().front(), "WenQuanYi Micro Hei");
-    } else {
-      EXPECT_EQ(library.Language(), "en");
-      EXPECT_TRUE(library.FontFamilies().isEmpty());
+      for (int id : ids["icon"]) {
+        const QIcon icon = library.Icon(id);
+        EXPECT_FALSE(icon.isNull()) << "icon " << id;
+        // The window and taskbar ask for 16 to 256 pixels; each is drawn, not scaled.
+        for (int size : {16, 24, 32, 48, 64, 128, 256})
+          EXPECT_TRUE(id != 128 || icon.availableSizes().contains(QSize(size, size))) << size;
+      }
+      for (int id : ids["bitmap"])
+        EXPECT_FALSE(library.Bitmap(id).isNull()) << "bitmap " << id;
     }
   }
 }
-
-INSTANTIATE_TEST_SUITE_P(Packs, PackFamily, ::testing::Values("Kelvra", "Tessaly"));
 
 TEST(LanguageLibrary, MissingStringsAreEmptyAndUnloadForgetsEverything) {
   LanguageLibrary library;
@@ -151,95 +122,83 @@ TEST(LanguageLibrary, SearchesOnlyTheGivenAbsoluteFoldersInOrder) {
   QDir::setCurrent(previous);
 }
 
-std::vector<uint8_t> ReadBytes(const QString& path) {
-  QFile file(path);
-  EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
-  const QByteArray bytes = file.readAll();
-  return {bytes.begin(), bytes.end()};
+using Bytes = std::vector<uint8_t>;
+
+Bytes BinPack(const char* pack) {
+  std::ifstream in(QCoreApplication::applicationDirPath().toStdString() + "/" + pack + ".rcc",
+                   std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
 }
 
-void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+void WriteBytes(const std::string& path, const Bytes& bytes) {
   std::ofstream(path, std::ios::binary | std::ios::trunc)
       .write(reinterpret_cast<const char*>(bytes.data()),
              static_cast<std::streamsize>(bytes.size()));
 }
 
-std::vector<uint8_t> BinPack(const char* pack) {
-  return ReadBytes(QDir(QCoreApplication::applicationDirPath()).filePath(pack + QString(".rcc")));
+using Put = std::function<void(const std::string& path)>;
+
+// The calibration program's English pack, changed, and sealed again when asked.
+Put Changed(std::function<void(Bytes&)> change, bool reseal = false) {
+  return [=](const std::string& path) {
+    Bytes bytes = BinPack("TessalyEnglish");
+    if (reseal) bytes.resize(bytes.size() - kPackSealSize);
+    change(bytes);
+    WriteBytes(path, reseal ? SealPack(bytes) : bytes);
+  };
 }
 
-// What may lie where the calibration program's English pack belongs.
-struct UnusablePack {
-  const char* name;
-  std::function<void(const std::string& path)> put;
-  const char* why;  // part of Fault()
-};
-
-const UnusablePack kUnusablePacks[] = {
-    {"NoBundleAtAll", [](const std::string& p) { std::ofstream(p) << "not a resource bundle"; },
-     "cut short"},
-    {"EmptyFile", [](const std::string& p) { std::ofstream{p}; }, "cut short"},
-    {"LastByteCut",
-     [](const std::string& p) {
-       auto bytes = BinPack("TessalyEnglish");
-       bytes.pop_back();
-       WriteBytes(p, bytes);
-     },
-     "cut short"},
-    {"OneBitFlippedInTheTree",
-     [](const std::string& p) {
-       auto bytes = BinPack("TessalyEnglish");
-       bytes[bytes.size() - kPackSealSize - 30] ^= 0x10;
-       WriteBytes(p, bytes);
-     },
-     "checksum"},
-    {"HeaderOffsetOutsideResealed",
-     [](const std::string& p) {
-       auto bytes = BinPack("TessalyEnglish");
-       bytes.resize(bytes.size() - kPackSealSize);
-       bytes[8] = 0x7F;  // the tree's offset
-       WriteBytes(p, SealPack(bytes));
-     },
-     "points outside"},
-    {"Folder", [](const std::string& p) { std::filesystem::create_directory(p); },
-     "not a regular file"},
-    {"Fifo", [](const std::string& p) { ::mkfifo(p.c_str(), 0600); }, "not a regular file"},
-    {"TheConsolesPack", [](const std::string& p) { WriteBytes(p, BinPack("KelvraEnglish")); },
-     "lacks what the program needs: string 1050"},
-};
-
-void PrintTo(const UnusablePack& pack, std::ostream* out) {
-  *out << pack.name;
-}
-
-class UnusablePackTest : public ::testing::TestWithParam<UnusablePack> {};
-
-TEST_P(UnusablePackTest, IsPassedOverAndNamedAsTheFault) {
-  testing::TempFolder folder;
-  const std::string path = folder.File("TessalyEnglish.rcc");
-  GetParam().put(path);
-  const QString bad = QString::fromStdString(folder.Path());
+TEST(LanguageLibrary, AnUnusablePackIsPassedOverAndNamedAsTheFault) {
+  struct Case {
+    const char* name;
+    Put put;          // what lies where the calibration program's English pack belongs
+    const char* why;  // part of Fault()
+  };
+  const Case cases[] = {
+      {"no bundle", [](auto& p) { std::ofstream(p) << "not a resource bundle"; }, "cut short"},
+      {"empty", Changed([](Bytes& b) { b.clear(); }), "cut short"},
+      {"last byte cut", Changed([](Bytes& b) { b.pop_back(); }), "cut short"},
+      {"a bit flipped", Changed([](Bytes& b) { b[b.size() - kPackSealSize - 30] ^= 0x10; }),
+       "checksum"},
+      {"tree outside, resealed", Changed([](Bytes& b) { b[8] = 0x7F; }, true), "points outside"},
+      {"file data outside, resealed",
+       Changed(
+           [](Bytes& b) {
+             // The first file's node (22 bytes each; flags at 4, data offset at 10).
+             size_t node = (size_t{b[10]} << 8 | b[11]) + 22;
+             while (b[node + 5] & 0x02)
+               node += 22;
+             b[node + 10] = 0x7F;
+           },
+           true),
+       "lies outside"},
+      {"folder", [](auto& p) { std::filesystem::create_directory(p); }, "not a regular file"},
+      {"fifo", [](auto& p) { ::mkfifo(p.c_str(), 0600); }, "not a regular file"},
+      {"the console's pack", [](auto& p) { WriteBytes(p, BinPack("KelvraEnglish")); },
+       "lacks what the program needs: string 1050"},
+  };
   const PackNeeds& needs = PackNeedsOf(ShellProgram::Calibration);
-  LanguageLibrary library;
-  EXPECT_FALSE(library.Load("TessalyEnglish", {bad}, &needs));
-  EXPECT_FALSE(library.IsLoaded());
-  EXPECT_TRUE(library.Fault().contains(GetParam().why)) << library.Fault().toStdString();
-  EXPECT_EQ(library.FaultPath().toStdString(), path);
-  // A sound copy further on is used.
-  EXPECT_TRUE(
-      library.Load("TessalyEnglish", {bad, QCoreApplication::applicationDirPath()}, &needs));
-  EXPECT_TRUE(library.Fault().isEmpty());
-  EXPECT_EQ(library.String(1050), "Error");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    testing::TempFolder folder;
+    const std::string path = folder.File("TessalyEnglish.rcc");
+    c.put(path);
+    const QString bad = QString::fromStdString(folder.Path());
+    LanguageLibrary library;
+    EXPECT_FALSE(library.Load("TessalyEnglish", {bad}, &needs));
+    EXPECT_FALSE(library.IsLoaded());
+    EXPECT_TRUE(library.Fault().contains(c.why)) << library.Fault().toStdString();
+    EXPECT_EQ(library.FaultPath().toStdString(), path);
+    // A sound copy further on is used.
+    EXPECT_TRUE(
+        library.Load("TessalyEnglish", {bad, QCoreApplication::applicationDirPath()}, &needs));
+    EXPECT_TRUE(library.Fault().isEmpty());
+    EXPECT_EQ(library.String(1050), "Error");
+  }
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, UnusablePackTest, ::testing::ValuesIn(kUnusablePacks),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-// Reads everything the pack offers, as the program would over a run.
-// Walks the whole registered tree and reads every file in it: what Qt's
-// resource loader must survive. The files' contents are not interpreted
-// beyond the images; a seal that matches damaged content is a forgery, and
-// the template reader is not meant to stand up to one.
+// What the program would read over a run, and every file of the registered
+// tree: what Qt's resource loader must survive.
 void UseEverything(const LanguageLibrary& library) {
   const PackNeeds& needs = PackNeedsOf(ShellProgram::Calibration);
   for (int id : needs.strings)
@@ -253,36 +212,20 @@ void UseEverything(const LanguageLibrary& library) {
     library.Icon(id).pixmap(32);
 }
 
-// The trial of damaged copies: none may load, and none may crash the loader.
-TEST(LanguageLibrary, NoneOf150DamagedCopiesIsRegistered) {
-  testing::TempFolder folder;
-  const auto original = BinPack("TessalyEnglish");
-  const PackNeeds& needs = PackNeedsOf(ShellProgram::Calibration);
-  for (int n = 0; n < 150; ++n) {
-    WriteBytes(folder.File("TessalyEnglish.rcc"), testing::DamagedCopy(original, n));
-    LanguageLibrary library;
-    EXPECT_FALSE(library.Load("TessalyEnglish", {QString::fromStdString(folder.Path())}, &needs))
-        << "copy " << n;
-    EXPECT_FALSE(library.Fault().isEmpty());
-  }
-}
-
-// The same damage behind a matching seal: the structure check alone must keep
-// Qt's loader within the bundle (the sanitizer builds would see it stray).
+// Damage behind a matching seal: the structure check alone must keep Qt's
+// loader within the bundle. The check's own safety is the pack-check fuzz
+// target's; only here does Qt read what the check passed (most strays show
+// only in the sanitizer builds).
 TEST(LanguageLibrary, DamagedBundlesWithAMatchingSealNeverLeadQtAstray) {
   testing::TempFolder folder;
   auto bundle = BinPack("TessalyEnglish");
   bundle.resize(bundle.size() - kPackSealSize);
-  int loaded = 0;
-  for (int n = 0; n < 600; ++n) {
+  for (int n = 0; n < 300; ++n) {
     WriteBytes(folder.File("TessalyEnglish.rcc"), SealPack(testing::DamagedCopy(bundle, n)));
     LanguageLibrary library;
-    if (library.Load("TessalyEnglish", {QString::fromStdString(folder.Path())})) {
-      ++loaded;
+    if (library.Load("TessalyEnglish", {QString::fromStdString(folder.Path())}))
       UseEverything(library);
-    }
   }
-  std::printf("%d of 600 resealed damaged bundles passed the structure check\n", loaded);
 }
 
 }  // namespace
