@@ -36,21 +36,12 @@ using orvelle::testing::PumpUntil;
 // Answers the save and open dialogs with the paths queued; empty: cancelled.
 class ScriptedFileDialogs : public FileDialogService {
  public:
-  QString SaveFileName(QWidget*, const QString& filter, const QString& suffix) override {
-    return Next(filter, suffix);
-  }
-  QString OpenFileName(QWidget*, const QString& filter, const QString& suffix) override {
-    return Next(filter, suffix);
-  }
+  QString SaveFileName(QWidget*, const QString&, const QString&) override { return Next(); }
+  QString OpenFileName(QWidget*, const QString&, const QString&) override { return Next(); }
   std::deque<QString> paths;
-  int asked = 0;
-  QString lastFilter, lastSuffix;
 
  private:
-  QString Next(const QString& filter, const QString& suffix) {
-    ++asked;
-    lastFilter = filter;
-    lastSuffix = suffix;
+  QString Next() {
     if (paths.empty()) return {};
     QString path = paths.front();
     paths.pop_front();
