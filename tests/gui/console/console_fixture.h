@@ -87,6 +87,7 @@ class ConsoleTest : public ::testing::Test {
   }
 
   void Plug(const ControllerState& state = {}) {
+    sim_.reset();
     SimControllerOptions options = orvelle::testing::ControllerIn(simFolder_);
     options.initialState = state;
     sim_ = std::make_unique<SimulatedController>(options);
@@ -97,6 +98,7 @@ class ConsoleTest : public ::testing::Test {
   // `timeout` stands for the console's 2 s wait; it only limits a failing
   // test unless the test is about unanswered requests.
   COrvelleConsoleDlg& Start(std::chrono::milliseconds timeout = 5s) {
+    dialog_.reset();
     link_ = std::make_unique<CUSBTransfer>(orvelle::testing::Quick(LinkProfile::Console(), timeout),
                                            orvelle::testing::SimOnlyBus(simFolder_.Path()));
     environment_.link = link_.get();
