@@ -84,13 +84,6 @@ void Desktop::Keys(const std::string& window, const std::vector<std::string>& ke
   Xdotool(args);
 }
 
-void Desktop::Type(const std::string& title, const std::string& text) const {
-  const std::string window = Window(title);
-  if (window.empty()) return;
-  Xdotool({"windowfocus", "--sync", window});
-  Xdotool({"type", "--delay", "20", text});
-}
-
 void Desktop::Screenshot(const std::string& window, const std::string& name) const {
   const char* folder = std::getenv("ORVELLE_SCREENSHOT_DIR");
   if (!folder || !OnPath("import")) return;

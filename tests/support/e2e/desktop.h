@@ -41,8 +41,6 @@ class Desktop {
                             std::chrono::milliseconds limit = std::chrono::seconds(15)) const;
   bool WaitWindowGone(const std::string& title) const;
   void Keys(const std::string& window, const std::vector<std::string>& keys) const;
-  // Types `text` into the window with this title, as a user would.
-  void Type(const std::string& title, const std::string& text) const;
   void Screenshot(const std::string& window, const std::string& name) const;
 
  private:
