@@ -105,12 +105,13 @@ TEST_F(GuiDispatcherTest, UnaskedFramesAreHandledOnTheWindowThreadWhenIdleAndInP
 }
 
 // A handler's box opens on the window thread and the wait it belongs to ends
-// after it closes. A frame that arrives while the box is open waits for the
-// handler and is handled once the window thread is idle again, although the
+// after it closes, running the work deferred while it lasted. A frame that arrives while the box is
+// open waits for the handler and is handled once the window thread is idle again, although the
 // drain it asked for ran inside the box's event loop, where handlers may not nest.
 TEST_F(GuiDispatcherTest, HandlersBoxOpensOnTheWindowThreadAndTheWaitEndsAfterItCloses) {
   boxes_.SetWhileOpen([&](const RecordedMessageBox& box) {
     sink_.events.push_back(box.onWindowThread ? "box open" : "box open elsewhere");
+    dispatcher_->WhenIdle([&] { sink_.events.push_back("deferred work"); });
     bus_->PushRead(testing::ControllerPath(5),
                    testing::Request(kCommandReportId, kUnasked, {1, 0}));
     // The box's own event loop runs while the user reads it.
@@ -122,10 +123,11 @@ TEST_F(GuiDispatcherTest, HandlersBoxOpensOnTheWindowThreadAndTheWaitEndsAfterIt
 
   EXPECT_TRUE(link_->SendAndWait(5, testing::Request(kCommandReportId, kAnswered, {2})));
   sink_.events.push_back("wait ended");
-  EXPECT_TRUE(SpinUntil([&] { return sink_.events.size() == 5; }))
+  EXPECT_TRUE(SpinUntil([&] { return sink_.events.size() == 6; }))
       << ::testing::PrintToString(sink_.events);
-  EXPECT_EQ(sink_.events, (std::vector<std::string>{"handled answer", "box open", "box closed",
-                                                    "wait ended", "handled unasked"}));
+  EXPECT_EQ(sink_.events,
+            (std::vector<std::string>{"handled answer", "box open", "box closed", "deferred work",
+                                      "wait ended", "handled unasked"}));
   EXPECT_TRUE(sink_.allOnWindowThread);
   ASSERT_EQ(boxes_.Count(), 1u);
   EXPECT_EQ(boxes_.Boxes()[0].text, library_.String(1085));
