@@ -16,7 +16,6 @@
 namespace orvelle::console {
 namespace {
 
-using orvelle::testing::PumpUntil;
 using Lines = std::vector<std::string>;
 
 constexpr OsVersionInfo kWindows7{kVerPlatformNt, 6, 1};

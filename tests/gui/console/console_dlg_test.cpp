@@ -3,25 +3,17 @@
 #include <cerrno>
 
 #include <QAbstractButton>
-#include <QSystemTrayIcon>
 
-#include "console/about_page.h"
 #include "console/calibration_dlg.h"
-#include "console/config_dlg.h"
-#include "console/core/logon_entry.h"
 #include "console/core/routing.h"
 #include "console/options_dlg.h"
 #include "devlink/catalogue.h"
-#include "shell/dialog_support.h"
 #include "shell/language_choice.h"
 #include "tests/gui/console/console_fixture.h"
 #include "tests/support/hidraw_like_bus.h"
 
 namespace orvelle::console {
 namespace {
-
-using namespace std::chrono_literals;
-using orvelle::testing::PumpUntil;
 
 TEST_F(ConsoleTest, StartShowsTheControllersIdentityAndLayout) {
   ControllerState state;

@@ -27,6 +27,7 @@ class ChildProcess {
   bool Start(const std::vector<std::string>& argv, const std::vector<std::string>& environment,
              const std::string& outputFile);
   bool Running();
+  pid_t Pid() const { return pid_; }
   // The exit status, or -1 when the process did not end within `limit`.
   int WaitExit(std::chrono::milliseconds limit);
   void Stop();
