@@ -52,7 +52,11 @@ inline std::optional<std::vector<std::string>> ExecArguments(const std::string& 
   bool inArgument = false, quoted = false;
   for (size_t i = 0; i < exec.size(); ++i) {
     const char c = exec[i];
-    if (quoted) {
+    if (c == '%') {  // only "%%" is meant here, quoted or not
+      if (i + 1 == exec.size() || exec[i + 1] != '%') return std::nullopt;
+      current += exec[++i];
+      inArgument = true;
+    } else if (quoted) {
       if (c == '"') {
         quoted = false;
       } else if (c == '\\') {
@@ -60,9 +64,6 @@ inline std::optional<std::vector<std::string>> ExecArguments(const std::string& 
         const char next = exec[++i];
         if (std::string("\"`$\\").find(next) == std::string::npos) return std::nullopt;
         current += next;
-      } else if (c == '%') {
-        if (i + 1 == exec.size() || exec[i + 1] != '%') return std::nullopt;
-        current += exec[++i];
       } else {
         current += c;
       }
@@ -72,10 +73,6 @@ inline std::optional<std::vector<std::string>> ExecArguments(const std::string& 
       inArgument = false;
     } else if (c == '"') {
       quoted = inArgument = true;
-    } else if (c == '%') {
-      if (i + 1 == exec.size() || exec[i + 1] != '%') return std::nullopt;
-      current += exec[++i];
-      inArgument = true;
     } else if (std::string("\t\n'\\><~|&;$*?#()`").find(c) != std::string::npos) {
       return std::nullopt;  // reserved outside quotes
     } else {

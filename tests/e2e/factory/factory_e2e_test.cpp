@@ -28,7 +28,6 @@ const std::string kTouchTitle = "触点个数设置";
 class FactoryEndToEnd : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_FALSE(folder_.Path().empty());
     simDir_ = folder_.File("sim");
     std::filesystem::create_directories(simDir_);
     ASSERT_TRUE(display_.Start(folder_.File("xvfb.log")));
@@ -55,14 +54,6 @@ class FactoryEndToEnd : public ::testing::Test {
     return WaitUntil([&] { return SimLog().find(line) != std::string::npos; }, 10s);
   }
 
-  std::string Xdotool(std::vector<std::string> args) const { return desktop_.Xdotool(args); }
-  std::string WaitForWindow(const std::string& title) const {
-    return desktop_.WaitForWindow(title);
-  }
-  bool WaitWindowGone(const std::string& title) const { return desktop_.WaitWindowGone(title); }
-  void Screenshot(const std::string& window, const std::string& name) const {
-    desktop_.Screenshot(window, name);
-  }
   // A click at a point given in the dialog's own units, scaled to the window
   // as it was laid out, so the test does not depend on the font.
   void ClickAt(const std::string& window, DialogUnits dialogUnits, double x, double y) const;
@@ -79,7 +70,7 @@ void FactoryEndToEnd::ClickAt(const std::string& window, DialogUnits dialogUnits
                               double y) const {
   int width = 0;
   int height = 0;
-  std::istringstream shell(Xdotool({"getwindowgeometry", "--shell", window}));
+  std::istringstream shell(desktop_.Xdotool({"getwindowgeometry", "--shell", window}));
   for (std::string line; std::getline(shell, line);) {
     std::sscanf(line.c_str(), "WIDTH=%d", &width);
     std::sscanf(line.c_str(), "HEIGHT=%d", &height);
@@ -87,32 +78,32 @@ void FactoryEndToEnd::ClickAt(const std::string& window, DialogUnits dialogUnits
   ASSERT_GT(width, 0);
   const int px = static_cast<int>(x * width / dialogUnits.width);
   const int py = static_cast<int>(y * height / dialogUnits.height);
-  Xdotool({"mousemove", "--window", window, std::to_string(px), std::to_string(py), "click", "1"});
+  desktop_.Xdotool(
+      {"mousemove", "--window", window, std::to_string(px), std::to_string(py), "click", "1"});
 }
 
 TEST_F(FactoryEndToEnd, UserReadsTheModelAndSetsFourTouchPoints) {
   StartSimulator();
   StartTool();
-  const std::string main = WaitForWindow(kMainTitle);
+  const std::string main = desktop_.WaitForWindow(kMainTitle);
   ASSERT_FALSE(main.empty()) << ToolLog();
-  Screenshot(main, "factory-main.png");
+  desktop_.Screenshot(main, "factory-main.png");
 
   // The first button has the focus: Space asks for the basic information.
-  Xdotool({"windowfocus", "--sync", main});
-  Xdotool({"key", "space"});
-  const std::string info = WaitForWindow(kInfoTitle);
+  desktop_.Keys(main, {"space"});
+  const std::string info = desktop_.WaitForWindow(kInfoTitle);
   ASSERT_FALSE(info.empty()) << ToolLog();
-  Screenshot(info, "factory-info.png");
+  desktop_.Screenshot(info, "factory-info.png");
   EXPECT_TRUE(SimLogHas("in  07 F2 01 01 FF  GET_MODEL")) << SimLog();
-  Xdotool({"key", "Return"});
-  ASSERT_TRUE(WaitWindowGone(kInfoTitle));
+  desktop_.Keys(info, {"Return"});
+  ASSERT_TRUE(desktop_.WaitWindowGone(kInfoTitle));
 
   // Tab to the touch-count button; in its dialog click "4点", then OK.
-  Xdotool({"key", "Tab", "space"});
-  const std::string touch = WaitForWindow(kTouchTitle);
+  desktop_.Keys(main, {"Tab", "space"});
+  const std::string touch = desktop_.WaitForWindow(kTouchTitle);
   ASSERT_FALSE(touch.empty()) << ToolLog();
   EXPECT_TRUE(SimLogHas("in  07 11 01 03 FF  TOUCH_SETTINGS")) << SimLog();
-  Screenshot(touch, "factory-touch-count.png");
+  desktop_.Screenshot(touch, "factory-touch-count.png");
   const DialogUnits units{295, 172};
   ClickAt(touch, units, 53 + 5, 64 + 5);     // "4点"
   ClickAt(touch, units, 74 + 31, 135 + 11);  // OK
@@ -122,15 +113,8 @@ TEST_F(FactoryEndToEnd, UserReadsTheModelAndSetsFourTouchPoints) {
       << ToolLog();
 
   // Escape closes the main window and the program ends.
-  Xdotool({"windowfocus", "--sync", main});
-  Xdotool({"key", "Escape"});
+  desktop_.Keys(main, {"Escape"});
   EXPECT_EQ(tool_.WaitExit(10s), 0) << ToolLog();
-}
-
-TEST_F(FactoryEndToEnd, StartWithoutControllerTellsAndEnds) {
-  StartTool();
-  EXPECT_EQ(tool_.WaitExit(15s), 0);
-  EXPECT_NE(ToolLog().find("注意: 设备还没有连接，请检查!"), std::string::npos) << ToolLog();
 }
 
 }  // namespace

@@ -5,7 +5,6 @@
 
 #include <QAbstractSlider>
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QPushButton>
 #include <QSpinBox>
 
@@ -17,11 +16,9 @@
 namespace orvelle::console {
 namespace {
 
-using orvelle::testing::PumpUntil;
 using Lines = std::vector<std::string>;
 
 constexpr OsVersionInfo kWindows7{kVerPlatformNt, 6, 1};
-constexpr OsVersionInfo kWindows8{kVerPlatformNt, 6, 2};
 constexpr OsVersionInfo kLinux{kVerPlatformOther, 0, 0};
 
 // Every control that a failed refresh disables.
@@ -33,27 +30,24 @@ constexpr int kValueControls[] = {
 
 class ConfigPageTest : public ConsoleTest {
  protected:
-  COrvelleConsoleDlg& StartAs(OsVersionInfo version, std::chrono::milliseconds timeout = 5s) {
+  // The console on this page; the pauses asked for from here on are recorded.
+  void Open(OsVersionInfo version, std::chrono::milliseconds timeout = 5s) {
     os_ = std::make_unique<FixedOsVersion>(version);
     environment_.osVersion = os_.get();
-    COrvelleConsoleDlg& dialog = Start(timeout);
+    Start(timeout);
     boxes_.Clear();
-    return dialog;
+    pauses_.clear();
+    dialog_->Link().RecordPauses([this](std::chrono::milliseconds p) { pauses_.push_back(p); });
+    opened_ = sim_ ? sim_->Events().LastSeq() : 0;
+    SelectTab(kTabConfig);
+  }
+  void Reopen() {
+    SelectTab(kTabOptions);
+    SelectTab(kTabConfig);
   }
   CConfigDlg& Page() const { return static_cast<CConfigDlg&>(*dialog_->Page(kTabConfig)); }
   QWidget* Item(int id) const { return DialogItem(Page(), id); }
-  int Index(int id) const {
-    auto* combo = DialogItemAs<QComboBox>(Page(), id);
-    return combo ? combo->currentIndex() : -2;
-  }
-  int Position(int id) const {
-    auto* slider = DialogItemAs<QAbstractSlider>(Page(), id);
-    return slider ? slider->value() : -2;
-  }
-  QString EditText() const {
-    auto* edit = DialogItemAs<QLineEdit>(Page(), IDC_VALUE16_TEXT);
-    return edit ? edit->text() : QStringLiteral("<missing>");
-  }
+  QString EditText() const { return DialogItemAs<QLineEdit>(Page(), IDC_VALUE16_TEXT)->text(); }
   std::vector<int> EnabledControls() const {
     std::vector<int> enabled;
     for (int id : kValueControls)
@@ -74,16 +68,10 @@ class ConfigPageTest : public ConsoleTest {
       if (e.kind == SimEvent::Kind::In) lines.push_back(FormatEvent(e));
     return lines;
   }
-  // Selects the page; returns how long its refresh took.
-  std::chrono::milliseconds OpenPage() {
-    if (dialog_->CurrentTab() == kTabConfig) SelectTab(kTabOptions);
-    QElapsedTimer clock;
-    clock.start();
-    SelectTab(kTabConfig);
-    return std::chrono::milliseconds(clock.elapsed());
-  }
 
   std::unique_ptr<FixedOsVersion> os_;
+  std::vector<std::chrono::milliseconds> pauses_;
+  uint64_t opened_ = 0;
 };
 
 ControllerState Configured() {
@@ -100,107 +88,83 @@ ControllerState Configured() {
   return s;
 }
 
-struct ClassCase {
-  const char* name;
-  OsVersionInfo version;
-  bool touchSettings;  // TOUCH_SETTINGS read, written and editable
-};
+TEST_F(ConfigPageTest, RefreshAndApplyCarryTouchSettingsOnlyOnWindows7) {
+  for (const auto& [version, touchSettings] : {std::pair{kWindows7, true}, {kLinux, false}}) {
+    SCOPED_TRACE(touchSettings ? "Windows 7" : "Linux");
+    Plug(Configured());
+    Open(version);
+    Lines reads = {"in  07 12 01 01 FF  CFG_12", "in  07 16 01 01 FF  CFG_16",
+                   "in  07 17 01 01 FF  CFG_17", "in  07 21 01 01 FF  CFG_21",
+                   "in  07 15 01 01 FF  CFG_15", "in  07 14 01 01 FF  CFG_14"};
+    if (touchSettings) reads.insert(reads.begin(), "in  07 11 01 01 FF  TOUCH_SETTINGS");
+    EXPECT_EQ(Received(opened_), reads);
 
-class ConfigClassTest : public ConfigPageTest, public ::testing::WithParamInterface<ClassCase> {};
+    // Elsewhere 1022 shows the initial value 2, disabled.
+    EXPECT_EQ(DialogItemAs<QComboBox>(Page(), IDC_TOUCH_SETTING)->currentIndex(),
+              touchSettings ? 0 : 1);
+    EXPECT_EQ(Item(IDC_TOUCH_SETTING)->isEnabled(), touchSettings);
+    EXPECT_EQ(EditText(), "12");
+    EXPECT_FALSE(Item(IDC_VALUE15)->isEnabled());
+    for (int id : {IDC_LEVEL_C17, IDC_LEVEL_D17, IDC_LEVEL_C17_LABEL, IDC_LEVEL_D17_LABEL})
+      EXPECT_TRUE(Item(id)->isHidden()) << id;
 
-TEST_P(ConfigClassTest, RefreshAndApplyCarryTouchSettingsOnlyOnWindows7) {
-  const ClassCase& c = GetParam();
-  Plug(Configured());
-  StartAs(c.version);
-  EXPECT_EQ(Index(IDC_TOUCH_SETTING), c.touchSettings ? 1 : 0);
-  EXPECT_EQ(Item(IDC_TOUCH_SETTING)->isEnabled(), c.touchSettings);
-
-  uint64_t seq = sim_->Events().LastSeq();
-  // Seven pauses of 20 ms, with or without TOUCH_SETTINGS.
-  EXPECT_GE(OpenPage(), 140ms);
-  Lines reads = {"in  07 12 01 01 FF  CFG_12", "in  07 16 01 01 FF  CFG_16",
-                 "in  07 17 01 01 FF  CFG_17", "in  07 21 01 01 FF  CFG_21",
-                 "in  07 15 01 01 FF  CFG_15", "in  07 14 01 01 FF  CFG_14"};
-  if (c.touchSettings) reads.insert(reads.begin(), "in  07 11 01 01 FF  TOUCH_SETTINGS");
-  EXPECT_EQ(Received(seq), reads);
-
-  // Elsewhere 1022 shows the initial value 2, disabled.
-  EXPECT_EQ(Index(IDC_TOUCH_SETTING), c.touchSettings ? 0 : 1);
-  EXPECT_EQ(Item(IDC_TOUCH_SETTING)->isEnabled(), c.touchSettings);
-  EXPECT_EQ(EditText(), "12");
-  EXPECT_FALSE(Item(IDC_VALUE15)->isEnabled());
-  for (int id : {IDC_LEVEL_C17, IDC_LEVEL_D17, IDC_LEVEL_C17_LABEL, IDC_LEVEL_D17_LABEL})
-    EXPECT_TRUE(Item(id)->isHidden()) << id;
-
-  // Apply writes back what was read, hidden levels included.
-  seq = sim_->Events().LastSeq();
-  QElapsedTimer clock;
-  clock.start();
-  Click(IDC_APPLY);
-  EXPECT_GE(clock.elapsed(), 210);
-  Lines writes;
-  for (const std::string& line : Received(seq))
-    writes.push_back(line.substr(0, line.find("  ", 4)));
-  Lines expected = {"in  07 12 04 02 01 00 01 FF",    "in  07 16 03 02 01 0C FF",
-                    "in  07 17 05 02 02 03 09 07 FF", "in  07 21 06 02 01 00 B4 02 EE FF",
-                    "in  07 15 05 02 00 05 0B B8 FF", "in  07 14 05 02 01 0A 03 E8 FF"};
-  if (c.touchSettings) expected.insert(expected.begin(), "in  07 11 02 02 01 FF");
-  EXPECT_EQ(writes, expected);
-  EXPECT_EQ(Boxes(), std::vector<QString>{Box(kMsgSaved, kMsgSavedCaption)});
-  EXPECT_EQ(sim_->State(), Configured());
+    // Apply writes back what was read, hidden levels included.
+    const uint64_t seq = sim_->Events().LastSeq();
+    Click(IDC_APPLY);
+    Lines writes;
+    for (const std::string& line : Received(seq))
+      writes.push_back(line.substr(0, line.find("  ", 4)));
+    Lines expected = {"in  07 12 04 02 01 00 01 FF",    "in  07 16 03 02 01 0C FF",
+                      "in  07 17 05 02 02 03 09 07 FF", "in  07 21 06 02 01 00 B4 02 EE FF",
+                      "in  07 15 05 02 00 05 0B B8 FF", "in  07 14 05 02 01 0A 03 E8 FF"};
+    if (touchSettings) expected.insert(expected.begin(), "in  07 11 02 02 01 FF");
+    EXPECT_EQ(writes, expected);
+    EXPECT_EQ(Boxes(), std::vector<QString>{Box(kMsgSaved, kMsgSavedCaption)});
+    EXPECT_EQ(sim_->State(), Configured());
+    // A pause after each of the seven groups, whether the class has it or not.
+    std::vector<std::chrono::milliseconds> pauses(7, 20ms);
+    pauses.resize(14, 30ms);
+    EXPECT_EQ(pauses_, pauses);
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(Classes, ConfigClassTest,
-                         ::testing::Values(ClassCase{"Windows7", kWindows7, true},
-                                           ClassCase{"Windows8", kWindows8, false},
-                                           ClassCase{"Linux", kLinux, false}),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-struct FailedRefreshCase {
-  const char* name;
-  bool plugged;  // else the last group's answer is missing
-};
-
-class FailedRefreshTest : public ConfigPageTest,
-                          public ::testing::WithParamInterface<FailedRefreshCase> {};
 
 // A refresh that completes after a failed one makes the page usable again.
-TEST_P(FailedRefreshTest, DisablesThePageUntilARefreshCompletes) {
-  const FailedRefreshCase& c = GetParam();
-  if (c.plugged) {
-    Plug();
-    sim_->SetFault({kCommandReportId, CFG_14}, {FaultKind::Silent});
-  }
-  StartAs(kLinux, 300ms);
-  OpenPage();
-  EXPECT_EQ(Boxes().size(), c.plugged ? 0u : 1u);
-  EXPECT_EQ(EnabledControls(), std::vector<int>{});
-  EXPECT_EQ(EditText(), "5");
-  // The page's own positions are not the user's choices.
-  EXPECT_EQ(Position(IDC_LEVEL_A17), 1);
-  EXPECT_EQ(Page().State().levelA17, 5);
+TEST_F(ConfigPageTest, AFailedRefreshDisablesThePageUntilARefreshCompletes) {
+  for (bool plugged : {false, true}) {
+    SCOPED_TRACE(plugged ? "the last group's answer missing" : "no controller");
+    sim_.reset();
+    if (plugged) {
+      Plug();
+      sim_->SetFault({kCommandReportId, CFG_14}, {FaultKind::Silent});
+    }
+    Open(kLinux, 300ms);
+    EXPECT_EQ(Boxes().size(), plugged ? 0u : 1u);
+    EXPECT_EQ(EnabledControls(), std::vector<int>{});
+    EXPECT_EQ(EditText(), "5");
+    // The page's own positions are not the user's choices.
+    EXPECT_EQ(DialogItemAs<QAbstractSlider>(Page(), IDC_LEVEL_A17)->value(), 1);
+    EXPECT_EQ(Page().State().levelA17, 5);
 
-  if (c.plugged) {
-    sim_->ClearFaults();
-  } else {
-    Plug();
-    ASSERT_TRUE(PumpUntil([&] { return Status() == Text(1081); }));
+    if (plugged) {
+      sim_->ClearFaults();
+    } else {
+      boxes_.Clear();
+      Click(IDC_RESTORE);
+      EXPECT_EQ(Boxes(), (std::vector<QString>{Box(kMsgNotConnected), Box(kMsgNotConnected)}))
+          << "the restore and its refresh";
+      Plug();
+      ASSERT_TRUE(PumpUntil([&] { return Status() == Text(1081); }));
+    }
+    Reopen();
+    std::vector<int> usable(std::begin(kValueControls) + 1, std::end(kValueControls));
+    EXPECT_EQ(EnabledControls(), usable);
+    EXPECT_EQ(EditText(), "5");
   }
-  OpenPage();
-  std::vector<int> usable(std::begin(kValueControls) + 1, std::end(kValueControls));
-  EXPECT_EQ(EnabledControls(), usable);
-  EXPECT_EQ(EditText(), "5");
 }
-
-INSTANTIATE_TEST_SUITE_P(Causes, FailedRefreshTest,
-                         ::testing::Values(FailedRefreshCase{"NoController", false},
-                                           FailedRefreshCase{"NoLastAnswer", true}),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ConfigPageTest, ARefusedWriteIsReportedAndApplyClaimsNoSuccess) {
   Plug();
-  StartAs(kLinux);
-  OpenPage();
+  Open(kLinux);
   // The controller refuses with {2, 0}, padded to 2, 6 and 5 bytes.
   for (uint8_t code : {CFG_12, CFG_21, CFG_14}) {
     boxes_.Clear();
@@ -216,28 +180,22 @@ TEST_F(ConfigPageTest, SpinStepsFromItsPositionAndClampsTheValue) {
   ControllerState state;
   state.value16 = 20;
   Plug(state);
-  StartAs(kLinux);
-  OpenPage();
+  Open(kLinux);
   auto* spin = DialogItemAs<QSpinBox>(Page(), IDC_VALUE16_SPIN);
   ASSERT_NE(spin, nullptr);
-  struct Step {
-    int by;
-    const char* text;
-  };
   // Up at the top stays 20; down at the bottom gives 0 with the position
   // kept at 1, so the next step up gives 2.
-  for (const Step& step : {Step{1, "20"}, Step{-19, "1"}, Step{-1, "0"}, Step{1, "2"}}) {
-    spin->stepBy(step.by);
-    EXPECT_EQ(EditText(), step.text) << step.by;
-    EXPECT_EQ(Page().State().value16, QString(step.text).toInt());
+  for (const auto& [by, text] : {std::pair{1, "20"}, {-19, "1"}, {-1, "0"}, {1, "2"}}) {
+    spin->stepBy(by);
+    EXPECT_EQ(EditText(), text) << by;
+    EXPECT_EQ(Page().State().value16, QString(text).toInt());
   }
   EXPECT_EQ(spin->value(), 2);
 }
 
 TEST_F(ConfigPageTest, UserChoicesReachTheControllerOnApply) {
   Plug();
-  StartAs(kWindows7);
-  OpenPage();
+  Open(kWindows7);
   Choose(IDC_TOUCH_SETTING, 0);
   Choose(IDC_SWITCH_A12, 0);
   Choose(IDC_ON15, 1);
@@ -261,50 +219,37 @@ TEST_F(ConfigPageTest, UserChoicesReachTheControllerOnApply) {
   EXPECT_EQ(sim_->State(), expected);
 }
 
-struct RestoreCase {
-  const char* name;
-  bool plugged;
-  int answer;
-  std::optional<FaultKind> fault;
-  std::vector<int> boxes;
-  bool restored;
-};
-
-class RestoreTest : public ConfigPageTest, public ::testing::WithParamInterface<RestoreCase> {};
-
-TEST_P(RestoreTest, AsksThenRestoresAndReadsAgain) {
-  const RestoreCase& c = GetParam();
-  if (c.plugged) Plug(Configured());
-  StartAs(kLinux);
-  OpenPage();
-  boxes_.Clear();
-  if (c.fault) sim_->SetFault({kCommandReportId, CFG_RESET}, {*c.fault});
-  boxes_.ScriptAnswers({c.answer});
-  const uint64_t seq = c.plugged ? sim_->Events().LastSeq() : 0;
-  Click(IDC_RESTORE);
-
-  std::vector<QString> expected;
-  for (int text : c.boxes)
-    expected.push_back(Box(text, text == kMsgNotConnected || text == kMsgOperationFailed
-                                     ? kMsgErrorCaption
-                                     : kMsgSavedCaption));
-  EXPECT_EQ(Boxes(), expected);
-  if (!c.plugged) return;
-  const Lines received = Received(seq);
-  ASSERT_FALSE(received.empty());
-  EXPECT_EQ(received.front().starts_with("in  07 81 01 02 FF"), c.answer != kIdNo);
-  EXPECT_EQ(received.back(), "in  07 14 01 01 FF  CFG_14");  // read again
-  EXPECT_EQ(EditText(), c.restored ? "5" : "12");
+TEST_F(ConfigPageTest, RestoreAsksThenRestoresAndReadsAgain) {
+  struct Case {
+    const char* name;
+    int answer;
+    bool refused;
+    std::vector<QString> boxes;
+  };
+  const QString ask = Box(kMsgRestoreDefaults, kMsgSavedCaption);
+  const Case cases[] = {
+      {"no", kIdNo, false, {ask}},
+      {"refused", kIdYes, true, {ask, Box(kMsgOperationFailed)}},
+      {"yes", kIdYes, false, {ask, Box(kMsgSaved, kMsgSavedCaption)}},
+  };
+  Plug(Configured());
+  Open(kLinux);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    boxes_.Clear();
+    sim_->ClearFaults();
+    if (c.refused) sim_->SetFault({kCommandReportId, CFG_RESET}, {FaultKind::Refuse});
+    boxes_.ScriptAnswers({c.answer});
+    const uint64_t seq = sim_->Events().LastSeq();
+    Click(IDC_RESTORE);
+    EXPECT_EQ(Boxes(), c.boxes);
+    const Lines received = Received(seq);
+    ASSERT_FALSE(received.empty());
+    EXPECT_EQ(received.front().starts_with("in  07 81 01 02 FF"), c.answer != kIdNo);
+    EXPECT_EQ(received.back(), "in  07 14 01 01 FF  CFG_14");  // read again
+    EXPECT_EQ(EditText(), c.answer == kIdYes && !c.refused ? "5" : "12");
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Answers, RestoreTest,
-    ::testing::Values(
-        RestoreCase{"NoControllerSaysSoTwice", false, kIdYes, {}, {1083, 1083}, false},
-        RestoreCase{"Yes", true, kIdYes, {}, {1119, 1116}, true},
-        RestoreCase{"No", true, kIdNo, {}, {1119}, false},
-        RestoreCase{"Refused", true, kIdYes, FaultKind::Refuse, {1119, 1085}, false}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace orvelle::console

@@ -36,21 +36,12 @@ using orvelle::testing::PumpUntil;
 // Answers the save and open dialogs with the paths queued; empty: cancelled.
 class ScriptedFileDialogs : public FileDialogService {
  public:
-  QString SaveFileName(QWidget*, const QString& filter, const QString& suffix) override {
-    return Next(filter, suffix);
-  }
-  QString OpenFileName(QWidget*, const QString& filter, const QString& suffix) override {
-    return Next(filter, suffix);
-  }
+  QString SaveFileName(QWidget*, const QString&, const QString&) override { return Next(); }
+  QString OpenFileName(QWidget*, const QString&, const QString&) override { return Next(); }
   std::deque<QString> paths;
-  int asked = 0;
-  QString lastFilter, lastSuffix;
 
  private:
-  QString Next(const QString& filter, const QString& suffix) {
-    ++asked;
-    lastFilter = filter;
-    lastSuffix = suffix;
+  QString Next() {
     if (paths.empty()) return {};
     QString path = paths.front();
     paths.pop_front();
@@ -96,6 +87,7 @@ class ConsoleTest : public ::testing::Test {
   }
 
   void Plug(const ControllerState& state = {}) {
+    sim_.reset();
     SimControllerOptions options = orvelle::testing::ControllerIn(simFolder_);
     options.initialState = state;
     sim_ = std::make_unique<SimulatedController>(options);
@@ -106,6 +98,7 @@ class ConsoleTest : public ::testing::Test {
   // `timeout` stands for the console's 2 s wait; it only limits a failing
   // test unless the test is about unanswered requests.
   COrvelleConsoleDlg& Start(std::chrono::milliseconds timeout = 5s) {
+    dialog_.reset();
     link_ = std::make_unique<CUSBTransfer>(orvelle::testing::Quick(LinkProfile::Console(), timeout),
                                            orvelle::testing::SimOnlyBus(simFolder_.Path()));
     environment_.link = link_.get();

@@ -91,42 +91,30 @@ class GuiDispatcherTest : public ::testing::Test {
   std::unique_ptr<GuiAnswerDispatcher> dispatcher_;
 };
 
-TEST_F(GuiDispatcherTest, UnaskedFramesAreHandledOnTheWindowThreadWhenIdle) {
+// When idle through the event loop; inside a pause without it.
+TEST_F(GuiDispatcherTest, UnaskedFramesAreHandledOnTheWindowThreadWhenIdleAndInPauses) {
   for (int i = 0; i < 20; ++i)
     bus_->PushRead(testing::ControllerPath(5),
                    testing::Request(kCommandReportId, kUnasked, {1, 0}));
   ASSERT_TRUE(SpinUntil([&] { return sink_.events.size() == 20; }));
+  bus_->PushRead(testing::ControllerPath(5), testing::Request(kCommandReportId, kUnasked, {1, 1}));
+  for (int i = 0; i < 1000 && sink_.events.size() < 21; ++i)
+    dispatcher_->Pause(10ms);
+  EXPECT_EQ(sink_.events.size(), 21u);
   EXPECT_TRUE(sink_.allOnWindowThread);
 }
 
+// A handler's box opens on the window thread and the wait it belongs to ends
+// after it closes, running the work deferred while it lasted. A frame that arrives while the box is
+// open waits for the handler and is handled once the window thread is idle again, although the
+// drain it asked for ran inside the box's event loop, where handlers may not nest.
 TEST_F(GuiDispatcherTest, HandlersBoxOpensOnTheWindowThreadAndTheWaitEndsAfterItCloses) {
   boxes_.SetWhileOpen([&](const RecordedMessageBox& box) {
     sink_.events.push_back(box.onWindowThread ? "box open" : "box open elsewhere");
-    // The box's own event loop runs while the user reads it.
-    QEventLoop reading;
-    QTimer::singleShot(50ms, &reading, &QEventLoop::quit);
-    reading.exec();
-    sink_.events.push_back("box closed");
-  });
-
-  EXPECT_TRUE(link_->SendAndWait(5, testing::Request(kCommandReportId, kAnswered, {2})));
-  sink_.events.push_back("wait ended");
-
-  EXPECT_EQ(sink_.events,
-            (std::vector<std::string>{"handled answer", "box open", "box closed", "wait ended"}));
-  EXPECT_TRUE(sink_.allOnWindowThread);
-  ASSERT_EQ(boxes_.Count(), 1u);
-  EXPECT_EQ(boxes_.Boxes()[0].text, library_.String(1085));
-}
-
-// A frame that arrives while a handler's box is open waits for the handler
-// and is handled once the window thread is idle again, although the drain it
-// asked for ran inside the box's event loop, where handlers may not nest.
-TEST_F(GuiDispatcherTest, FrameArrivingWhileABoxIsOpenIsHandledAfterIt) {
-  boxes_.SetWhileOpen([&](const RecordedMessageBox&) {
-    sink_.events.push_back("box open");
+    dispatcher_->WhenIdle([&] { sink_.events.push_back("deferred work"); });
     bus_->PushRead(testing::ControllerPath(5),
                    testing::Request(kCommandReportId, kUnasked, {1, 0}));
+    // The box's own event loop runs while the user reads it.
     QEventLoop reading;
     QTimer::singleShot(100ms, &reading, &QEventLoop::quit);
     reading.exec();
@@ -135,10 +123,14 @@ TEST_F(GuiDispatcherTest, FrameArrivingWhileABoxIsOpenIsHandledAfterIt) {
 
   EXPECT_TRUE(link_->SendAndWait(5, testing::Request(kCommandReportId, kAnswered, {2})));
   sink_.events.push_back("wait ended");
-  EXPECT_TRUE(SpinUntil([&] { return sink_.events.size() == 5; }))
+  EXPECT_TRUE(SpinUntil([&] { return sink_.events.size() == 6; }))
       << ::testing::PrintToString(sink_.events);
-  EXPECT_EQ(sink_.events, (std::vector<std::string>{"handled answer", "box open", "box closed",
-                                                    "wait ended", "handled unasked"}));
+  EXPECT_EQ(sink_.events,
+            (std::vector<std::string>{"handled answer", "box open", "box closed", "deferred work",
+                                      "wait ended", "handled unasked"}));
+  EXPECT_TRUE(sink_.allOnWindowThread);
+  ASSERT_EQ(boxes_.Count(), 1u);
+  EXPECT_EQ(boxes_.Boxes()[0].text, library_.String(1085));
 }
 
 // Paints, and what it received, with whether the window thread was waiting.
@@ -173,15 +165,6 @@ TEST_F(GuiDispatcherTest, AWaitingWindowPaintsAndActsOnNothing) {
   EXPECT_EQ(window.keys, 0);
   EXPECT_EQ(ticks, 0);
   EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
-}
-
-TEST_F(GuiDispatcherTest, PauseKeepsHandlingQueuedAnswers) {
-  bus_->PushRead(testing::ControllerPath(5), testing::Request(kCommandReportId, kUnasked, {1, 0}));
-  bus_->PushRead(testing::ControllerPath(5), testing::Request(kCommandReportId, kUnasked, {1, 1}));
-  for (int i = 0; i < 1000 && sink_.events.size() < 2; ++i)
-    dispatcher_->Pause(10ms);
-  EXPECT_EQ(sink_.events.size(), 2u) << "handled inside the pause, without the event loop";
-  EXPECT_TRUE(sink_.allOnWindowThread);
 }
 
 }  // namespace

@@ -20,36 +20,32 @@ class ResourceMessageTest : public ::testing::Test {
   RecordingMessageBoxes boxes_;
 };
 
-TEST_F(ResourceMessageTest, ConsoleFormHasNoOwnerAndTheGivenStyle) {
+// The console's form has no owner and the given style; the calibration
+// program's is owned, OK only, without icon. The suffix follows without a
+// separator; a missing string is an empty text.
+TEST_F(ResourceMessageTest, BothFormsShowThePacksTextsAsAsked) {
+  QDialog dialog;
   boxes_.ScriptAnswers({kIdNo});
   EXPECT_EQ(ShowResourceMessage(1, 2, kMbYesNo | kMbIconQuestion, "Language"), kIdNo);
   EXPECT_EQ(ShowResourceMessage(1, 2, kMbYesNo, ""), kIdYes) << "unscripted: the default button";
-  const auto shown = boxes_.Boxes();
-  ASSERT_EQ(shown.size(), 2u);
-  EXPECT_EQ(shown[0].text, "Text oneLanguage") << "the suffix follows without a separator";
-  EXPECT_EQ(shown[0].caption, "Caption two");
-  EXPECT_EQ(shown[0].style, unsigned(kMbYesNo | kMbIconQuestion));
-  EXPECT_EQ(shown[0].owner, nullptr);
-}
-
-TEST_F(ResourceMessageTest, CalibrationFormIsOwnedOkOnlyWithoutIcon) {
-  QDialog dialog;
   EXPECT_EQ(ShowResourceMessage(&dialog, 1, 2, "DoubleClickHeight"), kIdOk);
-  ASSERT_EQ(boxes_.Count(), 1u);
-  const RecordedMessageBox box = boxes_.Boxes()[0];
-  EXPECT_EQ(box.owner, &dialog);
-  EXPECT_EQ(box.style, unsigned(kMbOk));
-  EXPECT_EQ(box.text, "Text oneDoubleClickHeight");
-}
-
-TEST_F(ResourceMessageTest, MissingStringsGiveEmptyTexts) {
   ShowResourceMessage(4242, 4343, kMbOk, "");
   ShowResourceMessage(4242, 2, kMbOk, "x");
+  const RecordedMessageBox expected[] = {
+      {nullptr, "Text oneLanguage", "Caption two", kMbYesNo | kMbIconQuestion},
+      {nullptr, "Text one", "Caption two", kMbYesNo},
+      {&dialog, "Text oneDoubleClickHeight", "Caption two", kMbOk},
+      {nullptr, "", "", kMbOk},
+      {nullptr, "x", "Caption two", kMbOk},
+  };
   const auto shown = boxes_.Boxes();
-  ASSERT_EQ(shown.size(), 2u);
-  EXPECT_TRUE(shown[0].text.isEmpty());
-  EXPECT_TRUE(shown[0].caption.isEmpty());
-  EXPECT_EQ(shown[1].text, "x");
+  ASSERT_EQ(shown.size(), std::size(expected));
+  for (size_t i = 0; i < shown.size(); ++i) {
+    EXPECT_EQ(shown[i].owner, expected[i].owner) << i;
+    EXPECT_EQ(shown[i].text, expected[i].text) << i;
+    EXPECT_EQ(shown[i].caption, expected[i].caption) << i;
+    EXPECT_EQ(shown[i].style, expected[i].style) << i;
+  }
 }
 
 TEST(MessageBoxServices, RecordersNestAndLoggingAnswersTheDefault) {

@@ -1,7 +1,6 @@
 // Application start-up of both programs: the language from the command line
 // or the store, the pack it loads, and the messages when either fails.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -15,6 +14,7 @@
 #include "platform/file_registry.h"
 #include "shell/recording_message_boxes.h"
 #include "shell/shell_app.h"
+#include "tests/support/temp_folder.h"
 
 namespace orvelle {
 namespace {
@@ -29,14 +29,6 @@ struct MainDialogRun {
 
 class StartupTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = ::testing::TempDir() + "orvelle-startup-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    folder_ = pattern;
-    registry_ = std::make_unique<FileRegistry>(folder_ / "config");
-  }
-  void TearDown() override { fs::remove_all(folder_); }
-
   template <class App>
   std::unique_ptr<App> Start(const QStringList& arguments,
                              QStringList folders = {QCoreApplication::applicationDirPath()}) {
@@ -60,14 +52,6 @@ class StartupTest : public ::testing::Test {
     return app;
   }
 
-  void StoreLanguage(uint32_t value) {
-    std::unique_ptr<RegKey> key;
-    ASSERT_EQ(registry_->CreateKey(RegRoot::LocalMachine, kGlobalSettingsKey, RegAccess::AllAccess,
-                                   key, nullptr),
-              RegStatus::Success);
-    SetDwordValue(*key, kLanguageValue, value);
-  }
-
   uint8_t StoredLanguage() {
     std::unique_ptr<RegKey> key;
     uint8_t value[4] = {0xEE};
@@ -80,8 +64,17 @@ class StartupTest : public ::testing::Test {
     return value[0];
   }
 
-  fs::path folder_;
-  std::unique_ptr<FileRegistry> registry_;
+  // "caption|text|style" of every box so far.
+  std::vector<std::string> Shown() const {
+    std::vector<std::string> shown;
+    for (const RecordedMessageBox& b : boxes_.Boxes())
+      shown.push_back((b.caption + "|" + b.text + "|").toStdString() + std::to_string(b.style));
+    return shown;
+  }
+
+  orvelle::testing::TempFolder temp_;
+  const fs::path folder_ = temp_.Path();
+  std::unique_ptr<FileRegistry> registry_ = std::make_unique<FileRegistry>(folder_ / "config");
   RecordingMessageBoxes boxes_;
   MainDialogRun run_;
 };
@@ -109,71 +102,66 @@ TEST_F(StartupTest, CommandLineOneIsChineseAndLeavesTheStoreAlone) {
 }
 
 TEST_F(StartupTest, OverlongStoredValueShowsTheMessageAndRunsInEnglish) {
-  StoreLanguage(1);
   std::unique_ptr<RegKey> key;
-  registry_->OpenKey(RegRoot::LocalMachine, kGlobalSettingsKey, RegAccess::AllAccess, key);
+  ASSERT_EQ(registry_->CreateKey(RegRoot::LocalMachine, kGlobalSettingsKey, RegAccess::AllAccess,
+                                 key, nullptr),
+            RegStatus::Success);
   SetStringValue(*key, kLanguageValue, "Chinese");
 
   auto app = Start<CCalibrationApp>({});
-  ASSERT_EQ(boxes_.Count(), 1u);
-  const RecordedMessageBox box = boxes_.Boxes()[0];
-  EXPECT_EQ(box.text, "Failed to get register key: Language");
-  EXPECT_EQ(box.caption, "Error");
-  EXPECT_EQ(box.style, unsigned(kMbOk));
-  EXPECT_EQ(box.owner, nullptr);
-  EXPECT_TRUE(box.onWindowThread);
+  EXPECT_EQ(Shown(), std::vector<std::string>{"Error|Failed to get register key: Language|0"});
+  EXPECT_TRUE(boxes_.Boxes()[0].onWindowThread);
   EXPECT_EQ(run_.pack, "TessalyEnglish");
   EXPECT_EQ(app->RegistryKeyName(), "Local AppWizard-Generated Applications");
   EXPECT_EQ(QCoreApplication::organizationName(), "Local AppWizard-Generated Applications");
 }
 
-TEST_F(StartupTest, MissingPackShowsTheMessageAndEnds) {
-  const QString empty = QString::fromStdString(folder_.string());
-  auto console = Start<COrvelleConsoleApp>({}, {empty});
-  auto calibration = Start<CCalibrationApp>({"1"}, {empty});
-  EXPECT_FALSE(run_.created);
-  EXPECT_EQ(console->ExitCode(), 1);
-  ASSERT_EQ(boxes_.Count(), 2u);
-  const auto shown = boxes_.Boxes();
-  EXPECT_EQ(shown[0].text, "Cannot find language file: KelvraEnglish.rcc!");
-  EXPECT_EQ(shown[1].text, "Cannot find language file: TessalyChinese.rcc");
-  for (const RecordedMessageBox& box : shown) {
-    EXPECT_EQ(box.caption, "Error");
-    EXPECT_EQ(box.style, unsigned(kMbOk | kMbIconError));
-    EXPECT_EQ(box.owner, nullptr);
-  }
-  EXPECT_EQ(CurrentLanguageLibrary(), nullptr);
-}
-
-// A pack that is there but unusable gets its own message, never the missing
-// one and never a silent end.
-TEST_F(StartupTest, UnusablePackShowsWhatIsWrongAndEnds) {
+// A pack that is missing or unusable gets its own message, never a silent end.
+TEST_F(StartupTest, WithoutAUsablePackTheMessageSaysWhyAndTheProgramEnds) {
   const fs::path bin = QCoreApplication::applicationDirPath().toStdString();
-  const struct {
-    const char* source;
+  const fs::path pack = folder_ / "TessalyEnglish.rcc";
+  const std::string unusable = "Error|Cannot use language file: " + pack.string();
+  struct Case {
+    bool calibration;
+    QStringList arguments;
+    const char* copied;  // into the folder as TessalyEnglish.rcc
+    bool damaged;
+    std::string start;  // of "caption|text|style"
     const char* why;
-  } cases[] = {{"TessalyEnglish.rcc", "checksum"}, {"KelvraEnglish.rcc", "lacks"}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.source);
-    const fs::path pack = folder_ / "TessalyEnglish.rcc";
-    fs::copy_file(bin / c.source, pack, fs::copy_options::overwrite_existing);
-    if (std::string(c.why) == "checksum") {
+  };
+  const Case cases[] = {
+      {false, {}, nullptr, false, "Error|Cannot find language file: KelvraEnglish.rcc!|", ""},
+      {true, {"1"}, nullptr, false, "Error|Cannot find language file: TessalyChinese.rcc|", ""},
+      {true, {"0"}, "TessalyEnglish.rcc", true, unusable, "checksum"},
+      {true, {"0"}, "KelvraEnglish.rcc", false, unusable, "lacks"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.start + c.why);
+    if (c.copied) fs::copy_file(bin / c.copied, pack, fs::copy_options::overwrite_existing);
+    if (c.damaged) {
       std::fstream file(pack, std::ios::in | std::ios::out | std::ios::binary);
       file.seekp(100);
       file.put('\x5A');
     }
     boxes_.Clear();
-    auto app = Start<CCalibrationApp>({"0"}, {QString::fromStdString(folder_.string())});
+    run_ = {};
+    const QStringList folders = {QString::fromStdString(folder_.string())};
+    std::unique_ptr<ShellApp> app;
+    if (c.calibration) {
+      app = Start<CCalibrationApp>(c.arguments, folders);
+    } else {
+      app = Start<COrvelleConsoleApp>(c.arguments, folders);
+    }
     EXPECT_FALSE(run_.created);
     EXPECT_EQ(app->ExitCode(), 1);
-    ASSERT_EQ(boxes_.Count(), 1u);
-    const RecordedMessageBox box = boxes_.Boxes()[0];
-    EXPECT_TRUE(box.text.startsWith("Cannot use language file: " + QString::fromStdString(pack)))
-        << box.text.toStdString();
-    EXPECT_TRUE(box.text.contains(c.why)) << box.text.toStdString();
-    EXPECT_EQ(box.caption, "Error");
-    EXPECT_EQ(box.style, unsigned(kMbOk | kMbIconError));
+    const std::vector<std::string> shown = Shown();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_TRUE(shown[0].starts_with(c.start)) << shown[0];
+    EXPECT_NE(shown[0].find(c.why), std::string::npos) << shown[0];
+    EXPECT_TRUE(shown[0].ends_with("|" + std::to_string(kMbOk | kMbIconError))) << shown[0];
+    EXPECT_EQ(boxes_.Boxes()[0].owner, nullptr);
   }
+  EXPECT_EQ(CurrentLanguageLibrary(), nullptr);
 }
 
 // Run as a child process with every default: the real arguments (Qt's and

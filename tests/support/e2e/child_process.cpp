@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -39,8 +40,7 @@ int Reap(pid_t pid, std::chrono::milliseconds limit) {
     int status = 0;
     const pid_t r = waitpid(pid, &status, WNOHANG);
     if (r == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    if (r < 0) return -1;
-    if (Clock::now() >= deadline) return -1;
+    if (r < 0 || Clock::now() >= deadline) return -1;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
 }
@@ -51,10 +51,9 @@ std::vector<std::string> EnvironmentWith(const std::vector<std::string>& overrid
   std::vector<std::string> env;
   for (char** e = environ; *e; ++e) {
     const std::string entry = *e;
-    bool replaced = false;
-    for (const std::string& o : overrides)
-      replaced = replaced || NameOf(o) == NameOf(entry);
-    if (!replaced) env.push_back(entry);
+    if (std::none_of(overrides.begin(), overrides.end(),
+                     [&](const std::string& o) { return NameOf(o) == NameOf(entry); }))
+      env.push_back(entry);
   }
   for (const std::string& o : overrides) {
     if (o.find('=') != std::string::npos) env.push_back(o);
@@ -94,12 +93,7 @@ bool ChildProcess::Start(const std::vector<std::string>& argv,
 }
 
 bool ChildProcess::Running() {
-  if (pid_ < 0) return false;
-  const int status = Reap(pid_, std::chrono::milliseconds(0));
-  if (status < 0) return true;
-  status_ = status;
-  pid_ = -1;
-  return false;
+  return pid_ >= 0 && WaitExit(std::chrono::milliseconds(0)) < 0;
 }
 
 int ChildProcess::WaitExit(std::chrono::milliseconds limit) {

@@ -3,7 +3,6 @@
 #include <stdlib.h>
 
 #include <cstdio>
-#include <filesystem>
 #include <sstream>
 #include <thread>
 
@@ -11,16 +10,9 @@ namespace orvelle::e2e {
 
 using namespace std::chrono_literals;
 
-TempFolder::TempFolder() {
-  char path[] = "/tmp/orvelle-e2e-XXXXXX";
-  if (mkdtemp(path)) path_ = path;
-}
+namespace {
 
-TempFolder::~TempFolder() {
-  std::error_code ec;
-  if (!path_.empty()) std::filesystem::remove_all(path_, ec);
-}
-
+// The display number Xvfb wrote on a line of its own, or empty.
 std::string DisplayNumberIn(const std::string& output) {
   std::istringstream lines(output);
   for (std::string line; std::getline(lines, line);) {
@@ -28,6 +20,8 @@ std::string DisplayNumberIn(const std::string& output) {
   }
   return {};
 }
+
+}  // namespace
 
 // Without -noreset the server resets when its last client leaves, and a
 // program started in that moment cannot connect.
@@ -88,13 +82,6 @@ void Desktop::Keys(const std::string& window, const std::vector<std::string>& ke
   std::vector<std::string> args = {"key", "--delay", "50"};
   args.insert(args.end(), keys.begin(), keys.end());
   Xdotool(args);
-}
-
-void Desktop::Type(const std::string& title, const std::string& text) const {
-  const std::string window = Window(title);
-  if (window.empty()) return;
-  Xdotool({"windowfocus", "--sync", window});
-  Xdotool({"type", "--delay", "20", text});
 }
 
 void Desktop::Screenshot(const std::string& window, const std::string& name) const {

@@ -8,20 +8,11 @@
 #include <vector>
 
 #include "tests/support/e2e/child_process.h"
+#include "tests/support/temp_folder.h"
 
 namespace orvelle::e2e {
 
-// A folder of the test's own under /tmp, removed with everything in it.
-class TempFolder {
- public:
-  TempFolder();
-  ~TempFolder();
-  const std::string& Path() const { return path_; }
-  std::string File(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
+using orvelle::testing::TempFolder;
 
 // An X server of the test's own. Xvfb picks a free display itself and writes
 // its number once it accepts connections, so tests that start servers at the
@@ -50,16 +41,11 @@ class Desktop {
                             std::chrono::milliseconds limit = std::chrono::seconds(15)) const;
   bool WaitWindowGone(const std::string& title) const;
   void Keys(const std::string& window, const std::vector<std::string>& keys) const;
-  // Types `text` into the window with this title, as a user would.
-  void Type(const std::string& title, const std::string& text) const;
   void Screenshot(const std::string& window, const std::string& name) const;
 
  private:
   const VirtualDisplay& display_;
 };
-
-// The display number Xvfb wrote on a line of its own, or empty.
-std::string DisplayNumberIn(const std::string& output);
 
 // For main(): 77 (skipped) when Xvfb or xdotool is missing, else 0.
 int SkipWithoutDesktopTools();
