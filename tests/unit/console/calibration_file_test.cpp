@@ -33,11 +33,6 @@ std::string Field(std::string_view text) {
   return field;
 }
 
-[[maybe_unused]] std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
 TEST(CalibrationFile, LayoutOfHeadersFlagsAndNumbers) {
   struct Case {
     CalibrationRecord record;
@@ -83,9 +78,10 @@ TEST(CalibrationFile, EverySixteenBitValueAndHeaderByteReadsBackAsWritten) {
 TEST(CalibrationFile, WhatAnyWriterOfTheLayoutProducesIsAcceptedDamageIsNot) {
   const std::string good = FormatCalibrationFile(WithValues(0x1234, 2, 0, {1, 1, 0}));
   const auto withFirstField = [&](std::string_view text) {
-    std::string file = good;
-    file.replace(11, 6, Field(text));
-    return file;
+    return std::string(good).replace(11, 6, Field(text));
+  };
+  const auto with = [&](size_t at, std::string_view text) {
+    return std::string(good).replace(at, text.size(), text);
   };
   struct Case {
     std::string name;
@@ -100,36 +96,20 @@ TEST(CalibrationFile, WhatAnyWriterOfTheLayoutProducesIsAcceptedDamageIsNot) {
       {"blank padded", withFirstField("12   "), 12},
       {"short", good.substr(0, kCalibrationFileLength - 1), std::nullopt},
       {"empty", "", std::nullopt},
-      {"LF only",
-       [&] {
-         std::string f = good;
-         f[1] = '\n';
-         f[2] = 'x';
-         return f;
-       }(),
-       std::nullopt},
-      {"last line end",
-       [&] {
-         std::string f = good;
-         f[135] = '\0';
-         return f;
-       }(),
-       std::nullopt},
+      {"LF only", with(1, "\nx"), std::nullopt},
+      {"last line end", with(135, "\0"s), std::nullopt},
       {"no digits", withFirstField(""), std::nullopt},
       {"sign only", withFirstField("-"), std::nullopt},
       {"letters", withFirstField("ab"), std::nullopt},
   };
   for (const Case& c : cases) {
     const auto record = ParseCalibrationFile(c.file);
-    ASSERT_EQ(record.has_value(), c.firstValue.has_value()) << c.name;
-    if (record) {
-      EXPECT_EQ((*record)[5] | ((*record)[6] << 8), *c.firstValue) << c.name;
-    }
+    EXPECT_EQ(record ? std::optional(uint16_t((*record)[5] | (*record)[6] << 8)) : std::nullopt,
+              c.firstValue)
+        << c.name;
   }
   // A flag character other than 0 or 1 comes through as its distance from '0'.
-  std::string seven = good;
-  seven[6] = '7';
-  EXPECT_EQ(ParseCalibrationFile(seven)->at(2), 7);
+  EXPECT_EQ(ParseCalibrationFile(with(6, "7"))->at(2), 7);
 }
 
 TEST(CalibrationFile, FilesAreWrittenWholeAndReadBack) {
@@ -167,7 +147,8 @@ TEST(CalibrationFile, AFailingWriteLeavesTheOldFileByteForByte) {
   signal(SIGXFSZ, previousHandler);
 
   EXPECT_EQ(result, CalibrationFileResult::Failed);
-  EXPECT_EQ(ReadAll(path), old);
+  std::ifstream in(path, std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), old);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 1);
 }
 #endif
