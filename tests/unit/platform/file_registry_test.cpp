@@ -127,7 +127,7 @@ TEST_F(FileRegistryTest, DamagedFileIsReportedKeptAsideAndNeverWrittenOver) {
   ASSERT_EQ(copies.size(), 1u);
   EXPECT_TRUE(copies[0].filename().string().starts_with("HKEY_LOCAL_MACHINE.reg.damaged-"));
   EXPECT_EQ(ReadFile(copies[0]), damaged);
-  for (const std::string part : {store_.string(), copies[0].string(), std::string("line 2")})
+  for (const std::string& part : {store_.string(), copies[0].string(), std::string("line 2")})
     EXPECT_NE(message.find(part), std::string::npos) << message;
   EXPECT_EQ(reg_.CreateKey(RegRoot::CurrentUser, kGlobal, RegAccess::AllAccess, key, nullptr),
             RegStatus::Success);
@@ -207,8 +207,9 @@ TEST(FileRegistryStore, WhatLiesInItsPlaceKeepsItsKindAndMode) {
     if (status == RegStatus::Success) {
       EXPECT_NE(ReadFile(store).find("\"Probe\"=dword:00000007"), std::string::npos);
       // A link's writers leave their temporaries beside its target.
-      if (type != fs::file_type::symlink)
+      if (type != fs::file_type::symlink) {
         EXPECT_EQ(Leftovers(folder), std::vector<std::string>{"HKEY_LOCAL_MACHINE.reg.backup"});
+      }
     } else {
       EXPECT_NE(reg.LastErrorText().find(c.message), std::string::npos) << reg.LastErrorText();
       EXPECT_NE(reg.LastErrorText().find(store.string()), std::string::npos);
