@@ -24,7 +24,7 @@ Bytes Text(const std::string& text, size_t field) {
   return bytes;
 }
 
-// GET_LAYOUT payload: sub 1, count A, 14 values A, count B, 26 values B.
+// A GET_LAYOUT answer: sub 1, count A, 14 values A, count B, 26 values B.
 Bytes Layout(int8_t countA, Bytes a, int8_t countB, Bytes b) {
   Bytes payload = {1, static_cast<uint8_t>(countA)};
   a.resize(14, 0);
@@ -32,12 +32,18 @@ Bytes Layout(int8_t countA, Bytes a, int8_t countB, Bytes b) {
   payload.push_back(static_cast<uint8_t>(countB));
   b.resize(26, 0);
   payload.insert(payload.end(), b.begin(), b.end());
-  return payload;
+  return Answer(GET_LAYOUT, payload);
 }
 
-InfoPageState With(void (*change)(InfoPageState&)) {
+InfoPageState Shown(int countA, std::string listA, int countB, std::string listB) {
   InfoPageState s;
-  change(s);
+  s.countA = countA, s.listA = std::move(listA), s.countB = countB, s.listB = std::move(listB);
+  return s;
+}
+// After the transfer identity that makes the answers count.
+InfoPageState Identified(std::string model, int infoValue) {
+  InfoPageState s;
+  s.modelText = std::move(model), s.infoValue = infoValue, s.identity4 = "UartTrans IR frame";
   return s;
 }
 
@@ -49,57 +55,40 @@ TEST(InfoExchange, ShowsWhatTheAnswersSay) {
     InfoPageState expected;  // after End()
   };
   const Bytes uart = Answer(GET_INFO_F5, Text("UartTrans IR frame", 56));
-  const auto uartOnly = With([](InfoPageState& s) { s.identity4 = "UartTrans IR frame"; });
-  Bytes layout42 = Layout(1, {1}, 1, {1}), layoutSub2 = layout42;
-  layout42.pop_back();
-  layoutSub2[0] = 2;
+  Bytes length42 = Layout(1, {1}, 1, {1}), sub2 = length42, unknown = length42;
+  length42[2] = 42;
+  sub2[3] = 2;
+  unknown[1] = 0x33;
+  const std::string ones = "1+1+1+1+1+1+1+1+1+1+1+1+1+1", nines = "9+9+9+0+0+0+0+0+0+0+0+0+0+0";
+  const std::string twos = "2+2+2+2+2+2+2+2+2+2+2+2+2+2+2+2+2+2+2+2+2+2+2+2+2+2";
+  const Bytes modelWithZero = {1, 'O', 'V', 'T', 0, 'X', 'Y', 'Z', 'W'};
   const Case cases[] = {
-      {"layout",
-       {Answer(GET_LAYOUT, Layout(3, {12, 12, 13}, 2, {0xFC, 7}))},
+      {"layout", {Layout(3, {12, 12, 13}, 2, {0xFC, 7})}, true, Shown(3, "12+12+13", 2, "-4+7")},
+      {"zero and negative counts", {Layout(0, {5}, -3, {5})}, true, Shown(0, "", -3, "")},
+      {"counts above lists",
+       {Layout(127, Bytes(14, 1), 100, Bytes(26, 2))},
        true,
-       With([](InfoPageState& s) {
-         s.countA = 3, s.listA = "12+12+13", s.countB = 2, s.listB = "-4+7";
-       })},
-      {"zero and negative counts",
-       {Answer(GET_LAYOUT, Layout(0, {5}, -3, {5}))},
-       true,
-       With([](InfoPageState& s) { s.countA = 0, s.listA = "", s.countB = -3, s.listB = ""; })},
-      {"counts above the lists",
-       {Answer(GET_LAYOUT, Layout(127, Bytes(14, 1), 100, Bytes(26, 2)))},
-       true,
-       With([](InfoPageState& s) {
-         s.countA = 14, s.listA = "1+1+1+1+1+1+1+1+1+1+1+1+1+1", s.countB = 26;
-         s.listB = "2+2+2+2+2+2+2+2+2+2+2+2+2+2+2+2+2+2+2+2+2+2+2+2+2+2";
-       })},
-      {"layout cut short",
+       Shown(14, ones, 26, twos)},
+      {"cut short",
        {{kCommandReportId, GET_LAYOUT, 43, 1, 14, 9, 9, 9}},
        true,
-       With([](InfoPageState& s) {
-         s.countA = 14, s.listA = "9+9+9+0+0+0+0+0+0+0+0+0+0+0", s.countB = 0, s.listB = "";
-       })},
-      {"eight-character model",
+       Shown(14, nines, 0, "")},
+      {"8-character model",
        {Answer(GET_MODEL, Text("ABCDEFGHIJ", 8)), uart},
        true,
-       With(
-           [](InfoPageState& s) { s.modelText = "ABCDEFGH", s.identity4 = "UartTrans IR frame"; })},
-      {"model ends at zero",
-       {Answer(GET_MODEL, {1, 'O', 'V', 'T', 0, 'X', 'Y', 'Z', 'W'}), uart},
-       true,
-       With([](InfoPageState& s) { s.modelText = "OVT", s.identity4 = "UartTrans IR frame"; })},
+       Identified("ABCDEFGH", 0)},
+      {"model ends at zero", {Answer(GET_MODEL, modelWithZero), uart}, true, Identified("OVT", 0)},
       {"lower-case transfer text",
        {Answer(GET_MODEL, Text("OVT", 8)), Answer(GET_INFO_F5, Text("uarttrans", 56)),
         Answer(INFO_01, {1, 0, 0xFE})},
        false,
        InfoPageState{}},
-      {"info signed", {Answer(INFO_01, {1, 0x55, 0xFE}), uart}, true, With([](InfoPageState& s) {
-         s.infoValue = -2, s.identity4 = "UartTrans IR frame";
-       })},
+      {"info signed", {Answer(INFO_01, {1, 0x55, 0xFE}), uart}, true, Identified("N/A", -2)},
       {"wrong length or sub-function",
-       {Answer(GET_LAYOUT, layout42), Answer(GET_LAYOUT, layoutSub2),
-        Answer(GET_MODEL, Text("OVT", 7)), uart},
+       {length42, sub2, Answer(GET_MODEL, Text("OVT", 7)), uart},
        true,
-       uartOnly},
-      {"unknown code", {Answer(0x33, Layout(1, {1}, 1, {1}))}, false, InfoPageState{}},
+       Identified("N/A", 0)},
+      {"unknown code", {unknown}, false, InfoPageState{}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -116,7 +105,7 @@ TEST(InfoExchange, ShowsWhatTheAnswersSay) {
 TEST(InfoExchange, EachRefreshStartsOverButKeepsWhatWasShown) {
   InfoExchange exchange;
   exchange.Begin();
-  exchange.HandleFrame(Answer(GET_LAYOUT, Layout(1, {4}, 1, {5})));
+  exchange.HandleFrame(Layout(1, {4}, 1, {5}));
   exchange.End();
   exchange.Begin();
   EXPECT_FALSE(exchange.AnswersValid());
