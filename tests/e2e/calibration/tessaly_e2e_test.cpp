@@ -59,7 +59,6 @@ class TessalyE2E : public ::testing::Test {
     ASSERT_TRUE(process_.waitForStarted(10000));
   }
 
-  // Waits for the program's end; its logged messages.
   QString Finish() {
     EXPECT_TRUE(process_.waitForFinished(60000)) << "Tessaly did not end";
     EXPECT_EQ(process_.exitStatus(), QProcess::NormalExit);

@@ -70,7 +70,6 @@ TEST_F(ConsoleEndToEnd, UserReadsTheControllerStartsTheCalibrationAndChoosesChin
   ASSERT_TRUE(LogHas("sim.log", "plugged in"));
   std::string window = StartConsole("console.log");
   ASSERT_FALSE(window.empty()) << Log("console.log");
-  // The information page asked for its six answers, the layout last.
   EXPECT_TRUE(LogHas("sim.log", "GET_LAYOUT")) << Log("sim.log");
   PictureEveryTab(window, "en");
 

@@ -126,11 +126,10 @@ TEST(ConfigExchange, UserChoicesChangeOnlyTheirField) {
       {[](auto& e) { e.Step(1, -1); }, [](auto& s) { s.value16 = 0; }},
       {[](auto& e) { e.Step(5, 10); }, [](auto& s) { s.value16 = 15; }},
   };
-  int n = 0;
   for (const Choice& c : choices) {
     ConfigExchange exchange;
     c.act(exchange);
-    EXPECT_EQ(exchange.State(), With(c.expected)) << "choice " << n++;
+    EXPECT_EQ(exchange.State(), With(c.expected)) << "choice " << &c - choices;
   }
 }
 

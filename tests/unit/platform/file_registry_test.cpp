@@ -55,13 +55,13 @@ uint8_t LowByte(RegKey& key, const std::string& name) {
   return buf[0];
 }
 
-// Store files other than the store itself and kept-aside damaged copies.
-std::vector<std::string> Leftovers(const fs::path& folder) {
+// The store's other files in `folder`: kept-aside damaged copies, or the rest.
+std::vector<std::string> StoreFiles(const fs::path& folder, bool damaged = false) {
   std::vector<std::string> names;
   for (const auto& entry : fs::directory_iterator(folder)) {
     const std::string name = entry.path().filename().string();
-    if (name.starts_with("HKEY_LOCAL_MACHINE.reg.") && name.find(".damaged-") == name.npos)
-      names.push_back(name);
+    const bool isCopy = name.find(".damaged-") != std::string::npos;
+    if (name.starts_with("HKEY_LOCAL_MACHINE.reg.") && isCopy == damaged) names.push_back(name);
   }
   return names;
 }
@@ -120,14 +120,12 @@ TEST_F(FileRegistryTest, DamagedFileIsReportedKeptAsideAndNeverWrittenOver) {
   Global(reg_, &status);
   EXPECT_EQ(status, RegStatus::RegistryCorrupt);
   EXPECT_EQ(ReadFile(store_), damaged);
-  std::vector<fs::path> copies;
-  for (const auto& entry : fs::directory_iterator(folder_))
-    if (entry.path().filename().string().find(".damaged-") != std::string::npos)
-      copies.push_back(entry.path());
+  const std::vector<std::string> copies = StoreFiles(folder_, true);
   ASSERT_EQ(copies.size(), 1u);
-  EXPECT_TRUE(copies[0].filename().string().starts_with("HKEY_LOCAL_MACHINE.reg.damaged-"));
-  EXPECT_EQ(ReadFile(copies[0]), damaged);
-  for (const std::string& part : {store_.string(), copies[0].string(), std::string("line 2")})
+  EXPECT_TRUE(copies[0].starts_with("HKEY_LOCAL_MACHINE.reg.damaged-"));
+  EXPECT_EQ(ReadFile(folder_ / copies[0]), damaged);
+  for (const std::string& part :
+       {store_.string(), (folder_ / copies[0]).string(), std::string("line 2")})
     EXPECT_NE(message.find(part), std::string::npos) << message;
   EXPECT_EQ(reg_.CreateKey(RegRoot::CurrentUser, kGlobal, RegAccess::AllAccess, key, nullptr),
             RegStatus::Success);
@@ -208,7 +206,7 @@ TEST(FileRegistryStore, WhatLiesInItsPlaceKeepsItsKindAndMode) {
       EXPECT_NE(ReadFile(store).find("\"Probe\"=dword:00000007"), std::string::npos);
       // A link's writers leave their temporaries beside its target.
       if (type != fs::file_type::symlink) {
-        EXPECT_EQ(Leftovers(folder), std::vector<std::string>{"HKEY_LOCAL_MACHINE.reg.backup"});
+        EXPECT_EQ(StoreFiles(folder), std::vector<std::string>{"HKEY_LOCAL_MACHINE.reg.backup"});
       }
     } else {
       EXPECT_NE(reg.LastErrorText().find(c.message), std::string::npos) << reg.LastErrorText();
@@ -232,7 +230,6 @@ TEST_F(FileRegistryTest, AChangeMadeByAnotherWriterIsSeen) {
   }
 }
 
-// A writer saving in a loop is killed at random moments.
 TEST_F(FileRegistryTest, KilledWritersLeaveAParsableStoreAndNothingBehind) {
   SetDwordValue(*Global(reg_), "Counter", 0);
   std::mt19937 random(10);
@@ -256,7 +253,7 @@ TEST_F(FileRegistryTest, KilledWritersLeaveAParsableStoreAndNothingBehind) {
         << "after kill " << kill << ": " << why;
   }
   EXPECT_EQ(SetDwordValue(*Global(reg_), "Counter", 0), RegStatus::Success);
-  EXPECT_TRUE(Leftovers(folder_).empty());
+  EXPECT_TRUE(StoreFiles(folder_).empty());
 }
 
 TEST(FileRegistryFolder, FollowsTheEnvironment) {
