@@ -9,6 +9,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace orvelle::testing {
@@ -17,9 +18,8 @@ namespace orvelle::testing {
 inline std::map<std::string, std::string> ReadDesktopEntry(const std::string& file) {
   std::ifstream in(file);
   std::map<std::string, std::string> keys;
-  std::string line;
   bool inGroup = false;
-  while (std::getline(in, line)) {
+  for (std::string line; std::getline(in, line);) {
     if (line.empty() || line[0] == '#') continue;
     if (line[0] == '[') {
       inGroup = line == "[Desktop Entry]";
@@ -27,20 +27,13 @@ inline std::map<std::string, std::string> ReadDesktopEntry(const std::string& fi
     }
     const size_t equals = line.find('=');
     if (!inGroup || equals == std::string::npos) continue;
-    std::string value;
-    const std::string raw = line.substr(equals + 1);
-    for (size_t i = 0; i < raw.size(); ++i) {
-      if (raw[i] != '\\' || i + 1 == raw.size()) {
-        value += raw[i];
-        continue;
-      }
-      const char next = raw[++i];
-      const std::map<char, char> escapes = {{'s', ' '}, {'n', '\n'}, {'t', '\t'}, {'r', '\r'},
-                                            {'\\', '\\'}};
-      const auto it = escapes.find(next);
-      value += it != escapes.end() ? it->second : next;
+    std::string& value = keys[line.substr(0, equals)] = {};
+    for (size_t i = equals + 1; i < line.size(); ++i) {
+      const size_t escape = line[i] == '\\' && i + 1 < line.size()
+                                ? std::string_view("sntr\\").find(line[++i])
+                                : std::string_view::npos;
+      value += escape == std::string_view::npos ? line[i] : " \n\t\r\\"[escape];
     }
-    keys[line.substr(0, equals)] = value;
   }
   return keys;
 }

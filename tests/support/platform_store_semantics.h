@@ -33,20 +33,19 @@ inline void ExpectStoreSemantics(Registry& registry, RegRoot root, const std::st
   // A value is read into the caller's buffer only when it fits; its size and
   // type come back either way.
   const std::string text = "longer than four";
-  struct Case {
+  const struct {
     const char* name;
     RegType type;
     std::vector<uint8_t> stored;
     size_t buffer;
     RegStatus status;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {"Dword", RegType::Dword, {0x01, 0x01, 0x00, 0x00}, 4, RegStatus::Success},
       {"String", RegType::String, {text.begin(), text.end() + 1}, 4, RegStatus::MoreData},
       {"Short", RegType::Binary, {0xAB, 0xCD}, 4, RegStatus::Success},
       {"SizeOnly", RegType::Binary, {0xAB, 0xCD}, 0, RegStatus::Success},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     ASSERT_EQ(key->SetValue(c.name, c.type, c.stored), RegStatus::Success);
     std::vector<uint8_t> buffer(c.buffer, 0xEE);

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <memory>
@@ -18,18 +17,13 @@ namespace {
 
 using namespace std::chrono_literals;
 
-class QtCore : public ::testing::Environment {
- public:
-  void SetUp() override {
-    static int argc = 1;
-    static char name[] = "e2e_calibration";
-    static char* argv[] = {name, nullptr};
-    app_ = std::make_unique<QCoreApplication>(argc, argv);
-  }
-  void TearDown() override { app_.reset(); }
-
- private:
-  std::unique_ptr<QCoreApplication> app_;
+struct QtCore : ::testing::Environment {
+  void SetUp() override { app = std::make_unique<QCoreApplication>(argc, argv); }
+  void TearDown() override { app.reset(); }
+  int argc = 1;
+  char name[16] = "e2e_calibration";
+  char* argv[2] = {name, nullptr};
+  std::unique_ptr<QCoreApplication> app;
 };
 const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new QtCore);
 
@@ -38,18 +32,9 @@ const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new QtCore)
 class TessalyE2E : public ::testing::Test {
  protected:
   TessalyE2E() {
-    const QDir packs(QStringLiteral(TESSALY_PACK_DIR));
-    EXPECT_TRUE(QFile::copy(QStringLiteral(TESSALY_EXECUTABLE), home_ + "/Tessaly"));
-    for (const QString& pack :
-         {QStringLiteral("TessalyEnglish.rcc"), QStringLiteral("TessalyChinese.rcc")}) {
-      EXPECT_TRUE(QFile::copy(packs.filePath(pack), home_ + "/" + pack));
-    }
-  }
-  ~TessalyE2E() override {
-    if (process_.state() != QProcess::NotRunning) {
-      process_.kill();
-      process_.waitForFinished(5000);
-    }
+    EXPECT_TRUE(QFile::copy(TESSALY_EXECUTABLE, home_ + "/Tessaly"));
+    for (const QString pack : {"TessalyEnglish.rcc", "TessalyChinese.rcc"})
+      EXPECT_TRUE(QFile::copy(TESSALY_PACK_DIR "/" + pack, home_ + "/" + pack));
   }
 
   void PlugController(uint8_t mode) {
@@ -74,7 +59,6 @@ class TessalyE2E : public ::testing::Test {
     ASSERT_TRUE(process_.waitForStarted(10000));
   }
 
-  // Waits for the program's end; its logged messages.
   QString Finish() {
     EXPECT_TRUE(process_.waitForFinished(60000)) << "Tessaly did not end";
     EXPECT_EQ(process_.exitStatus(), QProcess::NormalExit);
@@ -82,12 +66,12 @@ class TessalyE2E : public ::testing::Test {
     return QString::fromLocal8Bit(process_.readAllStandardError());
   }
 
-  std::optional<SimEvent> WaitForRequest(uint8_t code, std::chrono::milliseconds limit) {
-    return sim_->Events().WaitFor(
-        [code](const SimEvent& e) {
-          return e.IsFrame(SimEvent::Kind::In, kCalibrationReportId, code);
-        },
-        0, limit);
+  std::optional<SimEvent> WaitForFrame(uint8_t code, std::chrono::milliseconds limit,
+                                       SimEvent::Kind kind = SimEvent::Kind::In) {
+    const auto match = [&](const SimEvent& e) {
+      return e.IsFrame(kind, kCalibrationReportId, code);
+    };
+    return sim_->Events().WaitFor(match, 0, limit);
   }
 
   orvelle::testing::TempFolder homeFolder_, simFolder_;
@@ -97,19 +81,21 @@ class TessalyE2E : public ::testing::Test {
   QProcess process_;
 };
 
-TEST_F(TessalyE2E, NineTargetsAreTouchedWrittenAndUnpluggingEndsTheProgram) {
+// The screen option, by number, leaves the language to the rest of the line;
+// without a controller the program says so in that language and ends.
+TEST_F(TessalyE2E, AloneItSaysSoThenNineTargetsAreWrittenAndUnpluggingEndsIt) {
+  Start({QStringLiteral("--screen"), QStringLiteral("1"), QStringLiteral("1")});
+  const QString alone = Finish();
+  EXPECT_TRUE(alone.contains(QString::fromUtf8("未找到设备"))) << alone.toStdString();
+
   PlugController(4);
   // More reports per target than a point needs: a touch that lands while the
   // program is still starting is made up for, and the surplus on one target
   // is rejected as too near it when the next target is active.
-  TargetRun run;
-  run.reportsPerTarget = 250;
-  run.rate = 500;
-  run.gap = 100ms;
-  sim_->TouchTargets(run);
+  sim_->TouchTargets({.reportsPerTarget = 250, .rate = 500, .gap = 100ms});
   Start({QStringLiteral("0")});
 
-  const std::optional<SimEvent> points = WaitForRequest(CAL_SET_POINTS, 60s);
+  const std::optional<SimEvent> points = WaitForFrame(CAL_SET_POINTS, 60s);
   ASSERT_TRUE(points.has_value()) << "no result written";
   ASSERT_GE(points->bytes.size(), 40u);
   EXPECT_EQ(points->bytes[2], 36);
@@ -117,32 +103,17 @@ TEST_F(TessalyE2E, NineTargetsAreTouchedWrittenAndUnpluggingEndsTheProgram) {
     return static_cast<int16_t>(ReadLittleEndian16(points->bytes[3 + 4 * j + 2 * axis],
                                                    points->bytes[4 + 4 * j + 2 * axis]));
   };
-  EXPECT_EQ(value(0, 0), 2048);
-  EXPECT_EQ(value(1, 0), 0);
-  EXPECT_EQ(value(8, 0), -1);
-  EXPECT_EQ(value(5, 1), 4096);
+  EXPECT_EQ((std::vector{value(0, 0), value(1, 0), value(8, 0), value(5, 1)}),
+            (std::vector<int16_t>{2048, 0, -1, 4096}));
   // The request is logged as it arrives; the result is pending once answered.
-  ASSERT_TRUE(sim_->Events()
-                  .WaitFor(
-                      [](const SimEvent& e) {
-                        return e.IsFrame(SimEvent::Kind::Out, kCalibrationReportId, CAL_SET_POINTS);
-                      },
-                      0, 10s)
-                  .has_value());
+  ASSERT_TRUE(WaitForFrame(CAL_SET_POINTS, 10s, SimEvent::Kind::Out).has_value());
   ASSERT_TRUE(sim_->Pending().has_value());
 
   sim_->Unplug();
   const QString log = Finish();
   EXPECT_TRUE(log.contains("The touch controller was unplugged")) << log.toStdString();
   EXPECT_TRUE(log.contains("is not connected. Nothing was sent")) << log.toStdString();
-  EXPECT_FALSE(WaitForRequest(CAL_END, 0ms).has_value());
-}
-
-// The screen option, by number, leaves the language to the rest of the line.
-TEST_F(TessalyE2E, WithoutAControllerItSaysSoInTheChosenLanguageAndEnds) {
-  Start({QStringLiteral("--screen"), QStringLiteral("1"), QStringLiteral("1")});
-  const QString log = Finish();
-  EXPECT_TRUE(log.contains(QString::fromUtf8("未找到设备"))) << log.toStdString();
+  EXPECT_FALSE(WaitForFrame(CAL_END, 0ms).has_value());
 }
 
 }  // namespace

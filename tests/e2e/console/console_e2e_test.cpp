@@ -29,12 +29,6 @@ class ConsoleEndToEnd : public ::testing::Test {
                          "XDG_CONFIG_HOME=" + folder_.File("xdg")});
   }
 
-  void StartSimulator() {
-    ASSERT_TRUE(sim_.Start({ORVELLE_SIM_COMMAND, "--dir", folder_.File("sim"), "--log"}, Env(),
-                           folder_.File("sim.log")));
-    ASSERT_TRUE(LogHas("sim.log", "plugged in"));
-  }
-
   // The console's window, once it is shown; "" when it did not come.
   std::string StartConsole(const std::string& logName) {
     console_.Stop();
@@ -53,11 +47,10 @@ class ConsoleEndToEnd : public ::testing::Test {
     for (const char* tab : kTabNames) {
       desktop_.Screenshot(window, std::string("console-") + tab + "-" + language + ".png");
       if (tab == std::string("calibration")) {
-        const char* options[] = {"alt+n", "alt+r", "alt+u", "alt+l"};
-        for (int option = 0; option < 4; ++option) {
-          desktop_.Keys(window, {options[option]});
-          desktop_.Screenshot(window, "console-calibration-option" + std::to_string(option) + "-" +
-                                          language + ".png");
+        for (const char* option : {"alt+n", "alt+r", "alt+u", "alt+l"}) {
+          desktop_.Keys(window, {option});
+          desktop_.Screenshot(
+              window, "console-calibration-" + std::string(option) + "-" + language + ".png");
         }
       }
       desktop_.Keys(window, {"ctrl+Tab"});
@@ -72,10 +65,11 @@ class ConsoleEndToEnd : public ::testing::Test {
 };
 
 TEST_F(ConsoleEndToEnd, UserReadsTheControllerStartsTheCalibrationAndChoosesChinese) {
-  StartSimulator();
+  ASSERT_TRUE(sim_.Start({ORVELLE_SIM_COMMAND, "--dir", folder_.File("sim"), "--log"}, Env(),
+                         folder_.File("sim.log")));
+  ASSERT_TRUE(LogHas("sim.log", "plugged in"));
   std::string window = StartConsole("console.log");
   ASSERT_FALSE(window.empty()) << Log("console.log");
-  // The information page asked for its six answers, the layout last.
   EXPECT_TRUE(LogHas("sim.log", "GET_LAYOUT")) << Log("sim.log");
   PictureEveryTab(window, "en");
 

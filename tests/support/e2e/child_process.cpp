@@ -19,8 +19,6 @@ namespace orvelle::e2e {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 std::vector<char*> Pointers(std::vector<std::string>& strings) {
   std::vector<char*> pointers;
   for (std::string& s : strings)
@@ -31,18 +29,6 @@ std::vector<char*> Pointers(std::vector<std::string>& strings) {
 
 std::string NameOf(const std::string& entry) {
   return entry.substr(0, entry.find('='));
-}
-
-// Waits for `pid` up to `limit`; the exit status, or -1.
-int Reap(pid_t pid, std::chrono::milliseconds limit) {
-  const auto deadline = Clock::now() + limit;
-  for (;;) {
-    int status = 0;
-    const pid_t r = waitpid(pid, &status, WNOHANG);
-    if (r == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    if (r < 0 || Clock::now() >= deadline) return -1;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
 }
 
 }  // namespace
@@ -97,13 +83,15 @@ bool ChildProcess::Running() {
 }
 
 int ChildProcess::WaitExit(std::chrono::milliseconds limit) {
-  if (pid_ < 0) return status_;
-  const int status = Reap(pid_, limit);
-  if (status >= 0) {
-    status_ = status;
-    pid_ = -1;
-  }
-  return status;
+  int status = 0;
+  pid_t reaped = 0;
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (pid_ >= 0 && (reaped = waitpid(pid_, &status, WNOHANG)) == 0 &&
+         std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  if (reaped != pid_) return pid_ < 0 ? status_ : -1;
+  pid_ = -1;
+  return status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 void ChildProcess::Stop() {
@@ -135,18 +123,17 @@ std::string RunCommand(const std::vector<std::string>& argv,
 }
 
 bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-  const auto deadline = Clock::now() + limit;
+  const auto deadline = std::chrono::steady_clock::now() + limit;
   while (!done()) {
-    if (Clock::now() >= deadline) return false;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
   return true;
 }
 
 std::string ReadFile(const std::string& path) {
-  std::ifstream in(path);
   std::stringstream text;
-  text << in.rdbuf();
+  text << std::ifstream(path).rdbuf();
   return text.str();
 }
 

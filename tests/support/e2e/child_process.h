@@ -44,7 +44,6 @@ std::string RunCommand(const std::vector<std::string>& argv,
                        const std::vector<std::string>& environment,
                        std::chrono::milliseconds limit = std::chrono::seconds(10));
 
-// Polls `done` every 50 ms up to `limit`.
 bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit);
 
 std::string ReadFile(const std::string& path);

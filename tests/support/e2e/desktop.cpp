@@ -10,19 +10,6 @@ namespace orvelle::e2e {
 
 using namespace std::chrono_literals;
 
-namespace {
-
-// The display number Xvfb wrote on a line of its own, or empty.
-std::string DisplayNumberIn(const std::string& output) {
-  std::istringstream lines(output);
-  for (std::string line; std::getline(lines, line);) {
-    if (!line.empty() && line.find_first_not_of("0123456789") == std::string::npos) return line;
-  }
-  return {};
-}
-
-}  // namespace
-
 // Without -noreset the server resets when its last client leaves, and a
 // program started in that moment cannot connect.
 bool VirtualDisplay::Start(const std::string& logFile) {
@@ -31,13 +18,17 @@ bool VirtualDisplay::Start(const std::string& logFile) {
                      EnvironmentWith({}), logFile)) {
     return false;
   }
+  // Xvfb writes the display number on a line of its own.
   std::string number;
-  WaitUntil(
-      [&] {
-        number = DisplayNumberIn(ReadFile(logFile));
-        return !number.empty() || !server_.Running();
-      },
-      10s);
+  const auto written = [&] {
+    std::istringstream lines(ReadFile(logFile));
+    while (std::getline(lines, number))
+      if (!number.empty() && number.find_first_not_of("0123456789") == std::string::npos)
+        return true;
+    number.clear();
+    return !server_.Running();
+  };
+  WaitUntil(written, 10s);
   if (number.empty()) {
     server_.Stop();
     return false;

@@ -29,10 +29,8 @@ class VirtualDisplay {
 
 class Desktop {
  public:
-  // Programs started with Env() show their windows on `display`.
   explicit Desktop(const VirtualDisplay& display) : display_(display) {}
 
-  // This process's environment for the display, plus `more`.
   std::vector<std::string> Env(const std::vector<std::string>& more = {}) const;
   std::string Xdotool(std::vector<std::string> args) const;
   // The mapped window with exactly this title, or "" when there is none.

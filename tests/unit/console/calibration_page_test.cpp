@@ -13,21 +13,19 @@
 
 #include "console/core/message_ids.h"
 #include "console/core/program_launch.h"
+#include "tests/support/frames.h"
 #include "tests/support/temp_folder.h"
 
 namespace orvelle::console {
 namespace {
 
-std::vector<uint8_t> Answer(uint8_t reportId, uint8_t code, std::vector<uint8_t> payload) {
-  FrameBuffer frame;
-  BuildFrame(frame, reportId, code, payload);
-  return {frame.begin(), frame.end()};
-}
+using testing::Request;
+
 std::vector<uint8_t> Cal(uint8_t code, std::vector<uint8_t> payload) {
-  return Answer(kCalibrationReportId, code, std::move(payload));
+  return Request(kCalibrationReportId, code, payload);
 }
-std::vector<uint8_t> Option(std::vector<uint8_t> payload) {
-  return Answer(kCommandReportId, CAL_OPTION_13, std::move(payload));
+std::vector<uint8_t> Option(std::initializer_list<uint8_t> payload) {
+  return Request(kCommandReportId, CAL_OPTION_13, payload);
 }
 
 // Each answer on a page that chose option 1 and mode 3, with mode 2 confirmed
@@ -47,25 +45,25 @@ TEST(CalibrationExchange, AnswersChangeThePageAsTheCommandTableSays) {
     change(s);
     return s;
   };
+  const auto known = [&](int option) {
+    return with([&](auto& s) { s.optionKnown = true, s.calOption = option; });
+  };
   CalibrationRecord record{};
   record[0] = 4;
   record[40] = 0x99;
   const std::vector<uint8_t> recordPayload(record.begin(), record.end());
 
+  const CalibrationAnswerEffect failed{.message = kMsgOperationFailed},
+      saved{.message = kMsgSaved, .showMode = true, .repaint = true},
+      refused{.message = kMsgOperationFailed, .showMode = true, .repaint = true};
   const Case cases[] = {
-      {"option read", Option({1, 3}), {}, with([](auto& s) {
-         s.optionKnown = true, s.calOption = 3;
-       })},
-      {"option 4", Option({1, 4}), {}, with([](auto& s) {
-         s.optionKnown = true, s.calOption = 4;
-       })},
-      {"option 5", Option({1, 5}), {.message = kMsgOperationFailed}, start},
-      {"option length 3", Answer(kCommandReportId, CAL_OPTION_13, {1, 3, 0}), {}, start},
-      {"option refused", Option({2, 0}), {.message = kMsgOperationFailed}, with([](auto& s) {
-         s.applyOk = false;
-       })},
+      {"option read", Option({1, 3}), {}, known(3)},
+      {"option 4", Option({1, 4}), {}, known(4)},
+      {"option 5", Option({1, 5}), failed, start},
+      {"option length 3", Option({1, 3, 0}), {}, start},
+      {"option refused", Option({2, 0}), failed, with([](auto& s) { s.applyOk = false; })},
       {"option written", Option({2, 1}), {}, start},
-      {"other command", Answer(kCommandReportId, GET_MODEL, {1, 3}), {}, start},
+      {"other command", Request(kCommandReportId, GET_MODEL, {1, 3}), {}, start},
       {"mode read", Cal(CAL_GET_MODE, {4}), {.showMode = true}, with([](auto& s) {
          s.modeKnown = true, s.calMode = s.confirmedMode = 4;
        })},
@@ -77,23 +75,14 @@ TEST(CalibrationExchange, AnswersChangeThePageAsTheCommandTableSays) {
        Cal(CAL_SET_MODE, {0}),
        {.message = kMsgOperationFailed, .showMode = true},
        with([](auto& s) { s.calMode = 2, s.applyOk = false; })},
-      {"record written",
-       Cal(CAL_WRITE_DATA, {1}),
-       {.message = kMsgSaved, .showMode = true, .repaint = true},
-       start},
-      {"record refused",
-       Cal(CAL_WRITE_DATA, {0, 9}),
-       {.message = kMsgOperationFailed, .showMode = true, .repaint = true},
-       start},
-      {"reset",
-       Cal(CAL_RESET, {1}),
-       {.message = kMsgSaved, .showMode = true, .repaint = true},
-       start},
+      {"record written", Cal(CAL_WRITE_DATA, {1}), saved, start},
+      {"record refused", Cal(CAL_WRITE_DATA, {0, 9}), refused, start},
+      {"reset", Cal(CAL_RESET, {1}), saved, start},
       {"record read", Cal(CAL_READ_DATA, recordPayload), {.recordToExport = record}, start},
       {"record short", Cal(CAL_READ_DATA, {1, 2}), {.message = kMsgNotSavedToFile}, start},
       {"raw point", Cal(CAL_RAW_POINT, {7, 0, 1, 0, 1}), {}, start},
       {"calibration end", Cal(CAL_END, {1}), {}, start},
-      {"other report", Answer(5, CAL_GET_MODE, {4}), {}, start},
+      {"other report", Request(5, CAL_GET_MODE, {4}), {}, start},
       {"empty", {}, {}, start},
   };
   for (const Case& c : cases) {

@@ -8,25 +8,21 @@
 #include <vector>
 
 #include "platform/os_version.h"
+#include "tests/support/frames.h"
 
 namespace orvelle::console {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 using Change = std::function<void(ConfigPageState&)>;
+using testing::Request;
 
-// A command answer: report ID, code, payload length, payload, terminator,
-// zero-padded to 64 bytes unless `size` cuts it.
-Bytes Answer(uint8_t code, uint8_t length, Bytes payload, size_t size = 64) {
-  Bytes frame = {kCommandReportId, code, length};
-  frame.insert(frame.end(), payload.begin(), payload.end());
-  frame.push_back(0xFF);
-  frame.resize(size, 0);
-  return frame;
+Bytes Answer(uint8_t code, Bytes payload) {
+  return Request(kCommandReportId, code, payload);
 }
 Bytes Read(uint8_t code, Bytes data) {
   data.insert(data.begin(), kSubRead);
-  return Answer(code, static_cast<uint8_t>(data.size()), data);
+  return Answer(code, data);
 }
 
 ConfigPageState With(const Change& change) {
@@ -43,40 +39,28 @@ TEST(ConfigExchange, ReadAnswersTakeEachFieldOnlyInItsRange) {
     bool readComplete = false;
   };
   const Case cases[] = {
-      {"TouchSettingOtherThanTwo", Read(TOUCH_SETTINGS, {3}),
-       [](auto& s) { s.touchSetting2 = false; }},
-      {"SwitchesOnlyOnForOne", Read(CFG_12, {1, 0, 2}), [](auto& s) { s.switchA12 = true; }},
-      {"Value16IsASignedByte", Read(CFG_16, {1, 0xFB}), [](auto& s) { s.value16 = -5; }},
-      {"Value16KeptWhileOff", Read(CFG_16, {0, 9}), [](auto& s) { s.on16 = false; }},
-      {"LevelsOutOfRangeKeptEachAlone", Read(CFG_17, {0, 6, 10, 11}),
-       [](auto& s) { s.levelC17 = 10; }},
-      {"LevelsInRange", Read(CFG_17, {1, 5, 1, 10}),
+      {"touch not 2", Read(TOUCH_SETTINGS, {3}), [](auto& s) { s.touchSetting2 = false; }},
+      {"switch on only at 1", Read(CFG_12, {1, 0, 2}), [](auto& s) { s.switchA12 = true; }},
+      {"16 signed", Read(CFG_16, {1, 0xFB}), [](auto& s) { s.value16 = -5; }},
+      {"16 kept while off", Read(CFG_16, {0, 9}), [](auto& s) { s.on16 = false; }},
+      {"levels each alone", Read(CFG_17, {0, 6, 10, 11}), [](auto& s) { s.levelC17 = 10; }},
+      {"levels in range", Read(CFG_17, {1, 5, 1, 10}),
        [](auto& s) { s.levelA17 = 1, s.levelB17 = 5, s.levelC17 = 1, s.levelD17 = 10; }},
-      {"PeriodNotInTableAKept", Read(CFG_21, {1, 0, 15, 0x02, 0xEE}),
-       [](auto& s) { s.periodB21 = 750; }},
-      {"PeriodsKeptWhileOff", Read(CFG_21, {0, 0, 3, 0, 100}), [](auto& s) { s.on21 = false; }},
-      {"Value15NotAStepOf500Kept", Read(CFG_15, {1, 7, 0x02, 0xEE}),
-       [](auto& s) { s.level15 = 7; }},
-      {"Value15Above5000Kept", Read(CFG_15, {1, 11, 0x15, 0x7C}), nullptr},
-      {"HighByteFrom0x80IsNegative", Read(CFG_15, {1, 0, 0x80, 0x00}), nullptr},
-      {"Value15InRange", Read(CFG_15, {1, 10, 0x13, 0x88}),
+      {"period off table", Read(CFG_21, {1, 0, 15, 2, 0xEE}), [](auto& s) { s.periodB21 = 750; }},
+      {"periods kept while off", Read(CFG_21, {0, 0, 3, 0, 100}), [](auto& s) { s.on21 = false; }},
+      {"15 not a step of 500", Read(CFG_15, {1, 7, 0x02, 0xEE}), [](auto& s) { s.level15 = 7; }},
+      {"15 above 5000", Read(CFG_15, {1, 11, 0x15, 0x7C}), nullptr},
+      {"high byte 0x80 negative", Read(CFG_15, {1, 0, 0x80, 0x00}), nullptr},
+      {"15 in range", Read(CFG_15, {1, 10, 0x13, 0x88}),
        [](auto& s) { s.level15 = 10, s.value15 = 5000; }},
-      {"Value14CompletesTheReads", Read(CFG_14, {1, 1, 0x03, 0xE8}),
+      {"14 completes", Read(CFG_14, {1, 1, 3, 0xE8}),
        [](auto& s) { s.level14 = 1, s.value14 = 1000; }, true},
-      {"Value14OffCompletesTooAndKeepsValues", Read(CFG_14, {0, 1, 0, 100}),
-       [](auto& s) { s.on14 = false; }, true},
-      {"Value14Of50Kept", Read(CFG_14, {1, 5, 0, 50}), nullptr, true},
-      {"WrongLengthIgnored", Answer(CFG_14, 4, {1, 1, 1, 1}), nullptr},
-      {"CalibrationReportIgnored",
-       [] {
-         Bytes f = Read(CFG_12, {1, 1, 1});
-         f[0] = kCalibrationReportId;
-         return f;
-       }(),
-       nullptr},
-      {"CutShortReadsNothingPastTheFrame", Answer(CFG_12, 4, {1, 1, 1, 1}, 5),
-       [](auto& s) { s.switchA12 = true; }},
-      {"UnknownCodeIgnored", Read(0x13, {1}), nullptr},
+      {"14 off completes", Read(CFG_14, {0, 1, 0, 100}), [](auto& s) { s.on14 = false; }, true},
+      {"14 of 50 kept", Read(CFG_14, {1, 5, 0, 50}), nullptr, true},
+      {"wrong length", Answer(CFG_14, {1, 1, 1, 1}), nullptr},
+      {"calibration report", Request(kCalibrationReportId, CFG_12, {1, 1, 1, 1}), nullptr},
+      {"cut short", Bytes{kCommandReportId, CFG_12, 4, 1, 1}, [](auto& s) { s.switchA12 = true; }},
+      {"unknown code", Read(0x13, {1}), nullptr},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -117,9 +101,7 @@ TEST(ConfigExchange, Acknowledgements) {
     SCOPED_TRACE(c.name);
     ConfigExchange exchange;
     exchange.BeginApply();
-    EXPECT_EQ(
-        exchange.HandleFrame(Answer(c.code, static_cast<uint8_t>(c.payload.size()), c.payload)),
-        c.expected);
+    EXPECT_EQ(exchange.HandleFrame(Answer(c.code, c.payload)), c.expected);
     EXPECT_EQ(exchange.ApplyOk(), c.expected != ConfigAnswer::WriteRefused);
     EXPECT_EQ(exchange.State(), ConfigPageState{});
   }
@@ -144,11 +126,10 @@ TEST(ConfigExchange, UserChoicesChangeOnlyTheirField) {
       {[](auto& e) { e.Step(1, -1); }, [](auto& s) { s.value16 = 0; }},
       {[](auto& e) { e.Step(5, 10); }, [](auto& s) { s.value16 = 15; }},
   };
-  int n = 0;
   for (const Choice& c : choices) {
     ConfigExchange exchange;
     c.act(exchange);
-    EXPECT_EQ(exchange.State(), With(c.expected)) << "choice " << n++;
+    EXPECT_EQ(exchange.State(), With(c.expected)) << "choice " << &c - choices;
   }
 }
 
@@ -178,15 +159,13 @@ TEST(ConfigControls, AFilledPageEnablesWhatHoldsAValidValue) {
     ControlSetting expected;
   };
   const Case cases[] = {
-      {"SpinFollowsValue16", [](auto& s) { s.value16 = 12; }, {IDC_VALUE16_SPIN, 12, true}},
-      {"Value16OffDisablesItsEdit", [](auto& s) { s.on16 = false; }, {IDC_VALUE16_TEXT, {}, false}},
-      {"SliderOutOfRangeDisabledInPlace",
-       [](auto& s) { s.levelA17 = 0; },
-       {IDC_LEVEL_A17, {}, false}},
-      {"HiddenLevelAsIndex", [](auto& s) { s.levelD17 = 10; }, {IDC_LEVEL_D17, 9, true}},
-      {"PeriodByTablePosition", [](auto& s) { s.periodB21 = 750; }, {IDC_PERIOD_B21, 4, true}},
-      {"PeriodNotInTableLeftAlone", [](auto& s) { s.periodA21 = 7; }, {IDC_PERIOD_A21, {}, {}}},
-      {"Value14", [](auto& s) { s.value14 = 1000; }, {IDC_VALUE14, 9, true}},
+      {"spin", [](auto& s) { s.value16 = 12; }, {IDC_VALUE16_SPIN, 12, true}},
+      {"16 off", [](auto& s) { s.on16 = false; }, {IDC_VALUE16_TEXT, {}, false}},
+      {"slider out of range", [](auto& s) { s.levelA17 = 0; }, {IDC_LEVEL_A17, {}, false}},
+      {"hidden level", [](auto& s) { s.levelD17 = 10; }, {IDC_LEVEL_D17, 9, true}},
+      {"period position", [](auto& s) { s.periodB21 = 750; }, {IDC_PERIOD_B21, 4, true}},
+      {"period off table", [](auto& s) { s.periodA21 = 7; }, {IDC_PERIOD_A21, {}, {}}},
+      {"14", [](auto& s) { s.value14 = 1000; }, {IDC_VALUE14, 9, true}},
   };
   for (const Case& c : cases) {
     const ControlSettings controls = FilledControls(With(c.state), 3);

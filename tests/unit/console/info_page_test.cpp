@@ -5,19 +5,15 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/frames.h"
+
 namespace orvelle::console {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-// A command answer: report ID, code, payload length, payload (sub-function
-// first), terminator, zero-padded to 64 bytes unless `size` cuts it.
-Bytes Answer(uint8_t code, uint8_t length, Bytes payload, size_t size = 64) {
-  Bytes frame = {kCommandReportId, code, length};
-  frame.insert(frame.end(), payload.begin(), payload.end());
-  frame.push_back(0xFF);
-  frame.resize(size, 0);
-  return frame;
+Bytes Answer(uint8_t code, const Bytes& payload) {
+  return testing::Request(kCommandReportId, code, payload);
 }
 
 // A text answer's payload: sub-function 1, then the text in its field.
@@ -28,7 +24,7 @@ Bytes Text(const std::string& text, size_t field) {
   return bytes;
 }
 
-// GET_LAYOUT payload: sub 1, count A, 14 values A, count B, 26 values B.
+// A GET_LAYOUT answer: sub 1, count A, 14 values A, count B, 26 values B.
 Bytes Layout(int8_t countA, Bytes a, int8_t countB, Bytes b) {
   Bytes payload = {1, static_cast<uint8_t>(countA)};
   a.resize(14, 0);
@@ -36,17 +32,18 @@ Bytes Layout(int8_t countA, Bytes a, int8_t countB, Bytes b) {
   payload.push_back(static_cast<uint8_t>(countB));
   b.resize(26, 0);
   payload.insert(payload.end(), b.begin(), b.end());
-  return payload;
+  return Answer(GET_LAYOUT, payload);
 }
 
-Bytes WithSub(Bytes payload, uint8_t sub) {
-  payload[0] = sub;
-  return payload;
-}
-
-InfoPageState With(void (*change)(InfoPageState&)) {
+InfoPageState Shown(int countA, std::string listA, int countB, std::string listB) {
   InfoPageState s;
-  change(s);
+  s.countA = countA, s.listA = std::move(listA), s.countB = countB, s.listB = std::move(listB);
+  return s;
+}
+// After the transfer identity that makes the answers count.
+InfoPageState Identified(std::string model, int infoValue) {
+  InfoPageState s;
+  s.modelText = std::move(model), s.infoValue = infoValue, s.identity4 = "UartTrans IR frame";
   return s;
 }
 
@@ -57,56 +54,41 @@ TEST(InfoExchange, ShowsWhatTheAnswersSay) {
     bool valid;              // an answer that counts arrived
     InfoPageState expected;  // after End()
   };
-  const Bytes uart = Answer(GET_INFO_F5, 57, Text("UartTrans IR frame", 56));
+  const Bytes uart = Answer(GET_INFO_F5, Text("UartTrans IR frame", 56));
+  Bytes length42 = Layout(1, {1}, 1, {1}), sub2 = length42, unknown = length42;
+  length42[2] = 42;
+  sub2[3] = 2;
+  unknown[1] = 0x33;
+  const std::string ones = "1+1+1+1+1+1+1+1+1+1+1+1+1+1", nines = "9+9+9+0+0+0+0+0+0+0+0+0+0+0";
+  const std::string twos = "2+2+2+2+2+2+2+2+2+2+2+2+2+2+2+2+2+2+2+2+2+2+2+2+2+2";
+  const Bytes modelWithZero = {1, 'O', 'V', 'T', 0, 'X', 'Y', 'Z', 'W'};
   const Case cases[] = {
-      {"LayoutExample",
-       {Answer(GET_LAYOUT, 43, Layout(3, {12, 12, 13}, 2, {0xFC, 7}))},
+      {"layout", {Layout(3, {12, 12, 13}, 2, {0xFC, 7})}, true, Shown(3, "12+12+13", 2, "-4+7")},
+      {"zero and negative counts", {Layout(0, {5}, -3, {5})}, true, Shown(0, "", -3, "")},
+      {"counts above lists",
+       {Layout(127, Bytes(14, 1), 100, Bytes(26, 2))},
        true,
-       With([](InfoPageState& s) {
-         s.countA = 3, s.listA = "12+12+13", s.countB = 2, s.listB = "-4+7";
-       })},
-      {"ZeroAndNegativeCountsGiveEmptyLists",
-       {Answer(GET_LAYOUT, 43, Layout(0, {5}, -3, {5}))},
+       Shown(14, ones, 26, twos)},
+      {"cut short",
+       {{kCommandReportId, GET_LAYOUT, 43, 1, 14, 9, 9, 9}},
        true,
-       With([](InfoPageState& s) { s.countA = 0, s.listA = "", s.countB = -3, s.listB = ""; })},
-      {"CountsAboveTheListsAreCut",
-       {Answer(GET_LAYOUT, 43, Layout(127, Bytes(14, 1), 100, Bytes(26, 2)))},
+       Shown(14, nines, 0, "")},
+      {"8-character model",
+       {Answer(GET_MODEL, Text("ABCDEFGHIJ", 8)), uart},
        true,
-       With([](InfoPageState& s) {
-         s.countA = 14, s.listA = "1+1+1+1+1+1+1+1+1+1+1+1+1+1", s.countB = 26;
-         s.listB = "2+2+2+2+2+2+2+2+2+2+2+2+2+2+2+2+2+2+2+2+2+2+2+2+2+2";
-       })},
-      {"LayoutCutShortReadsNothingPastTheFrame",
-       {Answer(GET_LAYOUT, 43, Layout(14, Bytes(14, 9), 26, Bytes(26, 9)), 8)},
-       true,
-       With([](InfoPageState& s) {
-         s.countA = 14, s.listA = "9+9+9+0+0+0+0+0+0+0+0+0+0+0", s.countB = 0, s.listB = "";
-       })},
-      {"EightCharacterModelWithoutZero",
-       {Answer(GET_MODEL, 9, Text("ABCDEFGHIJ", 8)), uart},
-       true,
-       With(
-           [](InfoPageState& s) { s.modelText = "ABCDEFGH", s.identity4 = "UartTrans IR frame"; })},
-      {"ModelEndsAtItsFirstZero",
-       {Answer(GET_MODEL, 9, {1, 'O', 'V', 'T', 0, 'X', 'Y', 'Z', 'W'}), uart},
-       true,
-       With([](InfoPageState& s) { s.modelText = "OVT", s.identity4 = "UartTrans IR frame"; })},
-      {"LowerCaseTransferTextDoesNotCount",
-       {Answer(GET_MODEL, 9, Text("OVT", 8)), Answer(GET_INFO_F5, 57, Text("uarttrans", 56)),
-        Answer(INFO_01, 3, {1, 0, 0xFE})},
+       Identified("ABCDEFGH", 0)},
+      {"model ends at zero", {Answer(GET_MODEL, modelWithZero), uart}, true, Identified("OVT", 0)},
+      {"lower-case transfer text",
+       {Answer(GET_MODEL, Text("OVT", 8)), Answer(GET_INFO_F5, Text("uarttrans", 56)),
+        Answer(INFO_01, {1, 0, 0xFE})},
        false,
        InfoPageState{}},
-      {"InfoValueIsSigned",
-       {Answer(INFO_01, 3, {1, 0x55, 0xFE}), uart},
+      {"info signed", {Answer(INFO_01, {1, 0x55, 0xFE}), uart}, true, Identified("N/A", -2)},
+      {"wrong length or sub-function",
+       {length42, sub2, Answer(GET_MODEL, Text("OVT", 7)), uart},
        true,
-       With([](InfoPageState& s) { s.infoValue = -2, s.identity4 = "UartTrans IR frame"; })},
-      {"WrongLengthOrSubFunctionIsIgnored",
-       {Answer(GET_LAYOUT, 42, Layout(1, {1}, 1, {1})),
-        Answer(GET_LAYOUT, 43, WithSub(Layout(1, {1}, 1, {1}), 2)),
-        Answer(GET_MODEL, 8, Text("OVT", 8)), uart},
-       true,
-       With([](InfoPageState& s) { s.identity4 = "UartTrans IR frame"; })},
-      {"UnknownCodeIsIgnored", {Answer(0x33, 43, Layout(1, {1}, 1, {1}))}, false, InfoPageState{}},
+       Identified("N/A", 0)},
+      {"unknown code", {unknown}, false, InfoPageState{}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -123,7 +105,7 @@ TEST(InfoExchange, ShowsWhatTheAnswersSay) {
 TEST(InfoExchange, EachRefreshStartsOverButKeepsWhatWasShown) {
   InfoExchange exchange;
   exchange.Begin();
-  exchange.HandleFrame(Answer(GET_LAYOUT, 43, Layout(1, {4}, 1, {5})));
+  exchange.HandleFrame(Layout(1, {4}, 1, {5}));
   exchange.End();
   exchange.Begin();
   EXPECT_FALSE(exchange.AnswersValid());

@@ -29,17 +29,15 @@ TEST(AutostartEntry, ALauncherReadsBackTheProgramPathWhateverItHolds) {
   for (const std::string& path : paths) {
     ASSERT_EQ(entry->Add(path), LogonResult::Done) << path;
     const auto keys = testing::ReadDesktopEntry(folder.File("autostart/OrvelleConsole.desktop"));
-    ASSERT_TRUE(keys.count("Exec")) << path;
     EXPECT_EQ(keys.at("Type"), "Application");
-    const auto arguments = testing::ExecArguments(keys.at("Exec"));
-    ASSERT_TRUE(arguments) << "invalid Exec for " << path << ": " << keys.at("Exec");
-    EXPECT_EQ(*arguments, std::vector<std::string>{path});
+    EXPECT_EQ(testing::ExecArguments(keys.at("Exec")), std::vector<std::string>{path})
+        << keys.at("Exec");
   }
   // Written atomically: no temporary file stays beside the entry.
   EXPECT_EQ(std::distance(fs::directory_iterator(folder.File("autostart")), {}), 1);
 }
 
-TEST(AutostartEntry, RemovingIsDoneWhetherOrNotThereWasOne) {
+TEST(AutostartEntry, RemovingIsDoneWhetherOrNotThereWasOneAndAnUnmakeableFolderFailsTheAdd) {
   testing::TempFolder folder;
   const auto entry = MakeAutostartEntry(folder.Path());
   EXPECT_EQ(entry->Remove(), LogonResult::Done);
@@ -47,11 +45,7 @@ TEST(AutostartEntry, RemovingIsDoneWhetherOrNotThereWasOne) {
   EXPECT_EQ(entry->Remove(), LogonResult::Done);
   EXPECT_FALSE(fs::exists(folder.File("OrvelleConsole.desktop")));
   EXPECT_EQ(entry->Remove(), LogonResult::Done);
-}
-
-TEST(AutostartEntry, AFolderThatCannotBeMadeFailsTheAdd) {
-  testing::TempFolder folder;
-  { std::ofstream(folder.File("file")) << "x"; }
+  std::ofstream(folder.File("file")) << "x";
   EXPECT_EQ(MakeAutostartEntry(folder.File("file"))->Add("/bin/x"), LogonResult::Failed);
 }
 

@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "platform/file_registry.h"
-#include "platform/registry.h"
 #include "shell/language_choice.h"
 #include "tests/support/temp_folder.h"
 
@@ -17,12 +16,10 @@ using Message = std::tuple<int, int, std::string>;  // text, caption, suffix
 
 class ScriptedLogonEntry : public LogonEntry {
  public:
-  LogonResult Add(const std::string& path) override {
-    calls.push_back("add " + path);
-    return result;
-  }
-  LogonResult Remove() override {
-    calls.push_back("remove");
+  LogonResult Add(const std::string& path) override { return Call("add " + path); }
+  LogonResult Remove() override { return Call("remove"); }
+  LogonResult Call(const std::string& what) {
+    calls.push_back(what);
     return result;
   }
   LogonResult result = LogonResult::Done;
@@ -44,24 +41,26 @@ struct Options {
   explicit Options(const std::vector<Stored>& values) {
     for (const Stored& v : values) {
       std::unique_ptr<RegKey> key;
-      EXPECT_EQ(
-          registry.CreateKey(RegRoot::LocalMachine, v.key, RegAccess::AllAccess, key, nullptr),
-          RegStatus::Success);
+      registry.CreateKey(RegRoot::LocalMachine, v.key, RegAccess::AllAccess, key, nullptr);
       const RegType type = v.bytes.size() == 4 ? RegType::Dword : RegType::String;
       EXPECT_EQ(key->SetValue(v.name, type, v.bytes), RegStatus::Success);
     }
   }
-  // The stored DWORD, or -1 when the key or value is missing.
-  long Dword(const char* keyPath, const char* name) {
-    std::unique_ptr<RegKey> key;
-    uint8_t bytes[4] = {};
-    size_t size = sizeof bytes;
-    if (registry.OpenKey(RegRoot::LocalMachine, keyPath, RegAccess::Read, key) !=
-            RegStatus::Success ||
-        key->QueryValue(name, nullptr, bytes, &size) != RegStatus::Success) {
-      return -1;
+  // The three stored DWORDs, each -1 when its key or value is missing.
+  std::vector<long> Dwords() {
+    std::vector<long> values;
+    for (auto [keyPath, name] : {std::pair{kGlobalSettingsKey, kLanguageValue},
+                                 {kStartupSettingsKey, kLoadProgramOnStartup},
+                                 {kStartupSettingsKey, kMinimizeWindowOnLoaded}}) {
+      std::unique_ptr<RegKey> key;
+      uint8_t b[4] = {};
+      size_t size = sizeof b;
+      const bool found = registry.OpenKey(RegRoot::LocalMachine, keyPath, RegAccess::Read, key) ==
+                             RegStatus::Success &&
+                         key->QueryValue(name, nullptr, b, &size) == RegStatus::Success;
+      values.push_back(found ? b[0] | b[1] << 8 | b[2] << 16 | b[3] << 24 : -1);
     }
-    return bytes[0] | bytes[1] << 8 | bytes[2] << 16 | bytes[3] << 24;
+    return values;
   }
 
   testing::TempFolder folder;
@@ -74,6 +73,10 @@ struct Options {
                            }};
 };
 
+std::vector<long> AsLongs(const StartupOptions& o) {
+  return {o.languageCode, o.loadProgramOnStartup, o.minimizeWindowOnLoaded};
+}
+
 TEST(OptionsSettings, LoadTakesTheStoredValuesOrTheDefaultsWithAMessage) {
   struct Case {
     const char* name;
@@ -81,77 +84,54 @@ TEST(OptionsSettings, LoadTakesTheStoredValuesOrTheDefaultsWithAMessage) {
     StartupOptions expected;
     std::vector<Message> messages;
   };
+  const Stored language257{kGlobalSettingsKey, kLanguageValue, Dw(257)},
+      load256{kStartupSettingsKey, kLoadProgramOnStartup, Dw(0x100)},
+      minimize3{kStartupSettingsKey, kMinimizeWindowOnLoaded, Dw(3)},
+      load1{kStartupSettingsKey, kLoadProgramOnStartup, Dw(1)},
+      longText{kGlobalSettingsKey, kLanguageValue, {'1', '2', '3', '4', '5', 0}};
   const Case cases[] = {
       {"clean store", {}, {0, false, false}, {}},
       {"start-up wrote 2", {{kGlobalSettingsKey, kLanguageValue, Dw(2)}}, {2, false, false}, {}},
-      {"only the low byte counts",
-       {{kGlobalSettingsKey, kLanguageValue, Dw(257)},
-        {kStartupSettingsKey, kLoadProgramOnStartup, Dw(0x100)},
-        {kStartupSettingsKey, kMinimizeWindowOnLoaded, Dw(3)}},
-       {1, false, true},
-       {}},
-      {"language too long to read",
-       {{kGlobalSettingsKey, kLanguageValue, {'1', '2', '3', '4', '5', 0}}},
-       {0, false, false},
-       {{kMsgCannotRead, kMsgErrorCaption, "Language"}}},
-      {"second start-up value missing",
-       {{kStartupSettingsKey, kLoadProgramOnStartup, Dw(1)}},
-       {0, false, false},
-       {{kMsgCannotRead, kMsgErrorCaption, "MinimizeWindowOnLoaded"}}},
+      {"only the low byte counts", {language257, load256, minimize3}, {1, false, true}, {}},
+      {"text too long", {longText}, {}, {{kMsgCannotRead, kMsgErrorCaption, "Language"}}},
+      {"one missing", {load1}, {}, {{kMsgCannotRead, kMsgErrorCaption, "MinimizeWindowOnLoaded"}}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Options o(c.stored);
     o.settings.Load();
-    EXPECT_EQ(o.settings.Options().languageCode, c.expected.languageCode);
-    EXPECT_EQ(o.settings.Options().loadProgramOnStartup, c.expected.loadProgramOnStartup);
-    EXPECT_EQ(o.settings.Options().minimizeWindowOnLoaded, c.expected.minimizeWindowOnLoaded);
+    EXPECT_EQ(AsLongs(o.settings.Options()), AsLongs(c.expected));
     EXPECT_EQ(o.messages, c.messages);
-    if (c.stored.empty()) {  // the first load creates both keys with zeros
-      EXPECT_EQ(o.Dword(kGlobalSettingsKey, kLanguageValue), 0);
-      EXPECT_EQ(o.Dword(kStartupSettingsKey, kLoadProgramOnStartup), 0);
-      EXPECT_EQ(o.Dword(kStartupSettingsKey, kMinimizeWindowOnLoaded), 0);
+    // The first load creates both keys with zeros.
+    if (c.stored.empty()) {
+      EXPECT_EQ(o.Dwords(), std::vector<long>(3, 0));
     }
   }
 }
 
 TEST(OptionsSettings, SaveRunsEveryStepAndSaysSavedOnlyWhenAllSucceeded) {
   struct Case {
-    const char* name;
     bool keysExist;
     StartupOptions options;
     LogonResult logon;
     std::vector<Message> messages;
     std::string logonCall;
   };
-  const Message saved{kMsgSaved, kMsgSavedCaption, ""};
-  const Message cannotOpen{kMsgCannotOpenForSave, kMsgErrorCaption, ""};
+  const Message saved{kMsgSaved, kMsgSavedCaption, ""},
+      noKey{kMsgCannotOpenForSave, kMsgErrorCaption, ""},
+      noAdd{kMsgCannotAddLogon, kMsgErrorCaption, ""},
+      noRemove{kMsgCannotRemoveLogon, kMsgErrorCaption, ""};
   const std::string add = "add /opt/Orvelle Touch/OrvelleConsole";
   const Case cases[] = {
-      {"log-on on", true, {1, true, false}, LogonResult::Done, {saved}, add},
-      {"log-on off, none there", true, {2, false, true}, LogonResult::Done, {saved}, "remove"},
-      {"log-on place unavailable", true, {0, true, true}, LogonResult::Unavailable, {saved}, add},
-      {"log-on add fails",
-       true,
-       {0, true, false},
-       LogonResult::Failed,
-       {{kMsgCannotAddLogon, kMsgErrorCaption, ""}},
-       add},
-      {"log-on remove fails",
-       true,
-       {0, false, false},
-       LogonResult::Failed,
-       {{kMsgCannotRemoveLogon, kMsgErrorCaption, ""}},
-       "remove"},
-      {"keys missing",
-       false,
-       {1, false, false},
-       LogonResult::Failed,
-       {cannotOpen, cannotOpen, {kMsgCannotRemoveLogon, kMsgErrorCaption, ""}},
-       "remove"},
+      {true, {1, true, false}, LogonResult::Done, {saved}, add},
+      {true, {2, false, true}, LogonResult::Done, {saved}, "remove"},
+      {true, {0, true, true}, LogonResult::Unavailable, {saved}, add},
+      {true, {0, true, false}, LogonResult::Failed, {noAdd}, add},
+      {true, {0, false, false}, LogonResult::Failed, {noRemove}, "remove"},
+      {false, {1, false, false}, LogonResult::Failed, {noKey, noKey, noRemove}, "remove"},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+    SCOPED_TRACE(&c - cases);
     Options o(c.keysExist ? std::vector<Stored>{{kGlobalSettingsKey, kLanguageValue, Dw(9)},
                                                 {kStartupSettingsKey, kLoadProgramOnStartup, Dw(9)}}
                           : std::vector<Stored>{});
@@ -161,14 +141,7 @@ TEST(OptionsSettings, SaveRunsEveryStepAndSaysSavedOnlyWhenAllSucceeded) {
     EXPECT_EQ(o.messages, c.messages);
     EXPECT_EQ(o.logon.calls, std::vector<std::string>{c.logonCall});
     // A save creates no keys.
-    EXPECT_EQ(o.Dword(kGlobalSettingsKey, kLanguageValue),
-              c.keysExist ? c.options.languageCode : -1);
-    if (c.keysExist) {
-      EXPECT_EQ(o.Dword(kStartupSettingsKey, kLoadProgramOnStartup),
-                c.options.loadProgramOnStartup);
-      EXPECT_EQ(o.Dword(kStartupSettingsKey, kMinimizeWindowOnLoaded),
-                c.options.minimizeWindowOnLoaded);
-    }
+    EXPECT_EQ(o.Dwords(), c.keysExist ? AsLongs(c.options) : std::vector<long>(3, -1));
   }
 }
 

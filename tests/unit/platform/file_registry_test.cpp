@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <random>
@@ -25,12 +24,13 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* kGlobal = "Software\\Orvelle\\GlobalSettings";
+constexpr const char* kStoredText =
+    "[HKEY_LOCAL_MACHINE\\Software\\Orvelle\\GlobalSettings]\n\"Language\"=dword:00000001\n";
 
 std::string ReadFile(const fs::path& path) {
   if (!fs::is_regular_file(path)) return {};  // never wait on a FIFO
-  std::ifstream in(path, std::ios::binary);
   std::stringstream s;
-  s << in.rdbuf();
+  s << std::ifstream(path, std::ios::binary).rdbuf();
   return s.str();
 }
 
@@ -41,6 +41,13 @@ pid_t InChild(const std::function<bool()>& body) {
   return child;
 }
 
+std::unique_ptr<RegKey> Global(FileRegistry& reg, RegStatus* status = nullptr) {
+  std::unique_ptr<RegKey> key;
+  const RegStatus s = reg.CreateKey(RegRoot::LocalMachine, kGlobal, RegAccess::AllAccess, key, {});
+  if (status) *status = s;
+  return key;
+}
+
 uint8_t LowByte(RegKey& key, const std::string& name) {
   uint8_t buf[4] = {0xEE};
   size_t size = sizeof buf;
@@ -48,25 +55,29 @@ uint8_t LowByte(RegKey& key, const std::string& name) {
   return buf[0];
 }
 
+// The store's other files in `folder`: kept-aside damaged copies, or the rest.
+std::vector<std::string> StoreFiles(const fs::path& folder, bool damaged = false) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    const std::string name = entry.path().filename().string();
+    const bool isCopy = name.find(".damaged-") != std::string::npos;
+    if (name.starts_with("HKEY_LOCAL_MACHINE.reg.") && isCopy == damaged) names.push_back(name);
+  }
+  return names;
+}
+
 class FileRegistryTest : public ::testing::Test {
  protected:
-  std::unique_ptr<RegKey> Create(FileRegistry& reg, RegAccess access = RegAccess::AllAccess,
-                                 bool* created = nullptr) {
-    std::unique_ptr<RegKey> key;
-    EXPECT_EQ(reg.CreateKey(RegRoot::LocalMachine, kGlobal, access, key, created),
-              RegStatus::Success);
-    return key;
-  }
-
   testing::TempFolder temp_;
   const fs::path folder_ = temp_.Path();
+  FileRegistry reg_{folder_};
+  const fs::path store_ = reg_.StorePath(RegRoot::LocalMachine);
 };
 
 TEST_F(FileRegistryTest, KeepsTheStoresSemantics) {
-  FileRegistry reg(folder_);
-  testing::ExpectStoreSemantics(reg, RegRoot::LocalMachine, "Software\\Orvelle");
+  testing::ExpectStoreSemantics(reg_, RegRoot::LocalMachine, "Software\\Orvelle");
   std::unique_ptr<RegKey> key;
-  EXPECT_EQ(reg.CreateKey(RegRoot::LocalMachine, "A\\\\B", RegAccess::Read, key, nullptr),
+  EXPECT_EQ(reg_.CreateKey(RegRoot::LocalMachine, "A\\\\B", RegAccess::Read, key, nullptr),
             RegStatus::InvalidParameter);
 }
 
@@ -76,12 +87,11 @@ TEST_F(FileRegistryTest, TwoProcessesWritingAtOnceLoseNothing) {
   for (int w = 0; w < 2; ++w) {
     children[w] = InChild([&] {
       FileRegistry reg(folder_);
-      std::unique_ptr<RegKey> key;
-      bool ok = reg.CreateKey(RegRoot::LocalMachine, kGlobal, RegAccess::AllAccess, key, nullptr) ==
-                RegStatus::Success;
-      for (int i = 0; ok && i < 100; ++i)
-        ok = SetDwordValue(*key, name(w, i), static_cast<uint32_t>(i)) == RegStatus::Success;
-      return ok;
+      auto key = Global(reg);
+      for (int i = 0; key && i < 100; ++i)
+        if (SetDwordValue(*key, name(w, i), static_cast<uint32_t>(i)) != RegStatus::Success)
+          return false;
+      return key != nullptr;
     });
   }
   for (pid_t child : children) {
@@ -89,86 +99,50 @@ TEST_F(FileRegistryTest, TwoProcessesWritingAtOnceLoseNothing) {
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   }
-  FileRegistry reg(folder_);
-  auto key = Create(reg);
-  for (int w = 0; w < 2; ++w) {
+  auto key = Global(reg_);
+  for (int w = 0; w < 2; ++w)
     for (int i = 0; i < 100; ++i)
       ASSERT_EQ(LowByte(*key, name(w, i)), i) << name(w, i);
-  }
 }
 
 TEST_F(FileRegistryTest, DamagedFileIsReportedKeptAsideAndNeverWrittenOver) {
-  FileRegistry reg(folder_);
-  const fs::path store = reg.StorePath(RegRoot::LocalMachine);
   const std::string damaged =
-      "[HKEY_LOCAL_MACHINE\\Software\\Orvelle\\GlobalSettings]\n"
-      "\"Language\"=dword:0000\n";
-  std::ofstream(store, std::ios::binary) << damaged;
-
-  std::unique_ptr<RegKey> key;
-  EXPECT_EQ(reg.CreateKey(RegRoot::LocalMachine, kGlobal, RegAccess::AllAccess, key, nullptr),
-            RegStatus::RegistryCorrupt);
-  const std::string message = reg.LastErrorText();
-  EXPECT_NE(message.find(store.string()), std::string::npos) << message;
-  EXPECT_NE(message.find("line 2"), std::string::npos) << message;
-
+      "[HKEY_LOCAL_MACHINE\\Software\\Orvelle\\GlobalSettings]\n\"Language\"=dword:0000\n";
+  std::ofstream(store_, std::ios::binary) << damaged;
+  RegStatus status;
+  Global(reg_, &status);
+  EXPECT_EQ(status, RegStatus::RegistryCorrupt);
+  const std::string message = reg_.LastErrorText();
   // Later attempts fail the same way, make no second copy, and change nothing.
-  EXPECT_EQ(reg.OpenKey(RegRoot::LocalMachine, kGlobal, RegAccess::Read, key),
+  std::unique_ptr<RegKey> key;
+  EXPECT_EQ(reg_.OpenKey(RegRoot::LocalMachine, "Software\\Other", RegAccess::Read, key),
             RegStatus::RegistryCorrupt);
-  EXPECT_EQ(
-      reg.CreateKey(RegRoot::LocalMachine, "Software\\Other", RegAccess::AllAccess, key, nullptr),
-      RegStatus::RegistryCorrupt);
-  EXPECT_EQ(ReadFile(store), damaged);
-  std::vector<fs::path> copies;
-  for (const auto& entry : fs::directory_iterator(folder_)) {
-    if (entry.path().filename().string().find(".damaged-") != std::string::npos)
-      copies.push_back(entry.path());
-  }
+  Global(reg_, &status);
+  EXPECT_EQ(status, RegStatus::RegistryCorrupt);
+  EXPECT_EQ(ReadFile(store_), damaged);
+  const std::vector<std::string> copies = StoreFiles(folder_, true);
   ASSERT_EQ(copies.size(), 1u);
-  EXPECT_TRUE(copies[0].filename().string().starts_with("HKEY_LOCAL_MACHINE.reg.damaged-"));
-  EXPECT_EQ(ReadFile(copies[0]), damaged);
-  EXPECT_NE(message.find(copies[0].string()), std::string::npos) << message;
-  // The other root is unaffected.
-  EXPECT_EQ(reg.CreateKey(RegRoot::CurrentUser, kGlobal, RegAccess::AllAccess, key, nullptr),
+  EXPECT_TRUE(copies[0].starts_with("HKEY_LOCAL_MACHINE.reg.damaged-"));
+  EXPECT_EQ(ReadFile(folder_ / copies[0]), damaged);
+  for (const std::string& part :
+       {store_.string(), (folder_ / copies[0]).string(), std::string("line 2")})
+    EXPECT_NE(message.find(part), std::string::npos) << message;
+  EXPECT_EQ(reg_.CreateKey(RegRoot::CurrentUser, kGlobal, RegAccess::AllAccess, key, nullptr),
             RegStatus::Success);
 }
 
 TEST_F(FileRegistryTest, UnwritableFolderIsReportedAsAccessDenied) {
   if (::geteuid() == 0) GTEST_SKIP() << "root writes anywhere";
-  FileRegistry reg(folder_);
-  auto key = Create(reg);
+  auto key = Global(reg_);
   fs::permissions(folder_, fs::perms::owner_read | fs::perms::owner_exec);
   EXPECT_EQ(SetDwordValue(*key, "Language", 1), RegStatus::AccessDenied);
-  EXPECT_FALSE(reg.LastErrorText().empty());
+  EXPECT_FALSE(reg_.LastErrorText().empty());
   // Reading still works, and the key that exists opens without a change.
   bool created = true;
-  Create(reg, RegAccess::AllAccess, &created);
+  EXPECT_EQ(reg_.CreateKey(RegRoot::LocalMachine, kGlobal, RegAccess::AllAccess, key, &created),
+            RegStatus::Success);
   EXPECT_FALSE(created);
   fs::permissions(folder_, fs::perms::owner_all);
-}
-
-fs::perms Mode(const fs::path& path) {
-  return fs::status(path).permissions() & fs::perms::mask;
-}
-
-std::vector<std::string> Leftovers(const fs::path& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder)) {
-    const std::string name = entry.path().filename().string();
-    if (name.starts_with("HKEY_LOCAL_MACHINE.reg.") &&
-        name.find(".damaged-") == std::string::npos) {
-      names.push_back(name);
-    }
-  }
-  return names;
-}
-
-constexpr const char* kStoredText =
-    "[HKEY_LOCAL_MACHINE\\Software\\Orvelle\\GlobalSettings]\n\"Language\"=dword:00000001\n";
-
-void Put(const fs::path& file, int mode) {
-  std::ofstream(file) << kStoredText;
-  fs::permissions(file, fs::perms(mode));
 }
 
 // Whatever lies in the store's place keeps its kind and mode through a save;
@@ -176,6 +150,10 @@ void Put(const fs::path& file, int mode) {
 // temporary, the user's own files, and a killed writer's temporary, which
 // alone a save removes.
 TEST(FileRegistryStore, WhatLiesInItsPlaceKeepsItsKindAndMode) {
+  const auto put = [](const fs::path& file, int mode) {
+    std::ofstream(file) << kStoredText;
+    fs::permissions(file, fs::perms(mode));
+  };
   struct Case {
     const char* name;
     std::function<void(const fs::path& store, const fs::path& folder)> arrange;
@@ -183,21 +161,22 @@ TEST(FileRegistryStore, WhatLiesInItsPlaceKeepsItsKindAndMode) {
     const char* message;  // part of LastErrorText, when the change fails
   };
   const Case cases[] = {
-      {"fifo", [](auto& store, auto&) { ASSERT_EQ(::mkfifo(store.c_str(), 0600), 0); },
-       RegStatus::RegistryCorrupt, "not a regular file"},
-      {"folder", [](auto& store, auto&) { fs::create_directory(store); },
-       RegStatus::RegistryCorrupt, "not a regular file"},
+      {"fifo", [](auto& s, auto&) { ::mkfifo(s.c_str(), 0600); }, RegStatus::RegistryCorrupt,
+       "not a regular file"},
+      {"folder", [](auto& s, auto&) { fs::create_directory(s); }, RegStatus::RegistryCorrupt,
+       "not a regular file"},
       {"link",
-       [](auto& store, auto& folder) {
+       [&](auto& s, auto& folder) {
          fs::create_directory(folder / "elsewhere");
-         Put(folder / "elsewhere" / "site.reg", 0640);
-         fs::create_symlink("elsewhere/site.reg", store);
+         put(folder / "elsewhere" / "site.reg", 0640);
+         fs::create_symlink("elsewhere/site.reg", s);
        },
        RegStatus::Success, ""},
-      {"plain file", [](auto& store, auto&) { Put(store, 0644); }, RegStatus::Success, ""},
-      {"read-only file", [](auto& store, auto&) { Put(store, 0444); }, RegStatus::AccessDenied,
+      {"plain file", [&](auto& s, auto&) { put(s, 0644); }, RegStatus::Success, ""},
+      {"read-only file", [&](auto& s, auto&) { put(s, 0444); }, RegStatus::AccessDenied,
        "read-only"},
   };
+  const auto mode = [](const fs::path& p) { return fs::status(p).permissions() & fs::perms::mask; };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     testing::TempFolder temp;
@@ -211,65 +190,54 @@ TEST(FileRegistryStore, WhatLiesInItsPlaceKeepsItsKindAndMode) {
                              "HKEY_LOCAL_MACHINE.reg.tmp-Ab12Cd"})
       std::ofstream(folder / name) << "x";
     const fs::file_type type = fs::symlink_status(store).type();
-    const fs::perms mode = Mode(store);
-    const std::string before = ReadFile(store);
-    // A store operation that blocks ends the test instead of hanging it.
-    ::alarm(20);
-    std::unique_ptr<RegKey> key;
-    RegStatus status =
-        reg.CreateKey(RegRoot::LocalMachine, kGlobal, RegAccess::AllAccess, key, nullptr);
+    const fs::perms before = mode(store);
+    const std::string text = ReadFile(store);
+    ::alarm(20);  // a store operation that blocks ends the test instead of hanging it
+    RegStatus status;
+    auto key = Global(reg, &status);
     if (status == RegStatus::Success) status = SetDwordValue(*key, "Probe", 7);
     ::alarm(0);
     EXPECT_EQ(status, c.status);
     EXPECT_EQ(fs::symlink_status(store).type(), type);
-    EXPECT_EQ(Mode(store), mode);
+    EXPECT_EQ(mode(store), before);
     for (const char* name : others)
       EXPECT_TRUE(fs::exists(folder / name)) << name;
     if (status == RegStatus::Success) {
       EXPECT_NE(ReadFile(store).find("\"Probe\"=dword:00000007"), std::string::npos);
       // A link's writers leave their temporaries beside its target.
       if (type != fs::file_type::symlink) {
-        EXPECT_EQ(Leftovers(folder), std::vector<std::string>{"HKEY_LOCAL_MACHINE.reg.backup"});
+        EXPECT_EQ(StoreFiles(folder), std::vector<std::string>{"HKEY_LOCAL_MACHINE.reg.backup"});
       }
     } else {
       EXPECT_NE(reg.LastErrorText().find(c.message), std::string::npos) << reg.LastErrorText();
       EXPECT_NE(reg.LastErrorText().find(store.string()), std::string::npos);
-      EXPECT_EQ(ReadFile(store), before);
+      EXPECT_EQ(ReadFile(store), text);
     }
   }
 }
 
 TEST_F(FileRegistryTest, AChangeMadeByAnotherWriterIsSeen) {
-  FileRegistry reg(folder_);
-  const fs::path store = reg.StorePath(RegRoot::LocalMachine);
-  std::ofstream(store) << kStoredText;
-  auto key = Create(reg);
+  std::ofstream(store_) << kStoredText;
+  auto key = Global(reg_);
   for (uint8_t language : {1, 2, 3}) {
     // Rewritten in place, same size, dated as if long ago: only the times differ.
     std::string text = kStoredText;
     text[text.size() - 2] = static_cast<char>('0' + language);
-    std::fstream(store, std::ios::in | std::ios::out | std::ios::binary) << text;
+    std::fstream(store_, std::ios::in | std::ios::out | std::ios::binary) << text;
     const timespec old[2] = {{1000000 * language, 0}, {1000000 * language, 0}};
-    ASSERT_EQ(::utimensat(AT_FDCWD, store.c_str(), old, 0), 0);
+    ASSERT_EQ(::utimensat(AT_FDCWD, store_.c_str(), old, 0), 0);
     EXPECT_EQ(LowByte(*key, "Language"), language);
   }
 }
 
-// A writer saving in a loop is killed at random moments.
 TEST_F(FileRegistryTest, KilledWritersLeaveAParsableStoreAndNothingBehind) {
-  constexpr int kKills = 200;
-  const fs::path store = FileRegistry(folder_).StorePath(RegRoot::LocalMachine);
-  {
-    FileRegistry reg(folder_);
-    SetDwordValue(*Create(reg), "Counter", 0);
-  }
+  SetDwordValue(*Global(reg_), "Counter", 0);
   std::mt19937 random(10);
   std::uniform_int_distribution<int> delayUs(0, 4000);
-  for (int kill = 0; kill < kKills; ++kill) {
+  for (int kill = 0; kill < 200; ++kill) {
     const pid_t child = InChild([&] {
       FileRegistry reg(folder_);
-      std::unique_ptr<RegKey> key;
-      reg.OpenKey(RegRoot::LocalMachine, kGlobal, RegAccess::AllAccess, key);
+      auto key = Global(reg);
       for (uint32_t i = 0; key; ++i) {
         SetDwordValue(*key, "Counter", i);
         SetStringValue(*key, "Padding", std::string(i % 4096, 'x'));
@@ -281,12 +249,11 @@ TEST_F(FileRegistryTest, KilledWritersLeaveAParsableStoreAndNothingBehind) {
     ::waitpid(child, nullptr, 0);
     RegDocument document;
     std::string why;
-    ASSERT_TRUE(ParseRegText(ReadFile(store), RegRoot::LocalMachine, document, why))
+    ASSERT_TRUE(ParseRegText(ReadFile(store_), RegRoot::LocalMachine, document, why))
         << "after kill " << kill << ": " << why;
   }
-  FileRegistry reg(folder_);
-  EXPECT_EQ(SetDwordValue(*Create(reg), "Counter", 0), RegStatus::Success);
-  EXPECT_TRUE(Leftovers(folder_).empty());
+  EXPECT_EQ(SetDwordValue(*Global(reg_), "Counter", 0), RegStatus::Success);
+  EXPECT_TRUE(StoreFiles(folder_).empty());
 }
 
 TEST(FileRegistryFolder, FollowsTheEnvironment) {

@@ -20,58 +20,43 @@
 namespace orvelle {
 namespace {
 
-struct Manifest {
-  std::vector<std::string> packs;
-  std::map<std::string, std::vector<int>> ids;  // kind -> identifiers
-};
-
-// "string 101 1054-1066": a kind and its identifiers, ranges inclusive.
-Manifest ReadManifest(const std::string& family) {
-  Manifest manifest;
-  std::ifstream in(std::string(ORVELLE_RESOURCES_DIR) + "/" + family + ".manifest");
-  EXPECT_TRUE(in.good()) << family;
-  std::string line;
-  while (std::getline(in, line)) {
-    std::istringstream words(line);
-    std::string kind, word;
-    if (!(words >> kind) || kind.starts_with('#')) continue;
-    while (words >> word) {
-      if (kind == "pack") {
-        manifest.packs.push_back(word);
-        continue;
-      }
-      const size_t dash = word.find('-');
-      const int first = std::stoi(word.substr(0, dash));
-      const int last = dash == std::string::npos ? first : std::stoi(word.substr(dash + 1));
-      for (int id = first; id <= last; ++id)
-        manifest.ids[kind].push_back(id);
-    }
-  }
-  return manifest;
-}
-
 QStringList BinFolder() {
   return {QCoreApplication::applicationDirPath()};
 }
 
+// Each manifest line: a kind ("pack", "string", ...) and its identifiers,
+// ranges like 1054-1066 inclusive.
 TEST(LanguagePacks, EachHoldsEveryIdentifierItsManifestListsAndItsLanguagesFont) {
   for (const char* family : {"Kelvra", "Tessaly"}) {
-    Manifest manifest = ReadManifest(family);
-    ASSERT_EQ(manifest.packs.size(), 2u);
-    for (const auto& [kind, ids] : manifest.ids) {
-      EXPECT_TRUE(kind == "string" || kind == "template" || kind == "icon" || kind == "bitmap")
-          << kind;
+    std::ifstream in(std::string(ORVELLE_RESOURCES_DIR) + "/" + family + ".manifest");
+    ASSERT_TRUE(in.good()) << family;
+    std::vector<std::string> packs;
+    std::map<std::string, std::vector<int>> ids;
+    std::string kind, word;
+    for (std::string line; std::getline(in, line);) {
+      std::istringstream words(line);
+      if (!(words >> kind) || kind.starts_with('#')) continue;
+      while (words >> word) {
+        if (kind == "pack") packs.push_back(word);
+        if (kind == "pack") continue;
+        ASSERT_TRUE(kind == "string" || kind == "template" || kind == "icon" || kind == "bitmap");
+        const size_t dash = word.find('-');
+        const int first = std::stoi(word);
+        const int last = dash == std::string::npos ? first : std::stoi(word.substr(dash + 1));
+        for (int id = first; id <= last; ++id)
+          ids[kind].push_back(id);
+      }
     }
-    auto& ids = manifest.ids;
-    for (const std::string& pack : manifest.packs) {
+    ASSERT_EQ(packs.size(), 2u);
+    for (const std::string& pack : packs) {
       SCOPED_TRACE(pack);
       LanguageLibrary library;
       ASSERT_TRUE(library.Load(QString::fromStdString(pack), BinFolder()));
       EXPECT_TRUE(library.Problems().isEmpty()) << library.Problems().join("\n").toStdString();
       const bool chinese = pack.ends_with("Chinese");
       EXPECT_EQ(library.Language(), chinese ? "zh_CN" : "en");
-      EXPECT_EQ(library.FontFamilies().isEmpty(), !chinese);
       EXPECT_EQ(library.FontFamilies().value(0), chinese ? "WenQuanYi Micro Hei" : "");
+      EXPECT_EQ(library.FontFamilies().isEmpty(), !chinese);
       for (int id : ids["string"])
         EXPECT_FALSE(library.String(id).trimmed().isEmpty()) << "string " << id;
       for (int id : ids["template"]) {
@@ -91,15 +76,21 @@ TEST(LanguagePacks, EachHoldsEveryIdentifierItsManifestListsAndItsLanguagesFont)
   }
 }
 
-TEST(LanguageLibrary, MissingStringsAreEmptyAndUnloadForgetsEverything) {
+// Only the given absolute folders are searched, in order: the current
+// directory holds the packs, yet it is not searched.
+TEST(LanguageLibrary, SearchesOnlyTheGivenFoldersAndUnloadForgetsEverything) {
+  const QString bin = QCoreApplication::applicationDirPath(), previous = QDir::currentPath();
+  ASSERT_TRUE(QDir::setCurrent(bin));
   LanguageLibrary library;
-  ASSERT_TRUE(library.Load("TessalyEnglish", BinFolder()));
-  EXPECT_EQ(library.String(1050), "Error");
+  EXPECT_FALSE(library.Load("TessalyEnglish", {}));
+  EXPECT_FALSE(library.Load("TessalyEnglish", {".", "", "bin"}));
+  ASSERT_TRUE(library.Load("TessalyEnglish", {"/nonexistent", "", bin}));
+  QDir::setCurrent(previous);
+  EXPECT_EQ(library.FilePath(), QDir(bin).filePath("TessalyEnglish.rcc"));
   EXPECT_TRUE(library.String(4242).isNull());
   EXPECT_TRUE(library.Icon(4242).isNull());
   EXPECT_TRUE(library.Bitmap(4242).isNull());
   EXPECT_EQ(library.Template(4242, nullptr), nullptr);
-
   SetCurrentLanguageLibrary(&library);
   EXPECT_EQ(LoadResourceString(1050), "Error");
   library.Unload();
@@ -107,19 +98,6 @@ TEST(LanguageLibrary, MissingStringsAreEmptyAndUnloadForgetsEverything) {
   EXPECT_TRUE(LoadResourceString(1050).isEmpty());
   EXPECT_TRUE(library.String(1050).isEmpty());
   EXPECT_TRUE(library.Icon(128).isNull());
-}
-
-TEST(LanguageLibrary, SearchesOnlyTheGivenAbsoluteFoldersInOrder) {
-  const QString bin = QCoreApplication::applicationDirPath();
-  const QString previous = QDir::currentPath();
-  ASSERT_TRUE(QDir::setCurrent(bin));
-  LanguageLibrary library;
-  // The current directory holds the packs, yet it is not searched.
-  EXPECT_FALSE(library.Load("KelvraEnglish", {}));
-  EXPECT_FALSE(library.Load("KelvraEnglish", {".", "", "bin"}));
-  EXPECT_TRUE(library.Load("KelvraEnglish", {"/nonexistent", "", bin}));
-  EXPECT_EQ(library.FilePath(), QDir(bin).filePath("KelvraEnglish.rcc"));
-  QDir::setCurrent(previous);
 }
 
 using Bytes = std::vector<uint8_t>;
@@ -130,8 +108,8 @@ Bytes BinPack(const char* pack) {
   return {std::istreambuf_iterator<char>(in), {}};
 }
 
-void WriteBytes(const std::string& path, const Bytes& bytes) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc)
+void Write(const std::string& path, const Bytes& bytes) {
+  std::ofstream(path, std::ios::binary)
       .write(reinterpret_cast<const char*>(bytes.data()),
              static_cast<std::streamsize>(bytes.size()));
 }
@@ -144,7 +122,7 @@ Put Changed(std::function<void(Bytes&)> change, bool reseal = false) {
     Bytes bytes = BinPack("TessalyEnglish");
     if (reseal) bytes.resize(bytes.size() - kPackSealSize);
     change(bytes);
-    WriteBytes(path, reseal ? SealPack(bytes) : bytes);
+    Write(path, reseal ? SealPack(bytes) : bytes);
   };
 }
 
@@ -174,7 +152,7 @@ TEST(LanguageLibrary, AnUnusablePackIsPassedOverAndNamedAsTheFault) {
        "lies outside"},
       {"folder", [](auto& p) { std::filesystem::create_directory(p); }, "not a regular file"},
       {"fifo", [](auto& p) { ::mkfifo(p.c_str(), 0600); }, "not a regular file"},
-      {"the console's pack", [](auto& p) { WriteBytes(p, BinPack("KelvraEnglish")); },
+      {"the console's pack", [](auto& p) { Write(p, BinPack("KelvraEnglish")); },
        "lacks what the program needs: string 1050"},
   };
   const PackNeeds& needs = PackNeedsOf(ShellProgram::Calibration);
@@ -221,7 +199,7 @@ TEST(LanguageLibrary, DamagedBundlesWithAMatchingSealNeverLeadQtAstray) {
   auto bundle = BinPack("TessalyEnglish");
   bundle.resize(bundle.size() - kPackSealSize);
   for (int n = 0; n < 300; ++n) {
-    WriteBytes(folder.File("TessalyEnglish.rcc"), SealPack(testing::DamagedCopy(bundle, n)));
+    Write(folder.File("TessalyEnglish.rcc"), SealPack(testing::DamagedCopy(bundle, n)));
     LanguageLibrary library;
     if (library.Load("TessalyEnglish", {QString::fromStdString(folder.Path())}))
       UseEverything(library);
