@@ -19,14 +19,14 @@
 #include "shell/language_library.h"
 #include "shell/recording_message_boxes.h"
 #include "shell/resource_message.h"
-#include "tests/support/fake_bus.h"
 #include "tests/support/frames.h"
+#include "tests/support/hidraw_like_bus.h"
 
 namespace orvelle {
 namespace {
 
 using namespace std::chrono_literals;
-using orvelle::testing::FakeBus;
+using orvelle::testing::HidrawLikeBus;
 
 constexpr uint8_t kAnswered = 0x81;  // the request the controller answers
 constexpr uint8_t kUnasked = 0x12;   // a frame the controller sends by itself
@@ -64,10 +64,9 @@ class GuiDispatcherTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(library_.Load("KelvraEnglish", {QCoreApplication::applicationDirPath()}));
     SetCurrentLanguageLibrary(&library_);
-    testing::AddController(*bus_, 8);
-    bus_->SetResponder([](FakeBus& bus, const std::string& path, const FakeBus::Report& r) {
+    bus_->SetResponder([](HidrawLikeBus& bus, size_t index, const HidrawLikeBus::Report& r) {
       if (r.size() > 1 && r[1] == kAnswered)
-        bus.PushRead(path, testing::Request(kCommandReportId, kAnswered, {2, 1}));
+        bus.PushInput(index, testing::Request(kCommandReportId, kAnswered, {2, 1}));
     });
     LinkProfile profile = LinkProfile::Console();
     profile.startPause = 0ms;
@@ -84,7 +83,7 @@ class GuiDispatcherTest : public ::testing::Test {
   }
 
   LanguageLibrary library_;
-  std::shared_ptr<FakeBus> bus_ = std::make_shared<FakeBus>();
+  std::shared_ptr<HidrawLikeBus> bus_ = std::make_shared<HidrawLikeBus>(8);
   BoxingSink sink_;
   RecordingMessageBoxes boxes_;
   std::unique_ptr<CUSBTransfer> link_;
@@ -93,8 +92,7 @@ class GuiDispatcherTest : public ::testing::Test {
 
 TEST_F(GuiDispatcherTest, UnaskedFramesAreHandledOnTheWindowThreadWhenIdle) {
   for (int i = 0; i < 20; ++i)
-    bus_->PushRead(testing::ControllerPath(5),
-                   testing::Request(kCommandReportId, kUnasked, {1, 0}));
+    bus_->PushInput(kCommandChannel, testing::Request(kCommandReportId, kUnasked, {1, 0}));
   ASSERT_TRUE(SpinUntil([&] { return sink_.events.size() == 20; }));
   EXPECT_TRUE(sink_.allOnWindowThread);
 }
@@ -125,8 +123,7 @@ TEST_F(GuiDispatcherTest, HandlersBoxOpensOnTheWindowThreadAndTheWaitEndsAfterIt
 TEST_F(GuiDispatcherTest, FrameArrivingWhileABoxIsOpenIsHandledAfterIt) {
   boxes_.SetWhileOpen([&](const RecordedMessageBox&) {
     sink_.events.push_back("box open");
-    bus_->PushRead(testing::ControllerPath(5),
-                   testing::Request(kCommandReportId, kUnasked, {1, 0}));
+    bus_->PushInput(kCommandChannel, testing::Request(kCommandReportId, kUnasked, {1, 0}));
     QEventLoop reading;
     QTimer::singleShot(100ms, &reading, &QEventLoop::quit);
     reading.exec();
@@ -176,8 +173,8 @@ TEST_F(GuiDispatcherTest, AWaitingWindowPaintsAndActsOnNothing) {
 }
 
 TEST_F(GuiDispatcherTest, PauseKeepsHandlingQueuedAnswers) {
-  bus_->PushRead(testing::ControllerPath(5), testing::Request(kCommandReportId, kUnasked, {1, 0}));
-  bus_->PushRead(testing::ControllerPath(5), testing::Request(kCommandReportId, kUnasked, {1, 1}));
+  bus_->PushInput(kCommandChannel, testing::Request(kCommandReportId, kUnasked, {1, 0}));
+  bus_->PushInput(kCommandChannel, testing::Request(kCommandReportId, kUnasked, {1, 1}));
   for (int i = 0; i < 1000 && sink_.events.size() < 2; ++i)
     dispatcher_->Pause(10ms);
   EXPECT_EQ(sink_.events.size(), 2u) << "handled inside the pause, without the event loop";

@@ -19,7 +19,7 @@
 #include "devlink/hid/event.h"
 #include "devlink/hid/hidraw_sysfs.h"
 #include "devlink/hid/tlc_reports.h"
-#include "tests/support/fake_bus.h"
+#include "tests/support/hidraw_like_bus.h"
 
 namespace orvelle {
 namespace {
