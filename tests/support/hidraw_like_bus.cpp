@@ -37,13 +37,10 @@ struct HidrawLikeBus::State {
   // Held while notices are delivered: a watch ends only between deliveries.
   std::mutex delivering;
   ChannelTable table;
-  uint16_t vendorId = 0;
-  uint16_t productId = 0;
   int node = 0;  // the controller's current node number; -1 while unplugged
   int nextNode = 1;
   std::vector<HidCollection> others;
-  std::vector<std::weak_ptr<Descriptor>> opens;
-  int openDescriptors = 0;
+  std::vector<std::weak_ptr<Descriptor>> opens;  // each owned by its channel
   Responder responder;
   std::chrono::milliseconds writeTime{0};
   int writeFailures = 0;
@@ -62,10 +59,6 @@ class LikeChannel final : public HidChannel {
   LikeChannel(HidrawLikeBus& bus, std::shared_ptr<HidrawLikeBus::State> state,
               std::shared_ptr<Descriptor> d)
       : bus_(bus), state_(std::move(state)), d_(std::move(d)), members_{d_->index} {}
-  ~LikeChannel() override {
-    std::lock_guard lock(state_->mutex);
-    --state_->openDescriptors;
-  }
 
   int Node() const { return d_->node; }
   void ServeAlso(const LikeChannel& other) {
@@ -98,37 +91,25 @@ class LikeChannel final : public HidChannel {
   // Poll says writable at once, so the stop event cannot interrupt a write:
   // the transfer runs to its end.
   bool Write(std::span<const uint8_t> report, const Event&) override {
-    std::chrono::milliseconds time;
-    bool fails = false;
-    {
-      std::lock_guard lock(state_->mutex);
-      if (d_->hungUp) {
-        errno = ENODEV;
-        return false;
-      }
+    std::unique_lock lock(state_->mutex);
+    bool timedOut = false;
+    if (!d_->hungUp) {
       ++state_->writesStarted;
-      time = state_->writeTime;
-      if (state_->writeFailures > 0) {
-        --state_->writeFailures;
-        fails = true;
-      }
+      const auto time = state_->writeTime;
+      timedOut = state_->writeFailures > 0;
+      state_->writeFailures -= timedOut;
+      lock.unlock();
+      std::this_thread::sleep_for(time);
+      lock.lock();
     }
-    std::this_thread::sleep_for(time);
-    if (fails) {
-      errno = ETIMEDOUT;
+    if (d_->hungUp || timedOut) {
+      errno = d_->hungUp ? ENODEV : ETIMEDOUT;
       return false;
     }
-    HidrawLikeBus::Responder responder;
-    {
-      std::lock_guard lock(state_->mutex);
-      if (d_->hungUp) {
-        errno = ENODEV;
-        return false;
-      }
-      state_->writes.emplace_back(d_->index, HidrawLikeBus::Report(report.begin(), report.end()));
-      state_->wrote.notify_all();
-      responder = state_->responder;
-    }
+    state_->writes.emplace_back(d_->index, HidrawLikeBus::Report(report.begin(), report.end()));
+    state_->wrote.notify_all();
+    const HidrawLikeBus::Responder responder = state_->responder;
+    lock.unlock();
     if (responder) responder(bus_, d_->index, {report.begin(), report.end()});
     return true;
   }
@@ -168,11 +149,8 @@ class LikeWatch final : public DeviceWatch {
 
 }  // namespace
 
-HidrawLikeBus::HidrawLikeBus(uint16_t ch3Output, uint16_t vendorId, uint16_t productId)
-    : state_(std::make_shared<State>()) {
+HidrawLikeBus::HidrawLikeBus(uint16_t ch3Output) : state_(std::make_shared<State>()) {
   state_->table = MakeChannelTable(ch3Output);
-  state_->vendorId = vendorId;
-  state_->productId = productId;
 }
 
 HidrawLikeBus::~HidrawLikeBus() = default;
@@ -255,7 +233,8 @@ std::string HidrawLikeBus::PathOf(size_t index) const {
 
 int HidrawLikeBus::OpenDescriptors() const {
   std::lock_guard lock(state_->mutex);
-  return state_->openDescriptors;
+  return static_cast<int>(std::count_if(state_->opens.begin(), state_->opens.end(),
+                                        [](const auto& weak) { return !weak.expired(); }));
 }
 
 size_t HidrawLikeBus::WritesStarted() const {
@@ -287,8 +266,8 @@ std::vector<HidCollection> HidrawLikeBus::Enumerate() {
   std::lock_guard lock(state_->mutex);
   std::vector<HidCollection> all;
   for (size_t i = 0; state_->node >= 0 && i < kChannelCount; ++i) {
-    all.push_back({PathOf(i), state_->vendorId, state_->productId, CapsState::Ok,
-                   state_->table[i].inputLength, state_->table[i].outputLength});
+    all.push_back({PathOf(i), 0x2A5C, 19, CapsState::Ok, state_->table[i].inputLength,
+                   state_->table[i].outputLength});
   }
   all.insert(all.end(), state_->others.begin(), state_->others.end());
   return all;
@@ -317,7 +296,6 @@ std::unique_ptr<HidChannel> HidrawLikeBus::Open(const std::string& path, Access 
     return nullptr;
   }
   state_->opens.push_back(d);
-  ++state_->openDescriptors;
   return std::make_unique<LikeChannel>(*this, state_, std::move(d));
 }
 

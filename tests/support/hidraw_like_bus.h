@@ -27,8 +27,7 @@ class HidrawLikeBus final : public HidBus {
   // Called on the writing thread once a write to collection `index` went out.
   using Responder = std::function<void(HidrawLikeBus&, size_t index, const Report&)>;
 
-  explicit HidrawLikeBus(uint16_t ch3Output = 4, uint16_t vendorId = 0x2A5C,
-                         uint16_t productId = 19);
+  explicit HidrawLikeBus(uint16_t ch3Output = 4);
   ~HidrawLikeBus() override;
 
   // Another device's collection, at its own path, that never leaves.

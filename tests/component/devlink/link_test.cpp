@@ -96,15 +96,6 @@ bool Has(const std::vector<DeviceChangeAction>& actions, DeviceChangeAction a) {
   return std::find(actions.begin(), actions.end(), a) != actions.end();
 }
 
-std::shared_ptr<HidrawLikeBus> Bus(std::vector<HidCollection> others, bool controller = true,
-                                   uint16_t vendorId = 0x2A5C, uint16_t productId = 19) {
-  auto bus = std::make_shared<HidrawLikeBus>(4, vendorId, productId);
-  if (!controller) bus->Unplug();
-  for (HidCollection& c : others)
-    bus->AddCollection(std::move(c));
-  return bus;
-}
-
 TEST(Link, DiscoveryCountsAcceptedCollectionsAndFillsSlotsByLength) {
   const ChannelTable table = MakeChannelTable(4);
   std::vector<HidCollection> simulated;
@@ -112,70 +103,72 @@ TEST(Link, DiscoveryCountsAcceptedCollectionsAndFillsSlotsByLength) {
     simulated.push_back({"/run/sim/controller#col0" + std::to_string(i + 1), 0x2A5C, 19,
                          CapsState::Ok, table[i].inputLength, table[i].outputLength, true});
   }
-  const std::vector<int> all = {0, 1, 2, 3, 4, 5};
+  // Of these, the failed capabilities query of an accepted identity counts.
+  const std::vector<HidCollection> others = {
+      {"a#col01", 0x2A5C, 19, CapsState::QueryFailed, 64, 64},
+      {"a#col02", 0x2A5C, 19, CapsState::NoPreparsedData, 48, 48},
+      {"b#col01", 0x3D17, 16, CapsState::Ok, 48, 48}};
+  const HidCollection consoleOnly = {"c#col06", 0x3D17, 8, CapsState::Ok, 64, 64};
+  const auto console = LinkProfile::Console(), calibration = LinkProfile::Calibration();
   struct Case {
     const char* what;
     LinkProfile profile;
-    std::shared_ptr<HidrawLikeBus> bus;
+    bool controller;
+    std::vector<HidCollection> others;
     int found;
-    std::vector<int> slots;  // filled with the controller's collections
+    std::string slots;  // the channels the controller's collections fill
   };
   const Case cases[] = {
-      {"calibration program", LinkProfile::Calibration(), Bus({}), 6, all},
-      {"(64, 4) takes no slot in the console", LinkProfile::Console(), Bus({}), 6, {0, 1, 2, 4, 5}},
-      {"the factory tool takes 0x2A5C/19 only",
-       LinkProfile::Factory(),
-       Bus({}, true, 0x3D17, 8),
-       0,
-       {}},
-      {"a real controller outranks a simulated one", LinkProfile::Calibration(), Bus(simulated), 12,
-       all},
-      {"a mouse only",
-       LinkProfile::Console(),
-       Bus({{"/dev/hidraw3#col01", 0x046D, 0xC077, CapsState::Ok, 8, 0}}, false),
-       0,
-       {}},
-      {"a failed capabilities query counts; no preparsed data does not",
-       LinkProfile::Console(),
-       Bus({{"a#col01", 0x2A5C, 19, CapsState::QueryFailed, 64, 64},
-            {"a#col02", 0x2A5C, 19, CapsState::NoPreparsedData, 48, 48},
-            {"b#col01", 0x3D17, 16, CapsState::Ok, 48, 48}},
-           false),
-       1,
-       {}},
+      {"calibration program", calibration, true, {}, 6, "012345"},
+      {"(64, 4) takes no slot in the console", console, true, {}, 6, "01245"},
+      {"a real controller outranks a simulated one", calibration, true, simulated, 12, "012345"},
+      {"other collections", console, false, others, 1, ""},
+      {"the factory tool: 0x2A5C/19 only", LinkProfile::Factory(), false, {consoleOnly}, 0, ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    CUSBTransfer link(Quick(c.profile), c.bus);
+    auto bus = std::make_shared<HidrawLikeBus>();
+    if (!c.controller) bus->Unplug();
+    for (const HidCollection& other : c.others)
+      bus->AddCollection(other);
+    CUSBTransfer link(Quick(c.profile), bus);
     EXPECT_EQ(link.Open(), c.found > 0);
     EXPECT_EQ(link.AcceptedCount(), c.found);
     EXPECT_EQ(link.IsConnected() != 0, c.found > 0);
     EXPECT_EQ(link.HasThreads(), c.found > 0);
     for (int i = 0; i < kChannelCount; ++i) {
-      const bool filled = std::find(c.slots.begin(), c.slots.end(), i) != c.slots.end();
-      EXPECT_EQ(link.DevicePath(i), filled ? c.bus->PathOf(i) : "") << i;
+      const bool filled = c.slots.find(static_cast<char>('0' + i)) != std::string::npos;
+      EXPECT_EQ(link.DevicePath(i), filled ? bus->PathOf(i) : "") << i;
     }
     if (c.found == 0) {
-      EXPECT_EQ(c.bus->OpenDescriptors(), 0);
+      EXPECT_EQ(bus->OpenDescriptors(), 0);
       EXPECT_FALSE(link.SendAndWait(kCommandChannel, Request(7, 0xF2, {1})));
     }
   }
 }
 
-// The console takes report IDs up to 8 as answers, on any channel it reads.
+// An answer on any channel the link reads ends the wait. It is handed over on
+// the reader thread, or with a dispatcher on the owner thread before the wait
+// ends. The console takes report IDs up to 8 as answers.
 TEST(Link, AnAnswerOnAnyReadChannelEndsTheWait) {
-  for (const auto& [channel, answer] : {std::pair{kCalibrationChannel, Request(6, 0x01, {4})},
-                                        std::pair{kCommandChannel, Request(5, 0x02, {1, 2})}}) {
-    SCOPED_TRACE(channel);
-    Rig rig(LinkProfile::Console());
+  struct Case {
+    int channel;
+    std::vector<uint8_t> answer;
+    bool dispatcher;
+  };
+  for (const Case& c : {Case{kCalibrationChannel, Request(6, 0x01, {4}), false},
+                        Case{kCommandChannel, Request(5, 0x02, {1, 2}), false},
+                        Case{kCalibrationChannel, Request(6, 0x03, {}), true}}) {
+    SCOPED_TRACE(::testing::Message() << c.channel << (c.dispatcher ? " dispatcher" : ""));
+    Rig rig(LinkProfile::Console(), c.dispatcher);
     rig.bus->SetResponder([&](HidrawLikeBus& b, size_t, const HidrawLikeBus::Report&) {
-      b.PushInput(channel, answer);
+      b.PushInput(c.channel, c.answer);
     });
     ASSERT_TRUE(rig.link->Open());
     EXPECT_TRUE(rig.Ask());
     ASSERT_EQ(rig.sink.Count(), 1u);
-    EXPECT_EQ(rig.sink.Frames()[0], answer);
-    EXPECT_NE(rig.sink.Threads()[0], std::this_thread::get_id()) << "no dispatcher: reader thread";
+    EXPECT_EQ(rig.sink.Frames()[0], c.answer);
+    EXPECT_EQ(rig.sink.Threads()[0] == std::this_thread::get_id(), c.dispatcher);
   }
 }
 
@@ -238,15 +231,6 @@ TEST(Link, DirectWritesNeverOvertakeQueuedOnes) {
   for (const auto& w : rig.bus->Writes(kCommandChannel))
     order.push_back(w[3]);
   EXPECT_EQ(order, (std::vector<uint8_t>{1, 2, 3}));
-}
-
-TEST(LinkDispatcher, HandlersRunOnTheOwnerThreadBeforeTheWaitEnds) {
-  Rig rig(LinkProfile::Calibration(), true);
-  rig.AnswerEveryRequest();
-  ASSERT_TRUE(rig.link->Open());
-  EXPECT_TRUE(rig.link->SendAndWait(kCalibrationChannel, Request(6, 0x03, {})));
-  ASSERT_EQ(rig.sink.Count(), 1u) << "handled before SendAndWait returned";
-  EXPECT_EQ(rig.sink.Threads()[0], std::this_thread::get_id());
 }
 
 TEST(LinkDispatcher, UnsolicitedFramesWaitForTheOwnerAndKeepTheirOrder) {
