@@ -1,7 +1,7 @@
 #pragma once
 // An answer sink that keeps every frame handed to it and the thread it came
 // on, and can run code inside its first handler, as a handler with a message
-// box open lets other code run.
+// box open lets other code run; and a log of a watch's device notices.
 
 #include <algorithm>
 #include <chrono>
@@ -10,6 +10,7 @@
 #include <mutex>
 #include <span>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "devlink/usb_transfer.h"
@@ -88,6 +89,29 @@ class RecordingSink : public AnswerSink {
   size_t handled_ = 0;
   int depth_ = 0;
   int maxDepth_ = 0;
+};
+
+class NoticeLog {
+ public:
+  HidBus::NoticeCallback Callback() {
+    return [this](const DeviceNotice& n) {
+      std::lock_guard lock(mutex_);
+      notices_.push_back(n);
+      changed_.notify_all();
+    };
+  }
+  // Waits until `count` notices came (within a limit that only ends a
+  // failing test) and takes every notice so far.
+  std::vector<DeviceNotice> Take(size_t count = 1) {
+    std::unique_lock lock(mutex_);
+    changed_.wait_for(lock, std::chrono::seconds(10), [&] { return notices_.size() >= count; });
+    return std::exchange(notices_, {});
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<DeviceNotice> notices_;
 };
 
 }  // namespace orvelle::testing

@@ -7,7 +7,6 @@
 
 #include <atomic>
 #include <cerrno>
-#include <condition_variable>
 #include <future>
 #include <thread>
 
@@ -50,23 +49,13 @@ struct Rig {
     link = std::make_unique<CUSBTransfer>(Quick(std::move(profile), timeout), bus);
     link->SetOwner(&sink);
     if (withDispatcher) link->SetDispatcher(&dispatcher);
-    watch = link->WatchDevices([this](const DeviceNotice& n) {
-      std::lock_guard lock(mutex);
-      notices.push_back(n);
-      noticed.notify_all();
-    });
+    watch = link->WatchDevices(notices.Callback());
   }
   // Applies the notices received so far (waiting for the first) as a window
   // would, one by one.
   std::vector<DeviceChangeAction> ApplyNotices() {
-    std::vector<DeviceNotice> taken;
-    {
-      std::unique_lock lock(mutex);
-      noticed.wait_for(lock, 10s, [this] { return !notices.empty(); });
-      taken.swap(notices);
-    }
     std::vector<DeviceChangeAction> actions;
-    for (const auto& n : taken)
+    for (const auto& n : notices.Take())
       actions.push_back(OnDeviceChange(*link, n, {[this] { link->Open(); }, {}}));
     return actions;
   }
@@ -86,9 +75,7 @@ struct Rig {
   testing::RecordingSink sink;
   CountingDispatcher dispatcher;
   std::unique_ptr<CUSBTransfer> link;
-  std::mutex mutex;
-  std::condition_variable noticed;
-  std::vector<DeviceNotice> notices;
+  testing::NoticeLog notices;
   std::unique_ptr<DeviceWatch> watch;
 };
 
