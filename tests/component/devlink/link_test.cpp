@@ -391,7 +391,7 @@ TEST(HidrawFaults, OneReaderServesEveryCollectionOfTheNode) {
     std::this_thread::sleep_for(1ms);
   }
   EXPECT_EQ(rig.sink.Count(), 1u);
-  EXPECT_EQ(rig.bus->ReadWakeUps(), kChannelCount);
+  EXPECT_EQ(rig.bus->ReadWakeUps(), size_t{kChannelCount});
 }
 
 }  // namespace
