@@ -34,7 +34,6 @@
 #include "devlink/hid/sim_bus.h"
 #include "devlink/hid/virtual_device.h"
 #include "devlink/usb_transfer.h"
-#include "tests/support/fake_bus.h"
 #include "tests/support/hidraw_like_bus.h"
 #include "tests/support/temp_folder.h"
 

@@ -8,15 +8,22 @@
 #include <thread>
 
 #include "devlink/hid/event.h"
-#include "devlink/hid/hidraw_sysfs.h"
 #include "devlink/hid/tlc_reports.h"
+#include "devlink/link_profile.h"
 
 namespace orvelle::testing {
+namespace {
+
+// The port-based node id the hidraw bus gives the controller, whatever its
+// node number.
+constexpr char kControllerNode[] = "/dev/hidraw@usb-0000:00:14.0-1/input0";
+
+}  // namespace
 
 // One open descriptor: the reports of its node it still has to read (with the
 // collection each belongs to), and whether its node hung up.
 struct Descriptor {
-  int node = 0;
+  int node = 0;  // the controller's node number; other devices' are negative
   size_t index = 0;
   Access access = Access::Read;
   std::deque<std::pair<size_t, HidrawLikeBus::Report>> reads;
@@ -26,26 +33,23 @@ struct Descriptor {
 
 struct HidrawLikeBus::State {
   mutable std::mutex mutex;
+  mutable std::condition_variable wrote;
   // Held while notices are delivered: a watch ends only between deliveries.
   std::mutex delivering;
-  std::string port;
   ChannelTable table;
-  int node = 0;  // current node number; -1 while unplugged
-  int nextNode = 0;
-  std::vector<std::weak_ptr<Descriptor>> opens;
-  int openDescriptors = 0;
+  int node = 0;  // the controller's current node number; -1 while unplugged
+  int nextNode = 1;
+  std::vector<HidCollection> others;
+  std::vector<std::weak_ptr<Descriptor>> opens;  // each owned by its channel
   Responder responder;
   std::chrono::milliseconds writeTime{0};
   int writeFailures = 0;
+  bool directWrites = false;
   size_t writesStarted = 0;
+  std::vector<std::pair<size_t, Report>> writes;
   size_t readWakeUps = 0;
   int refuseWith = 0;
   std::vector<NoticeCallback*> watchers;
-
-  std::string Path(int nodeNumber, size_t index) const {
-    return CollectionPath(
-        HidrawNodeId({"/sys", "/dev"}, port, "hidraw" + std::to_string(nodeNumber)), index);
-  }
 };
 
 namespace {
@@ -55,10 +59,6 @@ class LikeChannel final : public HidChannel {
   LikeChannel(HidrawLikeBus& bus, std::shared_ptr<HidrawLikeBus::State> state,
               std::shared_ptr<Descriptor> d)
       : bus_(bus), state_(std::move(state)), d_(std::move(d)), members_{d_->index} {}
-  ~LikeChannel() override {
-    std::lock_guard lock(state_->mutex);
-    --state_->openDescriptors;
-  }
 
   int Node() const { return d_->node; }
   void ServeAlso(const LikeChannel& other) {
@@ -91,37 +91,35 @@ class LikeChannel final : public HidChannel {
   // Poll says writable at once, so the stop event cannot interrupt a write:
   // the transfer runs to its end.
   bool Write(std::span<const uint8_t> report, const Event&) override {
-    std::chrono::milliseconds time;
-    bool fails = false;
-    {
-      std::lock_guard lock(state_->mutex);
-      if (d_->hungUp) {
-        errno = ENODEV;
-        return false;
-      }
+    std::unique_lock lock(state_->mutex);
+    bool timedOut = false;
+    if (!d_->hungUp) {
       ++state_->writesStarted;
-      time = state_->writeTime;
-      if (state_->writeFailures > 0) {
-        --state_->writeFailures;
-        fails = true;
-      }
+      const auto time = state_->writeTime;
+      timedOut = state_->writeFailures > 0;
+      state_->writeFailures -= timedOut;
+      lock.unlock();
+      std::this_thread::sleep_for(time);
+      lock.lock();
     }
-    std::this_thread::sleep_for(time);
-    if (fails) {
-      errno = ETIMEDOUT;
+    if (d_->hungUp || timedOut) {
+      errno = d_->hungUp ? ENODEV : ETIMEDOUT;
       return false;
     }
-    HidrawLikeBus::Responder responder;
-    {
-      std::lock_guard lock(state_->mutex);
-      if (d_->hungUp) {
-        errno = ENODEV;
-        return false;
-      }
-      responder = state_->responder;
-    }
+    state_->writes.emplace_back(d_->index, HidrawLikeBus::Report(report.begin(), report.end()));
+    state_->wrote.notify_all();
+    const HidrawLikeBus::Responder responder = state_->responder;
+    lock.unlock();
     if (responder) responder(bus_, d_->index, {report.begin(), report.end()});
     return true;
+  }
+
+  TryResult TryWrite(std::span<const uint8_t> report) override {
+    {
+      std::lock_guard lock(state_->mutex);
+      if (!state_->directWrites) return TryResult::WouldBlock;
+    }
+    return Write(report, Event()) ? TryResult::Written : TryResult::Failed;
   }
 
  private:
@@ -151,14 +149,16 @@ class LikeWatch final : public DeviceWatch {
 
 }  // namespace
 
-HidrawLikeBus::HidrawLikeBus(std::string port, uint16_t ch3Output)
-    : state_(std::make_shared<State>()) {
-  state_->port = std::move(port);
+HidrawLikeBus::HidrawLikeBus(uint16_t ch3Output) : state_(std::make_shared<State>()) {
   state_->table = MakeChannelTable(ch3Output);
-  state_->node = state_->nextNode++;
 }
 
 HidrawLikeBus::~HidrawLikeBus() = default;
+
+void HidrawLikeBus::AddCollection(HidCollection collection) {
+  std::lock_guard lock(state_->mutex);
+  state_->others.push_back(std::move(collection));
+}
 
 void HidrawLikeBus::SetResponder(Responder responder) {
   std::lock_guard lock(state_->mutex);
@@ -176,12 +176,17 @@ void HidrawLikeBus::RefuseOpens(int error) {
   state_->refuseWith = error;
 }
 
-void HidrawLikeBus::PushInput(size_t index, Report report) {
+void HidrawLikeBus::AllowDirectWrites(bool allow) {
+  std::lock_guard lock(state_->mutex);
+  state_->directWrites = allow;
+}
+
+void HidrawLikeBus::PushInput(size_t index, Report bytes) {
   std::lock_guard lock(state_->mutex);
   for (auto& weak : state_->opens) {
     auto d = weak.lock();
     if (!d || d->node != state_->node || d->access != Access::Read) continue;
-    d->reads.emplace_back(index, report);
+    d->reads.emplace_back(index, bytes);
     d->readable.Set();
   }
 }
@@ -212,37 +217,44 @@ void HidrawLikeBus::Replug() {
 void HidrawLikeBus::Notify(DeviceNotice::Kind kind) {
   std::lock_guard delivering(state_->delivering);
   std::vector<NoticeCallback*> watchers;
-  std::vector<std::string> paths;
   {
     std::lock_guard lock(state_->mutex);
     watchers = state_->watchers;
-    for (size_t i = 0; i < kChannelCount; ++i)
-      paths.push_back(state_->Path(state_->node, i));
   }
-  for (const std::string& path : paths) {
+  for (size_t i = 0; i < kChannelCount; ++i) {
     for (NoticeCallback* w : watchers)
-      (*w)({kind, path});
+      (*w)({kind, PathOf(i)});
   }
 }
 
 std::string HidrawLikeBus::PathOf(size_t index) const {
-  std::lock_guard lock(state_->mutex);
-  return state_->Path(state_->node, index);
-}
-
-std::string HidrawLikeBus::NodeName() const {
-  std::lock_guard lock(state_->mutex);
-  return "hidraw" + std::to_string(state_->node);
+  return CollectionPath(kControllerNode, index);
 }
 
 int HidrawLikeBus::OpenDescriptors() const {
   std::lock_guard lock(state_->mutex);
-  return state_->openDescriptors;
+  return static_cast<int>(std::count_if(state_->opens.begin(), state_->opens.end(),
+                                        [](const auto& weak) { return !weak.expired(); }));
 }
 
 size_t HidrawLikeBus::WritesStarted() const {
   std::lock_guard lock(state_->mutex);
   return state_->writesStarted;
+}
+
+std::vector<HidrawLikeBus::Report> HidrawLikeBus::Writes(size_t index) const {
+  std::lock_guard lock(state_->mutex);
+  std::vector<Report> writes;
+  for (const auto& [written, report] : state_->writes) {
+    if (written == index) writes.push_back(report);
+  }
+  return writes;
+}
+
+bool HidrawLikeBus::WaitForWrites(size_t count) const {
+  std::unique_lock lock(state_->mutex);
+  return state_->wrote.wait_for(lock, std::chrono::seconds(10),
+                                [&] { return state_->writes.size() >= count; });
 }
 
 size_t HidrawLikeBus::ReadWakeUps() const {
@@ -253,33 +265,38 @@ size_t HidrawLikeBus::ReadWakeUps() const {
 std::vector<HidCollection> HidrawLikeBus::Enumerate() {
   std::lock_guard lock(state_->mutex);
   std::vector<HidCollection> all;
-  if (state_->node < 0) return all;
-  for (size_t i = 0; i < kChannelCount; ++i) {
-    all.push_back({state_->Path(state_->node, i), 0x2A5C, 19, CapsState::Ok,
-                   state_->table[i].inputLength, state_->table[i].outputLength});
+  for (size_t i = 0; state_->node >= 0 && i < kChannelCount; ++i) {
+    all.push_back({PathOf(i), 0x2A5C, 19, CapsState::Ok, state_->table[i].inputLength,
+                   state_->table[i].outputLength});
   }
+  all.insert(all.end(), state_->others.begin(), state_->others.end());
   return all;
 }
 
 std::unique_ptr<HidChannel> HidrawLikeBus::Open(const std::string& path, Access access) {
   std::lock_guard lock(state_->mutex);
   std::erase_if(state_->opens, [](const auto& weak) { return weak.expired(); });
-  for (size_t i = 0; state_->node >= 0 && i < kChannelCount; ++i) {
-    if (path != state_->Path(state_->node, i)) continue;
-    if (state_->refuseWith != 0) {
-      errno = state_->refuseWith;
+  auto d = std::make_shared<Descriptor>();
+  d->access = access;
+  d->node = state_->node;
+  while (d->index < kChannelCount && path != PathOf(d->index))
+    ++d->index;
+  if (d->node < 0 || d->index == kChannelCount) {
+    const auto other = std::find_if(state_->others.begin(), state_->others.end(),
+                                    [&](const HidCollection& c) { return c.path == path; });
+    if (other == state_->others.end()) {
+      errno = ENOENT;
       return nullptr;
     }
-    auto d = std::make_shared<Descriptor>();
-    d->node = state_->node;
-    d->index = i;
-    d->access = access;
-    state_->opens.push_back(d);
-    ++state_->openDescriptors;
-    return std::make_unique<LikeChannel>(*this, state_, std::move(d));
+    d->node = -2 - static_cast<int>(other - state_->others.begin());
+    d->index = 0;
   }
-  errno = ENOENT;
-  return nullptr;
+  if (state_->refuseWith != 0) {
+    errno = state_->refuseWith;
+    return nullptr;
+  }
+  state_->opens.push_back(d);
+  return std::make_unique<LikeChannel>(*this, state_, std::move(d));
 }
 
 std::unique_ptr<DeviceWatch> HidrawLikeBus::WatchDevices(NoticeCallback callback) {
@@ -307,6 +324,32 @@ std::vector<HidBus::SharedReader> HidrawLikeBus::ShareReads(std::vector<ReadOpen
     same->members.push_back(i);
   }
   return shared;
+}
+
+std::vector<uint8_t> BuildVendorDescriptor(const std::vector<TestCollection>& collections) {
+  std::vector<uint8_t> d;
+  uint8_t usage = 1;
+  for (const TestCollection& c : collections) {
+    // Usage Page FF00, Usage, Collection (Application), Report ID, Report
+    // Size 8, Logical Minimum 0, Logical Maximum 255.
+    d.insert(d.end(), {0x06, 0x00, 0xFF, 0x09, usage++, 0xA1, 0x01, 0x85, c.reportId, 0x75, 0x08,
+                       0x15, 0x00, 0x26, 0xFF, 0x00});
+    // Report Count, Usage, then Input or Output (Data, Var, Abs).
+    const std::pair<uint16_t, uint8_t> reports[] = {{c.inputLength, 0x81}, {c.outputLength, 0x91}};
+    for (const auto& [length, main] : reports) {
+      if (length < 2) continue;
+      const auto count = static_cast<uint16_t>(length - 1);
+      d.insert(d.end(), {0x96, static_cast<uint8_t>(count), static_cast<uint8_t>(count >> 8), 0x09,
+                         static_cast<uint8_t>(main == 0x81 ? 1 : 2), main, 0x02});
+    }
+    d.push_back(0xC0);  // End Collection
+  }
+  return d;
+}
+
+std::vector<uint8_t> ControllerLikeDescriptor(uint16_t channel3OutputLength) {
+  return BuildVendorDescriptor(
+      {{1, 62, 0}, {2, 9, 2}, {3, 6, 0}, {4, 64, channel3OutputLength}, {6, 48, 48}, {7, 64, 64}});
 }
 
 }  // namespace orvelle::testing

@@ -1,20 +1,23 @@
 #pragma once
-// An in-memory bus that behaves as Linux hidraw does, not as a FIFO: a node
-// always polls writable and a write is a blocking USB transfer that may take
-// long and then fail with a time-out, whatever the stop event says; an
-// unplugged node hangs up every descriptor still open on it; a controller
-// plugged back in comes back as a new node at the same port while the old
-// descriptors stay open; opens may fail with an errno (EACCES without the
-// udev rule).
+// An in-memory bus that behaves as Linux hidraw does, not as a FIFO: every
+// read open of a node gets every report of the node; a node always polls
+// writable and a write is a blocking USB transfer that may take long and then
+// fail with a time-out, whatever the stop event says; an unplugged node hangs
+// up every descriptor still open on it; a controller plugged back in comes
+// back as a new node at the same port while the old descriptors stay open;
+// opens may fail with an errno (EACCES without the udev rule).
+//
+// It holds one controller, with the six collections of the channel table;
+// a test may add other devices' collections beside it.
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "devlink/hid/bus.h"
-#include "devlink/link_profile.h"
 
 namespace orvelle::testing {
 
@@ -24,23 +27,26 @@ class HidrawLikeBus final : public HidBus {
   // Called on the writing thread once a write to collection `index` went out.
   using Responder = std::function<void(HidrawLikeBus&, size_t index, const Report&)>;
 
-  // A controller with the channel table's six collections (channel 3 output
-  // `ch3Output`) at USB port `port`, as a new hidraw node.
-  explicit HidrawLikeBus(std::string port = "usb-0000:00:14.0-1/input0", uint16_t ch3Output = 4);
+  explicit HidrawLikeBus(uint16_t ch3Output = 4);
   ~HidrawLikeBus() override;
 
+  // Another device's collection, at its own path, that never leaves.
+  void AddCollection(HidCollection collection);
   void SetResponder(Responder responder);
   // Every later write blocks this long; the next `failures` of them then fail
   // as a USB time-out does.
   void SetWriteTime(std::chrono::milliseconds time, int failures = 0);
   // Opens fail with this errno (0: they succeed).
   void RefuseOpens(int error);
-  // Hands one input report of collection `index` to every read open of the
-  // current node.
-  void PushInput(size_t index, Report report);
+  // Writes are made at once on the caller's thread, as the simulator's socket
+  // makes them; hidraw's never are.
+  void AllowDirectWrites(bool allow);
   // false: every read open keeps its own descriptor, as before reads were
   // shared (to compare the wake-ups).
   void ShareNodeReads(bool share) { shareReads_ = share; }
+  // Hands one read's bytes, as collection `index`'s, to every read open of
+  // the controller's current node.
+  void PushInput(size_t index, Report bytes);
 
   // The node goes: its descriptors hang up, watchers get removal notices.
   void Unplug();
@@ -49,10 +55,14 @@ class HidrawLikeBus final : public HidBus {
   void Replug();
 
   std::string PathOf(size_t index) const;
-  std::string NodeName() const;
   // Descriptors open on any node, old or current.
   int OpenDescriptors() const;
   size_t WritesStarted() const;
+  // The writes to collection `index` that went out, in order.
+  std::vector<Report> Writes(size_t index) const;
+  // Waits until `count` writes went out (false after a limit meant only to
+  // end a failing test).
+  bool WaitForWrites(size_t count) const;
   // Reports taken from a descriptor by a read, whether or not they were the
   // reader's: each is a reader thread woken.
   size_t ReadWakeUps() const;
@@ -70,5 +80,17 @@ class HidrawLikeBus final : public HidBus {
   std::shared_ptr<State> state_;
   bool shareReads_ = true;
 };
+
+// A report descriptor with one vendor-defined top-level collection per entry,
+// each with its own report ID and the given input and output report byte
+// lengths (ID byte included, as the channel table counts them).
+struct TestCollection {
+  uint8_t reportId;
+  uint16_t inputLength;
+  uint16_t outputLength;
+};
+std::vector<uint8_t> BuildVendorDescriptor(const std::vector<TestCollection>& collections);
+// The controller's six collections: (62,0) (9,2) (6,0) (64,ch3) (48,48 ID 6) (64,64 ID 7).
+std::vector<uint8_t> ControllerLikeDescriptor(uint16_t channel3OutputLength);
 
 }  // namespace orvelle::testing

@@ -1,11 +1,16 @@
 #pragma once
-// An answer sink that keeps every frame handed to it and the thread it came on.
+// An answer sink that keeps every frame handed to it and the thread it came
+// on, and can run code inside its first handler, as a handler with a message
+// box open lets other code run; and a log of a watch's device notices.
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <span>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "devlink/usb_transfer.h"
@@ -15,10 +20,23 @@ namespace orvelle::testing {
 class RecordingSink : public AnswerSink {
  public:
   void OnAnswer(std::span<const uint8_t> frame) override {
+    std::function<void()> inside;
+    {
+      std::lock_guard lock(mutex_);
+      frames_.emplace_back(frame.begin(), frame.end());
+      threads_.push_back(std::this_thread::get_id());
+      maxDepth_ = std::max(maxDepth_, ++depth_);
+      if (frames_.size() == 1) inside = inside_;
+    }
+    if (inside) inside();
     std::lock_guard lock(mutex_);
-    frames_.emplace_back(frame.begin(), frame.end());
-    threads_.push_back(std::this_thread::get_id());
+    --depth_;
+    ++handled_;
     changed_.notify_all();
+  }
+  void RunInsideFirst(std::function<void()> inside) {
+    std::lock_guard lock(mutex_);
+    inside_ = std::move(inside);
   }
   std::vector<std::vector<uint8_t>> Frames() {
     std::lock_guard lock(mutex_);
@@ -32,17 +50,23 @@ class RecordingSink : public AnswerSink {
     std::lock_guard lock(mutex_);
     return frames_.empty() ? std::vector<uint8_t>{} : frames_.back();
   }
+  // Handlers that returned.
   size_t Count() {
     std::lock_guard lock(mutex_);
-    return frames_.size();
+    return handled_;
   }
   size_t Count(uint8_t reportId, uint8_t code) {
     std::lock_guard lock(mutex_);
     return CountLocked(reportId, code);
   }
+  // Most handlers that ran at once (nested).
+  int MaxDepth() {
+    std::lock_guard lock(mutex_);
+    return maxDepth_;
+  }
   bool WaitFor(size_t n, std::chrono::milliseconds limit = std::chrono::seconds(20)) {
     std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, limit, [&] { return frames_.size() >= n; });
+    return changed_.wait_for(lock, limit, [&] { return handled_ >= n; });
   }
   bool WaitForCount(uint8_t reportId, uint8_t code, size_t n,
                     std::chrono::milliseconds limit = std::chrono::seconds(20)) {
@@ -61,6 +85,33 @@ class RecordingSink : public AnswerSink {
   std::condition_variable changed_;
   std::vector<std::vector<uint8_t>> frames_;
   std::vector<std::thread::id> threads_;
+  std::function<void()> inside_;
+  size_t handled_ = 0;
+  int depth_ = 0;
+  int maxDepth_ = 0;
+};
+
+class NoticeLog {
+ public:
+  HidBus::NoticeCallback Callback() {
+    return [this](const DeviceNotice& n) {
+      std::lock_guard lock(mutex_);
+      notices_.push_back(n);
+      changed_.notify_all();
+    };
+  }
+  // Waits until `count` notices came (within a limit that only ends a
+  // failing test) and takes every notice so far.
+  std::vector<DeviceNotice> Take(size_t count = 1) {
+    std::unique_lock lock(mutex_);
+    changed_.wait_for(lock, std::chrono::seconds(10), [&] { return notices_.size() >= count; });
+    return std::exchange(notices_, {});
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<DeviceNotice> notices_;
 };
 
 }  // namespace orvelle::testing

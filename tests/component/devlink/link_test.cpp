@@ -1,336 +1,390 @@
-// The link against an in-memory bus: discovery, threads, stop-and-wait, and
-// both ways of handing answers to the program.
+// The link on a bus that behaves as hidraw does: discovery, threads,
+// stop-and-wait, both ways of handing answers to the program, and the faults
+// of a real node: unplug during a request, a request made inside an answer
+// handler, opens refused for want of the udev rule, hung and failed writes,
+// and a controller that comes back as another node at the same port.
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <condition_variable>
+#include <cerrno>
 #include <future>
-#include <mutex>
 #include <thread>
 
+#include "devlink/device_change.h"
 #include "devlink/frame.h"
 #include "devlink/usb_transfer.h"
-#include "tests/support/fake_bus.h"
 #include "tests/support/frames.h"
+#include "tests/support/hidraw_like_bus.h"
 #include "tests/support/recording_sink.h"
 
 namespace orvelle {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::AddController;
-using testing::ControllerPath;
-using testing::FakeBus;
-using testing::RecordingSink;
+using testing::HidrawLikeBus;
 using testing::Request;
 
-// Short pauses and time-outs; a wait that should end at once uses an hour, so
-// a link that waits shows up as a hanging test.
-LinkProfile Quick(LinkProfile p, std::chrono::milliseconds timeout = 3600s) {
+// The answer time-out only ends a test that fails: every answer here comes at
+// once, and every wait that should end early does so within milliseconds.
+constexpr auto kLimit = 10s;
+
+LinkProfile Quick(LinkProfile p, std::chrono::milliseconds timeout = kLimit) {
   p.startPause = 0ms;
   p.answerTimeout = timeout;
   return p;
 }
 
-TEST(Link, NoControllerMeansNoThreadsAndNoWaiting) {
-  auto bus = std::make_shared<FakeBus>();
-  bus->AddCollection({"/dev/hidraw3#col01", 0x046D, 0xC077, CapsState::Ok, 8, 0});
-  CUSBTransfer link(Quick(LinkProfile::Console()), bus);
-  EXPECT_FALSE(link.Open());
-  EXPECT_EQ(link.AcceptedCount(), 0);
-  EXPECT_EQ(link.IsConnected(), 0);
-  EXPECT_FALSE(link.HasThreads());
-  EXPECT_EQ(bus->OpenCount(), 0);
-  const auto f = Request(7, 0xF2, {1});
-  EXPECT_FALSE(link.SendAndWait(5, f));
-}
+// The owner thread is the test thread; Post() only counts.
+class CountingDispatcher : public AnswerDispatcher {
+ public:
+  void Post() override { posts.fetch_add(1); }
+  std::atomic<int> posts{0};
+};
 
-TEST(Link, SixMatchingCollectionsFillTheSlots) {
-  auto bus = std::make_shared<FakeBus>();
-  AddController(*bus);
-  CUSBTransfer link(Quick(LinkProfile::Calibration()), bus);
-  EXPECT_EQ(link.Discover(), 6);
-  EXPECT_EQ(link.IsConnected(), 1);
-  for (int i = 0; i < kChannelCount; ++i)
-    EXPECT_EQ(link.DevicePath(i), ControllerPath(i));
-  EXPECT_EQ(link.OutputLength(4), 48);
-  EXPECT_EQ(link.OutputLength(5), 64);
-}
-
-TEST(Link, CapabilityFailuresAndForeignIdentities) {
-  auto bus = std::make_shared<FakeBus>();
-  bus->AddCollection({"a#col01", 0x2A5C, 19, CapsState::QueryFailed, 64, 64});
-  bus->AddCollection({"a#col02", 0x2A5C, 19, CapsState::NoPreparsedData, 48, 48});
-  bus->AddCollection({"b#col01", 0x3D17, 16, CapsState::Ok, 48, 48});
-  CUSBTransfer link(Quick(LinkProfile::Console()), bus);
-  EXPECT_EQ(link.Discover(), 1) << "a failed capabilities query counts; no preparsed data does not";
-  EXPECT_EQ(link.IsConnected(), 1);
-  for (int i = 0; i < kChannelCount; ++i) EXPECT_EQ(link.DevicePath(i), "");
-}
-
-TEST(Link, ARealControllerOutranksASimulatedOne) {
-  auto bus = std::make_shared<FakeBus>();
-  AddController(*bus);
-  const ChannelTable table = MakeChannelTable(4);
-  for (int i = 0; i < kChannelCount; ++i) {
-    HidCollection sim{"/run/sim/controller#col0" + std::to_string(i + 1), 0x2A5C, 19,
-                      CapsState::Ok, table[i].inputLength, table[i].outputLength};
-    sim.simulated = true;
-    bus->AddCollection(sim);
+// A program's link on the bus, with the notices of its watch kept for the
+// test to apply.
+struct Rig {
+  explicit Rig(LinkProfile profile, bool withDispatcher = false,
+               std::chrono::milliseconds timeout = kLimit) {
+    link = std::make_unique<CUSBTransfer>(Quick(std::move(profile), timeout), bus);
+    link->SetOwner(&sink);
+    if (withDispatcher) link->SetDispatcher(&dispatcher);
+    watch = link->WatchDevices(notices.Callback());
   }
-  CUSBTransfer link(Quick(LinkProfile::Calibration()), bus);
-  EXPECT_EQ(link.Discover(), 12);
-  for (int i = 0; i < kChannelCount; ++i)
-    EXPECT_EQ(link.DevicePath(i), ControllerPath(i));
+  // Applies the notices received so far (waiting for the first) as a window
+  // would, one by one.
+  std::vector<DeviceChangeAction> ApplyNotices() {
+    std::vector<DeviceChangeAction> actions;
+    for (const auto& n : notices.Take())
+      actions.push_back(OnDeviceChange(*link, n, {[this] { link->Open(); }, {}}));
+    return actions;
+  }
+  void AnswerEveryRequest() {
+    bus->SetResponder([](HidrawLikeBus& b, size_t index, const HidrawLikeBus::Report& r) {
+      b.PushInput(index, Request(r[0], r[1], {1}));
+    });
+  }
+  bool Ask() { return link->SendAndWait(kCommandChannel, Request(kCommandReportId, 0xF2, {1})); }
+  // Lets the reader hand `n` frames to the dispatcher.
+  void WaitForPosts(int n) {
+    while (dispatcher.posts.load() < n)
+      std::this_thread::sleep_for(1ms);
+  }
+
+  std::shared_ptr<HidrawLikeBus> bus = std::make_shared<HidrawLikeBus>();
+  testing::RecordingSink sink;
+  CountingDispatcher dispatcher;
+  std::unique_ptr<CUSBTransfer> link;
+  testing::NoticeLog notices;
+  std::unique_ptr<DeviceWatch> watch;
+};
+
+bool Has(const std::vector<DeviceChangeAction>& actions, DeviceChangeAction a) {
+  return std::find(actions.begin(), actions.end(), a) != actions.end();
 }
 
-TEST(Link, ChannelThreeLengthDependsOnTheProgram) {
-  auto bus = std::make_shared<FakeBus>();
-  AddController(*bus, /*ch3Output=*/4);
-  CUSBTransfer console(Quick(LinkProfile::Console()), bus);
-  CUSBTransfer factory(Quick(LinkProfile::Factory()), bus);
-  EXPECT_EQ(console.Discover(), 6);
-  EXPECT_EQ(console.DevicePath(3), "") << "(64, 4) takes no slot in the console";
-  EXPECT_EQ(factory.Discover(), 6);
-  EXPECT_EQ(factory.DevicePath(3), ControllerPath(3));
-
-  auto bus3D17 = std::make_shared<FakeBus>();
-  AddController(*bus3D17, 4, 0x3D17, 8);
-  CUSBTransfer factoryOther(Quick(LinkProfile::Factory()), bus3D17);
-  EXPECT_EQ(factoryOther.Discover(), 0) << "the factory tool accepts 0x2A5C/19 only";
+TEST(Link, DiscoveryCountsAcceptedCollectionsAndFillsSlotsByLength) {
+  const ChannelTable table = MakeChannelTable(4);
+  std::vector<HidCollection> simulated;
+  for (int i = 0; i < kChannelCount; ++i) {
+    simulated.push_back({"/run/sim/controller#col0" + std::to_string(i + 1), 0x2A5C, 19,
+                         CapsState::Ok, table[i].inputLength, table[i].outputLength, true});
+  }
+  // Of these, the failed capabilities query of an accepted identity counts.
+  const std::vector<HidCollection> others = {
+      {"a#col01", 0x2A5C, 19, CapsState::QueryFailed, 64, 64},
+      {"a#col02", 0x2A5C, 19, CapsState::NoPreparsedData, 48, 48},
+      {"b#col01", 0x3D17, 16, CapsState::Ok, 48, 48}};
+  const HidCollection consoleOnly = {"c#col06", 0x3D17, 8, CapsState::Ok, 64, 64};
+  const auto console = LinkProfile::Console(), calibration = LinkProfile::Calibration();
+  struct Case {
+    const char* what;
+    LinkProfile profile;
+    bool controller;
+    std::vector<HidCollection> others;
+    int found;
+    std::string slots;  // the channels the controller's collections fill
+  };
+  const Case cases[] = {
+      {"calibration program", calibration, true, {}, 6, "012345"},
+      {"(64, 4) takes no slot in the console", console, true, {}, 6, "01245"},
+      {"a real controller outranks a simulated one", calibration, true, simulated, 12, "012345"},
+      {"other collections", console, false, others, 1, ""},
+      {"the factory tool: 0x2A5C/19 only", LinkProfile::Factory(), false, {consoleOnly}, 0, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    auto bus = std::make_shared<HidrawLikeBus>();
+    if (!c.controller) bus->Unplug();
+    for (const HidCollection& other : c.others)
+      bus->AddCollection(other);
+    CUSBTransfer link(Quick(c.profile), bus);
+    EXPECT_EQ(link.Open(), c.found > 0);
+    EXPECT_EQ(link.AcceptedCount(), c.found);
+    EXPECT_EQ(link.IsConnected() != 0, c.found > 0);
+    EXPECT_EQ(link.HasThreads(), c.found > 0);
+    for (int i = 0; i < kChannelCount; ++i) {
+      const bool filled = c.slots.find(static_cast<char>('0' + i)) != std::string::npos;
+      EXPECT_EQ(link.DevicePath(i), filled ? bus->PathOf(i) : "") << i;
+    }
+    if (c.found == 0) {
+      EXPECT_EQ(bus->OpenDescriptors(), 0);
+      EXPECT_FALSE(link.SendAndWait(kCommandChannel, Request(7, 0xF2, {1})));
+    }
+  }
 }
 
-TEST(Link, AnswerOnAnyChannelEndsTheWait) {
-  auto bus = std::make_shared<FakeBus>();
-  AddController(*bus, 8);
-  // The controller answers a command frame with a calibration frame.
-  bus->SetResponder([](FakeBus& b, const std::string&, const FakeBus::Report&) {
-    b.PushRead(ControllerPath(4), Request(6, 0x01, {4}));
-  });
-  RecordingSink sink;
-  CUSBTransfer link(Quick(LinkProfile::Console()), bus);
-  link.SetOwner(&sink);
-  ASSERT_TRUE(link.Open());
-  const auto f = Request(7, 0x12, {1});
-  EXPECT_TRUE(link.SendAndWait(5, f)) << "written on 5, answered on 4";
-  ASSERT_EQ(sink.Count(), 1u);
-  EXPECT_EQ(sink.Frames()[0][1], 0x01);
-  EXPECT_NE(sink.Threads()[0], std::this_thread::get_id()) << "without a dispatcher: reader thread";
+// An answer on any channel the link reads ends the wait. It is handed over on
+// the reader thread, or with a dispatcher on the owner thread before the wait
+// ends. The console takes report IDs up to 8 as answers.
+TEST(Link, AnAnswerOnAnyReadChannelEndsTheWait) {
+  struct Case {
+    int channel;
+    std::vector<uint8_t> answer;
+    bool dispatcher;
+  };
+  for (const Case& c : {Case{kCalibrationChannel, Request(6, 0x01, {4}), false},
+                        Case{kCommandChannel, Request(5, 0x02, {1, 2}), false},
+                        Case{kCalibrationChannel, Request(6, 0x03, {}), true}}) {
+    SCOPED_TRACE(::testing::Message() << c.channel << (c.dispatcher ? " dispatcher" : ""));
+    Rig rig(LinkProfile::Console(), c.dispatcher);
+    rig.bus->SetResponder([&](HidrawLikeBus& b, size_t, const HidrawLikeBus::Report&) {
+      b.PushInput(c.channel, c.answer);
+    });
+    ASSERT_TRUE(rig.link->Open());
+    EXPECT_TRUE(rig.Ask());
+    ASSERT_EQ(rig.sink.Count(), 1u);
+    EXPECT_EQ(rig.sink.Frames()[0], c.answer);
+    EXPECT_EQ(rig.sink.Threads()[0] == std::this_thread::get_id(), c.dispatcher);
+  }
 }
 
 TEST(Link, SilentControllerTimesOutAfterTheProfileTime) {
-  auto bus = std::make_shared<FakeBus>();
-  AddController(*bus);
-  CUSBTransfer link(Quick(LinkProfile::Factory(), 150ms), bus);
-  ASSERT_TRUE(link.Open());
+  Rig rig(LinkProfile::Factory(), false, 150ms);
+  ASSERT_TRUE(rig.link->Open());
   const auto start = std::chrono::steady_clock::now();
-  const auto f = Request(7, 0xF2, {1});
-  EXPECT_FALSE(link.SendAndWait(5, f));
+  EXPECT_FALSE(rig.Ask());
   EXPECT_GE(std::chrono::steady_clock::now() - start, 150ms);
-  ASSERT_TRUE(bus->WaitForWrites(1, 10s));
-  EXPECT_EQ(bus->Writes(ControllerPath(5))[0], f) << "the whole 64-byte frame goes out";
-}
-
-TEST(Link, ConsoleTakesAnyShortReportIdAndItEndsTheWait) {
-  auto bus = std::make_shared<FakeBus>();
-  AddController(*bus, 8);
-  bus->SetResponder([](FakeBus& b, const std::string&, const FakeBus::Report&) {
-    b.PushRead(ControllerPath(5), Request(5, 0x02, {1, 2}));
-  });
-  RecordingSink sink;
-  CUSBTransfer link(Quick(LinkProfile::Console()), bus);
-  link.SetOwner(&sink);
-  ASSERT_TRUE(link.Open());
-  EXPECT_TRUE(link.SendAndWait(5, Request(7, 0x02, {1})));
-  ASSERT_EQ(sink.Count(), 1u);
-  EXPECT_EQ(sink.Frames()[0][0], 5);
+  ASSERT_TRUE(rig.bus->WaitForWrites(1));
+  EXPECT_EQ(rig.bus->Writes(kCommandChannel)[0], Request(kCommandReportId, 0xF2, {1}))
+      << "the whole 64-byte frame goes out";
 }
 
 TEST(Link, SplitReadsOfWholeReportsOnly) {
-  auto bus = std::make_shared<FakeBus>();
-  AddController(*bus);
-  RecordingSink sink;
-  CUSBTransfer link(Quick(LinkProfile::Factory()), bus);
-  link.SetOwner(&sink);
-  ASSERT_TRUE(link.Open());
+  Rig rig(LinkProfile::Factory());
+  ASSERT_TRUE(rig.link->Open());
   auto two = Request(7, 0xF2, {1, 'A'});
   const auto second = Request(7, 0x11, {4, 1});
   two.insert(two.end(), second.begin(), second.end());
-  bus->PushRead(ControllerPath(5), std::vector<uint8_t>(two.begin(), two.begin() + 100));
-  bus->PushRead(ControllerPath(5), two);
-  ASSERT_TRUE(sink.WaitFor(2));
-  EXPECT_EQ(sink.Frames()[0][1], 0xF2);
-  EXPECT_EQ(sink.Frames()[1][1], 0x11);
+  rig.bus->PushInput(kCommandChannel, {two.begin(), two.begin() + 100});
+  rig.bus->PushInput(kCommandChannel, two);
+  ASSERT_TRUE(rig.sink.WaitFor(2));
+  EXPECT_EQ(rig.sink.Frames()[0][1], 0xF2);
+  EXPECT_EQ(rig.sink.Frames()[1][1], 0x11);
   // A read of 100 bytes on a 64-byte channel was ignored whole.
-  bus->PushRead(ControllerPath(5), Request(7, 0x01, {1}));
-  ASSERT_TRUE(sink.WaitFor(3));
-  EXPECT_EQ(sink.Frames()[2][1], 0x01);
+  rig.bus->PushInput(kCommandChannel, Request(7, 0x01, {1}));
+  ASSERT_TRUE(rig.sink.WaitFor(3));
+  EXPECT_EQ(rig.sink.Frames()[2][1], 0x01);
 }
 
-TEST(Link, StopThenOpenStartsFreshThreadsThatKeepReading) {
-  auto bus = std::make_shared<FakeBus>();
-  AddController(*bus);
-  RecordingSink sink;
-  CUSBTransfer link(Quick(LinkProfile::Factory()), bus);
-  link.SetOwner(&sink);
-  ASSERT_TRUE(link.Open());
-  link.StopThreads();
-  EXPECT_FALSE(link.HasThreads());
-  ASSERT_TRUE(link.Open());
-  EXPECT_TRUE(link.HasThreads());
-  // Were the stop event still set, the new readers would have ended at once.
-  bus->PushRead(ControllerPath(5), Request(7, 0xF2, {1}));
-  EXPECT_TRUE(sink.WaitFor(1));
-}
-
-TEST(Link, WritesFailAtOnceWhenNotConnectedOrGone) {
-  auto bus = std::make_shared<FakeBus>();
-  AddController(*bus);
-  CUSBTransfer link(Quick(LinkProfile::Factory()), bus);
-  ASSERT_TRUE(link.Open());
+TEST(Link, WritesFailAtOnceWhenNotConnectedOrWithoutADrainThread) {
+  Rig rig(LinkProfile::Factory());
+  ASSERT_TRUE(rig.link->Open());
   const auto f = Request(7, 0xF2, {1});
-  link.SetConnected(0);
-  EXPECT_FALSE(link.WriteReport(5, f));
-  link.SetConnected(2);
-  EXPECT_TRUE(link.WriteReport(5, f)) << "any value but 0 counts as connected";
-  EXPECT_FALSE(link.WriteReport(0, f)) << "no write-drain thread on channel 0";
-
-  // Unplugged: the failed write marks the device gone; later sends fail at
-  // once instead of waiting out the time-out.
-  ASSERT_TRUE(bus->WaitForWrites(1, 10s));
-  bus->Unplug(ControllerPath(5));
-  link.WriteReport(5, f);
-  for (int i = 0; i < 1000 && link.WriteReport(5, f); ++i) std::this_thread::sleep_for(5ms);
-  EXPECT_FALSE(link.SendAndWait(5, f));
+  rig.link->SetConnected(0);
+  EXPECT_FALSE(rig.link->WriteReport(kCommandChannel, f));
+  rig.link->SetConnected(2);
+  EXPECT_TRUE(rig.link->WriteReport(kCommandChannel, f)) << "any value but 0 counts as connected";
+  EXPECT_FALSE(rig.link->WriteReport(0, f));
 }
 
 // A write that could go out at once still waits while earlier writes are
 // queued or in hand, so reports reach the controller in the order sent.
 TEST(Link, DirectWritesNeverOvertakeQueuedOnes) {
-  auto bus = std::make_shared<FakeBus>();
-  AddController(*bus);
+  Rig rig(LinkProfile::Console());
   std::promise<void> release;
   std::shared_future<void> released = release.get_future().share();
-  bus->SetResponder([released](FakeBus&, const std::string&, const FakeBus::Report& r) {
+  rig.bus->SetResponder([released](HidrawLikeBus&, size_t, const HidrawLikeBus::Report& r) {
     if (r[3] == 1) released.wait();  // the writer thread holds the first report
   });
-  CUSBTransfer link(Quick(LinkProfile::Console()), bus);
-  ASSERT_TRUE(link.Open());
-  EXPECT_TRUE(link.WriteReport(5, Request(7, 0x11, {1})));
-  EXPECT_TRUE(link.WriteReport(5, Request(7, 0x11, {2})));
-  bus->AllowDirectWrites(true);
-  EXPECT_TRUE(link.WriteReport(5, Request(7, 0x11, {3})));
+  ASSERT_TRUE(rig.link->Open());
+  EXPECT_TRUE(rig.link->WriteReport(kCommandChannel, Request(7, 0x11, {1})));
+  EXPECT_TRUE(rig.link->WriteReport(kCommandChannel, Request(7, 0x11, {2})));
+  rig.bus->AllowDirectWrites(true);
+  EXPECT_TRUE(rig.link->WriteReport(kCommandChannel, Request(7, 0x11, {3})));
   release.set_value();
-  ASSERT_TRUE(bus->WaitForWrites(3, 10s));
+  ASSERT_TRUE(rig.bus->WaitForWrites(3));
   std::vector<uint8_t> order;
-  for (const auto& w : bus->Writes(ControllerPath(5)))
+  for (const auto& w : rig.bus->Writes(kCommandChannel))
     order.push_back(w[3]);
   EXPECT_EQ(order, (std::vector<uint8_t>{1, 2, 3}));
 }
 
-// The owner thread is the test thread; Post() only counts.
-class CountingDispatcher : public AnswerDispatcher {
-public:
-  void Post() override { posts.fetch_add(1); }
-  std::atomic<int> posts{0};
-};
-
-TEST(LinkDispatcher, HandlersRunOnTheOwnerThreadBeforeTheWaitEnds) {
-  auto bus = std::make_shared<FakeBus>();
-  AddController(*bus);
-  bus->SetResponder([](FakeBus& b, const std::string&, const FakeBus::Report& r) {
-    b.PushRead(ControllerPath(4), Request(6, r[1], {1}));
-  });
-  RecordingSink sink;
-  CountingDispatcher dispatcher;
-  CUSBTransfer link(Quick(LinkProfile::Calibration()), bus);
-  link.SetOwner(&sink);
-  link.SetDispatcher(&dispatcher);
-  ASSERT_TRUE(link.Open());
-  EXPECT_TRUE(link.SendAndWait(4, Request(6, 0x03, {})));
-  ASSERT_EQ(sink.Count(), 1u) << "handled before SendAndWait returned";
-  EXPECT_EQ(sink.Threads()[0], std::this_thread::get_id());
+// Frames the controller sends by itself wait for the owner thread and keep
+// their order; those queued before a request do not answer it.
+TEST(LinkDispatcher, UnsolicitedFramesWaitForTheOwnerAndAnswerNothing) {
+  Rig rig(LinkProfile::Calibration(), true, 100ms);
+  ASSERT_TRUE(rig.link->Open());
+  for (uint8_t x = 0; x < 50; ++x)
+    rig.bus->PushInput(kCalibrationChannel, Request(6, 0x08, {7, x, 0, 0, 0}));
+  rig.WaitForPosts(50);
+  EXPECT_EQ(rig.sink.Count(), 0u) << "nothing runs on the reader thread";
+  EXPECT_FALSE(rig.link->SendAndWait(kCalibrationChannel, Request(6, 0x01, {})));
+  ASSERT_EQ(rig.sink.Count(), 50u) << "handed over during the wait";
+  for (uint8_t x = 0; x < 50; ++x)
+    EXPECT_EQ(rig.sink.Frames()[x][4], x);
 }
 
-TEST(LinkDispatcher, UnsolicitedFramesWaitForTheOwnerAndKeepTheirOrder) {
-  auto bus = std::make_shared<FakeBus>();
-  AddController(*bus);
-  RecordingSink sink;
-  CountingDispatcher dispatcher;
-  CUSBTransfer link(Quick(LinkProfile::Calibration()), bus);
-  link.SetOwner(&sink);
-  link.SetDispatcher(&dispatcher);
-  ASSERT_TRUE(link.Open());
-  for (uint8_t x = 0; x < 50; ++x)
-    bus->PushRead(ControllerPath(4), Request(6, 0x08, {7, x, 0, 0, 0}));
-  while (dispatcher.posts.load() < 50) std::this_thread::sleep_for(1ms);
-  EXPECT_EQ(sink.Count(), 0u) << "nothing runs on the reader thread";
-  link.DrainAnswers();
-  ASSERT_EQ(sink.Count(), 50u);
-  for (uint8_t x = 0; x < 50; ++x)
-    EXPECT_EQ(sink.Frames()[x][4], x);
-}
-
-// A handler that itself waits (as one showing a message box does) sees no
-// nested handler; frames that arrive meanwhile follow in order.
-class NestingSink : public AnswerSink {
-public:
-  explicit NestingSink(CUSBTransfer*& link) : link_(link) {}
-  void OnAnswer(std::span<const uint8_t> frame) override {
-    ++depth;
-    maxDepth = std::max(maxDepth, depth);
-    order.push_back(frame[4]);
-    if (order.size() == 1) link_->Pause(50ms);
-    --depth;
+// Unplugging ends every wait at once with failure; the removal notice that
+// follows clears the connected flag.
+TEST(HidrawFaults, UnplugEndsEveryWaitAtOnce) {
+  struct Case {
+    const char* what;
+    bool dispatcher;
+    bool pause;  // a pause rather than a request
+  };
+  for (const Case c : {Case{"request, reader-thread handlers", false, false},
+                       Case{"request, window-thread handlers", true, false},
+                       Case{"pause, window-thread handlers", true, true}}) {
+    SCOPED_TRACE(c.what);
+    Rig rig(LinkProfile::Console(), c.dispatcher);
+    ASSERT_TRUE(rig.link->Open());
+    const auto start = std::chrono::steady_clock::now();
+    if (c.pause) {
+      std::thread unplug([&] {
+        std::this_thread::sleep_for(20ms);
+        rig.bus->Unplug();
+      });
+      rig.link->Pause(kLimit);
+      unplug.join();
+    } else {
+      // The controller goes while the request is on its way.
+      rig.bus->SetResponder([](HidrawLikeBus& b, size_t, const auto&) { b.Unplug(); });
+      EXPECT_FALSE(rig.Ask());
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, kLimit / 2) << "ended by the unplug";
+    EXPECT_TRUE(Has(rig.ApplyNotices(), DeviceChangeAction::MarkDisconnected));
+    EXPECT_FALSE(rig.Ask()) << "later requests fail at once";
   }
-  int depth = 0, maxDepth = 0;
-  std::vector<uint8_t> order;
-
-private:
-  CUSBTransfer*& link_;
-};
-
-TEST(LinkDispatcher, HandlersNeverNest) {
-  auto bus = std::make_shared<FakeBus>();
-  AddController(*bus);
-  CountingDispatcher dispatcher;
-  CUSBTransfer* linkPtr = nullptr;
-  NestingSink sink(linkPtr);
-  CUSBTransfer link(Quick(LinkProfile::Calibration()), bus);
-  linkPtr = &link;
-  link.SetOwner(&sink);
-  link.SetDispatcher(&dispatcher);
-  ASSERT_TRUE(link.Open());
-  for (uint8_t x = 1; x <= 3; ++x)
-    bus->PushRead(ControllerPath(4), Request(6, 0x08, {7, x, 0, 0, 0}));
-  while (dispatcher.posts.load() < 3) std::this_thread::sleep_for(1ms);
-  link.Pause(20ms);
-  EXPECT_EQ(sink.maxDepth, 1);
-  EXPECT_EQ(sink.order, (std::vector<uint8_t>{1, 2, 3}));
 }
 
-TEST(LinkDispatcher, FramesQueuedBeforeTheRequestDoNotSatisfyIt) {
-  auto bus = std::make_shared<FakeBus>();
-  AddController(*bus);
-  RecordingSink sink;
-  CountingDispatcher dispatcher;
-  CUSBTransfer link(Quick(LinkProfile::Calibration(), 100ms), bus);
-  link.SetOwner(&sink);
-  link.SetDispatcher(&dispatcher);
-  ASSERT_TRUE(link.Open());
-  bus->PushRead(ControllerPath(4), Request(6, 0x08, {7, 1, 0, 0, 0}));
-  while (dispatcher.posts.load() < 1) std::this_thread::sleep_for(1ms);
-  EXPECT_FALSE(link.SendAndWait(4, Request(6, 0x01, {}))) << "the controller stays silent";
-  EXPECT_EQ(sink.Count(), 1u) << "the earlier frame was still handed on";
+// A request made while a handler runs (its message box open) is answered;
+// handlers still never nest, and the answer is handed over after the outer
+// handler returned.
+TEST(HidrawFaults, RequestInsideAHandlerIsAnswered) {
+  for (const bool outerIsARequest : {false, true}) {
+    SCOPED_TRACE(outerIsARequest ? "handler run inside a request" : "handler run by a drain");
+    Rig rig(LinkProfile::Calibration(), true);
+    ASSERT_TRUE(rig.link->Open());
+    rig.AnswerEveryRequest();
+    bool nestedAnswered = false;
+    rig.sink.RunInsideFirst([&] {
+      nestedAnswered =
+          rig.link->SendAndWait(kCalibrationChannel, Request(kCalibrationReportId, 0x05, {0}));
+    });
+    if (outerIsARequest) {
+      EXPECT_TRUE(
+          rig.link->SendAndWait(kCalibrationChannel, Request(kCalibrationReportId, 0x03, {})));
+    } else {
+      rig.bus->PushInput(kCalibrationChannel, Request(kCalibrationReportId, 0x08, {7, 1, 0, 1, 0}));
+      rig.link->Pause(50ms);
+    }
+    rig.link->DrainAnswers();
+    EXPECT_TRUE(nestedAnswered);
+    EXPECT_EQ(rig.sink.MaxDepth(), 1);
+    const auto frames = rig.sink.Frames();
+    ASSERT_EQ(frames.size(), 2u);
+    EXPECT_EQ(frames[1][1], 0x05) << "the nested request's answer comes second";
+  }
 }
 
-TEST(Link, TeardownWhileReadersWaitDoesNotHang) {
-  auto bus = std::make_shared<FakeBus>();
-  AddController(*bus);
-  auto link = std::make_unique<CUSBTransfer>(Quick(LinkProfile::Console()), bus);
-  ASSERT_TRUE(link->Open());
-  link.reset();
-  SUCCEED();
+// A controller the user may not open is not connected, and the link says why.
+TEST(HidrawFaults, RefusedOpensLeaveTheLinkDisconnected) {
+  for (const int refuse : {EACCES, 0}) {
+    SCOPED_TRACE(refuse);
+    Rig rig(LinkProfile::Calibration());
+    rig.bus->RefuseOpens(refuse);
+    EXPECT_EQ(rig.link->Open(), refuse == 0);
+    EXPECT_EQ(rig.link->IsConnected() != 0, refuse == 0);
+    EXPECT_EQ(rig.link->LastOpenError(), refuse);
+  }
+}
+
+// A failed write (a USB time-out) fails its request at once and drops the
+// writes queued behind it; the link goes on.
+TEST(HidrawFaults, FailedWriteFailsItsRequestAndTheWritesBehindIt) {
+  Rig rig(LinkProfile::Factory());
+  ASSERT_TRUE(rig.link->Open());
+  rig.AnswerEveryRequest();
+  rig.bus->SetWriteTime(200ms, /*failures=*/1);
+  std::thread behind([&] {
+    while (rig.bus->WritesStarted() == 0)
+      std::this_thread::sleep_for(1ms);
+    rig.link->WriteReport(kCommandChannel, Request(kCommandReportId, 0x11, {2}));
+  });
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(rig.Ask());
+  EXPECT_LT(std::chrono::steady_clock::now() - start, kLimit / 2) << "ended by the USB time-out";
+  behind.join();
+  rig.bus->SetWriteTime(0ms);
+  EXPECT_TRUE(rig.Ask());
+  EXPECT_EQ(rig.bus->WritesStarted(), 2u) << "the write queued behind was dropped";
+}
+
+// Stopping waits for the one transfer in flight, not for the writes queued
+// behind it, and closes the channels.
+TEST(HidrawFaults, StopWaitsForTheTransferInFlightOnly) {
+  Rig rig(LinkProfile::Factory());
+  ASSERT_TRUE(rig.link->Open());
+  rig.bus->SetWriteTime(200ms);
+  const auto f = Request(kCommandReportId, 0x11, {3});
+  for (int i = 0; i < 4; ++i)
+    EXPECT_TRUE(rig.link->WriteReport(kCommandChannel, f));
+  while (rig.bus->WritesStarted() == 0)
+    std::this_thread::sleep_for(1ms);
+  rig.link->StopThreads();
+  EXPECT_EQ(rig.bus->WritesStarted(), 1u) << "queued writes are not made after a stop";
+  EXPECT_EQ(rig.bus->OpenDescriptors(), 0) << "so that an unplugged node can go";
+}
+
+// The controller comes back at the same port as another node while the old
+// descriptors are still open: the paths match, the decision re-opens, the old
+// descriptors are closed, and requests work again.
+TEST(HidrawFaults, ReplugAtTheSamePortReopens) {
+  Rig rig(LinkProfile::Console());
+  ASSERT_TRUE(rig.link->Open());
+  rig.AnswerEveryRequest();
+  const int descriptors = rig.bus->OpenDescriptors();
+
+  rig.bus->Unplug();
+  EXPECT_TRUE(Has(rig.ApplyNotices(), DeviceChangeAction::MarkDisconnected));
+  EXPECT_EQ(rig.link->IsConnected(), 0);
+
+  rig.bus->Replug();
+  EXPECT_TRUE(Has(rig.ApplyNotices(), DeviceChangeAction::StopThenReopen));
+  EXPECT_NE(rig.link->IsConnected(), 0);
+  EXPECT_EQ(rig.bus->OpenDescriptors(), descriptors) << "the removed node's descriptors closed";
+  EXPECT_TRUE(rig.Ask());
+}
+
+// Every read open of a node gets every report of it: one open reads for the
+// node's collections, a report wakes one reader, and each report reaches its
+// own channel's handling (a 48-byte answer is taken on channel 4 only).
+TEST(HidrawFaults, OneReaderServesEveryCollectionOfTheNode) {
+  Rig rig(LinkProfile::Calibration());
+  ASSERT_TRUE(rig.link->Open());
+  EXPECT_EQ(rig.bus->OpenDescriptors(), kChannelCount + 1) << "one write open each, one read";
+  for (size_t index = 0; index < kChannelCount; ++index) {
+    rig.bus->PushInput(index, index == kCalibrationChannel
+                                  ? Request(kCalibrationReportId, 0x05, {1})
+                                  : HidrawLikeBus::Report(8, static_cast<uint8_t>(index)));
+  }
+  for (int i = 0; i < 10000 && (rig.sink.Count() == 0 || rig.bus->ReadWakeUps() < kChannelCount);
+       ++i) {
+    std::this_thread::sleep_for(1ms);
+  }
+  EXPECT_EQ(rig.sink.Count(), 1u);
+  EXPECT_EQ(rig.bus->ReadWakeUps(), size_t{kChannelCount});
 }
 
 }  // namespace

@@ -19,14 +19,14 @@
 #include "shell/language_library.h"
 #include "shell/recording_message_boxes.h"
 #include "shell/resource_message.h"
-#include "tests/support/fake_bus.h"
 #include "tests/support/frames.h"
+#include "tests/support/hidraw_like_bus.h"
 
 namespace orvelle {
 namespace {
 
 using namespace std::chrono_literals;
-using orvelle::testing::FakeBus;
+using orvelle::testing::HidrawLikeBus;
 
 constexpr uint8_t kAnswered = 0x81;  // the request the controller answers
 constexpr uint8_t kUnasked = 0x12;   // a frame the controller sends by itself
@@ -64,10 +64,9 @@ class GuiDispatcherTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(library_.Load("KelvraEnglish", {QCoreApplication::applicationDirPath()}));
     SetCurrentLanguageLibrary(&library_);
-    testing::AddController(*bus_, 8);
-    bus_->SetResponder([](FakeBus& bus, const std::string& path, const FakeBus::Report& r) {
+    bus_->SetResponder([](HidrawLikeBus& bus, size_t index, const HidrawLikeBus::Report& r) {
       if (r.size() > 1 && r[1] == kAnswered)
-        bus.PushRead(path, testing::Request(kCommandReportId, kAnswered, {2, 1}));
+        bus.PushInput(index, testing::Request(kCommandReportId, kAnswered, {2, 1}));
     });
     LinkProfile profile = LinkProfile::Console();
     profile.startPause = 0ms;
@@ -84,7 +83,7 @@ class GuiDispatcherTest : public ::testing::Test {
   }
 
   LanguageLibrary library_;
-  std::shared_ptr<FakeBus> bus_ = std::make_shared<FakeBus>();
+  std::shared_ptr<HidrawLikeBus> bus_ = std::make_shared<HidrawLikeBus>(8);
   BoxingSink sink_;
   RecordingMessageBoxes boxes_;
   std::unique_ptr<CUSBTransfer> link_;
@@ -94,10 +93,9 @@ class GuiDispatcherTest : public ::testing::Test {
 // When idle through the event loop; inside a pause without it.
 TEST_F(GuiDispatcherTest, UnaskedFramesAreHandledOnTheWindowThreadWhenIdleAndInPauses) {
   for (int i = 0; i < 20; ++i)
-    bus_->PushRead(testing::ControllerPath(5),
-                   testing::Request(kCommandReportId, kUnasked, {1, 0}));
+    bus_->PushInput(kCommandChannel, testing::Request(kCommandReportId, kUnasked, {1, 0}));
   ASSERT_TRUE(SpinUntil([&] { return sink_.events.size() == 20; }));
-  bus_->PushRead(testing::ControllerPath(5), testing::Request(kCommandReportId, kUnasked, {1, 1}));
+  bus_->PushInput(kCommandChannel, testing::Request(kCommandReportId, kUnasked, {1, 1}));
   for (int i = 0; i < 1000 && sink_.events.size() < 21; ++i)
     dispatcher_->Pause(10ms);
   EXPECT_EQ(sink_.events.size(), 21u);
@@ -112,8 +110,7 @@ TEST_F(GuiDispatcherTest, HandlersBoxOpensOnTheWindowThreadAndTheWaitEndsAfterIt
   boxes_.SetWhileOpen([&](const RecordedMessageBox& box) {
     sink_.events.push_back(box.onWindowThread ? "box open" : "box open elsewhere");
     dispatcher_->WhenIdle([&] { sink_.events.push_back("deferred work"); });
-    bus_->PushRead(testing::ControllerPath(5),
-                   testing::Request(kCommandReportId, kUnasked, {1, 0}));
+    bus_->PushInput(kCommandChannel, testing::Request(kCommandReportId, kUnasked, {1, 0}));
     // The box's own event loop runs while the user reads it.
     QEventLoop reading;
     QTimer::singleShot(100ms, &reading, &QEventLoop::quit);

@@ -6,8 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <map>
 #include <vector>
+
+#include "tests/support/recording_sink.h"
 
 namespace orvelle {
 namespace {
@@ -16,20 +17,7 @@ using namespace std::chrono_literals;
 using Result = AnswerQueue::WaitResult;
 constexpr auto kHour = 3600s;
 
-// Frame n is {n}. Runs a scripted step inside the handler of a given frame.
-class Script : public AnswerSink {
- public:
-  void OnAnswer(std::span<const uint8_t> frame) override {
-    ++depth;
-    maxDepth = std::max(maxDepth, depth);
-    handled.push_back(frame[0]);
-    if (auto it = inside.find(frame[0]); it != inside.end()) it->second();
-    --depth;
-  }
-  std::map<uint8_t, std::function<void()>> inside;
-  std::vector<uint8_t> handled;
-  int depth = 0, maxDepth = 0;
-};
+using Script = testing::RecordingSink;  // frame n is {n}
 
 void Push(AnswerQueue& q, uint8_t n) {
   const uint8_t frame[] = {n};
@@ -76,7 +64,7 @@ TEST(AnswerQueue, WaitsEndAsTheyShould) {
        {}},
       {"a failure inside a handler ends the outer wait",
        [](AnswerQueue& q, Script& s) {
-         s.inside[1] = [&] { q.Fail(); };
+         s.RunInsideFirst([&] { q.Fail(); });
          const auto ticket = q.Take();
          Push(q, 1);
          return q.Pause(&s, ticket, In(kHour)) ? Result::Answered : Result::Failed;
@@ -86,11 +74,11 @@ TEST(AnswerQueue, WaitsEndAsTheyShould) {
       {"a request inside a handler is answered by arrival, handed over after",
        [](AnswerQueue& q, Script& s) {
          Result inner = Result::Failed;
-         s.inside[1] = [&] {
+         s.RunInsideFirst([&] {
            const auto ticket = q.Take();
            Push(q, 2);  // the answer comes while the box is open
            inner = q.WaitForAnswer(&s, ticket, In(kHour));
-         };
+         });
          Push(q, 1);
          q.Drain(&s);
          return inner;
@@ -99,10 +87,10 @@ TEST(AnswerQueue, WaitsEndAsTheyShould) {
        {1, 2}},
       {"a pause inside a handler hands nothing over; arrival order is kept",
        [](AnswerQueue& q, Script& s) {
-         s.inside[1] = [&] {
+         s.RunInsideFirst([&] {
            Push(q, 2);
            q.Pause(&s, q.Take(), In(5ms));
-         };
+         });
          Push(q, 1);
          Push(q, 3);
          q.Drain(&s);
@@ -124,8 +112,11 @@ TEST(AnswerQueue, WaitsEndAsTheyShould) {
     AnswerQueue queue;
     Script sink;
     EXPECT_EQ(c.run(queue, sink), c.expected);
-    EXPECT_EQ(sink.handled, c.handled);
-    EXPECT_LE(sink.maxDepth, 1) << "handlers never nest";
+    std::vector<uint8_t> handled;
+    for (const auto& frame : sink.Frames())
+      handled.push_back(frame[0]);
+    EXPECT_EQ(handled, c.handled);
+    EXPECT_LE(sink.MaxDepth(), 1) << "handlers never nest";
   }
 }
 

@@ -9,7 +9,9 @@
 namespace orvelle {
 namespace {
 
-std::vector<uint8_t> Head(const FrameBuffer& f, size_t n) { return {f.begin(), f.begin() + n}; }
+std::vector<uint8_t> Head(const FrameBuffer& f, size_t n) {
+  return {f.begin(), f.begin() + n};
+}
 
 TEST(Frame, BuildsTheEnvelopeOfTheCatalogueExamples) {
   FrameBuffer f;
@@ -57,66 +59,41 @@ TEST(Catalogue, NamesDependOnTheFrameKind) {
   EXPECT_EQ(CommandName(5, 0x01), nullptr);
 }
 
-// An answer frame of `length` bytes with payload length n and the terminator at 3+n.
-std::vector<uint8_t> Answer(uint8_t reportId, size_t length, uint8_t n) {
-  std::vector<uint8_t> r(length, 0);
-  r[0] = reportId;
-  r[1] = 0x12;
-  r[2] = n;
-  if (3u + n < length) r[3 + n] = 0xFF;
-  return r;
-}
-
-TEST(Recognise, PayloadLengthBoundaryDiffersBetweenPrograms) {
-  const auto n57 = Answer(7, 64, 57);
-  const auto n58 = Answer(7, 64, 58);
-  for (Recogniser v : {Recogniser::Console, Recogniser::Calibration, Recogniser::Factory}) {
-    EXPECT_TRUE(IsAnswerFrame(v, n57)) << static_cast<int>(v);
+// Every report lies in a larger buffer whose next byte is a terminator, so a
+// recogniser that looks one byte past the report takes a report it must not.
+TEST(Recognise, WhichReportsEachProgramTakes) {
+  constexpr auto C = Recogniser::Console, K = Recogniser::Calibration, F = Recogniser::Factory;
+  struct Case {
+    Recogniser program;
+    uint8_t reportId;
+    size_t length;
+    uint8_t n;  // payload length; the terminator stands at 3 + n
+    bool taken;
+    int terminator = -1;  // elsewhere, when not -1
+  };
+  const Case cases[] = {
+      {C, 7, 64, 57, true},    {C, 7, 64, 58, false},   {K, 7, 64, 59, true},
+      {K, 7, 64, 60, false},   {F, 7, 64, 59, true},    {F, 7, 64, 60, false},
+      {C, 5, 64, 2, true},     {C, 8, 64, 2, true},     {C, 9, 64, 2, false},
+      {C, 0x80, 64, 2, true},  // compared as a signed byte
+      {K, 6, 48, 5, true},     {K, 5, 48, 5, false},    {K, 6, 62, 5, false},  // digitizer length
+      {F, 6, 64, 2, false},    {F, 6, 48, 2, false},    {F, 7, 48, 2, false},
+      {C, 7, 64, 0, false, 4}, {K, 7, 64, 0, false, 4}, {F, 7, 64, 0, false, 4},
+      {K, 6, 48, 50, false},  // the payload runs past the report
+      {K, 6, 48, 45, false},  // the terminator would be the next report's first byte
+      {C, 7, 10, 7, false},    {C, 7, 3, 0, false},     {C, 7, 0, 0, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << static_cast<int>(c.program) << " id " << +c.reportId
+                                      << " length " << c.length << " n " << +c.n);
+    std::vector<uint8_t> buffer(c.length + 1, 0);
+    const uint8_t head[] = {c.reportId, 0x12, c.n};
+    std::copy_n(head, std::min<size_t>(3, c.length), buffer.begin());
+    const size_t terminator = c.terminator < 0 ? 3u + c.n : static_cast<size_t>(c.terminator);
+    if (terminator < c.length) buffer[terminator] = kFrameTerminator;
+    buffer[c.length] = kFrameTerminator;
+    EXPECT_EQ(IsAnswerFrame(c.program, std::span(buffer).first(c.length)), c.taken);
   }
-  EXPECT_FALSE(IsAnswerFrame(Recogniser::Console, n58));
-  EXPECT_TRUE(IsAnswerFrame(Recogniser::Calibration, n58));
-  EXPECT_TRUE(IsAnswerFrame(Recogniser::Factory, n58));
-  EXPECT_TRUE(IsAnswerFrame(Recogniser::Factory, Answer(7, 64, 59)));
-  EXPECT_FALSE(IsAnswerFrame(Recogniser::Factory, Answer(7, 64, 60)));
-}
-
-TEST(Recognise, TerminatorMustStandRightAfterThePayload) {
-  auto f = Answer(7, 64, 0);
-  EXPECT_EQ(f[3], 0xFF);
-  EXPECT_TRUE(IsAnswerFrame(Recogniser::Console, f));
-  f[3] = 0xFE;
-  f[4] = 0xFF;
-  for (Recogniser v : {Recogniser::Console, Recogniser::Calibration, Recogniser::Factory}) {
-    EXPECT_FALSE(IsAnswerFrame(v, f));
-  }
-}
-
-TEST(Recognise, ReportIdsEachProgramTakes) {
-  EXPECT_TRUE(IsAnswerFrame(Recogniser::Console, Answer(5, 64, 2)));
-  EXPECT_TRUE(IsAnswerFrame(Recogniser::Console, Answer(8, 64, 2)));
-  EXPECT_FALSE(IsAnswerFrame(Recogniser::Console, Answer(9, 64, 2)));
-  EXPECT_TRUE(IsAnswerFrame(Recogniser::Console, Answer(0x80, 64, 2))) << "signed comparison";
-
-  EXPECT_TRUE(IsAnswerFrame(Recogniser::Calibration, Answer(6, 48, 5)));
-  EXPECT_FALSE(IsAnswerFrame(Recogniser::Calibration, Answer(5, 48, 5)));
-  EXPECT_FALSE(IsAnswerFrame(Recogniser::Calibration, Answer(6, 62, 5))) << "digitizer length";
-
-  EXPECT_FALSE(IsAnswerFrame(Recogniser::Factory, Answer(6, 64, 2)));
-  EXPECT_FALSE(IsAnswerFrame(Recogniser::Factory, Answer(6, 48, 2)));
-  EXPECT_FALSE(IsAnswerFrame(Recogniser::Factory, Answer(7, 48, 2)));
-}
-
-TEST(Recognise, NeverLooksPastTheReport) {
-  // A 48-byte report whose payload length points beyond its end: the byte
-  // there would belong to the next report of a split read.
-  auto f = Answer(6, 48, 50);
-  EXPECT_FALSE(IsAnswerFrame(Recogniser::Calibration, f));
-  // The terminator just past the report's end is not the report's.
-  auto split = Answer(6, 49, 45);
-  EXPECT_FALSE(IsAnswerFrame(Recogniser::Calibration, std::span(split).first(48)));
-  const std::vector<uint8_t> tiny = {7, 1, 0};
-  EXPECT_FALSE(IsAnswerFrame(Recogniser::Console, tiny));
-  EXPECT_FALSE(IsAnswerFrame(Recogniser::Console, {}));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <fstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -19,6 +20,12 @@ Bytes FromHex(const std::string& hex) {
   for (size_t i = 0; i + 1 < hex.size(); i += 2)
     out.push_back(static_cast<uint8_t>(std::stoul(hex.substr(i, 2), nullptr, 16)));
   return out;
+}
+
+// A collection's fields, comparable and printable at once.
+auto Fields(const TopLevelCollection& c) {
+  return std::tuple(c.usagePage, c.usage, c.reportIds, c.inputReportIds, c.inputLength,
+                    c.outputLength, c.featureLength);
 }
 
 uint16_t Hex16(const json& text) {
@@ -46,12 +53,13 @@ TEST(ParseReportDescriptor, MatchesTheCapabilitiesOfRealDescriptors) {
         SCOPED_TRACE("collection " + std::to_string(i));
         const auto& c = parsed->collections[i];
         const auto& e = expected[i];
-        EXPECT_EQ(c.usagePage, Hex16(e.at("usage_page")));
-        EXPECT_EQ(c.usage, Hex16(e.at("usage")));
-        EXPECT_EQ(c.reportIds, e.at("report_ids").get<std::vector<uint8_t>>());
-        EXPECT_EQ(c.inputLength, e.at("input_length").get<int>());
-        EXPECT_EQ(c.outputLength, e.at("output_length").get<int>());
-        EXPECT_EQ(c.featureLength, e.at("feature_length").get<int>());
+        EXPECT_EQ(
+            std::tuple(c.usagePage, c.usage, c.reportIds, c.inputLength, c.outputLength,
+                       c.featureLength),
+            std::tuple(Hex16(e.at("usage_page")), Hex16(e.at("usage")),
+                       e.at("report_ids").get<std::vector<uint8_t>>(),
+                       e.at("input_length").get<uint16_t>(), e.at("output_length").get<uint16_t>(),
+                       e.at("feature_length").get<uint16_t>()));
       }
     }
   }
@@ -85,21 +93,8 @@ TEST(ParseReportDescriptor, GlobalsPersistAcrossCollectionsAndPushPopRestoresThe
   ASSERT_TRUE(parsed);
   EXPECT_TRUE(parsed->usesReportIds);
   ASSERT_EQ(parsed->collections.size(), 2u);
-  const auto& first = parsed->collections[0];
-  EXPECT_EQ(first.usagePage, 0xFF00);
-  EXPECT_EQ(first.usage, 1);
-  EXPECT_EQ(first.reportIds, (std::vector<uint8_t>{3, 4}));
-  EXPECT_EQ(first.inputReportIds, (std::vector<uint8_t>{3}));
-  EXPECT_EQ(first.inputLength, 5);
-  EXPECT_EQ(first.outputLength, 64);
-  EXPECT_EQ(first.featureLength, 5);
-  const auto& second = parsed->collections[1];
-  EXPECT_EQ(second.usagePage, 0x000D);
-  EXPECT_EQ(second.usage, 2);
-  EXPECT_EQ(second.inputReportIds, (std::vector<uint8_t>{5}));
-  EXPECT_EQ(second.inputLength, 6);
-  EXPECT_EQ(second.outputLength, 0);
-  EXPECT_EQ(second.featureLength, 0);
+  EXPECT_EQ(Fields(parsed->collections[0]), Fields({0xFF00, 1, {3, 4}, {3}, 5, 64, 5}));
+  EXPECT_EQ(Fields(parsed->collections[1]), Fields({0x000D, 2, {5}, {5}, 6, 0, 0}));
 }
 
 TEST(ParseReportDescriptor, SkipsLongItemsWhole) {
@@ -110,9 +105,7 @@ TEST(ParseReportDescriptor, SkipsLongItemsWhole) {
   ASSERT_TRUE(parsed);
   EXPECT_FALSE(parsed->usesReportIds);
   ASSERT_EQ(parsed->collections.size(), 1u);
-  EXPECT_EQ(parsed->collections[0].reportIds, (std::vector<uint8_t>{0}));
-  EXPECT_EQ(parsed->collections[0].inputReportIds, (std::vector<uint8_t>{0}));
-  EXPECT_EQ(parsed->collections[0].inputLength, 3);
+  EXPECT_EQ(Fields(parsed->collections[0]), Fields({0x0001, 2, {0}, {0}, 3, 0, 0}));
 }
 
 TEST(ParseReportDescriptor, AcceptsTheLargestReportAndNothingLarger) {

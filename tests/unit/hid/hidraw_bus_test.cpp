@@ -13,13 +13,13 @@
 #include <future>
 #include <optional>
 #include <thread>
-#include <tuple>
 
 #include "devlink/hid/default_bus.h"
 #include "devlink/hid/event.h"
 #include "devlink/hid/hidraw_sysfs.h"
 #include "devlink/hid/tlc_reports.h"
-#include "tests/support/fake_bus.h"
+#include "devlink/link_profile.h"
+#include "tests/support/hidraw_like_bus.h"
 
 namespace orvelle {
 namespace {
@@ -100,50 +100,24 @@ TEST_F(HidrawBusTest, EnumeratesOneCollectionPerTopLevelCollectionAndSkipsTheRes
 
   const auto collections = bus_->Enumerate();
   ASSERT_EQ(collections.size(), 7u);
-  const std::array<std::pair<uint16_t, uint16_t>, 6> lengths = {
-      {{62, 0}, {9, 2}, {6, 0}, {64, 4}, {48, 48}, {64, 64}}};
-  for (size_t i = 0; i < lengths.size(); ++i) {
+  const ChannelTable table = MakeChannelTable(4);
+  for (size_t i = 0; i < table.size(); ++i) {
     const auto& c = collections[i];
     EXPECT_EQ(c.path, CollectionPath(roots_.dev + "/hidraw@usb-0000:00:14.0-1/input0", i));
     EXPECT_EQ(c.vendorId, 0x2A5C);
     EXPECT_EQ(c.productId, 0x13);
     EXPECT_EQ(c.caps, CapsState::Ok);
-    EXPECT_EQ(c.inputLength, lengths[i].first) << i;
-    EXPECT_EQ(c.outputLength, lengths[i].second) << i;
+    EXPECT_EQ((ChannelSpec{c.inputLength, c.outputLength}), table[i]) << i;
   }
   EXPECT_EQ(collections[6].path, roots_.dev + "/hidraw10#col01");
   EXPECT_EQ(collections[6].vendorId, 0x046D);
   EXPECT_EQ(collections[6].inputLength, 8);
 }
 
-TEST_F(HidrawBusTest, ReadsOnlyItsOwnReportsPaddedToTheInputLength) {
-  const std::string node = AddFifoController();
-  auto channel = bus_->Open(node + "#col06", Access::Read);
-  ASSERT_TRUE(channel);
-  const int writer = open(node.c_str(), O_WRONLY | O_CLOEXEC);
-  ASSERT_GE(writer, 0);
-  Event stop;
-  std::array<uint8_t, 64> buf;
-  buf.fill(0xEE);
-  auto pending = std::async(std::launch::async, [&] { return channel->Read(buf, stop); });
-  WriteAll(writer, {6, 0x21, 0, 0xFF});  // a calibration report: col05's
-  const bool drained = Drained(writer);
-  WriteAll(writer, {7, 0x12, 1, 0x41, 0xFF});
-  if (!drained) stop.Set();
-  const ReadResult first = pending.get();
-  ASSERT_TRUE(drained);
-  ASSERT_EQ(first.status, ReadStatus::Data);
-  ASSERT_EQ(first.count, 64u);
-  Bytes expected(64, 0);
-  std::copy_n(Bytes{7, 0x12, 1, 0x41, 0xFF}.begin(), 5, expected.begin());
-  EXPECT_EQ(Bytes(buf.begin(), buf.end()), expected);
-
-  close(writer);
-  EXPECT_EQ(channel->Read(buf, stop).status, ReadStatus::Gone);
-}
-
-// One open of the node reads for both collections and says whose each report
-// is; combined with another bus, members keep their positions among the opens.
+// One open of the node reads for the collections it serves, says whose each
+// report is, and pads it to that collection's input length; a report of
+// another collection is dropped. Combined with another bus, members keep
+// their positions among the opens.
 TEST_F(HidrawBusTest, OneOpenReadsForEveryCollectionOfItsNode) {
   const std::string node = AddFifoController();
   std::vector<std::unique_ptr<HidBus>> buses;
@@ -157,34 +131,39 @@ TEST_F(HidrawBusTest, OneOpenReadsForEveryCollectionOfItsNode) {
   auto shared = combined->ShareReads(std::move(opens));
   ASSERT_EQ(shared.size(), 1u);
   EXPECT_EQ(shared[0].members, (std::vector<size_t>{1, 2}));
+  HidChannel& channel = *shared[0].channel;
   const int writer = open(node.c_str(), O_WRONLY | O_CLOEXEC);
   ASSERT_GE(writer, 0);
   Event stop;
   std::array<uint8_t, 64> buf;
-  for (const auto& [report, member, count] : {std::tuple{Bytes{6, 0x21, 0, 0xFF}, 1u, 48u},
-                                              std::tuple{Bytes{7, 0x12, 0, 0xFF}, 0u, 64u}}) {
-    WriteAll(writer, report);
-    const ReadResult r = shared[0].channel->Read(buf, stop);
-    EXPECT_EQ(r.status, ReadStatus::Data);
-    EXPECT_EQ(r.member, member);
-    EXPECT_EQ(r.count, count);
-    EXPECT_EQ(buf[1], report[1]);
-  }
-  close(writer);
-}
+  buf.fill(0xEE);
+  // The FIFO must hand the digitizer's report to a read of its own.
+  auto first = std::async(std::launch::async, [&] { return channel.Read(buf, stop); });
+  WriteAll(writer, {1, 0x21, 0, 0xFF});
+  const bool drained = Drained(writer);
+  WriteAll(writer, {7, 0x12, 1, 0x41, 0xFF});
+  if (!drained) stop.Set();
+  const ReadResult r = first.get();
+  ASSERT_TRUE(drained);
+  EXPECT_EQ(r.status, ReadStatus::Data);
+  EXPECT_EQ(r.member, 0u);
+  ASSERT_EQ(r.count, 64u);
+  Bytes expected(64, 0);
+  std::copy_n(Bytes{7, 0x12, 1, 0x41, 0xFF}.begin(), 5, expected.begin());
+  EXPECT_EQ(Bytes(buf.begin(), buf.end()), expected);
 
-TEST_F(HidrawBusTest, StopInterruptsABlockedRead) {
-  const std::string node = AddFifoController();
-  auto channel = bus_->Open(node + "#col01", Access::Read);
-  ASSERT_TRUE(channel);
-  const int writer = open(node.c_str(), O_WRONLY | O_CLOEXEC);
-  ASSERT_GE(writer, 0);
-  Event stop;
-  std::array<uint8_t, 64> buf;
-  auto pending = std::async(std::launch::async, [&] { return channel->Read(buf, stop); });
+  WriteAll(writer, {6, 0x21, 0, 0xFF});
+  const ReadResult second = channel.Read(buf, stop);
+  EXPECT_EQ(second.member, 1u);
+  EXPECT_EQ(second.count, 48u);
+  EXPECT_EQ(buf[1], 0x21);
+
+  auto blocked = std::async(std::launch::async, [&] { return channel.Read(buf, stop); });
   stop.Set();
-  EXPECT_EQ(pending.get().status, ReadStatus::Stopped);
+  EXPECT_EQ(blocked.get().status, ReadStatus::Stopped);
+  stop.Reset();
   close(writer);
+  EXPECT_EQ(channel.Read(buf, stop).status, ReadStatus::Gone);
 }
 
 TEST_F(HidrawBusTest, WritesWholeReportsUnlessStopped) {
@@ -265,13 +244,7 @@ TEST_F(HidrawBusTest, PathsFollowThePortNotTheNodeNumber) {
   close(reader);
 }
 
-TEST(HidrawUevent, PortComesFromHidPhys) {
-  EXPECT_EQ(ParseHidPhys(kControllerUevent), "usb-0000:00:14.0-1/input0");
-  EXPECT_EQ(ParseHidPhys("HID_ID=0003:1:2\n"), "");
-  EXPECT_EQ(ParseHidPhys("HID_PHYS=a#col01\n"), "") << "would end a collection path";
-}
-
-TEST(HidrawUevent, ReadsTheIdentityFromHidId) {
+TEST(HidrawUevent, IdentityFromHidIdAndPortFromHidPhys) {
   const auto id = ParseHidUevent(kControllerUevent);
   ASSERT_TRUE(id);
   EXPECT_EQ(id->vendorId, 0x2A5C);
@@ -280,6 +253,9 @@ TEST(HidrawUevent, ReadsTheIdentityFromHidId) {
                           "XHID_ID=0003:00002A5C:00000013\n", ""}) {
     EXPECT_FALSE(ParseHidUevent(bad)) << bad;
   }
+  EXPECT_EQ(ParseHidPhys(kControllerUevent), "usb-0000:00:14.0-1/input0");
+  EXPECT_EQ(ParseHidPhys("HID_ID=0003:1:2\n"), "");
+  EXPECT_EQ(ParseHidPhys("HID_PHYS=a#col01\n"), "") << "would end a collection path";
 }
 
 }  // namespace
