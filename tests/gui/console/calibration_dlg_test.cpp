@@ -27,18 +27,12 @@ using Page = CCalibrationDlg;
 class CalibrationPageTest : public ConsoleTest {
  protected:
   // The console on the calibration tab of a controller in `state`.
-  Page& Open(const ControllerState& state, std::chrono::milliseconds timeout = 5s) {
+  Page& Open(const ControllerState& state = {}) {
     Plug(state);
-    Start(timeout);
+    Start();
     SelectTab(kTabCalibration);
     boxes_.Clear();
     return dialog_->CalibrationPage();
-  }
-  static ControllerState Mode(uint8_t mode, uint8_t option) {
-    ControllerState state;
-    state.calMode = mode;
-    state.calOption = option;
-    return state;
   }
 
   QAbstractButton* Button(int id) const {
@@ -69,23 +63,33 @@ class CalibrationPageTest : public ConsoleTest {
   orvelle::testing::TempFolder fileFolder_;
 };
 
+// Without a controller everything is disabled until a refresh learns the
+// settings; a refresh that learns no option disables the option radios and
+// every button again.
 TEST_F(CalibrationPageTest, TheControllersOptionAndModeShowAndDecideWhatCanBeChanged) {
-  Page& page = Open(Mode(2, 0), 300ms);
-  EXPECT_EQ(Checked(Page::kOptionRadios), std::vector<int>{Page::IDC_OPTION_0});
+  Start(300ms);
+  SelectTab(kTabCalibration);
+  EXPECT_EQ(Boxes(), (std::vector<QString>{Box(kMsgNotConnected), Box(kMsgNotConnected)}));
+  for (auto ids : {std::span<const int>(Page::kOptionRadios),
+                   std::span<const int>(Page::kModeRadios), std::span<const int>(Page::kButtons)})
+    EXPECT_TRUE(AllEnabled(ids, false));
+  Plug({.calMode = 2, .calOption = 1});
+  ASSERT_TRUE(PumpUntil([&] { return Status() == Text(1081); }));
+  Page& page = dialog_->CalibrationPage();
+  page.Refresh();
+  EXPECT_EQ(Checked(Page::kOptionRadios), std::vector<int>{Page::IDC_OPTION_1});
   EXPECT_EQ(Checked(Page::kModeRadios), std::vector<int>{Page::IDC_MODE_2});
   EXPECT_FALSE(page.PictureRect().isEmpty());
   EXPECT_TRUE(AllEnabled(Page::kButtons, true));
 
-  // Option 4 is accepted, but has no radio and no picture.
+  // Option 4 is accepted, but has no radio and no picture; beyond 4 is a failure.
   std::string error;
-  ASSERT_TRUE(sim_->SetState(Mode(4, 4), error)) << error;
+  ASSERT_TRUE(sim_->SetState({.calOption = 4}, error)) << error;
   page.Refresh();
-  EXPECT_EQ(Checked(Page::kOptionRadios), std::vector<int>{Page::IDC_OPTION_0});
+  EXPECT_EQ(Checked(Page::kOptionRadios), std::vector<int>{Page::IDC_OPTION_1});
   EXPECT_EQ(Checked(Page::kModeRadios), std::vector<int>{Page::IDC_MODE_4});
   EXPECT_TRUE(page.PictureRect().isEmpty());
-
-  // An option beyond 4 is a failure; a refresh that learns no option then
-  // disables the option radios and every button.
+  boxes_.Clear();
   const uint8_t bad[] = {1, 200};
   ASSERT_TRUE(sim_->SendFrame(kCommandReportId, CAL_OPTION_13, bad));
   ASSERT_TRUE(PumpUntil([&] { return !boxes_.Boxes().empty(); }));
@@ -97,43 +101,10 @@ TEST_F(CalibrationPageTest, TheControllersOptionAndModeShowAndDecideWhatCanBeCha
   EXPECT_TRUE(AllEnabled(Page::kModeRadios, true));
 }
 
-TEST_F(CalibrationPageTest, WithoutControllerEverythingIsDisabledUntilARefreshLearnsTheSettings) {
-  Start();
-  SelectTab(kTabCalibration);
-  EXPECT_EQ(Boxes(), (std::vector<QString>{Box(kMsgNotConnected), Box(kMsgNotConnected)}));
-  for (auto ids : {std::span<const int>(Page::kOptionRadios),
-                   std::span<const int>(Page::kModeRadios), std::span<const int>(Page::kButtons)})
-    EXPECT_TRUE(AllEnabled(ids, false));
-  Plug(Mode(3, 1));
-  ASSERT_TRUE(PumpUntil([&] { return Status() == Text(1081); }));
-  dialog_->CalibrationPage().Refresh();
-  EXPECT_TRUE(AllEnabled(Page::kButtons, true));
-  EXPECT_EQ(Checked(Page::kOptionRadios), std::vector<int>{Page::IDC_OPTION_1});
-}
-
-TEST_F(CalibrationPageTest, TheProgramStartsOnceAtATimeAndFailuresAreNamed) {
-  Page& page = Open(Mode(4, 0));
-  page.StartCalibrationProgram();
-  EXPECT_EQ(launcher_.lastScreen, "Desk");
-  EXPECT_EQ(dialog_->Link().IsConnected(), 2);
-  page.StartCalibrationProgram();
-  EXPECT_EQ(launcher_.starts, 1);
-  EXPECT_EQ(Boxes(), std::vector<QString>{Box(kMsgAlreadyStarted)});
-  launcher_.EndProgram();
-  EXPECT_EQ(dialog_->Link().IsConnected(), 1);
-
-  boxes_.Clear();
-  launcher_.result = LaunchResult::NotExecutable;
-  Click(Page::IDC_START);
-  EXPECT_EQ(Boxes(), std::vector<QString>{Box(kMsgLaunchNotExecutable)});
-  EXPECT_EQ(dialog_->Link().IsConnected(), 1);
-  EXPECT_EQ(launcher_.starts, 2);
-}
-
 // A calibration survives export, a reset and import; a file that does not
 // read whole is never sent, and an answer in mode 2 is never saved.
 TEST_F(CalibrationPageTest, TheRecordGoesToAFileAndComesBackOnlyWhole) {
-  ControllerState calibrated = Mode(4, 0);
+  ControllerState calibrated;
   calibrated.record.x[0] = -7;
   calibrated.record.y[8] = 4100;
   Page& page = Open(calibrated);
@@ -156,7 +127,7 @@ TEST_F(CalibrationPageTest, TheRecordGoesToAFileAndComesBackOnlyWhole) {
       << std::string(std::istreambuf_iterator<char>(saved), {}).substr(0, 120);
 
   std::string error;
-  ASSERT_TRUE(sim_->SetState(Mode(4, 0), error)) << error;
+  ASSERT_TRUE(sim_->SetState({}, error)) << error;
   ASSERT_NE(sim_->State().record, calibrated.record);
   use(Page::IDC_IMPORT, "", {}, {});
   use(Page::IDC_IMPORT, damaged, {}, {QCoreApplication::applicationName() + "|Failed to import!"});
@@ -169,13 +140,27 @@ TEST_F(CalibrationPageTest, TheRecordGoesToAFileAndComesBackOnlyWhole) {
   EXPECT_FALSE(std::filesystem::exists(FileIn("mode2.ini")));
 }
 
-TEST_F(CalibrationPageTest, ResetAsksFirstAndApplyWritesOptionAndMode) {
-  ControllerState state = Mode(4, 2);
+TEST_F(CalibrationPageTest, ProgramResetAndApply) {
+  ControllerState state{.calOption = 2};
   state.record.flags[0] = 1;
   Page& page = Open(state);
+  page.StartCalibrationProgram();
+  EXPECT_EQ(launcher_.lastScreen, "Desk");
+  EXPECT_EQ(dialog_->Link().IsConnected(), 2);
+  page.StartCalibrationProgram();
+  EXPECT_EQ(launcher_.starts, 1);
+  EXPECT_EQ(Boxes(), std::vector<QString>{Box(kMsgAlreadyStarted)});
+  launcher_.EndProgram();
+  EXPECT_EQ(dialog_->Link().IsConnected(), 1);
+  boxes_.Clear();
+  launcher_.result = LaunchResult::NotExecutable;
+  Click(Page::IDC_START);
+  EXPECT_EQ(Boxes(), std::vector<QString>{Box(kMsgLaunchNotExecutable)});
+  EXPECT_EQ(dialog_->Link().IsConnected(), 1);
+  EXPECT_EQ(launcher_.starts, 2);
 
   boxes_.ScriptAnswers({kIdNo});
-  uint64_t seq = sim_->Events().LastSeq();
+  const uint64_t seq = sim_->Events().LastSeq();
   Click(Page::IDC_RESET);
   EXPECT_TRUE(SentSince(seq).empty());
   boxes_.ScriptAnswers({kIdYes});
@@ -223,13 +208,11 @@ TEST_F(CalibrationPageTest, TouchTestMeasuresSynthesisedTouchesAndOffersACalibra
       {{20, -10}, "22.4 px (5.7 mm)", true},
       {{0, 34}, "34.0 px (8.6 mm)", false},
   };
-  Page& page = Open(Mode(4, 0));
-  // The console's window on the tests' second, portrait screen.
+  Page& page = Open();
   QScreen* frame = QGuiApplication::screens().value(1);
   ASSERT_TRUE(frame) << "the tests' two-screen layout";
   dialog_->setScreen(frame);
   dialog_->move(frame->geometry().topLeft() + QPoint(50, 50));
-  // Ends with the test, while the application is still there.
   const QPointingDevice touchScreen(
       QStringLiteral("test touch screen"), 1, QInputDevice::DeviceType::TouchScreen,
       QPointingDevice::PointerType::Finger, QInputDevice::Capability::Position, 1, 0);

@@ -74,9 +74,15 @@ class ConfigPageTest : public ConsoleTest {
   uint64_t opened_ = 0;
 };
 
-const ControllerState kConfigured{.touchSetting = 1, .cfg12 = {1, 0, 1}, .level14 = 10,
-                                  .value14 = 1000, .on15 = 0, .value16 = 12, .cfg17 = {2, 3, 9, 7},
-                                  .periodA21 = 180, .periodB21 = 750};
+const ControllerState kConfigured{.touchSetting = 1,
+                                  .cfg12 = {1, 0, 1},
+                                  .level14 = 10,
+                                  .value14 = 1000,
+                                  .on15 = 0,
+                                  .value16 = 12,
+                                  .cfg17 = {2, 3, 9, 7},
+                                  .periodA21 = 180,
+                                  .periodB21 = 750};
 
 TEST_F(ConfigPageTest, RefreshAndApplyCarryTouchSettingsOnlyOnWindows7) {
   for (const auto& [version, touchSettings] : {std::pair{kWindows7, true}, {kLinux, false}}) {
@@ -175,8 +181,12 @@ TEST_F(ConfigPageTest, UserChoicesReachTheControllerRefusalsAreReportedRestoreAs
   DialogItemAs<QAbstractSlider>(Page(), IDC_LEVEL_B17)->setValue(2);
   Click(IDC_APPLY);
   EXPECT_EQ(Boxes(), std::vector<QString>{Box(kMsgSaved, kMsgSavedCaption)});
-  EXPECT_EQ(sim_->State(), (ControllerState{.touchSetting = 1, .cfg12 = {1, 0, 0}, .value14 = 300,
-                                            .on15 = 0, .value16 = 2, .cfg17 = {5, 2, 4, 4},
+  EXPECT_EQ(sim_->State(), (ControllerState{.touchSetting = 1,
+                                            .cfg12 = {1, 0, 0},
+                                            .value14 = 300,
+                                            .on15 = 0,
+                                            .value16 = 2,
+                                            .cfg17 = {5, 2, 4, 4},
                                             .periodA21 = 3}));
 
   // The controller refuses with {2, 0}, padded to 2, 6 and 5 bytes.
