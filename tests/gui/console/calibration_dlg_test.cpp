@@ -114,7 +114,7 @@ TEST_F(CalibrationPageTest, TheRecordGoesToAFileAndComesBackOnlyWhole) {
                        const std::vector<QString>& boxes) {
     SCOPED_TRACE(path);
     boxes_.Clear();
-    fileDialogs_.paths = {QString::fromStdString(path)};
+    fileDialogs_.answer = QString::fromStdString(path);
     const uint64_t seq = sim_->Events().LastSeq();
     Click(button);
     EXPECT_EQ(SentSince(seq), sent);

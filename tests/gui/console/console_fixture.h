@@ -8,7 +8,6 @@
 #include <QLineEdit>
 #include <QTabWidget>
 #include <chrono>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -33,20 +32,13 @@ namespace orvelle::console {
 using namespace std::chrono_literals;
 using orvelle::testing::PumpUntil;
 
-// Answers the save and open dialogs with the paths queued; empty: cancelled.
+// Answers the next save or open dialog with `answer`; empty: cancelled.
 class ScriptedFileDialogs : public FileDialogService {
  public:
   QString SaveFileName(QWidget*, const QString&, const QString&) override { return Next(); }
   QString OpenFileName(QWidget*, const QString&, const QString&) override { return Next(); }
-  std::deque<QString> paths;
-
- private:
-  QString Next() {
-    if (paths.empty()) return {};
-    QString path = paths.front();
-    paths.pop_front();
-    return path;
-  }
+  QString Next() { return std::exchange(answer, {}); }
+  QString answer;
 };
 
 // Starts nothing; the test ends the "program" when it likes.
