@@ -58,9 +58,6 @@ class CalibrationPageTest : public ConsoleTest {
     }
     return codes;
   }
-  std::string FileIn(const std::string& name) const { return fileFolder_.File(name); }
-
-  orvelle::testing::TempFolder fileFolder_;
 };
 
 // Without a controller everything is disabled until a refresh learns the
@@ -108,7 +105,8 @@ TEST_F(CalibrationPageTest, TheRecordGoesToAFileAndComesBackOnlyWhole) {
   calibrated.record.x[0] = -7;
   calibrated.record.y[8] = 4100;
   Page& page = Open(calibrated);
-  const std::string file = FileIn("saved.ini"), damaged = FileIn("damaged.ini");
+  const std::string file = configFolder_.File("saved.ini"),
+                    damaged = configFolder_.File("damaged.ini");
   // Clicks `button` and answers the file dialog with `path` ("": cancelled).
   const auto use = [&](int button, const std::string& path, const std::vector<uint8_t>& sent,
                        const std::vector<QString>& boxes) {
@@ -136,8 +134,9 @@ TEST_F(CalibrationPageTest, TheRecordGoesToAFileAndComesBackOnlyWhole) {
 
   Click(Page::IDC_MODE_2);
   EXPECT_EQ(page.State().calMode, 2);
-  use(Page::IDC_EXPORT, FileIn("mode2.ini"), {CAL_READ_DATA}, {Box(kMsgNotSavedToFile)});
-  EXPECT_FALSE(std::filesystem::exists(FileIn("mode2.ini")));
+  use(Page::IDC_EXPORT, configFolder_.File("mode2.ini"), {CAL_READ_DATA},
+      {Box(kMsgNotSavedToFile)});
+  EXPECT_FALSE(std::filesystem::exists(configFolder_.File("mode2.ini")));
 }
 
 TEST_F(CalibrationPageTest, ProgramResetAndApply) {

@@ -1,17 +1,11 @@
 #pragma once
-// The console's main window offscreen against a simulated controller of the
-// test's own, with the real Kelvra packs, recorded message boxes, chosen file
-// paths and a program launcher that starts nothing.
+// The console's window offscreen against a simulated controller of the test's
+// own, with the real Kelvra packs and a program launcher that starts nothing.
 
 #include <gtest/gtest.h>
 
 #include <QLineEdit>
 #include <QTabWidget>
-#include <chrono>
-#include <functional>
-#include <memory>
-#include <string>
-#include <vector>
 
 #include "console/console_dlg.h"
 #include "console/console_services.h"
@@ -41,7 +35,6 @@ class ScriptedFileDialogs : public FileDialogService {
   QString answer;
 };
 
-// Starts nothing; the test ends the "program" when it likes.
 class FakeLauncher : public ProgramLauncher {
  public:
   LaunchResult StartCalibrationProgram(const std::string& screen,

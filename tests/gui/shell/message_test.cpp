@@ -31,21 +31,16 @@ TEST_F(ResourceMessageTest, BothFormsShowThePacksTextsAsAsked) {
   EXPECT_EQ(ShowResourceMessage(&dialog, 1, 2, "DoubleClickHeight"), kIdOk);
   ShowResourceMessage(4242, 4343, kMbOk, "");
   ShowResourceMessage(4242, 2, kMbOk, "x");
-  const RecordedMessageBox expected[] = {
-      {nullptr, "Text oneLanguage", "Caption two", kMbYesNo | kMbIconQuestion},
-      {nullptr, "Text one", "Caption two", kMbYesNo},
-      {&dialog, "Text oneDoubleClickHeight", "Caption two", kMbOk},
-      {nullptr, "", "", kMbOk},
-      {nullptr, "x", "Caption two", kMbOk},
-  };
-  const auto shown = boxes_.Boxes();
-  ASSERT_EQ(shown.size(), std::size(expected));
-  for (size_t i = 0; i < shown.size(); ++i) {
-    EXPECT_EQ(shown[i].owner, expected[i].owner) << i;
-    EXPECT_EQ(shown[i].text, expected[i].text) << i;
-    EXPECT_EQ(shown[i].caption, expected[i].caption) << i;
-    EXPECT_EQ(shown[i].style, expected[i].style) << i;
-  }
+  std::vector<std::tuple<QWidget*, QString, QString, unsigned>> shown;
+  for (const RecordedMessageBox& b : boxes_.Boxes())
+    shown.emplace_back(b.owner, b.text, b.caption, b.style);
+  EXPECT_EQ(shown, (decltype(shown){
+                       {nullptr, "Text oneLanguage", "Caption two", kMbYesNo | kMbIconQuestion},
+                       {nullptr, "Text one", "Caption two", kMbYesNo},
+                       {&dialog, "Text oneDoubleClickHeight", "Caption two", kMbOk},
+                       {nullptr, "", "", kMbOk},
+                       {nullptr, "x", "Caption two", kMbOk},
+                   }));
 }
 
 TEST(MessageBoxServices, RecordersNestAndLoggingAnswersTheDefault) {
