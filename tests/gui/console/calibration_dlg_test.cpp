@@ -26,7 +26,6 @@ using Page = CCalibrationDlg;
 
 class CalibrationPageTest : public ConsoleTest {
  protected:
-  // The console on the calibration tab of a controller in `state`.
   Page& Open(const ControllerState& state = {}) {
     Plug(state);
     Start();
@@ -50,7 +49,6 @@ class CalibrationPageTest : public ConsoleTest {
     return std::all_of(ids.begin(), ids.end(),
                        [&](int id) { return Button(id)->isEnabled() == enabled; });
   }
-  // The calibration requests the controller got since `seq`, by code.
   std::vector<uint8_t> SentSince(uint64_t seq) const {
     std::vector<uint8_t> codes;
     for (const SimEvent& e : sim_->Events().After(seq)) {
@@ -198,15 +196,6 @@ void Tap(QWidget& window, const QPointingDevice& screen, QPointF at) {
 // On the console's screen. The portrait screen's diagonal is 2203 px: a
 // cross fails beyond 33 px. Offscreen screens have 100 dots to the inch.
 TEST_F(CalibrationPageTest, TouchTestMeasuresSynthesisedTouchesAndOffersACalibrationOnAFailure) {
-  struct Case {
-    QPointF offset;  // of every touch from its cross
-    const char* distance;
-    bool passes;
-  };
-  const Case cases[] = {
-      {{20, -10}, "22.4 px (5.7 mm)", true},
-      {{0, 34}, "34.0 px (8.6 mm)", false},
-  };
   Page& page = Open();
   QScreen* frame = QGuiApplication::screens().value(1);
   ASSERT_TRUE(frame) << "the tests' two-screen layout";
@@ -215,8 +204,11 @@ TEST_F(CalibrationPageTest, TouchTestMeasuresSynthesisedTouchesAndOffersACalibra
   const QPointingDevice touchScreen(
       QStringLiteral("test touch screen"), 1, QInputDevice::DeviceType::TouchScreen,
       QPointingDevice::PointerType::Finger, QInputDevice::Capability::Position, 1, 0);
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.distance);
+  // Every touch misses its cross by `offset`.
+  for (const auto& [offset, distance, passes] :
+       {std::tuple{QPointF(20, -10), "22.4 px (5.7 mm)", true},
+        {QPointF(0, 34), "34.0 px (8.6 mm)", false}}) {
+    SCOPED_TRACE(distance);
     page.StartTouchTest();
     TouchTestWindow* test = page.TouchTest();
     ASSERT_TRUE(test);
@@ -226,14 +218,13 @@ TEST_F(CalibrationPageTest, TouchTestMeasuresSynthesisedTouchesAndOffersACalibra
     test->show();
     const uint64_t seq = sim_->Events().LastSeq();
     for (const TouchPoint& cross : test->Test().Crosses())
-      Tap(*test, touchScreen, QPointF(cross.x, cross.y) + c.offset);
+      Tap(*test, touchScreen, QPointF(cross.x, cross.y) + offset);
 
-    EXPECT_EQ(test->CrossText(2), c.distance);
+    EXPECT_EQ(test->CrossText(2), distance);
     EXPECT_TRUE(SentSince(seq).empty()) << "the controller is not involved";
-    EXPECT_EQ(test->ReportText(),
-              Text(c.passes ? kMsgTouchTestPassed : kMsgTouchTestFailed).arg(33));
-    EXPECT_EQ(test->CalibrateAgainButton()->isVisible(), !c.passes);
-    if (c.passes) {
+    EXPECT_EQ(test->ReportText(), Text(passes ? kMsgTouchTestPassed : kMsgTouchTestFailed).arg(33));
+    EXPECT_EQ(test->CalibrateAgainButton()->isVisible(), !passes);
+    if (passes) {
       QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
       QCoreApplication::sendEvent(test, &escape);
       EXPECT_FALSE(test->isVisible()) << "Escape ends it";

@@ -30,7 +30,6 @@ constexpr int kValueControls[] = {
 
 class ConfigPageTest : public ConsoleTest {
  protected:
-  // The console on this page; the pauses asked for from here on are recorded.
   void Open(OsVersionInfo version, std::chrono::milliseconds timeout = 5s) {
     os_ = std::make_unique<FixedOsVersion>(version);
     environment_.osVersion = os_.get();
@@ -61,7 +60,6 @@ class ConfigPageTest : public ConsoleTest {
     emit combo->activated(index);
   }
   void Click(int id) { DialogItemAs<QPushButton>(Page(), id)->click(); }
-  // The frames the controller received since `seq`, as its log shows them.
   Lines Received(uint64_t seq) const {
     Lines lines;
     for (const SimEvent& e : sim_->Events().After(seq))
@@ -104,7 +102,6 @@ TEST_F(ConfigPageTest, RefreshAndApplyCarryTouchSettingsOnlyOnWindows7) {
     for (int id : {IDC_LEVEL_C17, IDC_LEVEL_D17, IDC_LEVEL_C17_LABEL, IDC_LEVEL_D17_LABEL})
       EXPECT_TRUE(Item(id)->isHidden()) << id;
 
-    // Apply writes back what was read, hidden levels included.
     Click(IDC_APPLY);
     EXPECT_EQ(Boxes(), std::vector<QString>{Box(kMsgSaved, kMsgSavedCaption)});
     EXPECT_EQ(sim_->State(), kConfigured);

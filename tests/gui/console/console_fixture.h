@@ -97,7 +97,6 @@ class ConsoleTest : public ::testing::Test {
     return edit ? edit->text() : QStringLiteral("<missing>");
   }
   void SelectTab(int tab) { dialog_->TabControl()->setCurrentIndex(tab); }
-  // "caption|text" of every box so far.
   std::vector<QString> Boxes() const {
     std::vector<QString> boxes;
     for (const RecordedMessageBox& b : boxes_.Boxes())

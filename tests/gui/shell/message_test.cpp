@@ -10,29 +10,23 @@
 namespace orvelle {
 namespace {
 
-class ResourceMessageTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(library_.Load("ShellTestPack", {ORVELLE_SHELL_TEST_PACK_DIR}));
-    SetCurrentLanguageLibrary(&library_);
-  }
-  LanguageLibrary library_;
-  RecordingMessageBoxes boxes_;
-};
-
 // The console's form has no owner and the given style; the calibration
 // program's is owned, OK only, without icon. The suffix follows without a
 // separator; a missing string is an empty text.
-TEST_F(ResourceMessageTest, BothFormsShowThePacksTextsAsAsked) {
+TEST(ResourceMessage, BothFormsShowThePacksTextsAsAsked) {
+  LanguageLibrary library;
+  ASSERT_TRUE(library.Load("ShellTestPack", {ORVELLE_SHELL_TEST_PACK_DIR}));
+  SetCurrentLanguageLibrary(&library);
+  RecordingMessageBoxes boxes;
   QDialog dialog;
-  boxes_.ScriptAnswers({kIdNo});
+  boxes.ScriptAnswers({kIdNo});
   EXPECT_EQ(ShowResourceMessage(1, 2, kMbYesNo | kMbIconQuestion, "Language"), kIdNo);
   EXPECT_EQ(ShowResourceMessage(1, 2, kMbYesNo, ""), kIdYes) << "unscripted: the default button";
   EXPECT_EQ(ShowResourceMessage(&dialog, 1, 2, "DoubleClickHeight"), kIdOk);
   ShowResourceMessage(4242, 4343, kMbOk, "");
   ShowResourceMessage(4242, 2, kMbOk, "x");
   std::vector<std::tuple<QWidget*, QString, QString, unsigned>> shown;
-  for (const RecordedMessageBox& b : boxes_.Boxes())
+  for (const RecordedMessageBox& b : boxes.Boxes())
     shown.emplace_back(b.owner, b.text, b.caption, b.style);
   EXPECT_EQ(shown, (decltype(shown){
                        {nullptr, "Text oneLanguage", "Caption two", kMbYesNo | kMbIconQuestion},
@@ -41,6 +35,7 @@ TEST_F(ResourceMessageTest, BothFormsShowThePacksTextsAsAsked) {
                        {nullptr, "", "", kMbOk},
                        {nullptr, "x", "Caption two", kMbOk},
                    }));
+  SetCurrentLanguageLibrary(nullptr);
 }
 
 TEST(MessageBoxServices, RecordersNestAndLoggingAnswersTheDefault) {
