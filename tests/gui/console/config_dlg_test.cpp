@@ -112,7 +112,6 @@ TEST_F(ConfigPageTest, RefreshAndApplyCarryTouchSettingsOnlyOnWindows7) {
   }
 }
 
-// A refresh that completes after a failed one makes the page usable again.
 TEST_F(ConfigPageTest, AFailedRefreshDisablesThePageUntilARefreshCompletes) {
   for (bool plugged : {false, true}) {
     SCOPED_TRACE(plugged ? "the last group's answer missing" : "no controller");
@@ -124,7 +123,6 @@ TEST_F(ConfigPageTest, AFailedRefreshDisablesThePageUntilARefreshCompletes) {
     Open(kLinux, 300ms);
     EXPECT_EQ(Boxes().size(), plugged ? 0u : 1u);
     EXPECT_EQ(EnabledControls(), std::vector<int>{});
-    EXPECT_EQ(EditText(), "5");
     // The page's own positions are not the user's choices.
     EXPECT_EQ(DialogItemAs<QAbstractSlider>(Page(), IDC_LEVEL_A17)->value(), 1);
     EXPECT_EQ(Page().State().levelA17, 5);
@@ -140,9 +138,8 @@ TEST_F(ConfigPageTest, AFailedRefreshDisablesThePageUntilARefreshCompletes) {
       ASSERT_TRUE(PumpUntil([&] { return Status() == Text(1081); }));
     }
     Reopen();
-    std::vector<int> usable(std::begin(kValueControls) + 1, std::end(kValueControls));
-    EXPECT_EQ(EnabledControls(), usable);
-    EXPECT_EQ(EditText(), "5");
+    EXPECT_EQ(EnabledControls(),
+              std::vector<int>(std::begin(kValueControls) + 1, std::end(kValueControls)));
   }
 }
 
