@@ -26,19 +26,12 @@ using Page = CCalibrationDlg;
 
 class CalibrationPageTest : public ConsoleTest {
  protected:
-  // The console on the calibration tab of a controller in `state`.
-  Page& Open(const ControllerState& state, std::chrono::milliseconds timeout = 5s) {
+  Page& Open(const ControllerState& state = {}) {
     Plug(state);
-    Start(timeout);
+    Start();
     SelectTab(kTabCalibration);
     boxes_.Clear();
     return dialog_->CalibrationPage();
-  }
-  static ControllerState Mode(uint8_t mode, uint8_t option) {
-    ControllerState state;
-    state.calMode = mode;
-    state.calOption = option;
-    return state;
   }
 
   QAbstractButton* Button(int id) const {
@@ -56,7 +49,6 @@ class CalibrationPageTest : public ConsoleTest {
     return std::all_of(ids.begin(), ids.end(),
                        [&](int id) { return Button(id)->isEnabled() == enabled; });
   }
-  // The calibration requests the controller got since `seq`, by code.
   std::vector<uint8_t> SentSince(uint64_t seq) const {
     std::vector<uint8_t> codes;
     for (const SimEvent& e : sim_->Events().After(seq)) {
@@ -64,28 +56,35 @@ class CalibrationPageTest : public ConsoleTest {
     }
     return codes;
   }
-  std::string FileIn(const std::string& name) const { return fileFolder_.File(name); }
-
-  orvelle::testing::TempFolder fileFolder_;
 };
 
+// Without a controller everything is disabled until a refresh learns the
+// settings; a refresh that learns no option disables the option radios and
+// every button again.
 TEST_F(CalibrationPageTest, TheControllersOptionAndModeShowAndDecideWhatCanBeChanged) {
-  Page& page = Open(Mode(2, 0), 300ms);
-  EXPECT_EQ(Checked(Page::kOptionRadios), std::vector<int>{Page::IDC_OPTION_0});
+  Start(300ms);
+  SelectTab(kTabCalibration);
+  EXPECT_EQ(Boxes(), (std::vector<QString>{Box(kMsgNotConnected), Box(kMsgNotConnected)}));
+  for (auto ids : {std::span<const int>(Page::kOptionRadios),
+                   std::span<const int>(Page::kModeRadios), std::span<const int>(Page::kButtons)})
+    EXPECT_TRUE(AllEnabled(ids, false));
+  Plug({.calMode = 2, .calOption = 1});
+  ASSERT_TRUE(PumpUntil([&] { return Status() == Text(1081); }));
+  Page& page = dialog_->CalibrationPage();
+  page.Refresh();
+  EXPECT_EQ(Checked(Page::kOptionRadios), std::vector<int>{Page::IDC_OPTION_1});
   EXPECT_EQ(Checked(Page::kModeRadios), std::vector<int>{Page::IDC_MODE_2});
   EXPECT_FALSE(page.PictureRect().isEmpty());
   EXPECT_TRUE(AllEnabled(Page::kButtons, true));
 
-  // Option 4 is accepted, but has no radio and no picture.
+  // Option 4 is accepted, but has no radio and no picture; beyond 4 is a failure.
   std::string error;
-  ASSERT_TRUE(sim_->SetState(Mode(4, 4), error)) << error;
+  ASSERT_TRUE(sim_->SetState({.calOption = 4}, error)) << error;
   page.Refresh();
-  EXPECT_EQ(Checked(Page::kOptionRadios), std::vector<int>{Page::IDC_OPTION_0});
+  EXPECT_EQ(Checked(Page::kOptionRadios), std::vector<int>{Page::IDC_OPTION_1});
   EXPECT_EQ(Checked(Page::kModeRadios), std::vector<int>{Page::IDC_MODE_4});
   EXPECT_TRUE(page.PictureRect().isEmpty());
-
-  // An option beyond 4 is a failure; a refresh that learns no option then
-  // disables the option radios and every button.
+  boxes_.Clear();
   const uint8_t bad[] = {1, 200};
   ASSERT_TRUE(sim_->SendFrame(kCommandReportId, CAL_OPTION_13, bad));
   ASSERT_TRUE(PumpUntil([&] { return !boxes_.Boxes().empty(); }));
@@ -97,53 +96,21 @@ TEST_F(CalibrationPageTest, TheControllersOptionAndModeShowAndDecideWhatCanBeCha
   EXPECT_TRUE(AllEnabled(Page::kModeRadios, true));
 }
 
-TEST_F(CalibrationPageTest, WithoutControllerEverythingIsDisabledUntilARefreshLearnsTheSettings) {
-  Start();
-  SelectTab(kTabCalibration);
-  EXPECT_EQ(Boxes(), (std::vector<QString>{Box(kMsgNotConnected), Box(kMsgNotConnected)}));
-  for (auto ids : {std::span<const int>(Page::kOptionRadios),
-                   std::span<const int>(Page::kModeRadios), std::span<const int>(Page::kButtons)})
-    EXPECT_TRUE(AllEnabled(ids, false));
-  Plug(Mode(3, 1));
-  ASSERT_TRUE(PumpUntil([&] { return Status() == Text(1081); }));
-  dialog_->CalibrationPage().Refresh();
-  EXPECT_TRUE(AllEnabled(Page::kButtons, true));
-  EXPECT_EQ(Checked(Page::kOptionRadios), std::vector<int>{Page::IDC_OPTION_1});
-}
-
-TEST_F(CalibrationPageTest, TheProgramStartsOnceAtATimeAndFailuresAreNamed) {
-  Page& page = Open(Mode(4, 0));
-  page.StartCalibrationProgram();
-  EXPECT_EQ(launcher_.lastScreen, "Desk");
-  EXPECT_EQ(dialog_->Link().IsConnected(), 2);
-  page.StartCalibrationProgram();
-  EXPECT_EQ(launcher_.starts, 1);
-  EXPECT_EQ(Boxes(), std::vector<QString>{Box(kMsgAlreadyStarted)});
-  launcher_.EndProgram();
-  EXPECT_EQ(dialog_->Link().IsConnected(), 1);
-
-  boxes_.Clear();
-  launcher_.result = LaunchResult::NotExecutable;
-  Click(Page::IDC_START);
-  EXPECT_EQ(Boxes(), std::vector<QString>{Box(kMsgLaunchNotExecutable)});
-  EXPECT_EQ(dialog_->Link().IsConnected(), 1);
-  EXPECT_EQ(launcher_.starts, 2);
-}
-
 // A calibration survives export, a reset and import; a file that does not
 // read whole is never sent, and an answer in mode 2 is never saved.
 TEST_F(CalibrationPageTest, TheRecordGoesToAFileAndComesBackOnlyWhole) {
-  ControllerState calibrated = Mode(4, 0);
+  ControllerState calibrated;
   calibrated.record.x[0] = -7;
   calibrated.record.y[8] = 4100;
   Page& page = Open(calibrated);
-  const std::string file = FileIn("saved.ini"), damaged = FileIn("damaged.ini");
+  const std::string file = configFolder_.File("saved.ini"),
+                    damaged = configFolder_.File("damaged.ini");
   // Clicks `button` and answers the file dialog with `path` ("": cancelled).
   const auto use = [&](int button, const std::string& path, const std::vector<uint8_t>& sent,
                        const std::vector<QString>& boxes) {
     SCOPED_TRACE(path);
     boxes_.Clear();
-    fileDialogs_.paths = {QString::fromStdString(path)};
+    fileDialogs_.answer = QString::fromStdString(path);
     const uint64_t seq = sim_->Events().LastSeq();
     Click(button);
     EXPECT_EQ(SentSince(seq), sent);
@@ -156,7 +123,7 @@ TEST_F(CalibrationPageTest, TheRecordGoesToAFileAndComesBackOnlyWhole) {
       << std::string(std::istreambuf_iterator<char>(saved), {}).substr(0, 120);
 
   std::string error;
-  ASSERT_TRUE(sim_->SetState(Mode(4, 0), error)) << error;
+  ASSERT_TRUE(sim_->SetState({}, error)) << error;
   ASSERT_NE(sim_->State().record, calibrated.record);
   use(Page::IDC_IMPORT, "", {}, {});
   use(Page::IDC_IMPORT, damaged, {}, {QCoreApplication::applicationName() + "|Failed to import!"});
@@ -165,17 +132,32 @@ TEST_F(CalibrationPageTest, TheRecordGoesToAFileAndComesBackOnlyWhole) {
 
   Click(Page::IDC_MODE_2);
   EXPECT_EQ(page.State().calMode, 2);
-  use(Page::IDC_EXPORT, FileIn("mode2.ini"), {CAL_READ_DATA}, {Box(kMsgNotSavedToFile)});
-  EXPECT_FALSE(std::filesystem::exists(FileIn("mode2.ini")));
+  use(Page::IDC_EXPORT, configFolder_.File("mode2.ini"), {CAL_READ_DATA},
+      {Box(kMsgNotSavedToFile)});
+  EXPECT_FALSE(std::filesystem::exists(configFolder_.File("mode2.ini")));
 }
 
-TEST_F(CalibrationPageTest, ResetAsksFirstAndApplyWritesOptionAndMode) {
-  ControllerState state = Mode(4, 2);
+TEST_F(CalibrationPageTest, ProgramResetAndApply) {
+  ControllerState state{.calOption = 2};
   state.record.flags[0] = 1;
   Page& page = Open(state);
+  page.StartCalibrationProgram();
+  EXPECT_EQ(launcher_.lastScreen, "Desk");
+  EXPECT_EQ(dialog_->Link().IsConnected(), 2);
+  page.StartCalibrationProgram();
+  EXPECT_EQ(launcher_.starts, 1);
+  EXPECT_EQ(Boxes(), std::vector<QString>{Box(kMsgAlreadyStarted)});
+  launcher_.EndProgram();
+  EXPECT_EQ(dialog_->Link().IsConnected(), 1);
+  boxes_.Clear();
+  launcher_.result = LaunchResult::NotExecutable;
+  Click(Page::IDC_START);
+  EXPECT_EQ(Boxes(), std::vector<QString>{Box(kMsgLaunchNotExecutable)});
+  EXPECT_EQ(dialog_->Link().IsConnected(), 1);
+  EXPECT_EQ(launcher_.starts, 2);
 
   boxes_.ScriptAnswers({kIdNo});
-  uint64_t seq = sim_->Events().LastSeq();
+  const uint64_t seq = sim_->Events().LastSeq();
   Click(Page::IDC_RESET);
   EXPECT_TRUE(SentSince(seq).empty());
   boxes_.ScriptAnswers({kIdYes});
@@ -214,27 +196,19 @@ void Tap(QWidget& window, const QPointingDevice& screen, QPointF at) {
 // On the console's screen. The portrait screen's diagonal is 2203 px: a
 // cross fails beyond 33 px. Offscreen screens have 100 dots to the inch.
 TEST_F(CalibrationPageTest, TouchTestMeasuresSynthesisedTouchesAndOffersACalibrationOnAFailure) {
-  struct Case {
-    QPointF offset;  // of every touch from its cross
-    const char* distance;
-    bool passes;
-  };
-  const Case cases[] = {
-      {{20, -10}, "22.4 px (5.7 mm)", true},
-      {{0, 34}, "34.0 px (8.6 mm)", false},
-  };
-  Page& page = Open(Mode(4, 0));
-  // The console's window on the tests' second, portrait screen.
+  Page& page = Open();
   QScreen* frame = QGuiApplication::screens().value(1);
   ASSERT_TRUE(frame) << "the tests' two-screen layout";
   dialog_->setScreen(frame);
   dialog_->move(frame->geometry().topLeft() + QPoint(50, 50));
-  // Ends with the test, while the application is still there.
   const QPointingDevice touchScreen(
       QStringLiteral("test touch screen"), 1, QInputDevice::DeviceType::TouchScreen,
       QPointingDevice::PointerType::Finger, QInputDevice::Capability::Position, 1, 0);
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.distance);
+  // Every touch misses its cross by `offset`.
+  for (const auto& [offset, distance, passes] :
+       {std::tuple{QPointF(20, -10), "22.4 px (5.7 mm)", true},
+        {QPointF(0, 34), "34.0 px (8.6 mm)", false}}) {
+    SCOPED_TRACE(distance);
     page.StartTouchTest();
     TouchTestWindow* test = page.TouchTest();
     ASSERT_TRUE(test);
@@ -244,14 +218,13 @@ TEST_F(CalibrationPageTest, TouchTestMeasuresSynthesisedTouchesAndOffersACalibra
     test->show();
     const uint64_t seq = sim_->Events().LastSeq();
     for (const TouchPoint& cross : test->Test().Crosses())
-      Tap(*test, touchScreen, QPointF(cross.x, cross.y) + c.offset);
+      Tap(*test, touchScreen, QPointF(cross.x, cross.y) + offset);
 
-    EXPECT_EQ(test->CrossText(2), c.distance);
+    EXPECT_EQ(test->CrossText(2), distance);
     EXPECT_TRUE(SentSince(seq).empty()) << "the controller is not involved";
-    EXPECT_EQ(test->ReportText(),
-              Text(c.passes ? kMsgTouchTestPassed : kMsgTouchTestFailed).arg(33));
-    EXPECT_EQ(test->CalibrateAgainButton()->isVisible(), !c.passes);
-    if (c.passes) {
+    EXPECT_EQ(test->ReportText(), Text(passes ? kMsgTouchTestPassed : kMsgTouchTestFailed).arg(33));
+    EXPECT_EQ(test->CalibrateAgainButton()->isVisible(), !passes);
+    if (passes) {
       QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
       QCoreApplication::sendEvent(test, &escape);
       EXPECT_FALSE(test->isVisible()) << "Escape ends it";

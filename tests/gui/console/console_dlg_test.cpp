@@ -15,11 +15,10 @@
 namespace orvelle::console {
 namespace {
 
-TEST_F(ConsoleTest, StartShowsTheControllersIdentityAndLayout) {
-  ControllerState state;
-  state.layoutA = {12, 12, 13};
-  state.layoutB = {-4};
-  Plug(state);
+// Command answers while the about page shows are dropped, yet they still end
+// the wait; calibration frames reach the calibration page from every tab.
+TEST_F(ConsoleTest, StartShowsTheControllersIdentityAndFramesGoToThePageThatCanUseThem) {
+  Plug({.layoutB = {-4}});
   Start();
   EXPECT_EQ(Status(), Text(1081));
   const std::pair<int, QString> fields[] = {
@@ -30,30 +29,16 @@ TEST_F(ConsoleTest, StartShowsTheControllersIdentityAndLayout) {
   };
   for (const auto& [id, text] : fields)
     EXPECT_EQ(Field(id), text) << id;
-  EXPECT_TRUE(Boxes().empty());
   EXPECT_EQ(dialog_->CurrentTab(), kTabInfo);
-  bool ended = false;
-  QObject::connect(dialog_.get(), &QDialog::finished, [&] { ended = true; });
-  DialogItemAs<QAbstractButton>(*dialog_, 2)->click();  // the window's close button
-  EXPECT_TRUE(ended);
-}
 
-TEST_F(ConsoleTest, FramesGoToThePageThatCanUseThem) {
-  Plug();
-  Start();
   CCalibrationDlg& calibration = dialog_->CalibrationPage();
-  // Command answers while the about page shows are dropped, yet they still end the wait.
   SelectTab(kTabAbout);
-  ControllerState changed = sim_->State();
-  changed.modelText = "CHANGED";
   std::string error;
-  ASSERT_TRUE(sim_->SetState(changed, error)) << error;
+  ASSERT_TRUE(sim_->SetState({.modelText = "CHANGED"}, error)) << error;
   const FrameBuffer request = InfoExchange::Request(GET_MODEL);
   EXPECT_TRUE(dialog_->Link().SendAndWait(kCommandChannel, {request.data(), kCommandFrameLength}));
   EXPECT_EQ(dialog_->InfoPage().State().modelText, "OVT-6510");
   EXPECT_FALSE(calibration.State().optionKnown);
-
-  // Calibration frames reach the calibration page from every tab.
   for (const auto& [tab, mode] :
        {std::pair{kTabAbout, uint8_t{3}}, std::pair{kTabInfo, uint8_t{4}}}) {
     SelectTab(tab);
@@ -62,13 +47,28 @@ TEST_F(ConsoleTest, FramesGoToThePageThatCanUseThem) {
   }
   EXPECT_TRUE(DialogItemAs<QAbstractButton>(calibration, CCalibrationDlg::IDC_MODE_4)->isChecked());
   EXPECT_TRUE(Boxes().empty());
+  bool ended = false;
+  QObject::connect(dialog_.get(), &QDialog::finished, [&] { ended = true; });
+  DialogItemAs<QAbstractButton>(*dialog_, 2)->click();  // the window's close button
+  EXPECT_TRUE(ended);
 }
 
-// Out at the start, in, out and back in; another device's arrival opens nothing.
-TEST_F(ConsoleTest, TheStatusLineFollowsTheController) {
+// Out at the start, in, out and back in; another device's arrival opens
+// nothing. The options show the stored language and save the choice.
+TEST_F(ConsoleTest, TheStatusLineFollowsTheControllerAndOptionsSaveTheLanguage) {
+  std::unique_ptr<RegKey> key;
+  ASSERT_EQ(registry_.CreateKey(RegRoot::LocalMachine, kGlobalSettingsKey, RegAccess::AllAccess,
+                                key, nullptr),
+            RegStatus::Success);
+  ASSERT_EQ(SetDwordValue(*key, kLanguageValue, 2), RegStatus::Success);  // as start-up writes it
   Start();
   EXPECT_EQ(Status(), Text(1082));
   SelectTab(kTabOptions);
+  COptionsDlg& page = dialog_->OptionsPage();
+  auto* english = DialogItemAs<QAbstractButton>(page, COptionsDlg::IDC_LANGUAGE_0);
+  auto* chinese = DialogItemAs<QAbstractButton>(page, COptionsDlg::IDC_LANGUAGE_1);
+  EXPECT_FALSE(english->isChecked());
+  EXPECT_FALSE(chinese->isChecked());
   SelectTab(kTabInfo);
   const std::vector<QString> notConnected = {Box(kMsgNotConnected), Box(kMsgNotConnected)};
   EXPECT_EQ(Boxes(), notConnected) << "every selection of the first tab says so";
@@ -86,6 +86,20 @@ TEST_F(ConsoleTest, TheStatusLineFollowsTheController) {
   ASSERT_TRUE(sim_->Plug(path, error)) << error;
   EXPECT_TRUE(PumpUntil([&] { return Status() == Text(1081); }));
   EXPECT_EQ(Boxes(), notConnected);
+
+  chinese->click();
+  english->click();
+  chinese->click();
+  DialogItemAs<QAbstractButton>(page, COptionsDlg::IDC_LOAD_ON_STARTUP)->click();
+  EXPECT_FALSE(english->isChecked());
+  boxes_.Clear();
+  DialogItemAs<QAbstractButton>(page, COptionsDlg::IDC_SAVE)->click();
+  EXPECT_EQ(Boxes(), std::vector<QString>{Box(kMsgSaved, kMsgSavedCaption)});
+  uint8_t value[4] = {};
+  size_t size = sizeof value;
+  ASSERT_EQ(key->QueryValue(kLanguageValue, nullptr, value, &size), RegStatus::Success);
+  EXPECT_EQ(value[0], 1);
+  EXPECT_TRUE(std::filesystem::exists(configFolder_.File("autostart/OrvelleConsole.desktop")));
 }
 
 TEST_F(ConsoleTest, AControllerThisUserMayNotOpenIsNamedOnceWithTheFix) {
@@ -135,37 +149,6 @@ TEST_F(ConsoleTest, AHiddenStartLeavesTheTrayIconOrAMinimisedWindow) {
   QObject::connect(&dialog, &QDialog::finished, [&] { ended = true; });
   dialog.TrayMenu().actions()[0]->trigger();
   EXPECT_TRUE(ended);
-}
-
-TEST_F(ConsoleTest, OptionsShowTheStoredLanguageAndSaveTheChoice) {
-  std::unique_ptr<RegKey> key;
-  ASSERT_EQ(registry_.CreateKey(RegRoot::LocalMachine, kGlobalSettingsKey, RegAccess::AllAccess,
-                                key, nullptr),
-            RegStatus::Success);
-  ASSERT_EQ(SetDwordValue(*key, kLanguageValue, 2), RegStatus::Success);  // as start-up writes it
-  Start();
-  SelectTab(kTabOptions);
-  COptionsDlg& page = dialog_->OptionsPage();
-  auto* english = DialogItemAs<QAbstractButton>(page, COptionsDlg::IDC_LANGUAGE_0);
-  auto* chinese = DialogItemAs<QAbstractButton>(page, COptionsDlg::IDC_LANGUAGE_1);
-  auto* logon = DialogItemAs<QAbstractButton>(page, COptionsDlg::IDC_LOAD_ON_STARTUP);
-  ASSERT_TRUE(english && chinese && logon);
-  EXPECT_FALSE(english->isChecked());
-  EXPECT_FALSE(chinese->isChecked());
-
-  chinese->click();
-  english->click();
-  chinese->click();
-  logon->click();
-  EXPECT_FALSE(english->isChecked());
-  boxes_.Clear();
-  DialogItemAs<QAbstractButton>(page, COptionsDlg::IDC_SAVE)->click();
-  EXPECT_EQ(Boxes(), std::vector<QString>{Box(kMsgSaved, kMsgSavedCaption)});
-  uint8_t value[4] = {};
-  size_t size = sizeof value;
-  ASSERT_EQ(key->QueryValue(kLanguageValue, nullptr, value, &size), RegStatus::Success);
-  EXPECT_EQ(value[0], 1);
-  EXPECT_TRUE(std::filesystem::exists(configFolder_.File("autostart/OrvelleConsole.desktop")));
 }
 
 }  // namespace

@@ -1,18 +1,11 @@
 #pragma once
-// The console's main window offscreen against a simulated controller of the
-// test's own, with the real Kelvra packs, recorded message boxes, chosen file
-// paths and a program launcher that starts nothing.
+// The console's window offscreen against a simulated controller of the test's
+// own, with the real Kelvra packs and a program launcher that starts nothing.
 
 #include <gtest/gtest.h>
 
 #include <QLineEdit>
 #include <QTabWidget>
-#include <chrono>
-#include <deque>
-#include <functional>
-#include <memory>
-#include <string>
-#include <vector>
 
 #include "console/console_dlg.h"
 #include "console/console_services.h"
@@ -33,23 +26,15 @@ namespace orvelle::console {
 using namespace std::chrono_literals;
 using orvelle::testing::PumpUntil;
 
-// Answers the save and open dialogs with the paths queued; empty: cancelled.
+// Answers the next save or open dialog with `answer`; empty: cancelled.
 class ScriptedFileDialogs : public FileDialogService {
  public:
   QString SaveFileName(QWidget*, const QString&, const QString&) override { return Next(); }
   QString OpenFileName(QWidget*, const QString&, const QString&) override { return Next(); }
-  std::deque<QString> paths;
-
- private:
-  QString Next() {
-    if (paths.empty()) return {};
-    QString path = paths.front();
-    paths.pop_front();
-    return path;
-  }
+  QString Next() { return std::exchange(answer, {}); }
+  QString answer;
 };
 
-// Starts nothing; the test ends the "program" when it likes.
 class FakeLauncher : public ProgramLauncher {
  public:
   LaunchResult StartCalibrationProgram(const std::string& screen,
@@ -112,7 +97,6 @@ class ConsoleTest : public ::testing::Test {
     return edit ? edit->text() : QStringLiteral("<missing>");
   }
   void SelectTab(int tab) { dialog_->TabControl()->setCurrentIndex(tab); }
-  // "caption|text" of every box so far.
   std::vector<QString> Boxes() const {
     std::vector<QString> boxes;
     for (const RecordedMessageBox& b : boxes_.Boxes())

@@ -10,42 +10,32 @@
 namespace orvelle {
 namespace {
 
-class ResourceMessageTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(library_.Load("ShellTestPack", {ORVELLE_SHELL_TEST_PACK_DIR}));
-    SetCurrentLanguageLibrary(&library_);
-  }
-  LanguageLibrary library_;
-  RecordingMessageBoxes boxes_;
-};
-
 // The console's form has no owner and the given style; the calibration
 // program's is owned, OK only, without icon. The suffix follows without a
 // separator; a missing string is an empty text.
-TEST_F(ResourceMessageTest, BothFormsShowThePacksTextsAsAsked) {
+TEST(ResourceMessage, BothFormsShowThePacksTextsAsAsked) {
+  LanguageLibrary library;
+  ASSERT_TRUE(library.Load("ShellTestPack", {ORVELLE_SHELL_TEST_PACK_DIR}));
+  SetCurrentLanguageLibrary(&library);
+  RecordingMessageBoxes boxes;
   QDialog dialog;
-  boxes_.ScriptAnswers({kIdNo});
+  boxes.ScriptAnswers({kIdNo});
   EXPECT_EQ(ShowResourceMessage(1, 2, kMbYesNo | kMbIconQuestion, "Language"), kIdNo);
   EXPECT_EQ(ShowResourceMessage(1, 2, kMbYesNo, ""), kIdYes) << "unscripted: the default button";
   EXPECT_EQ(ShowResourceMessage(&dialog, 1, 2, "DoubleClickHeight"), kIdOk);
   ShowResourceMessage(4242, 4343, kMbOk, "");
   ShowResourceMessage(4242, 2, kMbOk, "x");
-  const RecordedMessageBox expected[] = {
-      {nullptr, "Text oneLanguage", "Caption two", kMbYesNo | kMbIconQuestion},
-      {nullptr, "Text one", "Caption two", kMbYesNo},
-      {&dialog, "Text oneDoubleClickHeight", "Caption two", kMbOk},
-      {nullptr, "", "", kMbOk},
-      {nullptr, "x", "Caption two", kMbOk},
-  };
-  const auto shown = boxes_.Boxes();
-  ASSERT_EQ(shown.size(), std::size(expected));
-  for (size_t i = 0; i < shown.size(); ++i) {
-    EXPECT_EQ(shown[i].owner, expected[i].owner) << i;
-    EXPECT_EQ(shown[i].text, expected[i].text) << i;
-    EXPECT_EQ(shown[i].caption, expected[i].caption) << i;
-    EXPECT_EQ(shown[i].style, expected[i].style) << i;
-  }
+  std::vector<std::tuple<QWidget*, QString, QString, unsigned>> shown;
+  for (const RecordedMessageBox& b : boxes.Boxes())
+    shown.emplace_back(b.owner, b.text, b.caption, b.style);
+  EXPECT_EQ(shown, (decltype(shown){
+                       {nullptr, "Text oneLanguage", "Caption two", kMbYesNo | kMbIconQuestion},
+                       {nullptr, "Text one", "Caption two", kMbYesNo},
+                       {&dialog, "Text oneDoubleClickHeight", "Caption two", kMbOk},
+                       {nullptr, "", "", kMbOk},
+                       {nullptr, "x", "Caption two", kMbOk},
+                   }));
+  SetCurrentLanguageLibrary(nullptr);
 }
 
 TEST(MessageBoxServices, RecordersNestAndLoggingAnswersTheDefault) {
