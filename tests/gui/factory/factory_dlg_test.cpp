@@ -1,5 +1,7 @@
 // The main window against an in-process simulated controller, with recorded
 // message boxes and the tool's own dialogs answered by the test.
+#include <gtest/gtest.h>
+
 #include <QAbstractButton>
 #include <QCoreApplication>
 #include <QElapsedTimer>
