@@ -67,14 +67,6 @@ class FactoryMainTest : public ::testing::Test {
     dialog_->Link().RecordPauses([this](std::chrono::milliseconds p) { pauses_.push_back(p); });
   }
 
-  // The touch dialog is ended with its button `id` (1 OK, 2 Cancel).
-  void EndTouchDialogWith(int id) {
-    answerDialog_ = [id](QDialog& d) {
-      DialogItemAs<QAbstractButton>(d, id)->click();
-      return d.result();
-    };
-  }
-
   // The next request of `requestCode` is lost and answered by a frame of
   // `answerCode` with `payload`: answers the controller's validated state
   // cannot give.
@@ -176,7 +168,10 @@ TEST_F(FactoryMainTest, OnlyItsTwoOperationsSendAnythingAndEachAnswerCountsInIts
     pauses_.clear();
     const uint64_t before = sim_->Events().LastSeq();
     if (!c.limits.empty()) ReplyToNext(TOUCH_SETTINGS, TOUCH_SETTINGS, c.limits);
-    EndTouchDialogWith(c.button);
+    answerDialog_ = [&](QDialog& d) {  // the touch dialog, ended with OK (1) or Cancel (2)
+      DialogItemAs<QAbstractButton>(d, c.button)->click();
+      return d.result();
+    };
     dialog_->SetTouchCount();
     std::vector<Bytes> sent{kLimitsRequest};
     if (c.written) sent.push_back({0x07, 0x11, 0x02, 0x04, *c.written, 0xFF});

@@ -42,7 +42,7 @@ void Ticks(CalibrationRun& run, int n) {
 constexpr int kCornersX[4] = {127, 3968, 3968, 127};
 constexpr int kCornersY[4] = {127, 127, 3968, 3968};
 
-TEST(CalibrationRun, HundredSteadyReportsMakeAPointWithoutTheFirstTen) {
+TEST(CalibrationRun, HundredSteadyReportsMakeAPointWithoutTheFirstTenAtLeast1000FromTheLast) {
   CalibrationRun run = Started(4);
   EXPECT_EQ(Hold(run, 1000, 2000, 10), R::Added);
   EXPECT_EQ(Hold(run, 1030, 2009, 89), R::Added);
@@ -50,6 +50,12 @@ TEST(CalibrationRun, HundredSteadyReportsMakeAPointWithoutTheFirstTen) {
   EXPECT_EQ(Touch(run, 1030, 2009), R::TargetAccepted);
   EXPECT_EQ(Where(run), std::tuple(1, 0, 0));
   EXPECT_EQ((std::pair<int, int>(run.points().x[0], run.points().y[0])), std::pair(1030, 2009));
+  // A point nearer than 1000 to the previous one is rejected.
+  run.Tick();
+  EXPECT_EQ(Hold(run, 1630, 2808), R::PointRejected);  // 999.4 away
+  EXPECT_EQ(Where(run), std::tuple(1, 0, 1)) << "the time allowance is not renewed";
+  EXPECT_EQ(Hold(run, 1630, 2809), R::TargetAccepted);  // exactly 1000
+  EXPECT_EQ(Where(run), std::tuple(2, 0, 0));
 }
 
 // A report more than 40 from the previous one or from the running mean, or
@@ -83,16 +89,6 @@ TEST(CalibrationRun, JumpsDriftAndReportsThatAreNotTouching) {
   run.SetCalibrationMode(4);
   EXPECT_EQ(Touch(run, 1000, 1000), R::Ignored) << "not started";
   EXPECT_EQ(run.sampleCount(), 0);
-}
-
-TEST(CalibrationRun, PointNearThePreviousTargetIsRejected) {
-  CalibrationRun run = Started(4);
-  Hold(run, 2048, 2048);
-  run.Tick();
-  EXPECT_EQ(Hold(run, 2648, 2847), R::PointRejected);  // 999.4 away
-  EXPECT_EQ(Where(run), std::tuple(1, 0, 1)) << "the time allowance is not renewed";
-  EXPECT_EQ(Hold(run, 2648, 2848), R::TargetAccepted);  // exactly 1000
-  EXPECT_EQ(Where(run), std::tuple(2, 0, 0));
 }
 
 TEST(CalibrationRun, CountDownPerTargetEndsOnTheFortiethTick) {
