@@ -17,23 +17,22 @@ namespace {
 
 const QColor kIconColour{0, 200, 0};
 
-QIcon SolidIcon() {
-  QPixmap pixmap(32, 32);
-  pixmap.fill(kIconColour);
-  return QIcon(pixmap);
-}
-
-// Lightest and darkest pixel of the caption area, clear of the icon and the
-// rounded outline.
-std::pair<int, int> CaptionLightness(const QImage& face) {
-  int lightest = 0, darkest = 255;
+// Leftmost and rightmost dark caption pixel, and the lightest and darkest
+// pixel of the caption area, clear of the icon and the rounded outline.
+struct Caption {
+  int left = 100, right = -1, lightest = 0, darkest = 255;
+};
+Caption CaptionOf(const QImage& face) {
+  Caption c;
   for (int y = 8; y < 32; ++y) {
     for (int x = 36; x < 91; ++x) {
-      lightest = std::max(lightest, face.pixelColor(x, y).lightness());
-      darkest = std::min(darkest, face.pixelColor(x, y).lightness());
+      const int l = face.pixelColor(x, y).lightness();
+      c.lightest = std::max(c.lightest, l);
+      c.darkest = std::min(c.darkest, l);
+      if (l < 100) c.left = std::min(c.left, x), c.right = std::max(c.right, x);
     }
   }
-  return {lightest, darkest};
+  return c;
 }
 
 class CountingButton : public XPImageButton {
@@ -56,7 +55,9 @@ class ImageButtonTest : public ::testing::Test {
     button_ = new CountingButton(&window_);
     button_->setText(QStringLiteral("OK"));
     button_->setGeometry(10, 10, 100, 40);
-    SetupButton(*button_, SolidIcon());
+    QPixmap icon(32, 32);
+    icon.fill(kIconColour);
+    SetupButton(*button_, QIcon(icon));
   }
 
   QImage Render() { return button_->grab().toImage().convertToFormat(QImage::Format_RGB32); }
@@ -78,86 +79,64 @@ class ImageButtonTest : public ::testing::Test {
 };
 
 // The icon stands 3 px from the left, centred in height, and moves by one
-// pixel while pressed; the face darkens inside a rounded black outline.
-TEST_F(ImageButtonTest, IconFaceAndOutlineReleasedAndPressed) {
+// pixel while pressed; the face darkens inside a rounded black outline; the
+// caption is centred in the area right of the icon (x = 35 to the edge).
+TEST_F(ImageButtonTest, IconFaceOutlineAndCaptionReleasedPressedAndDisabled) {
+  const Caption caption = CaptionOf(Render());
+  ASSERT_GE(caption.right, caption.left) << "caption drawn";
+  EXPECT_NEAR((caption.left + caption.right) / 2.0, 67.0, 3.0);
   for (int down : {0, 1}) {
+    SCOPED_TRACE(down ? "pressed" : "released");
     button_->setDown(down);
     const QImage face = Render();
-    EXPECT_EQ(face.pixelColor(3 + down, 4 + down), kIconColour);
-    EXPECT_EQ(face.pixelColor(34 + down, 35 + down), kIconColour);
-    EXPECT_NE(face.pixelColor(2 + down, 4 + down), kIconColour);
-    EXPECT_NE(face.pixelColor(3 + down, 3 + down), kIconColour);
-    EXPECT_NE(face.pixelColor(35 + down, 35 + down), kIconColour);
+    const QPoint shift(down, down);
+    for (QPoint p : {QPoint(3, 4), QPoint(34, 35)})
+      EXPECT_EQ(face.pixelColor(p + shift), kIconColour) << p.x() << "," << p.y();
+    for (QPoint p : {QPoint(2, 4), QPoint(3, 3), QPoint(35, 35)})
+      EXPECT_NE(face.pixelColor(p + shift), kIconColour) << p.x() << "," << p.y();
     EXPECT_EQ(face.pixelColor(40, 36), down ? kButtonFacePressed : kButtonFace);
-    EXPECT_EQ(face.pixelColor(50, 0), QColor(Qt::black));
-    EXPECT_EQ(face.pixelColor(50, 39), QColor(Qt::black));
-    EXPECT_EQ(face.pixelColor(0, 20), QColor(Qt::black));
-    EXPECT_EQ(face.pixelColor(99, 20), QColor(Qt::black));
-    EXPECT_NE(face.pixelColor(0, 0), QColor(Qt::black)) << "rounded corner";
-    EXPECT_NE(face.pixelColor(1, 1), QColor(Qt::black));
+    for (QPoint p : {QPoint(50, 0), QPoint(50, 39), QPoint(0, 20), QPoint(99, 20)})
+      EXPECT_EQ(face.pixelColor(p), QColor(Qt::black)) << p.x() << "," << p.y();
+    for (QPoint p : {QPoint(0, 0), QPoint(1, 1)})
+      EXPECT_NE(face.pixelColor(p), QColor(Qt::black)) << "rounded corner";
   }
-}
-
-TEST_F(ImageButtonTest, CaptionIsCentredRightOfTheIcon) {
+  // Disabled: a grey icon, and the caption embossed (a light copy one pixel
+  // down and right under grey text) where the enabled one is dark text only.
+  button_->setDown(false);
+  button_->setEnabled(false);
   const QImage face = Render();
-  int left = 100, right = -1;
-  for (int y = 8; y < 32; ++y) {
-    for (int x = 36; x < 91; ++x) {
-      if (face.pixelColor(x, y).lightness() < 100) {
-        left = std::min(left, x);
-        right = std::max(right, x);
-      }
-    }
-  }
-  ASSERT_GE(right, left) << "caption drawn";
-  // The caption area runs from x = 35 to the right edge; its middle is 67.
-  EXPECT_NEAR((left + right) / 2.0, 67.0, 3.0);
+  const QColor icon = face.pixelColor(19, 20);
+  EXPECT_NE(icon, kIconColour);
+  EXPECT_LT(std::abs(icon.red() - icon.green()) + std::abs(icon.green() - icon.blue()), 40);
+  const Caption disabled = CaptionOf(face);
+  EXPECT_LT(caption.darkest, 100);
+  EXPECT_LE(caption.lightest, kButtonFace.lightness() + 5);
+  EXPECT_GT(disabled.lightest, 200);
+  EXPECT_GT(disabled.darkest, caption.darkest);
 }
 
 TEST_F(ImageButtonTest, PointerOverAFlatButtonRepaintsOnceOnEnterAndLeave) {
   ShowActive();
   PaintsAfter();
   QEnterEvent enter(QPointF(5, 5), QPointF(15, 15), QPointF(15, 15));
-  QApplication::sendEvent(button_, &enter);
-  EXPECT_TRUE(button_->hover());
-  EXPECT_EQ(PaintsAfter(), 1);
-  QApplication::sendEvent(button_, &enter);
-  EXPECT_EQ(PaintsAfter(), 0) << "already hovered";
   QEvent leave(QEvent::Leave);
-  QApplication::sendEvent(button_, &leave);
-  EXPECT_FALSE(button_->hover());
-  EXPECT_EQ(PaintsAfter(), 1);
-
+  const auto send = [&](QEvent& e) {
+    QApplication::sendEvent(button_, &e);
+    return std::pair(button_->hover(), PaintsAfter());
+  };
+  EXPECT_EQ(send(enter), std::pair(true, 1));
+  EXPECT_EQ(send(enter), std::pair(true, 0)) << "already hovered";
+  EXPECT_EQ(send(leave), std::pair(false, 1));
   button_->SetFlat(false);
   PaintsAfter();
-  QApplication::sendEvent(button_, &enter);
-  EXPECT_FALSE(button_->hover()) << "raised buttons do not track the pointer";
-
+  EXPECT_FALSE(send(enter).first) << "raised buttons do not track the pointer";
   button_->SetFlat(true);
-  QApplication::sendEvent(button_, &enter);
-  ASSERT_TRUE(button_->hover());
+  ASSERT_TRUE(send(enter).first);
   button_->setEnabled(false);
   EXPECT_FALSE(button_->hover()) << "disabling clears it";
 }
 
-TEST_F(ImageButtonTest, DisabledButtonGreysItsIconAndEmbossesItsCaption) {
-  const QImage enabledFace = Render();
-  button_->setEnabled(false);
-  const QImage face = Render();
-  const QColor icon = face.pixelColor(19, 20);
-  EXPECT_NE(icon, kIconColour);
-  EXPECT_LT(std::abs(icon.red() - icon.green()) + std::abs(icon.green() - icon.blue()), 40)
-      << "greyed";
-  // Embossed: a light copy one pixel down and right under grey text, where
-  // the enabled caption is dark text on the face only.
-  const auto [enabledLightest, enabledDarkest] = CaptionLightness(enabledFace);
-  const auto [lightest, darkest] = CaptionLightness(face);
-  EXPECT_LT(enabledDarkest, 100);
-  EXPECT_LE(enabledLightest, kButtonFace.lightness() + 5);
-  EXPECT_GT(lightest, 200);
-  EXPECT_GT(darkest, enabledDarkest);
-}
-
+// Dots alternate along the frame three pixels inside the edge.
 TEST_F(ImageButtonTest, FocusRectangleIsDottedThreePixelsIn) {
   ShowActive();
   button_->setFocus();
@@ -165,12 +144,10 @@ TEST_F(ImageButtonTest, FocusRectangleIsDottedThreePixelsIn) {
   const QImage focused = Render();
   window_.setFocus();
   const QImage unfocused = Render();
-  // Dots alternate along the frame three pixels inside the edge.
-  EXPECT_NE(focused.pixelColor(41, 3), unfocused.pixelColor(41, 3));
-  EXPECT_EQ(focused.pixelColor(40, 3), unfocused.pixelColor(40, 3));
-  EXPECT_NE(focused.pixelColor(96, 20), unfocused.pixelColor(96, 20));
-  EXPECT_EQ(focused.pixelColor(40, 5), unfocused.pixelColor(40, 5));
-
+  for (QPoint p : {QPoint(41, 3), QPoint(96, 20)})
+    EXPECT_NE(focused.pixelColor(p), unfocused.pixelColor(p)) << p.x() << "," << p.y();
+  for (QPoint p : {QPoint(40, 3), QPoint(40, 5)})
+    EXPECT_EQ(focused.pixelColor(p), unfocused.pixelColor(p)) << p.x() << "," << p.y();
   button_->SetFlatFocus(false);
   button_->setFocus();
   EXPECT_EQ(Render(), unfocused) << "flat buttons show focus only when asked to";

@@ -23,12 +23,12 @@ using factory::DialogToPixels;
 
 constexpr int kFirstChoice = 1009;
 
-std::vector<int> VisibleCounts(QDialog& d) {
-  std::vector<int> counts;
+// The counts offered, as "1 2 4".
+std::string VisibleCounts(QDialog& d) {
+  std::string counts;
   for (size_t i = 0; i < CTouchNumDlg::kCounts.size(); ++i) {
-    if (!DialogItem(d, kFirstChoice + static_cast<int>(i))->isHidden()) {
-      counts.push_back(CTouchNumDlg::kCounts[i]);
-    }
+    if (!DialogItem(d, kFirstChoice + static_cast<int>(i))->isHidden())
+      counts += (counts.empty() ? "" : " ") + std::to_string(CTouchNumDlg::kCounts[i]);
   }
   return counts;
 }
@@ -37,21 +37,15 @@ void Click(QDialog& d, int id) {
   DialogItemAs<QAbstractButton>(d, id)->click();
 }
 
+// The selection stays on "单点" even where it is hidden.
 TEST(TouchNumDlgTest, ChoicesAboveTheMaximumAreHidden) {
-  const std::vector<std::pair<int, std::vector<int>>> cases = {
-      {0, {}},
-      {1, {1}},
-      {3, {1, 2}},
-      {4, {1, 2, 4}},
-      {9, {1, 2, 4, 6}},
-      {10, {1, 2, 4, 6, 10}},
-      {16, {1, 2, 4, 6, 10, 16}},
-  };
+  const std::pair<int, std::string> cases[] = {
+      {0, ""},        {1, "1"},           {3, "1 2"},           {4, "1 2 4"},
+      {9, "1 2 4 6"}, {10, "1 2 4 6 10"}, {16, "1 2 4 6 10 16"}};
   for (const auto& [maximum, visible] : cases) {
     FactorySharedValues shared{{}, maximum, 0};
     CTouchNumDlg d(shared);
     EXPECT_EQ(VisibleCounts(d), visible) << "maximum " << maximum;
-    // The selection stays on "单点" even where it is hidden.
     EXPECT_TRUE(DialogItemAs<QAbstractButton>(d, kFirstChoice)->isChecked());
   }
 }
@@ -72,22 +66,19 @@ TEST(TouchNumDlgTest, CurrentCountOutsideTheListIsSentUnlessAChoiceIsClicked) {
   EXPECT_EQ(shared.touchCount, 1);
 }
 
-TEST(InfoDlgTest, ShowsTheModelTextWholeAndReadOnly) {
-  CInfoDlg d(QStringLiteral("OVT-6510"));
-  auto* model = DialogItemAs<QLineEdit>(d, 1007);
-  EXPECT_EQ(model->text(), QStringLiteral("OVT-6510"));
-  EXPECT_TRUE(model->isReadOnly());
-}
-
 TEST(DialogLayoutTest, DialogUnitsRoundAsWindowsDoes) {
-  EXPECT_EQ(factory::MulDiv(5, 3, 2), 8);    // 7.5 rounds up
-  EXPECT_EQ(factory::MulDiv(-5, 3, 2), -8);  // and away from zero
-  EXPECT_EQ(factory::MulDiv(7, 6, 4), 11);   // 10.5
-  EXPECT_EQ(factory::MulDiv(1, 1, 0), -1);
+  // Half rounds away from zero; a zero divisor gives -1.
+  const std::tuple<int, int, int, int> cases[] = {
+      {5, 3, 2, 8}, {-5, 3, 2, -8}, {7, 6, 4, 11}, {1, 1, 0, -1}};
+  for (const auto& [number, numerator, denominator, result] : cases)
+    EXPECT_EQ(factory::MulDiv(number, numerator, denominator), result)
+        << number << "*" << numerator << "/" << denominator;
   // 宋体 9 pt on Windows: base units 6 × 12.
   EXPECT_EQ(DialogToPixels(QRect(62, 80, 72, 30), DialogBaseUnits{6, 12}), QRect(93, 120, 108, 45));
 }
 
+// The model text is shown whole and read-only; the about box shows its icon
+// and ends with OK.
 TEST(DialogLayoutTest, ChineseCaptionsAreNotClipped) {
   FactorySharedValues shared{{}, 16, 4};
   CTouchNumDlg touch(shared);
@@ -101,16 +92,13 @@ TEST(DialogLayoutTest, ChineseCaptionsAreNotClipped) {
     }
   }
   auto* model = DialogItemAs<QLineEdit>(info, 1007);
+  EXPECT_TRUE(model->isReadOnly());
   EXPECT_LE(model->fontMetrics().horizontalAdvance(model->text()), model->contentsRect().width());
-}
-
-TEST(AboutDlgTest, ShowsTheIconAndEndsWithOk) {
-  factory::CAboutDlg d;
-  const auto labels = d.findChildren<QLabel*>();
+  const auto labels = about.findChildren<QLabel*>();
   EXPECT_TRUE(
       std::any_of(labels.begin(), labels.end(), [](QLabel* l) { return !l->pixmap().isNull(); }));
-  Click(d, 1);
-  EXPECT_EQ(d.result(), QDialog::Accepted);
+  Click(about, 1);
+  EXPECT_EQ(about.result(), QDialog::Accepted);
 }
 
 }  // namespace

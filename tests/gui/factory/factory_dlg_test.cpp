@@ -67,14 +67,6 @@ class FactoryMainTest : public ::testing::Test {
     dialog_->Link().RecordPauses([this](std::chrono::milliseconds p) { pauses_.push_back(p); });
   }
 
-  // The touch dialog is ended with its button `id` (1 OK, 2 Cancel).
-  void EndTouchDialogWith(int id) {
-    answerDialog_ = [id](QDialog& d) {
-      DialogItemAs<QAbstractButton>(d, id)->click();
-      return d.result();
-    };
-  }
-
   // The next request of `requestCode` is lost and answered by a frame of
   // `answerCode` with `payload`: answers the controller's validated state
   // cannot give.
@@ -130,8 +122,13 @@ TEST_F(FactoryMainTest, ProductionLinkIsTheFactoryProfile) {
   EXPECT_EQ(link->Profile().recogniser, Recogniser::Factory);
 }
 
-TEST_F(FactoryMainTest, StartsConnectedAndOnlyItsTwoOperationsSendAnything) {
-  Open();
+// One connected controller through the tool's whole life: the model read,
+// the touch count read and written, answers of every shape, a lost link.
+TEST_F(FactoryMainTest, OnlyItsTwoOperationsSendAnythingAndEachAnswerCountsInItsShape) {
+  ControllerState state;  // its model text "OVT-6510": eight characters, no zero byte
+  state.touchMaximum = 10;
+  state.touchCount = 4;
+  Open(10s, state);
   EXPECT_EQ(DialogItemAs<QLineEdit>(*dialog_, 1008)->text(), factory::DeviceConnectedText());
   ASSERT_NE(dialog_->SystemMenu(), nullptr);
   EXPECT_FALSE(dialog_->SystemMenu()->actions().isEmpty()) << "the about entry";
@@ -140,37 +137,19 @@ TEST_F(FactoryMainTest, StartsConnectedAndOnlyItsTwoOperationsSendAnything) {
     EXPECT_FALSE(button->isEnabled());
     button->click();
   }
-  EXPECT_TRUE(Requests().empty());
-  EXPECT_TRUE(Boxes().empty());
-  EXPECT_TRUE(shown_.empty());
-}
+  EXPECT_TRUE(Requests().empty() && Boxes().empty() && shown_.empty());
 
-TEST_F(FactoryMainTest, BasicInfoShowsTheEightCharacterModelText) {
-  Open();  // "OVT-6510": eight characters, no zero byte
-  QString shown;
+  QString model;
   answerDialog_ = [&](QDialog& d) {
-    shown = DialogItemAs<QLineEdit>(d, 1007)->text();
+    model = DialogItemAs<QLineEdit>(d, 1007)->text();
     return int{QDialog::Accepted};
   };
   dialog_->ShowBasicInfo();
-  EXPECT_EQ(shown, QStringLiteral("OVT-6510"));
+  EXPECT_EQ(model, QStringLiteral("OVT-6510"));
   EXPECT_EQ(Requests(), std::vector<Bytes>{Bytes({0x07, 0xF2, 0x01, 0x01, 0xFF})});
   EXPECT_EQ(pauses_, Pauses{20ms}) << "the controller needs a pause after answering";
   EXPECT_TRUE(Boxes().empty());
-}
 
-TEST_F(FactoryMainTest, AnswerAfterTheWaitIsSeenWhilePolling) {
-  Open(150ms);
-  sim_->SetFault({kCommandReportId, GET_MODEL}, {FaultKind::Delay, false, 500ms});
-  dialog_->ShowBasicInfo();
-  EXPECT_EQ(shown_, std::vector<std::type_index>{typeid(CInfoDlg)});
-}
-
-TEST_F(FactoryMainTest, TouchCountIsReadChosenAndWritten) {
-  ControllerState state;
-  state.touchMaximum = 10;
-  state.touchCount = 4;
-  Open(10s, state);
   struct Case {
     const char* what;
     Bytes limits;  // answered in place of the controller when given
@@ -189,7 +168,10 @@ TEST_F(FactoryMainTest, TouchCountIsReadChosenAndWritten) {
     pauses_.clear();
     const uint64_t before = sim_->Events().LastSeq();
     if (!c.limits.empty()) ReplyToNext(TOUCH_SETTINGS, TOUCH_SETTINGS, c.limits);
-    EndTouchDialogWith(c.button);
+    answerDialog_ = [&](QDialog& d) {  // the touch dialog, ended with OK (1) or Cancel (2)
+      DialogItemAs<QAbstractButton>(d, c.button)->click();
+      return d.result();
+    };
     dialog_->SetTouchCount();
     std::vector<Bytes> sent{kLimitsRequest};
     if (c.written) sent.push_back({0x07, 0x11, 0x02, 0x04, *c.written, 0xFF});
@@ -197,12 +179,66 @@ TEST_F(FactoryMainTest, TouchCountIsReadChosenAndWritten) {
     EXPECT_EQ(pauses_, c.written ? Pauses{20ms} : Pauses{}) << "after the write only";
     EXPECT_EQ(Boxes(), c.boxes);
   }
+
+  // An answer counts only with its report ID, code, sub-function and exact
+  // payload length, and only for the bytes the frame holds; the limits are
+  // kept within what the touch dialog can offer.
+  struct Answer {
+    const char* what;
+    uint8_t reportId, code;
+    Bytes payload;
+    size_t length;
+    std::tuple<QString, int, int> after;  // model text, maximum, count
+  };
+  const auto text = [](uint8_t sub, size_t n) {  // sub-function, then n characters
+    Bytes payload(n + 1, 'X');
+    payload[0] = sub;
+    return payload;
+  };
+  const Bytes zeroAfterTwo{1, 'A', 'B', 0, 'C', 'D', 'E', 'F', 'G'};
+  const auto ab = [](int maximum, int count) { return std::tuple(QString("AB"), maximum, count); };
+  const Answer answers[] = {
+      {"model text up to its zero byte", 7, GET_MODEL, zeroAfterTwo, 64, ab(10, 4)},
+      {"limits", 7, TOUCH_SETTINGS, {3, 16, 16}, 64, ab(16, 16)},
+      {"not a read", 7, GET_MODEL, text(2, 8), 64, ab(16, 16)},
+      {"model text one short", 7, GET_MODEL, text(1, 7), 64, ab(16, 16)},
+      {"model text one long", 7, GET_MODEL, text(1, 9), 64, ab(16, 16)},
+      {"calibration frame", 6, GET_MODEL, text(1, 8), 64, ab(16, 16)},
+      {"cut short", 7, GET_MODEL, text(1, 8), 3, ab(16, 16)},
+      {"the console's read", 7, TOUCH_SETTINGS, {1, 2, 2}, 64, ab(16, 16)},
+      {"limits one short", 7, TOUCH_SETTINGS, {3, 2}, 64, ab(16, 16)},
+      {"limits one long", 7, TOUCH_SETTINGS, {3, 2, 2, 2}, 64, ab(16, 16)},
+      {"maximum above 16", 7, TOUCH_SETTINGS, {3, 20, 4}, 64, ab(0, 0)},
+      {"current above the maximum", 7, TOUCH_SETTINGS, {3, 10, 16}, 64, ab(10, 0)},
+  };
+  for (const Answer& a : answers) {
+    const Bytes frame = testing::Request(a.reportId, a.code, a.payload);
+    dialog_->OnAnswer(std::span<const uint8_t>(frame).first(a.length));
+    const FactorySharedValues& shared = dialog_->Shared();
+    EXPECT_EQ(std::tuple(shared.modelText, shared.touchMaximum, shared.touchCount), a.after)
+        << a.what;
+  }
+
+  boxes_.Clear();
+  const uint64_t before = sim_->Events().LastSeq();
+  dialog_->Link().SetConnected(0);
+  dialog_->SetTouchCount();
+  EXPECT_EQ(Boxes(), (std::vector{kNotConnected, kTimedOut}));
+  EXPECT_TRUE(Requests(before).empty());
+}
+
+TEST_F(FactoryMainTest, AnswerAfterTheWaitIsSeenWhilePolling) {
+  Open(150ms);
+  sim_->SetFault({kCommandReportId, GET_MODEL}, {FaultKind::Delay, false, 500ms});
+  dialog_->ShowBasicInfo();
+  EXPECT_EQ(shown_, std::vector<std::type_index>{typeid(CInfoDlg)});
 }
 
 // Each kind of answer has its flag: the answer to the other request, as a
 // late answer to an earlier one would be, does not end the wait, nor does an
-// acknowledgement of the wrong length.
-TEST_F(FactoryMainTest, OnlyTheAwaitedAnswerEndsTheWait) {
+// acknowledgement of the wrong length. After an unplug the tool does not
+// re-open: the status stays, and the next button says why nothing is done.
+TEST_F(FactoryMainTest, OnlyTheAwaitedAnswerEndsTheWaitAndAnUnplugIsToldAtTheNextButton) {
   Open(100ms);
   ReplyToNext(GET_MODEL, TOUCH_SETTINGS, {3, 10, 4});
   dialog_->ShowBasicInfo();
@@ -217,24 +253,10 @@ TEST_F(FactoryMainTest, OnlyTheAwaitedAnswerEndsTheWait) {
   dialog_->SetTouchCount();
   EXPECT_EQ(shown_, std::vector<std::type_index>{typeid(CTouchNumDlg)});
   EXPECT_EQ(Boxes(), std::vector{kTimedOut});
-}
 
-TEST_F(FactoryMainTest, NotConnectedAtRequestTimeSendsNothing) {
-  Open();
-  dialog_->Link().SetConnected(0);
-  dialog_->SetTouchCount();
-  EXPECT_EQ(Boxes(), (std::vector{kNotConnected, kTimedOut}));
-  EXPECT_TRUE(Requests().empty());
-  EXPECT_TRUE(shown_.empty());
-}
-
-// The tool does not re-open: the status stays, and the next button says why
-// nothing can be done.
-TEST_F(FactoryMainTest, AfterAnUnplugTheNextButtonSaysSo) {
-  Open(100ms);
+  boxes_.Clear();
   sim_->Unplug();
-  // Give the removal notices time to arrive and be handled.
-  QElapsedTimer waited;
+  QElapsedTimer waited;  // time for the removal notices to arrive and be handled
   waited.start();
   while (waited.elapsed() < 300)
     QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
@@ -242,49 +264,6 @@ TEST_F(FactoryMainTest, AfterAnUnplugTheNextButtonSaysSo) {
   EXPECT_NE(dialog_->Link().IsConnected(), 0);
   dialog_->SetTouchCount();
   EXPECT_EQ(Boxes(), std::vector{QStringLiteral(u"错误|") + factory::ControllerRemovedText()});
-}
-
-// An answer counts only with its report ID, code, sub-function and exact
-// payload length, and only for the bytes the frame holds; the limits are
-// kept within what the touch dialog can offer.
-TEST_F(FactoryMainTest, AnswersCountOnlyInTheirExactShape) {
-  Open();
-  struct Case {
-    const char* what;
-    uint8_t reportId, code;
-    Bytes payload;
-    size_t length;
-    const char* model;  // the shared values after it
-    int maximum, count;
-  };
-  // A model answer: sub-function `sub`, then `n` characters.
-  const auto text = [](uint8_t sub, size_t n) {
-    Bytes payload(n + 1, 'X');
-    payload[0] = sub;
-    return payload;
-  };
-  const Bytes kZeroAfterTwo{1, 'A', 'B', 0, 'C', 'D', 'E', 'F', 'G'};
-  const Case cases[] = {
-      {"model text up to its zero byte", 7, GET_MODEL, kZeroAfterTwo, 64, "AB", 0, 0},
-      {"limits", 7, TOUCH_SETTINGS, {3, 16, 16}, 64, "AB", 16, 16},
-      {"not a read", 7, GET_MODEL, text(2, 8), 64, "AB", 16, 16},
-      {"model text one short", 7, GET_MODEL, text(1, 7), 64, "AB", 16, 16},
-      {"model text one long", 7, GET_MODEL, text(1, 9), 64, "AB", 16, 16},
-      {"calibration frame", 6, GET_MODEL, text(1, 8), 64, "AB", 16, 16},
-      {"cut short", 7, GET_MODEL, text(1, 8), 3, "AB", 16, 16},
-      {"the console's read", 7, TOUCH_SETTINGS, {1, 2, 2}, 64, "AB", 16, 16},
-      {"limits one short", 7, TOUCH_SETTINGS, {3, 2}, 64, "AB", 16, 16},
-      {"limits one long", 7, TOUCH_SETTINGS, {3, 2, 2, 2}, 64, "AB", 16, 16},
-      {"maximum above 16", 7, TOUCH_SETTINGS, {3, 20, 4}, 64, "AB", 0, 0},
-      {"current above the maximum", 7, TOUCH_SETTINGS, {3, 10, 16}, 64, "AB", 10, 0},
-  };
-  for (const Case& c : cases) {
-    const Bytes frame = testing::Request(c.reportId, c.code, c.payload);
-    dialog_->OnAnswer(std::span<const uint8_t>(frame).first(c.length));
-    EXPECT_EQ(dialog_->Shared().modelText, QString::fromLatin1(c.model)) << c.what;
-    EXPECT_EQ(dialog_->Shared().touchMaximum, c.maximum) << c.what;
-    EXPECT_EQ(dialog_->Shared().touchCount, c.count) << c.what;
-  }
 }
 
 }  // namespace

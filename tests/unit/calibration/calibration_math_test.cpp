@@ -21,13 +21,13 @@ RawPoints Points(std::initializer_list<int> xs, std::initializer_list<int> ys) {
 }
 
 using Nine = std::array<int32_t, 9>;
+using Bytes = std::vector<uint8_t>;
 
 TEST(RoundHalfUp, RoundsHalfUpAndTruncatesTowardsZero) {
-  EXPECT_EQ(RoundHalfUp(2.5), 3);
-  EXPECT_EQ(RoundHalfUp(2.4), 2);
-  EXPECT_EQ(RoundHalfUp(-2.5), -2);
-  EXPECT_EQ(RoundHalfUp(-3.0), -2);
-  EXPECT_EQ(RoundHalfUp(1e300), std::numeric_limits<int32_t>::max());
+  const std::pair<double, int32_t> cases[] = {
+      {2.5, 3}, {2.4, 2}, {-2.5, -2}, {-3.0, -2}, {1e300, std::numeric_limits<int32_t>::max()}};
+  for (const auto& [value, rounded] : cases)
+    EXPECT_EQ(RoundHalfUp(value), rounded) << value;
 }
 
 // Before Windows 7 the display's rotation is left to the system.
@@ -98,47 +98,30 @@ TEST(ComputeCalibration, UpsideDownDisplayShiftsTheRingByFourSlots) {
   EXPECT_EQ(RotateNinePoints(p, 1).x[1], 1003);
 }
 
-TEST(CalibrationPointsPayload, ValuesGoOutAsLow16BitsLowByteFirst) {
-  CalibrationResult r;
-  r.calMode = 2;
-  r.coefficients = {4034, 52, 27, -30, 4044, -1};
-  EXPECT_EQ(CalibrationPointsPayload(r),
-            (std::vector<uint8_t>{0xC2, 0x0F, 0x34, 0x00, 0x1B, 0x00, 0xE2, 0xFF, 0xCC, 0x0F, 0xFF,
-                                  0xFF}));
-
-  r.calMode = 4;
-  r.edgeX = {2048, 0, 2048, 4096, 4096, 4096, 2048, 0, -1};
-  r.edgeY = {2048, 0, -1, 0, 2048, 4096, 4096, 4096, 70000};
-  const std::vector<uint8_t> nine = CalibrationPointsPayload(r);
-  ASSERT_EQ(nine.size(), 36u);
-  // Pairs (x, y) per slot: edgeX[0] = 2048, edgeY[2] = -1, and 70000 = 0x11170.
-  EXPECT_EQ((std::vector<uint8_t>{nine[0], nine[1], nine[10], nine[11], nine[34], nine[35]}),
-            (std::vector<uint8_t>{0x00, 0x08, 0xFF, 0xFF, 0x70, 0x11}));
-
-  r.calMode = 7;
-  EXPECT_TRUE(CalibrationPointsPayload(r).empty());
-}
-
+// Values go out as their low 16 bits, low byte first, in (x, y) pairs per
+// slot; the frame is zero after its terminator.
 TEST(BuildCalibrationPointsFrame, EnvelopeAroundTwelveOrThirtySixBytes) {
   CalibrationResult r;
   r.calMode = 2;
-  r.coefficients = kIdentityCoefficients;
+  r.coefficients = {4034, 52, 27, -30, 4044, -1};
   FrameBuffer frame;
   frame.fill(0xAA);
   ASSERT_TRUE(BuildCalibrationPointsFrame(frame, r));
-  const uint8_t head[] = {0x06, 0x04, 12, 0x00, 0x10, 0, 0, 0, 0, 0, 0, 0, 0x10, 0, 0, 0xFF, 0};
-  EXPECT_TRUE(std::equal(std::begin(head), std::end(head), frame.begin()));
+  const Bytes head{0x06, 0x04, 12,   0xC2, 0x0F, 0x34, 0x00, 0x1B, 0x00,
+                   0xE2, 0xFF, 0xCC, 0x0F, 0xFF, 0xFF, 0xFF, 0};
+  EXPECT_EQ(Bytes(frame.begin(), frame.begin() + 17), head);
   EXPECT_TRUE(std::all_of(frame.begin() + 16, frame.end(), [](uint8_t b) { return b == 0; }));
 
   r.calMode = 3;
-  r.edgeX.fill(-1);
+  r.edgeX = {2048, 0, 2048, 4096, 4096, 4096, 2048, 0, -1};
+  r.edgeY = {2048, 0, -1, 0, 2048, 4096, 4096, 4096, 70000};  // 70000 = 0x11170
   ASSERT_TRUE(BuildCalibrationPointsFrame(frame, r));
-  EXPECT_EQ(frame[2], 36);
-  EXPECT_EQ(frame[3], 0xFF);
-  EXPECT_EQ(frame[4], 0xFF);
-  EXPECT_EQ(frame[39], 0xFF);
-  EXPECT_EQ(frame[40], 0);
+  EXPECT_EQ((Bytes{frame[2], frame[3], frame[4], frame[13], frame[14], frame[35], frame[36],
+                   frame[37], frame[38], frame[39], frame[40]}),
+            (Bytes{36, 0x00, 0x08, 0xFF, 0xFF, 0xFF, 0xFF, 0x70, 0x11, 0xFF, 0}));
 
+  r.calMode = 7;
+  EXPECT_TRUE(CalibrationPointsPayload(r).empty());
   r.calMode = 0;
   EXPECT_FALSE(BuildCalibrationPointsFrame(frame, r));
 }

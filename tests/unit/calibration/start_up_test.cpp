@@ -16,28 +16,21 @@ TEST(OsClassFor, MapsWindowsVersions) {
     EXPECT_EQ(OsClassFor(c[0], c[1], c[2]), c[3]) << c[0] << " " << c[1] << "." << c[2];
 }
 
-TEST(OrientationFromDisplayValue, KeepsOneToThree) {
-  EXPECT_EQ(OrientationFromDisplayValue(2), 2);
-  EXPECT_EQ(OrientationFromDisplayValue(3), 3);
-  EXPECT_EQ(OrientationFromDisplayValue(0), 0);
-  EXPECT_EQ(OrientationFromDisplayValue(4), 0);
-  EXPECT_EQ(OrientationFromDisplayValue(-1), 0);
-}
-
-TEST(DoubleClickSettings, OnlySmallAreasOnBothAxesAreEnlarged) {
-  EXPECT_TRUE(ShouldEnlargeDoubleClick(4, 4));
-  EXPECT_TRUE(ShouldEnlargeDoubleClick(8, 8));
-  EXPECT_FALSE(ShouldEnlargeDoubleClick(10, 4));
-  EXPECT_FALSE(ShouldEnlargeDoubleClick(4, 9));
-}
-
-TEST(DoubleClickSettings, ReadsLeadingDigitsLikeTheCLibrary) {
-  EXPECT_EQ(LeadingDecimal("24"), 24);
-  EXPECT_EQ(LeadingDecimal(" 8px"), 8);
-  EXPECT_EQ(LeadingDecimal("-3"), -3);
-  EXPECT_EQ(LeadingDecimal(""), 0);
-  EXPECT_EQ(LeadingDecimal("abc"), 0);
-  EXPECT_EQ(LeadingDecimal("99999999999999999999"), 2147483647);
+TEST(StartUpValues, OrientationDoubleClickAreaAndLeadingDigits) {
+  const std::pair<int, int> orientations[] = {{2, 2}, {3, 3}, {0, 0}, {4, 0}, {-1, 0}};
+  for (const auto& [value, kept] : orientations)
+    EXPECT_EQ(OrientationFromDisplayValue(value), kept) << value;
+  // Only small areas on both axes are enlarged.
+  const std::tuple<int, int, bool> areas[] = {
+      {4, 4, true}, {8, 8, true}, {10, 4, false}, {4, 9, false}};
+  for (const auto& [width, height, enlarge] : areas)
+    EXPECT_EQ(ShouldEnlargeDoubleClick(width, height), enlarge) << width << " " << height;
+  // Read as the C library reads them.
+  const std::pair<const char*, int> texts[] = {{"24", 24}, {" 8px", 8},
+                                               {"-3", -3}, {"", 0},
+                                               {"abc", 0}, {"99999999999999999999", 2147483647}};
+  for (const auto& [text, value] : texts)
+    EXPECT_EQ(LeadingDecimal(text), value) << text;
 }
 
 }  // namespace

@@ -7,9 +7,8 @@ namespace {
 
 TEST(TouchTestCrosses, StandWhereTheCalibrationTargetsDo) {
   const auto c = TouchTestCrosses(1920, 1080);
-  EXPECT_EQ(c[0], (TouchPoint{960, 540}));
-  EXPECT_EQ(c[1], (TouchPoint{60, 33.75}));
-  EXPECT_EQ(c[3], (TouchPoint{1860, 1046.25}));
+  EXPECT_EQ((std::array{c[0], c[1], c[3]}),
+            (std::array<TouchPoint, 3>{{{960, 540}, {60, 33.75}, {1860, 1046.25}}}));
 }
 
 // A 1600 x 1200 screen: diagonal 2000 px, tolerance 30 px, reach 160 px;
@@ -46,19 +45,16 @@ TEST(TouchTest, DistancesAndVerdicts) {
   }
 }
 
-TEST(TouchTest, MillimetresOnlyWhereTheScreenGivesItsSize) {
-  TouchTest sized(1600, 1200, TouchPoint{400, 300});
+// Millimetres only where the screen gives its size; the last few dots kept.
+TEST(TouchTest, ResultsAndRecentDots) {
+  TouchTest sized(1600, 1200, TouchPoint{400, 300}), unsized(1600, 1200, TouchPoint{0, 0});
   sized.Touch({800 + 30, 600 + 40});
+  unsized.Touch({800 + 30, 600 + 40});
   EXPECT_DOUBLE_EQ(sized.Results()[0].pixels, 50);
   EXPECT_DOUBLE_EQ(*sized.Results()[0].millimetres, 12.5);
-
-  TouchTest unsized(1600, 1200, TouchPoint{0, 0});
-  unsized.Touch({800 + 30, 600 + 40});
   EXPECT_FALSE(unsized.Results()[0].millimetres);
   EXPECT_FALSE(unsized.Results()[1].touched);
-}
 
-TEST(TouchTest, KeepsTheLastFewDots) {
   TouchTest test(100, 100, std::nullopt);
   for (int i = 0; i < 7; ++i)
     test.Touch({double(i), 0});

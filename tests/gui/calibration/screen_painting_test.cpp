@@ -2,11 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <QFontMetrics>
 #include <QImage>
+#include <QLabel>
 #include <set>
 #include <utility>
 
 #include "calibration/screen_colours.h"
+#include "calibration/screen_setup.h"
 
 namespace orvelle {
 namespace {
@@ -79,6 +82,24 @@ TEST(DrawCornerMarks, SevenPixelAreaLeavesEveryEndPointOut) {
   const std::set<std::pair<int, int>> expected{{0, 1}, {0, 0}, {5, 0}, {6, 0},
                                                {6, 5}, {6, 6}, {1, 6}, {0, 6}};
   EXPECT_EQ(drawn, expected);
+}
+
+TEST(CalibrationScreenSetup, MissingControlsAreReportedButTheRestIsPlaced) {
+  QWidget dialog;
+  auto* countdown = new QLabel(&dialog);
+  countdown->setObjectName(QStringLiteral("id1001"));
+  countdown->resize(400, 30);
+  EXPECT_FALSE(MoveControls(dialog, LayoutControls(1920, 1080, TemplateSizes(dialog))));
+  EXPECT_EQ(countdown->geometry(), QRect(760, 432, 400, 30));
+  EXPECT_TRUE(CollectTargetRects(dialog)[0].isNull());
+}
+
+TEST(CalibrationScreenSetup, TextFontHasATwentyFourPixelCell) {
+  const QFont font = TextFont();
+  EXPECT_LE(QFontMetrics(font).height(), 24);
+  EXPECT_GE(QFontMetrics(font).height(), 20);
+  EXPECT_EQ(font.weight(), QFont::Normal);
+  EXPECT_FALSE(font.italic());
 }
 
 }  // namespace
