@@ -108,14 +108,10 @@ TEST_F(SimTouches, FaultRulesShapeTheAnswers) {
     EXPECT_LE(sim.Events().Count(out, mark), 1u);
   }
   EXPECT_EQ(sim.State().touchSetting, 2) << "a lost request changes nothing";
-  EXPECT_TRUE(sim.Events()
-                  .WaitFor(
-                      [](const SimEvent& e) {
-                        return e.kind == SimEvent::Kind::Note &&
-                               e.text.find("0x99") != std::string::npos;
-                      },
-                      0, 5s)
-                  .has_value());
+  const auto unknownNoted = [](const SimEvent& e) {
+    return e.kind == SimEvent::Kind::Note && e.text.find("0x99") != std::string::npos;
+  };
+  EXPECT_TRUE(sim.Events().WaitFor(unknownNoted, 0, 5s).has_value());
   // Last: an unsolicited frame would end any wait that is still open.
   ASSERT_TRUE(sim.SendFrame(6, CAL_RAW_POINT, std::vector<uint8_t>{7, 1, 0, 2, 0}));
   EXPECT_TRUE(sink.WaitForCount(6, CAL_RAW_POINT, 1));

@@ -132,24 +132,18 @@ TEST_F(SimCalibrationAnswers, FourPointRunStoresAffineCoefficientsApart) {
 }
 
 TEST_F(SimCalibrationAnswers, WrittenRecordIsReadBackAndBrokenOnesAreRefused) {
-  CalibrationRecord record;
-  record.headerA = 3;
-  record.headerB = 1;
-  record.flags = {1, 0, 1};
-  record.x = userX;
-  record.y = userY;
+  const CalibrationRecord record{3, 1, {1, 0, 1}, userX, userY};
   const auto encoded = EncodeRecord(record);
   const Bytes bytes(encoded.begin(), encoded.end());
   EXPECT_EQ(Ask(CAL_WRITE_DATA, bytes), (Bytes{1}));
   EXPECT_EQ(Ask(CAL_READ_DATA, {}), bytes);
 
   // A truncated calibration file reads back its missing header as 0xD0.
-  auto truncated = bytes;
-  truncated[1] = 0xD0;
-  EXPECT_EQ(Ask(CAL_WRITE_DATA, truncated), (Bytes{0}));
-  auto badFlag = bytes;
-  badFlag[3] = 7;
-  EXPECT_EQ(Ask(CAL_WRITE_DATA, badFlag), (Bytes{0}));
+  for (const auto& [index, value] : {std::pair{1, 0xD0}, {3, 7}}) {
+    Bytes broken = bytes;
+    broken[index] = value;
+    EXPECT_EQ(Ask(CAL_WRITE_DATA, broken), (Bytes{0}));
+  }
   EXPECT_EQ(Ask(CAL_WRITE_DATA, Bytes(bytes.begin(), bytes.end() - 1)), (Bytes{0}));
   EXPECT_EQ(StoredRecord(), record);
 

@@ -28,15 +28,13 @@ class SimCommandAnswers : public ::testing::Test {
 
 // Requests in order, each with the whole answer payload it gets.
 TEST_F(SimCommandAnswers, RequestsGetTheirAnswers) {
-  ControllerState s;
-  s.modelText = "ABCDEFGH";  // all eight bytes, no terminating zero
-  s.infoF3Text = "F3";
-  s.infoF4Text = "F4";
-  s.infoF5Text = "F5";
-  s.infoValue = -5;
-  s.layoutA = {12, 12, 13};
-  s.layoutB = std::vector<int8_t>(26, -1);
-  model.SetState(s);
+  // The model text fills all eight bytes: no terminating zero.
+  model.SetState({.modelText = "ABCDEFGH",
+                  .infoF3Text = "F3",
+                  .infoF4Text = "F4",
+                  .infoF5Text = "F5",
+                  .infoValue = -5,
+                  .layoutB = std::vector<int8_t>(26, -1)});
   // Frame bytes: 4 count A, 5..18 list A, 19 count B, 20..45 list B.
   Bytes layout = Padded({1, 3, 12, 12, 13}, 16);
   layout.push_back(26);
@@ -125,24 +123,19 @@ TEST_F(SimCommandAnswers, WritesAreCheckedStoredAndAnswered) {
 }
 
 TEST_F(SimCommandAnswers, ResetRestoresTheSettingsButNotIdentityOrCalibration) {
-  ControllerState changed;
-  changed.modelText = "KEEPME";
-  changed.calOption = 3;
-  changed.touchCount = 4;
-  changed.touchSetting = 1;
-  changed.level15 = 9;
-  changed.cfg12 = {1, 1, 1};
-  changed.cfg17 = {1, 1, 1, 1};
-  changed.periodA21 = 180;
-  changed.record.headerA = 3;
-  model.SetState(changed);
-
+  const CalibrationRecord record{.headerA = 3};
+  model.SetState({.modelText = "KEEPME",
+                  .touchSetting = 1,
+                  .touchCount = 4,
+                  .cfg12 = {1, 1, 1},
+                  .level15 = 9,
+                  .cfg17 = {1, 1, 1, 1},
+                  .periodA21 = 180,
+                  .calOption = 3,
+                  .record = record});
   EXPECT_EQ(Ask(CFG_RESET, {2}), (Bytes{2, 1, 0, 0, 0}));
-  ControllerState expected;
-  expected.modelText = "KEEPME";
-  expected.calOption = 3;
-  expected.touchCount = 4;
-  expected.record.headerA = 3;
+  const ControllerState expected{
+      .modelText = "KEEPME", .touchCount = 4, .calOption = 3, .record = record};
   EXPECT_EQ(model.State(), expected);
 }
 

@@ -5,9 +5,9 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <sstream>
 
 #include "sim/state_file.h"
+#include "tests/support/temp_folder.h"
 
 namespace orvelle {
 namespace {
@@ -38,20 +38,9 @@ ControllerState Changed() {
 
 class SimStateFile : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir = fs::temp_directory_path() / ("orvelle-sim-state-" + std::to_string(getpid()));
-    fs::create_directories(dir);
-    path = (dir / "state.txt").string();
-  }
-  void TearDown() override { fs::remove_all(dir); }
-  static std::string Read(const std::string& file) {
-    std::ifstream in(file);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
-  fs::path dir;
-  std::string path;
+  testing::TempFolder folder;
+  fs::path dir{folder.Path()};
+  std::string path = folder.File("state.txt");
 };
 
 TEST_F(SimStateFile, MissingFileGivesTheDefaultsAndASavedOneEveryField) {
@@ -85,7 +74,8 @@ TEST_F(SimStateFile, DamagedFileIsAnErrorAndStaysAsItWas) {
     std::string error;
     EXPECT_FALSE(LoadStateFile(path, loaded, existed, error));
     EXPECT_NE(error.find(mention), std::string::npos) << error;
-    EXPECT_EQ(Read(path), text);
+    std::ifstream in(path);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), text);
   }
 }
 
