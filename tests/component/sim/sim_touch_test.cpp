@@ -68,6 +68,7 @@ TEST_F(SimTouches, OutsideCalibrationTouchesAreDigitizerReports) {
     EXPECT_EQ(buffer[1], i < 3 ? 0x03 : 0x00) << "three touching reports, then the lift";
     EXPECT_EQ(buffer[3] | (buffer[4] << 8), 2048);
     EXPECT_EQ(buffer[5] | (buffer[6] << 8), 1024);
+    EXPECT_EQ(buffer[61], 1) << "contact count";
   }
 }
 
