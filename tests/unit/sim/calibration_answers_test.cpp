@@ -8,7 +8,7 @@ namespace orvelle {
 namespace {
 
 using testing::AnswerPayload;
-using testing::Calibration;
+using testing::Request;
 using Bytes = std::vector<uint8_t>;
 
 // Nine points in slot order, each coordinate low byte first.
@@ -26,7 +26,7 @@ Bytes NinePoints(const std::array<int16_t, 9>& x, const std::array<int16_t, 9>& 
 class SimCalibrationAnswers : public ::testing::Test {
  protected:
   Bytes Ask(uint8_t code, const Bytes& payload) {
-    return AnswerPayload(model.Handle(testing::Request(kCalibrationReportId, code, payload)),
+    return AnswerPayload(model.Handle(Request(kCalibrationReportId, code, payload)),
                          kCalibrationReportId, code);
   }
   CalibrationRecord StoredRecord() {
@@ -89,7 +89,7 @@ TEST_F(SimCalibrationAnswers, EndStoresOrDiscardsThePendingPoints) {
     Ask(CAL_BEGIN, {});
     EXPECT_EQ(Ask(CAL_SET_POINTS, NinePoints(userX, userY)), (Bytes{1}));
     EXPECT_EQ(StoredRecord(), ControllerState::FactoryRecord());  // pending only
-    const ModelReply end = model.Handle(Calibration(CAL_END, {keep}));
+    const ModelReply end = model.Handle(Request(6, CAL_END, {keep}));
     EXPECT_EQ(AnswerPayload(end, kCalibrationReportId, CAL_END), (Bytes{1}));
     EXPECT_EQ(end.stateChanged, keep == 1);
     EXPECT_FALSE(model.Calibrating());

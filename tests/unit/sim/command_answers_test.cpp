@@ -9,7 +9,7 @@ namespace orvelle {
 namespace {
 
 using testing::AnswerPayload;
-using testing::Command;
+using testing::Request;
 using Bytes = std::vector<uint8_t>;
 
 Bytes Padded(Bytes bytes, size_t length) {
@@ -20,8 +20,8 @@ Bytes Padded(Bytes bytes, size_t length) {
 class SimCommandAnswers : public ::testing::Test {
  protected:
   Bytes Ask(uint8_t code, const Bytes& payload) {
-    return AnswerPayload(model.Handle(testing::Request(kCommandReportId, code, payload)),
-                         kCommandReportId, code);
+    return AnswerPayload(model.Handle(Request(kCommandReportId, code, payload)), kCommandReportId,
+                         code);
   }
   ControllerModel model;
 };
@@ -108,7 +108,7 @@ TEST_F(SimCommandAnswers, WritesAreCheckedStoredAndAnswered) {
                  std::to_string(c.write[1]));
     const ControllerState before = model.State();
     const bool accepted = !c.readBack.empty();
-    const Bytes request = testing::Request(kCommandReportId, c.code, c.write);
+    const Bytes request = Request(kCommandReportId, c.code, c.write);
     const ModelReply reply = model.Handle(request);
     EXPECT_EQ(reply.stateChanged, accepted);
     EXPECT_EQ(AnswerPayload(reply, kCommandReportId, c.code),
@@ -140,14 +140,14 @@ TEST_F(SimCommandAnswers, ResetRestoresTheSettingsButNotIdentityOrCalibration) {
 }
 
 TEST_F(SimCommandAnswers, UnknownCommandsAndBrokenFramesGetNoAnswer) {
-  Bytes badTerminator = Command(CFG_16, {1});
+  Bytes badTerminator = Request(7, CFG_16, {1});
   badTerminator[4] = 0xFE;
   const struct {
     Bytes request;
     RequestOutcome outcome;
   } cases[] = {
-      {Command(0x99, {1}), RequestOutcome::Unknown},
-      {testing::Calibration(CAL_RAW_POINT, {7, 0, 0, 0, 0}), RequestOutcome::Unknown},
+      {Request(7, 0x99, {1}), RequestOutcome::Unknown},
+      {Request(6, CAL_RAW_POINT, {7, 0, 0, 0, 0}), RequestOutcome::Unknown},
       {badTerminator, RequestOutcome::Malformed},
       {{7, 0x16, 1}, RequestOutcome::Malformed},
       {{}, RequestOutcome::Ignored},
@@ -160,10 +160,10 @@ TEST_F(SimCommandAnswers, UnknownCommandsAndBrokenFramesGetNoAnswer) {
     EXPECT_TRUE(reply.answer.empty());
     EXPECT_EQ(model.Refusal(c.request).empty(), c.outcome != RequestOutcome::Unknown);
   }
-  EXPECT_NE(model.Handle(Command(0x99, {1})).note.find("0x99"), std::string::npos);
+  EXPECT_NE(model.Handle(Request(7, 0x99, {1})).note.find("0x99"), std::string::npos);
   // A length that puts the terminator just past the report: that byte is never
   // read, even when it happens to be a terminator.
-  Bytes pastTheReport = Command(CFG_16, {1});
+  Bytes pastTheReport = Request(7, CFG_16, {1});
   pastTheReport[2] = 61;
   pastTheReport.push_back(kFrameTerminator);
   EXPECT_EQ(model.Handle(std::span(pastTheReport).first(kCommandFrameLength)).outcome,

@@ -23,7 +23,7 @@ TEST(SimFaultRules, CommandNamesAndNumbersParse) {
 TEST(SimFaultRules, MalformedAnswersFailEveryRecogniserOrChangeCollection) {
   ControllerModel model;
   for (const auto& request :
-       {testing::Command(GET_MODEL, {1}), testing::Calibration(CAL_GET_MODE, {})}) {
+       {testing::Request(7, GET_MODEL, {1}), testing::Request(6, CAL_GET_MODE, {})}) {
     const std::vector<uint8_t> answer = model.Handle(request).answer;
     for (MalformKind kind : {MalformKind::Terminator, MalformKind::Length}) {
       const auto broken = Malform(answer, kind);
