@@ -1,5 +1,3 @@
-// orvellectl's commands in process, against simulated controllers on a bus of
-// the test's own.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -48,15 +46,6 @@ class CtlTest : public ::testing::Test {
     return {status, out.str(), err.str()};
   }
 
-  std::string File(const std::string& name, const std::string& content) {
-    std::ofstream(folder_.File(name), std::ios::binary) << content;
-    return folder_.File(name);
-  }
-
-  static size_t Received(SimulatedController& sim) {
-    return sim.Events().Count([](const SimEvent& e) { return e.kind == SimEvent::Kind::In; }, 0);
-  }
-
   TempFolder folder_;
   std::vector<std::unique_ptr<SimulatedController>> sims_;
 };
@@ -102,20 +91,19 @@ TEST_F(CtlTest, ValuesNoControlHoldsAreRefusedBeforeAnythingIsSent) {
   };
   for (const auto& c : cases) {
     std::vector<std::string> args = c.args;
-    for (std::string& a : args) {
-      if (a == "FILE") a = File("input", c.file);
-    }
+    std::ofstream(folder_.File("input"), std::ios::binary) << c.file;
+    std::replace(args.begin(), args.end(), std::string("FILE"), folder_.File("input"));
     const Outcome run = Ctl(args);
     SCOPED_TRACE(args.back());
     EXPECT_EQ(run.status, c.status);
     EXPECT_NE(run.err.find(c.named), std::string::npos) << run.err;
     EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << "one line";
-    EXPECT_EQ(Received(sim), 0u);
+    EXPECT_EQ(sim.Events().Count([](const SimEvent& e) { return e.kind == SimEvent::Kind::In; }, 0),
+              0u);
   }
 }
 
-// A set changes only the named settings and writes every group; what the first
-// controller then saves, the second one loads. --device alone picks which.
+// A set changes only the named settings; --device alone picks the controller.
 TEST_F(CtlTest, SetSaveAndLoadCarryTheSettingsToASecondController) {
   const ControllerState set{.cfg12 = {1, 0, 1},
                             .value14 = 900,
@@ -158,10 +146,8 @@ TEST_F(CtlTest, ExportResetImportRestoresTheCalibrationRecord) {
   EXPECT_EQ(sim.State().record, state.record);
 }
 
-// In order: the first info meets the silent rule. --json output parses and
-// holds the named field; other output holds the given part. A controller's
-// texts are bytes of no code page: the terminal gets no control characters
-// from them, JSON gets valid UTF-8.
+// In order: the first info meets the silent rule. A controller's texts are bytes
+// of no code page: the terminal gets no control characters, JSON valid UTF-8.
 TEST_F(CtlTest, CommandLinesExitAndPrint) {
   EXPECT_EQ(Ctl({"info"}).status, ctl::kExitNoController);
   SimulatedController& sim = Add("a", {.modelText = "A\x1b[2J\xe9"});

@@ -1,6 +1,4 @@
-// The orvellectl executable against the orvelle-sim executable, as an
-// installer's script would run them: one session's commands, outputs and
-// exit statuses in order.
+// The orvellectl executable against the orvelle-sim executable, in order.
 #include <gtest/gtest.h>
 
 #include "tests/support/e2e/child_process.h"

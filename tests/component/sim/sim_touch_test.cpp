@@ -1,4 +1,3 @@
-// Timed behaviour over the real transport: touch streams and the fault rules.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -30,8 +29,7 @@ class SimTouches : public ::testing::Test {
   SimulatedController sim{ControllerIn(folder)};
 };
 
-// The benchmark in bench/sim measures the rate; this only checks that nothing
-// is lost at 1,000 reports a second.
+// bench/sim measures the rate; this checks that nothing is lost at 1,000 a second.
 TEST_F(SimTouches, ThousandReportsASecondArriveInFull) {
   RecordingSink sink;
   auto link = OpenLink(LinkProfile::Calibration(), sink);

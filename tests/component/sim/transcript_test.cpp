@@ -1,5 +1,3 @@
-// The orvelle-sim command driven through its script, its prompt and signals, as
-// a person or a test script would.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -20,9 +18,7 @@ bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
-// The state file gives the model text; the script sets the mode and waits for
-// the program's requests; the prompt then reads the commands of `input` and
-// the end of input unplugs. A setting and a program's write are each saved.
+// The end of input unplugs. A setting and a program's write are each saved.
 TEST(SimCommand, ScriptAndPromptDriveTheControllerAndLogEveryFrame) {
   TempFolder folder;
   const std::string log = folder.File("sim.log");
@@ -73,8 +69,6 @@ TEST(SimCommand, ScriptAndPromptDriveTheControllerAndLogEveryFrame) {
   EXPECT_TRUE(Contains(state, "touch_limits=10,4\n")) << state;
 }
 
-// Bad options and a damaged state file end the command before it plugs in; a
-// termination signal unplugs cleanly.
 TEST(SimCommand, BadStartsAreRefusedAndATerminationUnplugs) {
   TempFolder folder;
   const std::string log = folder.File("sim.log");

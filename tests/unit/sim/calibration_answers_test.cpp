@@ -11,7 +11,6 @@ using testing::AnswerPayload;
 using testing::Request;
 using Bytes = std::vector<uint8_t>;
 
-// Nine points in slot order, each coordinate low byte first.
 Bytes NinePoints(const std::array<int16_t, 9>& x, const std::array<int16_t, 9>& y) {
   Bytes p;
   for (size_t j = 0; j < 9; ++j) {
@@ -41,8 +40,7 @@ class SimCalibrationAnswers : public ::testing::Test {
   const std::array<int16_t, 9> userY{2060, 2, -4, -9, 2102, 4110, 4118, 4096, 2055};
 };
 
-// Requests in order, each with the answer it gets: the mode stays within two to
-// four, and points are refused outside a run or in the wrong shape.
+// Requests in order: points are refused outside a run or in the wrong shape.
 TEST_F(SimCalibrationAnswers, ModeAndRunRefuseWhatDoesNotFit) {
   const Bytes points = NinePoints(userX, userY);
   std::array<int16_t, 9> wild = userX;

@@ -26,7 +26,6 @@ class SimCommandAnswers : public ::testing::Test {
   ControllerModel model;
 };
 
-// Requests in order, each with the whole answer payload it gets.
 TEST_F(SimCommandAnswers, RequestsGetTheirAnswers) {
   // The model text fills all eight bytes: no terminating zero.
   model.SetState({.modelText = "ABCDEFGH",
@@ -68,10 +67,7 @@ TEST_F(SimCommandAnswers, RequestsGetTheirAnswers) {
   }
 }
 
-// Writes answer {2, accepted} padded to the command's write-answer length. An
-// accepted write is what the next read returns; a refused one (a value the
-// console would not take on reading, or a wrong length) changes nothing and is
-// answered as a refusing fault rule would.
+// A refused write changes nothing and is answered as a refusing fault rule would.
 TEST_F(SimCommandAnswers, WritesAreCheckedStoredAndAnswered) {
   const struct {
     uint8_t code;
@@ -161,8 +157,7 @@ TEST_F(SimCommandAnswers, UnknownCommandsAndBrokenFramesGetNoAnswer) {
     EXPECT_EQ(model.Refusal(c.request).empty(), c.outcome != RequestOutcome::Unknown);
   }
   EXPECT_NE(model.Handle(Request(7, 0x99, {1})).note.find("0x99"), std::string::npos);
-  // A length that puts the terminator just past the report: that byte is never
-  // read, even when it happens to be a terminator.
+  // The terminator just past the report is never read.
   Bytes pastTheReport = Request(7, CFG_16, {1});
   pastTheReport[2] = 61;
   pastTheReport.push_back(kFrameTerminator);

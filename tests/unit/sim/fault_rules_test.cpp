@@ -17,9 +17,6 @@ TEST(SimFaultRules, CommandNamesAndNumbersParse) {
   EXPECT_FALSE(ParseCommandKey("7:0x100").has_value());
 }
 
-// A broken terminator or length fails the recognisers of all three programs,
-// so the answer is dropped and the program's wait runs out, as with a real
-// broken answer. A wrong report ID moves the frame to the other collection.
 TEST(SimFaultRules, MalformedAnswersFailEveryRecogniserOrChangeCollection) {
   ControllerModel model;
   for (const auto& request :

@@ -11,8 +11,7 @@
 
 namespace orvelle::testing {
 
-// The answer's payload, after checking the envelope: report ID, code, length,
-// terminator and the report length of its collection.
+// The answer's payload, after checking its envelope and length.
 inline std::vector<uint8_t> AnswerPayload(const ModelReply& reply, uint8_t reportId, uint8_t code) {
   EXPECT_EQ(reply.outcome, RequestOutcome::Answered) << reply.note;
   const auto& a = reply.answer;

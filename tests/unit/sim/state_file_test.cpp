@@ -55,13 +55,10 @@ TEST_F(SimStateFile, MissingFileGivesTheDefaultsAndASavedOneEveryField) {
   ASSERT_TRUE(LoadStateFile(path, loaded, existed, error)) << error;
   EXPECT_TRUE(existed);
   EXPECT_EQ(loaded, Changed());
-  // Nothing but the file itself is left in the folder.
   EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
 }
 
-// What may lie in the state file's place: each is an error naming the file,
-// never the defaults that the next save would write back, and a damaged file
-// stays as it was.
+// Never the defaults, which the next save would write over the file.
 TEST_F(SimStateFile, DamagedOrUnusableFileIsAnErrorNamingIt) {
   const std::string whole = FormatState(Changed());
   const auto write = [&](const std::string& text) { std::ofstream(path) << text; };
