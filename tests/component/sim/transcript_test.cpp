@@ -23,9 +23,7 @@ TEST(SimCommand, ScriptAndPromptDriveTheControllerAndLogEveryFrame) {
   TempFolder folder;
   const std::string log = folder.File("sim.log");
   const std::string socket = folder.Path() + "/touch-3d17-000a";
-  ControllerState saved;
-  saved.modelText = "SIM-0001";
-  std::ofstream(folder.File("state.txt")) << FormatState(saved);
+  std::ofstream(folder.File("state.txt")) << FormatState({.modelText = "SIM-0001"});
   std::ofstream(folder.File("script")) << "set mode 2\nrefuse TOUCH_SETTINGS once\nstatus\n"
                                           "wait TOUCH_SETTINGS\nwait TOUCH_SETTINGS\n"
                                           "wait CAL_BEGIN 50\n";

@@ -40,7 +40,8 @@ class SimCalibrationAnswers : public ::testing::Test {
   const std::array<int16_t, 9> userY{2060, 2, -4, -9, 2102, 4110, 4118, 4096, 2055};
 };
 
-// Requests in order: points are refused outside a run or in the wrong shape.
+// Requests in order: points are refused outside a run or in the wrong shape;
+// touches in a run are raw points.
 TEST_F(SimCalibrationAnswers, ModeAndRunRefuseWhatDoesNotFit) {
   const Bytes points = NinePoints(userX, userY);
   std::array<int16_t, 9> wild = userX;
@@ -69,10 +70,6 @@ TEST_F(SimCalibrationAnswers, ModeAndRunRefuseWhatDoesNotFit) {
   }
   EXPECT_FALSE(model.Pending().has_value());
   EXPECT_TRUE(model.Calibrating());  // a malformed end does not end the run
-}
-
-TEST_F(SimCalibrationAnswers, TouchesAreRawPointsWhileCalibrating) {
-  EXPECT_EQ(Ask(CAL_BEGIN, {}), (Bytes{1}));
   const Bytes raw = model.TouchReport({0x0123, 0x0F80}, true);
   ASSERT_EQ(raw.size(), kCalibrationFrameLength);
   EXPECT_EQ((Bytes(raw.begin(), raw.begin() + 9)),
