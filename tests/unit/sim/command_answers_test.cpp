@@ -124,9 +124,18 @@ TEST_F(SimCommandAnswers, ResetRestoresTheSettingsButNotIdentityOrCalibration) {
                   .touchSetting = 1,
                   .touchCount = 4,
                   .cfg12 = {1, 1, 1},
+                  .on14 = 0,
+                  .level14 = 9,
+                  .value14 = 900,
+                  .on15 = 0,
                   .level15 = 9,
+                  .value15 = 500,
+                  .on16 = 0,
+                  .value16 = 9,
                   .cfg17 = {1, 1, 1, 1},
+                  .on21 = 0,
                   .periodA21 = 180,
+                  .periodB21 = 100,
                   .calOption = 3,
                   .record = record});
   EXPECT_EQ(Ask(CFG_RESET, {2}), (Bytes{2, 1, 0, 0, 0}));
