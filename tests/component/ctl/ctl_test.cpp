@@ -149,7 +149,9 @@ TEST_F(CtlTest, ExportResetImportRestoresTheCalibrationRecord) {
 // In order: the first info meets the silent rule. A controller's texts are bytes
 // of no code page: the terminal gets no control characters, JSON valid UTF-8.
 TEST_F(CtlTest, CommandLinesExitAndPrint) {
-  EXPECT_EQ(Ctl({"info"}).status, ctl::kExitNoController);
+  const Outcome none = Ctl({"info"});
+  EXPECT_EQ(std::tie(none.status, none.err),
+            std::tuple(ctl::kExitNoController, "orvellectl: no controller found\n"));
   SimulatedController& sim = Add("a", {.modelText = "A\x1b[2J\xe9"});
   sim.SetFault({kCommandReportId, CFG_RESET}, {FaultKind::Refuse});
   sim.SetFault({kCalibrationReportId, CAL_WRITE_DATA}, {FaultKind::Refuse});
