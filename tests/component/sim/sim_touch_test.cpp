@@ -62,11 +62,11 @@ TEST_F(SimTouches, OutsideCalibrationTouchesAreDigitizerReports) {
     const ReadResult r = digitizer->Read(buffer, stop);
     ASSERT_EQ(r.status, ReadStatus::Data);
     ASSERT_EQ(r.count, 62u);
-    EXPECT_EQ(buffer[0], 1);
-    EXPECT_EQ(buffer[1], i < 3 ? 0x03 : 0x00) << "three touching reports, then the lift";
-    EXPECT_EQ(buffer[3] | (buffer[4] << 8), 2048);
-    EXPECT_EQ(buffer[5] | (buffer[6] << 8), 1024);
-    EXPECT_EQ(buffer[61], 1) << "contact count";
+    // Three touching reports, then the lift; x 2048, y 1024, one contact.
+    const uint8_t tip = i < 3 ? 0x03 : 0x00;
+    EXPECT_EQ((std::vector<uint8_t>{buffer[0], buffer[1], buffer[3], buffer[4], buffer[5],
+                                    buffer[6], buffer[61]}),
+              (std::vector<uint8_t>{1, tip, 0x00, 0x08, 0x00, 0x04, 1}));
   }
 }
 
