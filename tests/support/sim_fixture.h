@@ -1,7 +1,5 @@
 #pragma once
-// A simulated controller in a folder of its own, and the links of the three
-// programs on the default bus pointed at that folder. Header-only: users link
-// orvelle-simulator themselves.
+// Header-only: users link orvelle-simulator themselves.
 
 #include <string>
 
@@ -17,8 +15,7 @@ namespace orvelle::testing {
 
 using namespace std::chrono_literals;
 
-// The program's profile with no start pause; the time-out only limits a test
-// that fails.
+// No start pause; the time-out only limits a test that fails.
 inline LinkProfile Quick(LinkProfile p, std::chrono::milliseconds timeout = 5s) {
   p.startPause = 0ms;
   p.answerTimeout = timeout;

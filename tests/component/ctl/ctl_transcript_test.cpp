@@ -1,6 +1,4 @@
-// The orvellectl executable against the orvelle-sim executable, as an
-// installer's script would run them: one session's commands, outputs and
-// exit statuses in order.
+// The orvellectl executable against the orvelle-sim executable, in order.
 #include <gtest/gtest.h>
 
 #include "tests/support/e2e/child_process.h"
@@ -34,12 +32,9 @@ TEST(CtlTranscript, ScriptedSessionAgainstTheSimulator) {
       {{"list"}, 0, "2a5c:0013  simulated touch controller  6 collections"},
       {{"info"}, 0, "model:       OVT-6510\nidentity 2:  FW2.10.7\n"},
       {{"config", "set", "cfg15.value=2500", "cfg12.a=on"}, 0, ""},
-      {{"config", "show"}, 0, "cfg12.a=on\n"},
       {{"config", "show"}, 0, "cfg15.value=2500\n"},
       {{"calibration", "set", "mode=3", "option=2"}, 0, ""},
       {{"--json", "calibration", "show"}, 0, "{\n  \"mode\": 3,\n  \"option\": 2\n}\n"},
-      {{"calibration", "export", folder.File("frame.cal")}, 0, ""},
-      {{"calibration", "import", folder.File("frame.cal")}, 0, ""},
   };
   int n = 0;
   for (const Step& step : steps) {
@@ -52,11 +47,6 @@ TEST(CtlTranscript, ScriptedSessionAgainstTheSimulator) {
     EXPECT_EQ(ctl.WaitExit(10s), step.status);
     EXPECT_NE(e2e::ReadFile(output).find(step.output), std::string::npos) << e2e::ReadFile(output);
   }
-  sim.Stop();
-  ChildProcess alone;
-  ASSERT_TRUE(alone.Start({ORVELLE_CTL_COMMAND, "info"}, env, folder.File("alone.log")));
-  EXPECT_EQ(alone.WaitExit(10s), 3);
-  EXPECT_EQ(e2e::ReadFile(folder.File("alone.log")), "orvellectl: no controller found\n");
 }
 
 }  // namespace

@@ -1,5 +1,3 @@
-// The three programs' links against the simulated controller over the real
-// transport: discovery through the descriptor and exchanges on each channel.
 #include <gtest/gtest.h>
 
 #include "devlink/catalogue.h"
@@ -11,9 +9,6 @@ namespace {
 using namespace testing;
 using Bytes = std::vector<uint8_t>;
 
-// Each program finds the controller through its descriptor, takes the
-// collections its channel table names, and gets answers on the channels it
-// reads. What each request answers is the model's business, tested apart.
 TEST(SimController, EachProgramFindsTheControllerAndExchangesFrames) {
   const struct {
     LinkProfile profile;

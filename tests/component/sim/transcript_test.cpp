@@ -1,5 +1,3 @@
-// The orvelle-sim command driven through its script, its prompt and signals, as
-// a person or a test script would.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -20,16 +18,12 @@ bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
-// The state file gives the model text; the script sets the mode and waits for
-// the program's requests; the prompt then reads the commands of `input` and
-// the end of input unplugs. A setting and a program's write are each saved.
+// The end of input unplugs. A setting and a program's write are each saved.
 TEST(SimCommand, ScriptAndPromptDriveTheControllerAndLogEveryFrame) {
   TempFolder folder;
   const std::string log = folder.File("sim.log");
   const std::string socket = folder.Path() + "/touch-3d17-000a";
-  ControllerState saved;
-  saved.modelText = "SIM-0001";
-  std::ofstream(folder.File("state.txt")) << FormatState(saved);
+  std::ofstream(folder.File("state.txt")) << FormatState({.modelText = "SIM-0001"});
   std::ofstream(folder.File("script")) << "set mode 2\nrefuse TOUCH_SETTINGS once\nstatus\n"
                                           "wait TOUCH_SETTINGS\nwait TOUCH_SETTINGS\n"
                                           "wait CAL_BEGIN 50\n";
@@ -73,21 +67,9 @@ TEST(SimCommand, ScriptAndPromptDriveTheControllerAndLogEveryFrame) {
   EXPECT_TRUE(Contains(state, "touch_limits=10,4\n")) << state;
 }
 
-TEST(SimCommand, TerminationSignalUnplugsCleanly) {
+TEST(SimCommand, BadStartsAreRefusedAndATerminationUnplugs) {
   TempFolder folder;
   const std::string log = folder.File("sim.log");
-  ChildProcess sim;
-  ASSERT_TRUE(
-      sim.Start({ORVELLE_SIM_COMMAND, "--dir", folder.Path()}, e2e::EnvironmentWith({}), log));
-  ASSERT_TRUE(e2e::WaitUntil([&] { return Contains(e2e::ReadFile(log), "plugged in at"); }, 20s));
-  sim.Stop();
-  EXPECT_EQ(sim.WaitExit(0s), 0);
-  EXPECT_TRUE(Contains(e2e::ReadFile(log), "note unplugged")) << e2e::ReadFile(log);
-  EXPECT_FALSE(std::filesystem::exists(folder.Path() + "/touch-2a5c-0013"));
-}
-
-TEST(SimCommand, BadOptionsAndDamagedStateAreRefused) {
-  TempFolder folder;
   std::ofstream(folder.File("state.txt")) << "cal_mode=9\n";
   const struct {
     std::vector<std::string> args;
@@ -96,14 +78,21 @@ TEST(SimCommand, BadOptionsAndDamagedStateAreRefused) {
       {{"--identity", "2a5c"}, 2},
       {{"--ch3-output", "6"}, 2},
       {{"--state", folder.File("state.txt")}, 1},
+      {{}, 0},  // terminated once plugged in
   };
   for (const auto& c : cases) {
     std::vector<std::string> argv = {ORVELLE_SIM_COMMAND, "--dir", folder.Path()};
     argv.insert(argv.end(), c.args.begin(), c.args.end());
     ChildProcess sim;
-    ASSERT_TRUE(sim.Start(argv, e2e::EnvironmentWith({}), folder.File("sim.log")));
-    EXPECT_EQ(sim.WaitExit(20s), c.status) << c.args.front();
+    ASSERT_TRUE(sim.Start(argv, e2e::EnvironmentWith({}), log));
+    if (c.args.empty()) {
+      ASSERT_TRUE(
+          e2e::WaitUntil([&] { return Contains(e2e::ReadFile(log), "plugged in at"); }, 20s));
+      sim.Stop();
+    }
+    EXPECT_EQ(sim.WaitExit(20s), c.status) << argv.back();
   }
+  EXPECT_TRUE(Contains(e2e::ReadFile(log), "note unplugged")) << e2e::ReadFile(log);
   EXPECT_EQ(e2e::ReadFile(folder.File("state.txt")), "cal_mode=9\n");
   EXPECT_FALSE(std::filesystem::exists(folder.Path() + "/touch-2a5c-0013"));
 }

@@ -8,10 +8,9 @@ namespace orvelle {
 namespace {
 
 using testing::AnswerPayload;
-using testing::Calibration;
+using testing::Request;
 using Bytes = std::vector<uint8_t>;
 
-// Nine points in slot order, each coordinate low byte first.
 Bytes NinePoints(const std::array<int16_t, 9>& x, const std::array<int16_t, 9>& y) {
   Bytes p;
   for (size_t j = 0; j < 9; ++j) {
@@ -26,7 +25,7 @@ Bytes NinePoints(const std::array<int16_t, 9>& x, const std::array<int16_t, 9>& 
 class SimCalibrationAnswers : public ::testing::Test {
  protected:
   Bytes Ask(uint8_t code, const Bytes& payload) {
-    return AnswerPayload(model.Handle(testing::Request(kCalibrationReportId, code, payload)),
+    return AnswerPayload(model.Handle(Request(kCalibrationReportId, code, payload)),
                          kCalibrationReportId, code);
   }
   CalibrationRecord StoredRecord() {
@@ -41,8 +40,8 @@ class SimCalibrationAnswers : public ::testing::Test {
   const std::array<int16_t, 9> userY{2060, 2, -4, -9, 2102, 4110, 4118, 4096, 2055};
 };
 
-// Requests in order, each with the answer it gets: the mode stays within two to
-// four, and points are refused outside a run or in the wrong shape.
+// Requests in order: points are refused outside a run or in the wrong shape;
+// touches in a run are raw points.
 TEST_F(SimCalibrationAnswers, ModeAndRunRefuseWhatDoesNotFit) {
   const Bytes points = NinePoints(userX, userY);
   std::array<int16_t, 9> wild = userX;
@@ -71,19 +70,6 @@ TEST_F(SimCalibrationAnswers, ModeAndRunRefuseWhatDoesNotFit) {
   }
   EXPECT_FALSE(model.Pending().has_value());
   EXPECT_TRUE(model.Calibrating());  // a malformed end does not end the run
-}
-
-TEST_F(SimCalibrationAnswers, TouchesAreRawPointsOnlyWhileCalibrating) {
-  const Bytes digitizer = model.TouchReport({300, 4000}, true);
-  ASSERT_EQ(digitizer.size(), kDigitizerReportLength);
-  EXPECT_EQ(digitizer[0], kDigitizerReportId);
-  EXPECT_EQ(digitizer[1], 0x03);  // tip switch and in range
-  EXPECT_EQ(digitizer[3] | (digitizer[4] << 8), 300);
-  EXPECT_EQ(digitizer[5] | (digitizer[6] << 8), 4000);
-  EXPECT_EQ(digitizer.back(), 1);  // one contact
-
-  EXPECT_EQ(Ask(CAL_BEGIN, {}), (Bytes{1}));
-  EXPECT_TRUE(model.Calibrating());
   const Bytes raw = model.TouchReport({0x0123, 0x0F80}, true);
   ASSERT_EQ(raw.size(), kCalibrationFrameLength);
   EXPECT_EQ((Bytes(raw.begin(), raw.begin() + 9)),
@@ -98,7 +84,7 @@ TEST_F(SimCalibrationAnswers, EndStoresOrDiscardsThePendingPoints) {
     Ask(CAL_BEGIN, {});
     EXPECT_EQ(Ask(CAL_SET_POINTS, NinePoints(userX, userY)), (Bytes{1}));
     EXPECT_EQ(StoredRecord(), ControllerState::FactoryRecord());  // pending only
-    const ModelReply end = model.Handle(Calibration(CAL_END, {keep}));
+    const ModelReply end = model.Handle(Request(6, CAL_END, {keep}));
     EXPECT_EQ(AnswerPayload(end, kCalibrationReportId, CAL_END), (Bytes{1}));
     EXPECT_EQ(end.stateChanged, keep == 1);
     EXPECT_FALSE(model.Calibrating());
@@ -132,24 +118,18 @@ TEST_F(SimCalibrationAnswers, FourPointRunStoresAffineCoefficientsApart) {
 }
 
 TEST_F(SimCalibrationAnswers, WrittenRecordIsReadBackAndBrokenOnesAreRefused) {
-  CalibrationRecord record;
-  record.headerA = 3;
-  record.headerB = 1;
-  record.flags = {1, 0, 1};
-  record.x = userX;
-  record.y = userY;
+  const CalibrationRecord record{3, 1, {1, 0, 1}, userX, userY};
   const auto encoded = EncodeRecord(record);
   const Bytes bytes(encoded.begin(), encoded.end());
   EXPECT_EQ(Ask(CAL_WRITE_DATA, bytes), (Bytes{1}));
   EXPECT_EQ(Ask(CAL_READ_DATA, {}), bytes);
 
   // A truncated calibration file reads back its missing header as 0xD0.
-  auto truncated = bytes;
-  truncated[1] = 0xD0;
-  EXPECT_EQ(Ask(CAL_WRITE_DATA, truncated), (Bytes{0}));
-  auto badFlag = bytes;
-  badFlag[3] = 7;
-  EXPECT_EQ(Ask(CAL_WRITE_DATA, badFlag), (Bytes{0}));
+  for (const auto& [index, value] : {std::pair{1, 0xD0}, {3, 7}}) {
+    Bytes broken = bytes;
+    broken[index] = value;
+    EXPECT_EQ(Ask(CAL_WRITE_DATA, broken), (Bytes{0}));
+  }
   EXPECT_EQ(Ask(CAL_WRITE_DATA, Bytes(bytes.begin(), bytes.end() - 1)), (Bytes{0}));
   EXPECT_EQ(StoredRecord(), record);
 

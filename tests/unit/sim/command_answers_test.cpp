@@ -9,7 +9,7 @@ namespace orvelle {
 namespace {
 
 using testing::AnswerPayload;
-using testing::Command;
+using testing::Request;
 using Bytes = std::vector<uint8_t>;
 
 Bytes Padded(Bytes bytes, size_t length) {
@@ -20,23 +20,20 @@ Bytes Padded(Bytes bytes, size_t length) {
 class SimCommandAnswers : public ::testing::Test {
  protected:
   Bytes Ask(uint8_t code, const Bytes& payload) {
-    return AnswerPayload(model.Handle(testing::Request(kCommandReportId, code, payload)),
-                         kCommandReportId, code);
+    return AnswerPayload(model.Handle(Request(kCommandReportId, code, payload)), kCommandReportId,
+                         code);
   }
   ControllerModel model;
 };
 
-// Requests in order, each with the whole answer payload it gets.
 TEST_F(SimCommandAnswers, RequestsGetTheirAnswers) {
-  ControllerState s;
-  s.modelText = "ABCDEFGH";  // all eight bytes, no terminating zero
-  s.infoF3Text = "F3";
-  s.infoF4Text = "F4";
-  s.infoF5Text = "F5";
-  s.infoValue = -5;
-  s.layoutA = {12, 12, 13};
-  s.layoutB = std::vector<int8_t>(26, -1);
-  model.SetState(s);
+  // The model text fills all eight bytes: no terminating zero.
+  model.SetState({.modelText = "ABCDEFGH",
+                  .infoF3Text = "F3",
+                  .infoF4Text = "F4",
+                  .infoF5Text = "F5",
+                  .infoValue = -5,
+                  .layoutB = std::vector<int8_t>(26, -1)});
   // Frame bytes: 4 count A, 5..18 list A, 19 count B, 20..45 list B.
   Bytes layout = Padded({1, 3, 12, 12, 13}, 16);
   layout.push_back(26);
@@ -70,10 +67,7 @@ TEST_F(SimCommandAnswers, RequestsGetTheirAnswers) {
   }
 }
 
-// Writes answer {2, accepted} padded to the command's write-answer length. An
-// accepted write is what the next read returns; a refused one (a value the
-// console would not take on reading, or a wrong length) changes nothing and is
-// answered as a refusing fault rule would.
+// A refused write changes nothing and is answered as a refusing fault rule would.
 TEST_F(SimCommandAnswers, WritesAreCheckedStoredAndAnswered) {
   const struct {
     uint8_t code;
@@ -110,7 +104,7 @@ TEST_F(SimCommandAnswers, WritesAreCheckedStoredAndAnswered) {
                  std::to_string(c.write[1]));
     const ControllerState before = model.State();
     const bool accepted = !c.readBack.empty();
-    const Bytes request = testing::Request(kCommandReportId, c.code, c.write);
+    const Bytes request = Request(kCommandReportId, c.code, c.write);
     const ModelReply reply = model.Handle(request);
     EXPECT_EQ(reply.stateChanged, accepted);
     EXPECT_EQ(AnswerPayload(reply, kCommandReportId, c.code),
@@ -125,36 +119,40 @@ TEST_F(SimCommandAnswers, WritesAreCheckedStoredAndAnswered) {
 }
 
 TEST_F(SimCommandAnswers, ResetRestoresTheSettingsButNotIdentityOrCalibration) {
-  ControllerState changed;
-  changed.modelText = "KEEPME";
-  changed.calOption = 3;
-  changed.touchCount = 4;
-  changed.touchSetting = 1;
-  changed.level15 = 9;
-  changed.cfg12 = {1, 1, 1};
-  changed.cfg17 = {1, 1, 1, 1};
-  changed.periodA21 = 180;
-  changed.record.headerA = 3;
-  model.SetState(changed);
-
+  const CalibrationRecord record{.headerA = 3};
+  model.SetState({.modelText = "KEEPME",
+                  .touchSetting = 1,
+                  .touchCount = 4,
+                  .cfg12 = {1, 1, 1},
+                  .on14 = 0,
+                  .level14 = 9,
+                  .value14 = 900,
+                  .on15 = 0,
+                  .level15 = 9,
+                  .value15 = 500,
+                  .on16 = 0,
+                  .value16 = 9,
+                  .cfg17 = {1, 1, 1, 1},
+                  .on21 = 0,
+                  .periodA21 = 180,
+                  .periodB21 = 100,
+                  .calOption = 3,
+                  .record = record});
   EXPECT_EQ(Ask(CFG_RESET, {2}), (Bytes{2, 1, 0, 0, 0}));
-  ControllerState expected;
-  expected.modelText = "KEEPME";
-  expected.calOption = 3;
-  expected.touchCount = 4;
-  expected.record.headerA = 3;
+  const ControllerState expected{
+      .modelText = "KEEPME", .touchCount = 4, .calOption = 3, .record = record};
   EXPECT_EQ(model.State(), expected);
 }
 
 TEST_F(SimCommandAnswers, UnknownCommandsAndBrokenFramesGetNoAnswer) {
-  Bytes badTerminator = Command(CFG_16, {1});
+  Bytes badTerminator = Request(7, CFG_16, {1});
   badTerminator[4] = 0xFE;
   const struct {
     Bytes request;
     RequestOutcome outcome;
   } cases[] = {
-      {Command(0x99, {1}), RequestOutcome::Unknown},
-      {testing::Calibration(CAL_RAW_POINT, {7, 0, 0, 0, 0}), RequestOutcome::Unknown},
+      {Request(7, 0x99, {1}), RequestOutcome::Unknown},
+      {Request(6, CAL_RAW_POINT, {7, 0, 0, 0, 0}), RequestOutcome::Unknown},
       {badTerminator, RequestOutcome::Malformed},
       {{7, 0x16, 1}, RequestOutcome::Malformed},
       {{}, RequestOutcome::Ignored},
@@ -167,10 +165,8 @@ TEST_F(SimCommandAnswers, UnknownCommandsAndBrokenFramesGetNoAnswer) {
     EXPECT_TRUE(reply.answer.empty());
     EXPECT_EQ(model.Refusal(c.request).empty(), c.outcome != RequestOutcome::Unknown);
   }
-  EXPECT_NE(model.Handle(Command(0x99, {1})).note.find("0x99"), std::string::npos);
-  // A length that puts the terminator just past the report: that byte is never
-  // read, even when it happens to be a terminator.
-  Bytes pastTheReport = Command(CFG_16, {1});
+  // The terminator just past the report is never read.
+  Bytes pastTheReport = Request(7, CFG_16, {1});
   pastTheReport[2] = 61;
   pastTheReport.push_back(kFrameTerminator);
   EXPECT_EQ(model.Handle(std::span(pastTheReport).first(kCommandFrameLength)).outcome,

@@ -1,9 +1,8 @@
 #pragma once
-// Builds requests as the programs send them and reads the model's answers.
+// Reads the model's answers.
 
 #include <gtest/gtest.h>
 
-#include <initializer_list>
 #include <vector>
 
 #include "devlink/frame.h"
@@ -12,31 +11,19 @@
 
 namespace orvelle::testing {
 
-inline std::vector<uint8_t> Command(uint8_t code, std::initializer_list<uint8_t> payload) {
-  return Request(kCommandReportId, code, payload);
-}
-
-inline std::vector<uint8_t> Calibration(uint8_t code, std::initializer_list<uint8_t> payload) {
-  return Request(kCalibrationReportId, code, payload);
-}
-
-// The answer's payload, after checking the envelope: report ID, code, length,
-// terminator and the report length of its collection.
+// The answer's payload, after checking its envelope and length.
 inline std::vector<uint8_t> AnswerPayload(const ModelReply& reply, uint8_t reportId, uint8_t code) {
   EXPECT_EQ(reply.outcome, RequestOutcome::Answered) << reply.note;
   const auto& a = reply.answer;
-  const size_t length =
-      reportId == kCalibrationReportId ? kCalibrationFrameLength : kCommandFrameLength;
-  EXPECT_EQ(a.size(), length);
-  if (a.size() < 4) return {};
-  EXPECT_EQ(a[0], reportId);
-  EXPECT_EQ(a[1], code);
-  const size_t n = a[2];
-  if (3 + n >= a.size()) {
-    ADD_FAILURE() << "payload length " << n << " does not fit";
+  const size_t n = a.size() > 3 ? a[2] : 0;
+  if (a.size() !=
+          (reportId == kCalibrationReportId ? kCalibrationFrameLength : kCommandFrameLength) ||
+      3 + n >= a.size()) {
+    ADD_FAILURE() << a.size() << "-byte answer, payload length " << n;
     return {};
   }
-  EXPECT_EQ(a[3 + n], kFrameTerminator);
+  EXPECT_EQ((std::vector<uint8_t>{a[0], a[1], a[3 + n]}),
+            (std::vector<uint8_t>{reportId, code, kFrameTerminator}));
   return std::vector<uint8_t>(a.begin() + 3, a.begin() + 3 + static_cast<long>(n));
 }
 

@@ -5,9 +5,9 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <sstream>
 
 #include "sim/state_file.h"
+#include "tests/support/temp_folder.h"
 
 namespace orvelle {
 namespace {
@@ -38,20 +38,9 @@ ControllerState Changed() {
 
 class SimStateFile : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir = fs::temp_directory_path() / ("orvelle-sim-state-" + std::to_string(getpid()));
-    fs::create_directories(dir);
-    path = (dir / "state.txt").string();
-  }
-  void TearDown() override { fs::remove_all(dir); }
-  static std::string Read(const std::string& file) {
-    std::ifstream in(file);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
-  fs::path dir;
-  std::string path;
+  testing::TempFolder folder;
+  fs::path dir{folder.Path()};
+  std::string path = folder.File("state.txt");
 };
 
 TEST_F(SimStateFile, MissingFileGivesTheDefaultsAndASavedOneEveryField) {
@@ -66,43 +55,36 @@ TEST_F(SimStateFile, MissingFileGivesTheDefaultsAndASavedOneEveryField) {
   ASSERT_TRUE(LoadStateFile(path, loaded, existed, error)) << error;
   EXPECT_TRUE(existed);
   EXPECT_EQ(loaded, Changed());
-  // Nothing but the file itself is left in the folder.
   EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
 }
 
-TEST_F(SimStateFile, DamagedFileIsAnErrorAndStaysAsItWas) {
-  const std::vector<std::pair<std::string, std::string>> cases = {
-      {"cfg15=1,5,750\n", "cfg15"},        {"colour=blue\n", "line 23"},
-      {"cal_record=00ff\n", "cal_record"}, {"touch_limits=10,16\n", "touch_count"},
-      {"model=NINECHARS\n", "model"},
-  };
-  for (const auto& [line, mention] : cases) {
-    SCOPED_TRACE(line);
-    const std::string text = "# kept\n" + FormatState(ControllerState{}) + line;
-    std::ofstream(path) << text;
-    ControllerState loaded;
-    bool existed = false;
-    std::string error;
-    EXPECT_FALSE(LoadStateFile(path, loaded, existed, error));
-    EXPECT_NE(error.find(mention), std::string::npos) << error;
-    EXPECT_EQ(Read(path), text);
-  }
-}
-
-// What may lie in the state file's place: each is an error naming the file,
-// never the defaults that the next save would write back.
-TEST_F(SimStateFile, UnusableFileIsAnErrorNamingIt) {
+// Never the defaults, which the next save would write over the file.
+TEST_F(SimStateFile, DamagedOrUnusableFileIsAnErrorNamingIt) {
   const std::string whole = FormatState(Changed());
+  const auto write = [&](const std::string& text) { std::ofstream(path) << text; };
+  const auto damaged = [](const std::string& line) {
+    return "# kept\n" + FormatState(ControllerState{}) + line;
+  };
+  const auto read = [&] {
+    std::ifstream in(path);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
   const std::vector<std::pair<std::function<void()>, std::string>> cases = {
+      {[&] { write(damaged("cfg15=1,5,750\n")); }, "cfg15"},
+      {[&] { write(damaged("colour=blue\n")); }, "line 23"},
+      {[&] { write(damaged("cal_record=00ff\n")); }, "cal_record"},
+      {[&] { write(damaged("touch_limits=10,16\n")); }, "touch_count"},
+      {[&] { write(damaged("model=NINECHARS\n")); }, "model"},
+      {[&] { write(whole.substr(0, whole.find("cfg12="))); }, "no value for cal_"},
+      {[&] { write(whole + std::string(kMaxStateBytes, '#')); }, "larger"},
       {[&] { fs::create_directory(path); }, "not a regular file"},
       {[&] { ASSERT_EQ(mkfifo(path.c_str(), 0600), 0); }, "not a regular file"},
-      {[&] { std::ofstream(path) << whole.substr(0, whole.find("cfg12=")); }, "no value for cal_"},
-      {[&] { std::ofstream(path) << whole << std::string(kMaxStateBytes, '#'); }, "larger"},
   };
   for (const auto& [arrange, mention] : cases) {
     SCOPED_TRACE(mention);
     fs::remove_all(path);
     arrange();
+    const std::string before = fs::is_regular_file(path) ? read() : "";
     ControllerState loaded;
     bool existed = false;
     std::string error;
@@ -112,6 +94,7 @@ TEST_F(SimStateFile, UnusableFileIsAnErrorNamingIt) {
     EXPECT_TRUE(existed);
     EXPECT_EQ(error.rfind(path + ": ", 0), 0u) << error;
     EXPECT_NE(error.find(mention), std::string::npos) << error;
+    EXPECT_EQ(before.empty() ? before : read(), before);
   }
 }
 
