@@ -195,10 +195,10 @@ void HidrawLikeBus::Unplug() {
         d->readable.Set();
       }
     }
+    // Gone before anyone hears of it, so a replug racing the notices wins.
+    state_->node = -1;
   }
   Notify(DeviceNotice::Kind::Removal);
-  std::lock_guard lock(state_->mutex);
-  state_->node = -1;
 }
 
 void HidrawLikeBus::Replug() {

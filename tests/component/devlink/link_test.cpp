@@ -219,8 +219,10 @@ TEST(LinkDispatcher, UnsolicitedFramesWaitForTheOwnerAndAnswerNothing) {
 }
 
 // Unplugging ends every wait at once with failure; the removal notice that
-// follows clears the connected flag.
-TEST(HidrawFaults, UnplugEndsEveryWaitAtOnce) {
+// follows clears the connected flag. The controller then comes back at the
+// same port as another node while the old descriptors are still open: the
+// paths match, the decision re-opens, the old descriptors are closed.
+TEST(HidrawFaults, UnplugEndsEveryWaitAtOnceAndReplugReopens) {
   struct Case {
     const char* what;
     bool dispatcher;
@@ -232,6 +234,7 @@ TEST(HidrawFaults, UnplugEndsEveryWaitAtOnce) {
     SCOPED_TRACE(c.what);
     Rig rig(LinkProfile::Console(), c.dispatcher);
     ASSERT_TRUE(rig.link->Open());
+    const int descriptors = rig.bus->OpenDescriptors();
     const auto start = std::chrono::steady_clock::now();
     if (c.pause) {
       std::thread unplug([&] {
@@ -247,7 +250,14 @@ TEST(HidrawFaults, UnplugEndsEveryWaitAtOnce) {
     }
     EXPECT_LT(std::chrono::steady_clock::now() - start, kLimit / 2) << "ended by the unplug";
     EXPECT_TRUE(Has(rig.ApplyNotices(), DeviceChangeAction::MarkDisconnected));
+    EXPECT_EQ(rig.link->IsConnected(), 0);
     EXPECT_FALSE(rig.Ask()) << "later requests fail at once";
+
+    rig.bus->Replug();
+    EXPECT_TRUE(Has(rig.ApplyNotices(), DeviceChangeAction::StopThenReopen));
+    EXPECT_EQ(rig.bus->OpenDescriptors(), descriptors) << "the removed node's descriptors closed";
+    rig.AnswerEveryRequest();
+    EXPECT_TRUE(rig.Ask());
   }
 }
 
@@ -323,26 +333,6 @@ TEST(HidrawFaults, FailedWriteDropsTheWritesBehindItAndStopWaitsForOneTransfer) 
   rig.link->StopThreads();
   EXPECT_EQ(rig.bus->WritesStarted(), 3u) << "queued writes are not made after a stop";
   EXPECT_EQ(rig.bus->OpenDescriptors(), 0) << "so that an unplugged node can go";
-}
-
-// The controller comes back at the same port as another node while the old
-// descriptors are still open: the paths match, the decision re-opens, the old
-// descriptors are closed, and requests work again.
-TEST(HidrawFaults, ReplugAtTheSamePortReopens) {
-  Rig rig(LinkProfile::Console());
-  ASSERT_TRUE(rig.link->Open());
-  rig.AnswerEveryRequest();
-  const int descriptors = rig.bus->OpenDescriptors();
-
-  rig.bus->Unplug();
-  EXPECT_TRUE(Has(rig.ApplyNotices(), DeviceChangeAction::MarkDisconnected));
-  EXPECT_EQ(rig.link->IsConnected(), 0);
-
-  rig.bus->Replug();
-  EXPECT_TRUE(Has(rig.ApplyNotices(), DeviceChangeAction::StopThenReopen));
-  EXPECT_NE(rig.link->IsConnected(), 0);
-  EXPECT_EQ(rig.bus->OpenDescriptors(), descriptors) << "the removed node's descriptors closed";
-  EXPECT_TRUE(rig.Ask());
 }
 
 // Every read open of a node gets every report of it: one open reads for the
