@@ -62,17 +62,14 @@ TEST(SimTransport, BadDescriptorsAndStaleSocketsAreSkipped) {
 // A simulator folder is used only when it is this user's alone; a missing
 // one is made so.
 TEST(SimTransport, OnlyAFolderOfTheUsersOwnIsTrusted) {
-  struct Case {
-    mode_t mode;
-    size_t collections;
-  };
-  for (const Case c : {Case{0700, 6}, Case{0755, 6}, Case{0770, 0}, Case{0777, 0}}) {
-    SCOPED_TRACE(c.mode);
+  for (const auto& [mode, collections] :
+       {std::pair<mode_t, size_t>{0700, 6}, {0755, 6}, {0770, 0}, {0777, 0}}) {
+    SCOPED_TRACE(mode);
     testing::TempFolder dir;
     VirtualHidDevice device(Controller(), nullptr);
     ASSERT_TRUE(device.Plug(dir.Path() + "/controller"));
-    ASSERT_EQ(chmod(dir.Path().c_str(), c.mode), 0);
-    EXPECT_EQ(MakeSimBus(dir.Path())->Enumerate().size(), c.collections);
+    ASSERT_EQ(chmod(dir.Path().c_str(), mode), 0);
+    EXPECT_EQ(MakeSimBus(dir.Path())->Enumerate().size(), collections);
   }
   testing::TempFolder parent;
   const std::string made = parent.Path() + "/sim";

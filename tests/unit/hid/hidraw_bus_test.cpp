@@ -20,6 +20,7 @@
 #include "devlink/hid/tlc_reports.h"
 #include "devlink/link_profile.h"
 #include "tests/support/hidraw_like_bus.h"
+#include "tests/support/temp_folder.h"
 
 namespace orvelle {
 namespace {
@@ -38,16 +39,10 @@ Bytes ControllerDescriptor() {
 class HidrawBusTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "orvelle-hidraw-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    root_ = pattern;
-    roots_.sysfs = root_ + "/sys";
-    roots_.dev = root_ + "/dev";
     fs::create_directories(roots_.sysfs + "/class/hidraw");
     fs::create_directories(roots_.dev);
     bus_ = MakeHidrawBus(roots_);
   }
-  void TearDown() override { fs::remove_all(root_); }
 
   void AddNode(const std::string& name, const std::string& uevent,
                const std::optional<Bytes>& descriptor) {
@@ -68,8 +63,9 @@ class HidrawBusTest : public ::testing::Test {
     return node;
   }
 
-  std::string root_;
-  HidrawRoots roots_;
+  testing::TempFolder folder_;
+  const std::string root_ = folder_.Path();
+  HidrawRoots roots_{root_ + "/sys", root_ + "/dev"};
   std::unique_ptr<HidBus> bus_;
 };
 
