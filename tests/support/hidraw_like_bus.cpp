@@ -12,16 +12,11 @@
 #include "devlink/link_profile.h"
 
 namespace orvelle::testing {
-namespace {
 
-// The port-based node id the hidraw bus gives the controller, whatever its
-// node number.
+// The port-based id the hidraw bus gives the controller, whatever its node.
 constexpr char kControllerNode[] = "/dev/hidraw@usb-0000:00:14.0-1/input0";
 
-}  // namespace
-
-// One open descriptor: the reports of its node it still has to read (with the
-// collection each belongs to), and whether its node hung up.
+// One open descriptor: the reports of its node it has yet to read.
 struct Descriptor {
   int node = 0;  // the controller's node number; other devices' are negative
   size_t index = 0;
@@ -200,10 +195,10 @@ void HidrawLikeBus::Unplug() {
         d->readable.Set();
       }
     }
+    // Gone before anyone hears of it, so a replug racing the notices wins.
+    state_->node = -1;
   }
   Notify(DeviceNotice::Kind::Removal);
-  std::lock_guard lock(state_->mutex);
-  state_->node = -1;
 }
 
 void HidrawLikeBus::Replug() {
@@ -221,10 +216,9 @@ void HidrawLikeBus::Notify(DeviceNotice::Kind kind) {
     std::lock_guard lock(state_->mutex);
     watchers = state_->watchers;
   }
-  for (size_t i = 0; i < kChannelCount; ++i) {
+  for (size_t i = 0; i < kChannelCount; ++i)
     for (NoticeCallback* w : watchers)
       (*w)({kind, PathOf(i)});
-  }
 }
 
 std::string HidrawLikeBus::PathOf(size_t index) const {
@@ -245,9 +239,8 @@ size_t HidrawLikeBus::WritesStarted() const {
 std::vector<HidrawLikeBus::Report> HidrawLikeBus::Writes(size_t index) const {
   std::lock_guard lock(state_->mutex);
   std::vector<Report> writes;
-  for (const auto& [written, report] : state_->writes) {
+  for (const auto& [written, report] : state_->writes)
     if (written == index) writes.push_back(report);
-  }
   return writes;
 }
 

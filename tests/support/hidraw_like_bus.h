@@ -1,14 +1,9 @@
 #pragma once
 // An in-memory bus that behaves as Linux hidraw does, not as a FIFO: every
-// read open of a node gets every report of the node; a node always polls
-// writable and a write is a blocking USB transfer that may take long and then
-// fail with a time-out, whatever the stop event says; an unplugged node hangs
-// up every descriptor still open on it; a controller plugged back in comes
-// back as a new node at the same port while the old descriptors stay open;
-// opens may fail with an errno (EACCES without the udev rule).
-//
-// It holds one controller, with the six collections of the channel table;
-// a test may add other devices' collections beside it.
+// read open of a node gets every report of the node; a write is a blocking
+// USB transfer the stop event cannot interrupt; an unplugged node hangs up its
+// descriptors, and the controller comes back as a new node at the same port.
+// It holds one controller with the channel table's six collections.
 
 #include <chrono>
 #include <cstdint>
@@ -38,20 +33,16 @@ class HidrawLikeBus final : public HidBus {
   void SetWriteTime(std::chrono::milliseconds time, int failures = 0);
   // Opens fail with this errno (0: they succeed).
   void RefuseOpens(int error);
-  // Writes are made at once on the caller's thread, as the simulator's socket
-  // makes them; hidraw's never are.
+  // Writes are made at once on the caller's thread, as the simulator's are.
   void AllowDirectWrites(bool allow);
-  // false: every read open keeps its own descriptor, as before reads were
-  // shared (to compare the wake-ups).
+  // false: every read open keeps its own descriptor (to compare wake-ups).
   void ShareNodeReads(bool share) { shareReads_ = share; }
   // Hands one read's bytes, as collection `index`'s, to every read open of
-  // the controller's current node.
+  // the current node.
   void PushInput(size_t index, Report bytes);
 
-  // The node goes: its descriptors hang up, watchers get removal notices.
+  // The node goes, or the controller returns as the next node; watchers hear.
   void Unplug();
-  // The controller returns at the same port as the next hidraw node; watchers
-  // get arrival notices.
   void Replug();
 
   std::string PathOf(size_t index) const;
@@ -60,11 +51,9 @@ class HidrawLikeBus final : public HidBus {
   size_t WritesStarted() const;
   // The writes to collection `index` that went out, in order.
   std::vector<Report> Writes(size_t index) const;
-  // Waits until `count` writes went out (false after a limit meant only to
-  // end a failing test).
+  // False after a limit meant only to end a failing test.
   bool WaitForWrites(size_t count) const;
-  // Reports taken from a descriptor by a read, whether or not they were the
-  // reader's: each is a reader thread woken.
+  // Reports taken from a descriptor by a read, the reader's or not.
   size_t ReadWakeUps() const;
 
   std::vector<HidCollection> Enumerate() override;
@@ -81,9 +70,8 @@ class HidrawLikeBus final : public HidBus {
   bool shareReads_ = true;
 };
 
-// A report descriptor with one vendor-defined top-level collection per entry,
-// each with its own report ID and the given input and output report byte
-// lengths (ID byte included, as the channel table counts them).
+// A report descriptor with one vendor-defined top-level collection per entry;
+// lengths include the report ID byte, as the channel table counts them.
 struct TestCollection {
   uint8_t reportId;
   uint16_t inputLength;

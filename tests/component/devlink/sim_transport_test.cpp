@@ -1,5 +1,5 @@
-// The simulator transport end to end: a virtual device on a socket, found,
-// opened and watched through the simulator bus and the real descriptor parser.
+// A virtual device on a socket, found, opened and watched through the
+// simulator bus and the real descriptor parser.
 #include <gtest/gtest.h>
 
 #include <sys/socket.h>
@@ -62,17 +62,14 @@ TEST(SimTransport, BadDescriptorsAndStaleSocketsAreSkipped) {
 // A simulator folder is used only when it is this user's alone; a missing
 // one is made so.
 TEST(SimTransport, OnlyAFolderOfTheUsersOwnIsTrusted) {
-  struct Case {
-    mode_t mode;
-    size_t collections;
-  };
-  for (const Case c : {Case{0700, 6}, Case{0755, 6}, Case{0770, 0}, Case{0777, 0}}) {
-    SCOPED_TRACE(c.mode);
+  for (const auto& [mode, collections] :
+       {std::pair<mode_t, size_t>{0700, 6}, {0755, 6}, {0770, 0}, {0777, 0}}) {
+    SCOPED_TRACE(mode);
     testing::TempFolder dir;
     VirtualHidDevice device(Controller(), nullptr);
     ASSERT_TRUE(device.Plug(dir.Path() + "/controller"));
-    ASSERT_EQ(chmod(dir.Path().c_str(), c.mode), 0);
-    EXPECT_EQ(MakeSimBus(dir.Path())->Enumerate().size(), c.collections);
+    ASSERT_EQ(chmod(dir.Path().c_str(), mode), 0);
+    EXPECT_EQ(MakeSimBus(dir.Path())->Enumerate().size(), collections);
   }
   testing::TempFolder parent;
   const std::string made = parent.Path() + "/sim";
@@ -82,7 +79,7 @@ TEST(SimTransport, OnlyAFolderOfTheUsersOwnIsTrusted) {
   EXPECT_EQ(st.st_mode & 0777, 0700u);
 }
 
-TEST(SimTransport, RequestAndAnswerThroughTheLink) {
+TEST(SimTransport, RequestAndAnswerThroughTheLinkAndEveryOpenGetsEveryReport) {
   testing::TempFolder dir;
   VirtualHidDevice* devicePtr = nullptr;
   std::mutex receivedMutex;
@@ -111,16 +108,14 @@ TEST(SimTransport, RequestAndAnswerThroughTheLink) {
   FrameBuffer request;
   BuildFrame(request, kCommandReportId, 0xF2, {1});
   ASSERT_TRUE(link.SendAndWait(kCommandChannel, request));
-  std::lock_guard lock(receivedMutex);
-  EXPECT_EQ(received, std::vector<uint8_t>(request.begin(), request.end()));
+  {
+    std::lock_guard lock(receivedMutex);
+    EXPECT_EQ(received, std::vector<uint8_t>(request.begin(), request.end()));
+  }
   ASSERT_EQ(sink.Last().size(), 64u) << "padded to the collection's input length";
   EXPECT_EQ(FrameText(sink.Last(), 4, 8), "SIM");
-}
 
-TEST(SimTransport, EveryOpenReceivesEveryInputReport) {
-  testing::TempFolder dir;
-  VirtualHidDevice device(Controller(), nullptr);
-  ASSERT_TRUE(device.Plug(dir.Path() + "/controller"));
+  // Every open receives every input report.
   testing::RecordingSink first, second;
   CUSBTransfer a(Quick(LinkProfile::Calibration()), MakeSimBus(dir.Path()));
   CUSBTransfer b(Quick(LinkProfile::Calibration()), MakeSimBus(dir.Path()));
@@ -139,7 +134,7 @@ TEST(SimTransport, EveryOpenReceivesEveryInputReport) {
   EXPECT_EQ(device.DroppedReports(), 0u);
 }
 
-TEST(SimTransport, OpensReceiveTheirCollectionsReportsOnly) {
+TEST(SimTransport, OpensReceiveTheirCollectionsReportsOnlyAndWatchersHearEveryCollection) {
   testing::TempFolder dir;
   VirtualHidDevice device(Controller(), nullptr);
   ASSERT_TRUE(device.Plug(dir.Path() + "/controller"));
@@ -163,16 +158,8 @@ TEST(SimTransport, OpensReceiveTheirCollectionsReportsOnly) {
   EXPECT_EQ(buffer[1], 0x08);
   stop.Set();
   EXPECT_EQ(reader->Read(buffer, stop).status, ReadStatus::Stopped);
-}
 
-// A watcher hears of each collection leaving and coming back. (What the link
-// makes of it is decided once for every bus, and the console's status line
-// follows the simulator's controller out and back in end to end.)
-TEST(SimTransport, WatchersHearOfEveryCollectionLeavingAndReturning) {
-  testing::TempFolder dir;
-  VirtualHidDevice device(Controller(), nullptr);
-  ASSERT_TRUE(device.Plug(dir.Path() + "/controller"));
-  auto bus = MakeSimBus(dir.Path());
+  // A watcher hears of each collection leaving and coming back.
   testing::NoticeLog log;
   auto watch = bus->WatchDevices(log.Callback());
   ASSERT_NE(watch, nullptr);

@@ -28,96 +28,78 @@ AnswerQueue::Clock::time_point In(std::chrono::milliseconds d) {
   return AnswerQueue::Clock::now() + d;
 }
 
+// Runs one scenario on a fresh queue: the wait's result, and the frames
+// handed over, in order.
+void Check(const char* what, Result expected, const std::vector<uint8_t>& handled,
+           const std::function<Result(AnswerQueue&, Script&)>& run) {
+  SCOPED_TRACE(what);
+  AnswerQueue queue;
+  Script sink;
+  EXPECT_EQ(run(queue, sink), expected);
+  std::vector<uint8_t> got;
+  for (const auto& frame : sink.Frames())
+    got.push_back(frame[0]);
+  EXPECT_EQ(got, handled);
+  EXPECT_LE(sink.MaxDepth(), 1) << "handlers never nest";
+}
+
 TEST(AnswerQueue, WaitsEndAsTheyShould) {
-  struct Case {
-    const char* what;
-    std::function<Result(AnswerQueue&, Script&)> run;
-    Result expected;
-    std::vector<uint8_t> handled;
-  };
-  const Case cases[] = {
-      {"frames queued before the request do not answer it",
-       [](AnswerQueue& q, Script& s) {
-         Push(q, 1);
-         return q.WaitForAnswer(&s, q.Take(), In(10ms));
-       },
-       Result::TimedOut,
-       {1}},
-      {"the first frame after the request answers it, once handled",
-       [](AnswerQueue& q, Script& s) {
-         Push(q, 1);
-         const auto ticket = q.Take();
-         Push(q, 2);
-         Push(q, 3);
-         return q.WaitForAnswer(&s, ticket, In(kHour));
-       },
-       Result::Answered,
-       {1, 2}},
-      {"a failure ends the wait at once, frames stay queued",
-       [](AnswerQueue& q, Script& s) {
-         const auto ticket = q.Take();
-         q.Fail();
-         Push(q, 1);
-         return q.WaitForAnswer(&s, ticket, In(kHour));
-       },
-       Result::Failed,
-       {}},
-      {"a failure inside a handler ends the outer wait",
-       [](AnswerQueue& q, Script& s) {
-         s.RunInsideFirst([&] { q.Fail(); });
-         const auto ticket = q.Take();
-         Push(q, 1);
-         return q.Pause(&s, ticket, In(kHour)) ? Result::Answered : Result::Failed;
-       },
-       Result::Failed,
-       {1}},
-      {"a request inside a handler is answered by arrival, handed over after",
-       [](AnswerQueue& q, Script& s) {
-         Result inner = Result::Failed;
-         s.RunInsideFirst([&] {
-           const auto ticket = q.Take();
-           Push(q, 2);  // the answer comes while the box is open
-           inner = q.WaitForAnswer(&s, ticket, In(kHour));
-         });
-         Push(q, 1);
-         q.Drain(&s);
-         return inner;
-       },
-       Result::Answered,
-       {1, 2}},
-      {"a pause inside a handler hands nothing over; arrival order is kept",
-       [](AnswerQueue& q, Script& s) {
-         s.RunInsideFirst([&] {
-           Push(q, 2);
-           q.Pause(&s, q.Take(), In(5ms));
-         });
-         Push(q, 1);
-         Push(q, 3);
-         q.Drain(&s);
-         return Result::Answered;
-       },
-       Result::Answered,
-       {1, 3, 2}},
-      {"handled on the reader thread: counted, never queued",
-       [](AnswerQueue& q, Script& s) {
-         const auto ticket = q.Take();
-         q.Handled();
-         return q.WaitForAnswer(&s, ticket, In(kHour));
-       },
-       Result::Answered,
-       {}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    AnswerQueue queue;
-    Script sink;
-    EXPECT_EQ(c.run(queue, sink), c.expected);
-    std::vector<uint8_t> handled;
-    for (const auto& frame : sink.Frames())
-      handled.push_back(frame[0]);
-    EXPECT_EQ(handled, c.handled);
-    EXPECT_LE(sink.MaxDepth(), 1) << "handlers never nest";
-  }
+  Check("frames queued before the request do not answer it", Result::TimedOut, {1},
+        [](AnswerQueue& q, Script& s) {
+          Push(q, 1);
+          return q.WaitForAnswer(&s, q.Take(), In(10ms));
+        });
+  Check("the first frame after the request answers it, once handled", Result::Answered, {1, 2},
+        [](AnswerQueue& q, Script& s) {
+          Push(q, 1);
+          const auto ticket = q.Take();
+          Push(q, 2);
+          Push(q, 3);
+          return q.WaitForAnswer(&s, ticket, In(kHour));
+        });
+  Check("a failure ends the wait at once, frames stay queued", Result::Failed, {},
+        [](AnswerQueue& q, Script& s) {
+          const auto ticket = q.Take();
+          q.Fail();
+          Push(q, 1);
+          return q.WaitForAnswer(&s, ticket, In(kHour));
+        });
+  Check("a failure inside a handler ends the outer wait", Result::Failed, {1},
+        [](AnswerQueue& q, Script& s) {
+          s.RunInsideFirst([&] { q.Fail(); });
+          const auto ticket = q.Take();
+          Push(q, 1);
+          return q.Pause(&s, ticket, In(kHour)) ? Result::Answered : Result::Failed;
+        });
+  Check("a request inside a handler is answered by arrival, handed over after", Result::Answered,
+        {1, 2}, [](AnswerQueue& q, Script& s) {
+          Result inner = Result::Failed;
+          s.RunInsideFirst([&] {
+            const auto ticket = q.Take();
+            Push(q, 2);  // the answer comes while the box is open
+            inner = q.WaitForAnswer(&s, ticket, In(kHour));
+          });
+          Push(q, 1);
+          q.Drain(&s);
+          return inner;
+        });
+  Check("a pause inside a handler hands nothing over; arrival order is kept", Result::Answered,
+        {1, 3, 2}, [](AnswerQueue& q, Script& s) {
+          s.RunInsideFirst([&] {
+            Push(q, 2);
+            q.Pause(&s, q.Take(), In(5ms));
+          });
+          Push(q, 1);
+          Push(q, 3);
+          q.Drain(&s);
+          return Result::Answered;
+        });
+  Check("handled on the reader thread: counted, never queued", Result::Answered, {},
+        [](AnswerQueue& q, Script& s) {
+          const auto ticket = q.Take();
+          q.Handled();
+          return q.WaitForAnswer(&s, ticket, In(kHour));
+        });
 }
 
 TEST(AnswerQueue, DropsTheNewestWhenTheOwnerFallsBehind) {

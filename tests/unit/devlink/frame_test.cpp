@@ -13,7 +13,8 @@ std::vector<uint8_t> Head(const FrameBuffer& f, size_t n) {
   return {f.begin(), f.begin() + n};
 }
 
-TEST(Frame, BuildsTheEnvelopeOfTheCatalogueExamples) {
+// The last payload byte that fits leaves room for the terminator only.
+TEST(Frame, BuildsTheEnvelopeAndRefusesAPayloadWhoseTerminatorWouldNotFit) {
   FrameBuffer f;
   f.fill(0xAA);
   ASSERT_TRUE(BuildFrame(f, kCommandReportId, CFG_16, {kSubRead}));
@@ -22,10 +23,7 @@ TEST(Frame, BuildsTheEnvelopeOfTheCatalogueExamples) {
 
   ASSERT_TRUE(BuildFrame(f, kCalibrationReportId, CAL_GET_MODE, {}));
   EXPECT_EQ(Head(f, 5), (std::vector<uint8_t>{0x06, 0x01, 0x00, 0xFF, 0x00}));
-}
 
-TEST(Frame, RefusesAPayloadWhoseTerminatorWouldNotFit) {
-  FrameBuffer f;
   std::vector<uint8_t> payload(60, 1);
   EXPECT_TRUE(BuildFrame(f, kCommandReportId, GET_INFO_F5, payload));
   EXPECT_EQ(f[63], kFrameTerminator);
@@ -33,16 +31,16 @@ TEST(Frame, RefusesAPayloadWhoseTerminatorWouldNotFit) {
   EXPECT_FALSE(BuildFrame(f, kCommandReportId, GET_INFO_F5, payload));
 }
 
-TEST(Frame, TextStopsAtZeroAtTheFieldEndAndAtTheFrameEnd) {
+// Text stops at a zero, at the field end and at the frame end; a view gives
+// zero beyond the report.
+TEST(Frame, NeverReadsPastTheReport) {
   const std::vector<uint8_t> frame = {7, 0xF2, 9, 1, 'A', 'B', 'C', 0, 'D', 'E', 'F', 'G', 0xFF};
   EXPECT_EQ(FrameText(frame, 4, 8), "ABC");
   const std::vector<uint8_t> full = {7, 0xF2, 9, 1, '1', '2', '3', '4', '5', '6', '7', '8', 0xFF};
   EXPECT_EQ(FrameText(full, 4, 8), "12345678");
   EXPECT_EQ(FrameText(std::span(full).first(12), 10, 8), "78") << "never past the frame";
   EXPECT_EQ(FrameText(full, 40, 8), "");
-}
 
-TEST(Frame, ViewGivesZeroBeyondTheReport) {
   const std::vector<uint8_t> bytes = {6, 8, 5, 0x55};
   const FrameView v{std::span(bytes).first(3)};
   EXPECT_EQ(v.PayloadLength(), 5);

@@ -67,28 +67,14 @@ TEST(ParseReportDescriptor, MatchesTheCapabilitiesOfRealDescriptors) {
 
 TEST(ParseReportDescriptor, GlobalsPersistAcrossCollectionsAndPushPopRestoresThem) {
   const Bytes d = {
-      0x06, 0x00, 0xFF,              // Usage Page (vendor FF00)
-      0x09, 0x01,                    // Usage 1
-      0xA1, 0x01,                    // Collection (Application)
-      0x85, 0x03,                    //   Report ID 3
-      0x75, 0x08,                    //   Report Size 8
-      0x95, 0x04,                    //   Report Count 4
-      0x81, 0x02,                    //   Input: 4 bytes
-      0xA4,                          //   Push
-      0x95, 0x3F,                    //   Report Count 63
-      0x85, 0x04,                    //   Report ID 4
-      0x91, 0x02,                    //   Output: 63 bytes in report 4
-      0xB4,                          //   Pop: back to ID 3, count 4
-      0xB1, 0x02,                    //   Feature: 4 bytes in report 3
-      0xC0,                          // End Collection
-      0x0B, 0x02, 0x00, 0x0D, 0x00,  // Usage 000D:0002 (the page in its upper half)
-      0xA1, 0x01,                    // Collection
-      0x85, 0x05,                    //   Report ID 5
-      0x81, 0x03,                    //   Input: size 8 and count 4 still in force
-      0x75, 0x01, 0x95, 0x03,        //   3 bits of padding: rounded up with the rest
-      0x81, 0x03,                    //   Input
-      0xC0,                          // End Collection
-  };
+      // Vendor page, usage 1, application: ID 3, size 8, count 4, 4 input bytes.
+      0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x85, 0x03, 0x75, 0x08, 0x95, 0x04, 0x81, 0x02,
+      // Push, count 63, ID 4, output; pop back to ID 3 and count 4, feature; end.
+      0xA4, 0x95, 0x3F, 0x85, 0x04, 0x91, 0x02, 0xB4, 0xB1, 0x02, 0xC0,
+      // Usage 000D:0002 (the page in its upper half), collection, ID 5, input with size 8 and
+      // count 4 still in force, 3 bits of padding rounded up with the rest; end.
+      0x0B, 0x02, 0x00, 0x0D, 0x00, 0xA1, 0x01, 0x85, 0x05, 0x81, 0x03, 0x75, 0x01, 0x95, 0x03,
+      0x81, 0x03, 0xC0};
   const auto parsed = ParseReportDescriptor(d);
   ASSERT_TRUE(parsed);
   EXPECT_TRUE(parsed->usesReportIds);

@@ -20,6 +20,7 @@
 #include "devlink/hid/tlc_reports.h"
 #include "devlink/link_profile.h"
 #include "tests/support/hidraw_like_bus.h"
+#include "tests/support/temp_folder.h"
 
 namespace orvelle {
 namespace {
@@ -38,16 +39,10 @@ Bytes ControllerDescriptor() {
 class HidrawBusTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "orvelle-hidraw-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    root_ = pattern;
-    roots_.sysfs = root_ + "/sys";
-    roots_.dev = root_ + "/dev";
     fs::create_directories(roots_.sysfs + "/class/hidraw");
     fs::create_directories(roots_.dev);
     bus_ = MakeHidrawBus(roots_);
   }
-  void TearDown() override { fs::remove_all(root_); }
 
   void AddNode(const std::string& name, const std::string& uevent,
                const std::optional<Bytes>& descriptor) {
@@ -68,8 +63,9 @@ class HidrawBusTest : public ::testing::Test {
     return node;
   }
 
-  std::string root_;
-  HidrawRoots roots_;
+  testing::TempFolder folder_;
+  const std::string root_ = folder_.Path();
+  HidrawRoots roots_{root_ + "/sys", root_ + "/dev"};
   std::unique_ptr<HidBus> bus_;
 };
 
@@ -103,15 +99,12 @@ TEST_F(HidrawBusTest, EnumeratesOneCollectionPerTopLevelCollectionAndSkipsTheRes
   const ChannelTable table = MakeChannelTable(4);
   for (size_t i = 0; i < table.size(); ++i) {
     const auto& c = collections[i];
-    EXPECT_EQ(c.path, CollectionPath(roots_.dev + "/hidraw@usb-0000:00:14.0-1/input0", i));
-    EXPECT_EQ(c.vendorId, 0x2A5C);
-    EXPECT_EQ(c.productId, 0x13);
-    EXPECT_EQ(c.caps, CapsState::Ok);
-    EXPECT_EQ((ChannelSpec{c.inputLength, c.outputLength}), table[i]) << i;
+    EXPECT_EQ(std::tuple(c.path, c.vendorId, c.productId, c.caps, c.inputLength, c.outputLength),
+              std::tuple(CollectionPath(roots_.dev + "/hidraw@usb-0000:00:14.0-1/input0", i),
+                         0x2A5C, 0x13, CapsState::Ok, table[i].inputLength, table[i].outputLength));
   }
-  EXPECT_EQ(collections[6].path, roots_.dev + "/hidraw10#col01");
-  EXPECT_EQ(collections[6].vendorId, 0x046D);
-  EXPECT_EQ(collections[6].inputLength, 8);
+  EXPECT_EQ(std::tuple(collections[6].path, collections[6].vendorId, collections[6].inputLength),
+            std::tuple(roots_.dev + "/hidraw10#col01", 0x046D, 8));
 }
 
 // One open of the node reads for the collections it serves, says whose each
@@ -166,7 +159,7 @@ TEST_F(HidrawBusTest, OneOpenReadsForEveryCollectionOfItsNode) {
   EXPECT_EQ(channel.Read(buf, stop).status, ReadStatus::Gone);
 }
 
-TEST_F(HidrawBusTest, WritesWholeReportsUnlessStopped) {
+TEST_F(HidrawBusTest, WritesWholeReportsUnlessStoppedAndOpensOnlyItsOwnCollections) {
   const std::string node = AddFifoController();
   const int reader = open(node.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   ASSERT_GE(reader, 0);
@@ -184,10 +177,7 @@ TEST_F(HidrawBusTest, WritesWholeReportsUnlessStopped) {
   EXPECT_FALSE(channel->Write(report, stop));
   EXPECT_LT(read(reader, got.data(), got.size()), 1);
   close(reader);
-}
 
-TEST_F(HidrawBusTest, OpensOnlyCollectionsOfItsOwnNodes) {
-  const std::string node = AddFifoController();
   EXPECT_TRUE(bus_->Owns(node + "#col01"));
   EXPECT_FALSE(bus_->Owns("/elsewhere/hidraw0#col01"));
   EXPECT_FALSE(bus_->Open(node + "#col07", Access::Read));

@@ -28,21 +28,16 @@ Bytes Deliver(const TlcReportFilter& filter, const Bytes& raw, size_t outSize = 
   return out;
 }
 
-TEST(TlcReportFilter, KeepsOnlyItsReportIdsPaddedToTheInputLength) {
+// A device without report IDs gets a zero put before each report.
+TEST(TlcReportFilter, DeliversItsOwnReportsPaddedToTheInputLength) {
   const auto filter = TlcReportFilter::For(TwoCollections(true), 0);
   EXPECT_EQ(Deliver(filter, {3, 0xA1, 0xA2}), (Bytes{3, 0xA1, 0xA2, 0, 0, 0, 0, 0}));
   EXPECT_EQ(Deliver(filter, {5, 1, 2, 3, 4, 5, 6, 7, 8, 9}), (Bytes{5, 1, 2, 3, 4, 5, 6, 7}));
   EXPECT_TRUE(Deliver(filter, {4, 1, 2}).empty());
   EXPECT_TRUE(Deliver(filter, {}).empty());
-}
-
-TEST(TlcReportFilter, PutsAZeroBeforeReportsOfDevicesWithoutIds) {
-  const auto filter = TlcReportFilter::For(TwoCollections(false), 0);
-  EXPECT_EQ(Deliver(filter, {3, 4}), (Bytes{0, 3, 4, 0, 0, 0, 0, 0}));
-  EXPECT_EQ(Deliver(filter, {1, 2, 3, 4, 5, 6, 7, 8, 9}), (Bytes{0, 1, 2, 3, 4, 5, 6, 7}));
-}
-
-TEST(TlcReportFilter, CollectionsWithoutInputDeliverNothing) {
+  const auto noIds = TlcReportFilter::For(TwoCollections(false), 0);
+  EXPECT_EQ(Deliver(noIds, {3, 4}), (Bytes{0, 3, 4, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(Deliver(noIds, {1, 2, 3, 4, 5, 6, 7, 8, 9}), (Bytes{0, 1, 2, 3, 4, 5, 6, 7}));
   EXPECT_TRUE(Deliver(TlcReportFilter::For(TwoCollections(true), 1), {3, 1}).empty());
   EXPECT_TRUE(Deliver(TlcReportFilter::For(TwoCollections(true), 7), {3, 1}).empty());
 }
