@@ -234,20 +234,23 @@ class HidrawBus : public HidBus {
   // others are closed.
   std::vector<SharedReader> ShareReads(std::vector<ReadOpen> opens) override {
     std::vector<SharedReader> shared;
-    std::vector<std::string> nodes;
+    std::vector<std::pair<std::string, size_t>> nodes;  // node, its reader in `shared`
     for (size_t i = 0; i < opens.size(); ++i) {
+      if (!opens[i].channel) continue;
       auto* channel = dynamic_cast<HidrawChannel*>(opens[i].channel.get());
-      if (channel == nullptr) continue;
       std::string node;
       size_t index = 0;
       if (!SplitCollectionPath(opens[i].path, node, index)) node = opens[i].path;
-      const auto same = std::find(nodes.begin(), nodes.end(), node);
-      if (same == nodes.end()) {
-        nodes.push_back(node);
+      const auto same =
+          std::find_if(nodes.begin(), nodes.end(), [&](const auto& n) { return n.first == node; });
+      if (channel == nullptr || same == nodes.end()) {
+        // The first open of a node reads for the node; a channel not of this
+        // bus keeps reading for its own collection.
+        if (channel != nullptr) nodes.emplace_back(node, shared.size());
         shared.push_back({std::move(opens[i].channel), {i}});
         continue;
       }
-      SharedReader& first = shared[static_cast<size_t>(same - nodes.begin())];
+      SharedReader& first = shared[same->second];
       static_cast<HidrawChannel&>(*first.channel).ServeAlso(*channel);
       first.members.push_back(i);
       opens[i].channel.reset();
