@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <tuple>
 
 #include "tests/support/temp_folder.h"
 
@@ -34,12 +35,7 @@ std::string Field(std::string_view text) {
 }
 
 TEST(CalibrationFile, LayoutOfHeadersFlagsAndNumbers) {
-  struct Case {
-    CalibrationRecord record;
-    std::string head;   // the first 11 bytes
-    std::string field;  // every number field
-  };
-  const Case cases[] = {
+  const std::tuple<CalibrationRecord, std::string, std::string> cases[] = {
       {WithValues(0), "0\r\n0\r\n000\r\n", Field("0")},
       {WithValues(0xC000, 3, 1, {1, 0, 1}), "3\r\n1\r\n101\r\n", Field("49152")},
       {WithValues(0xFFFF, 10, 255), ":\r\n/\r\n000\r\n", Field("-1")},
@@ -48,17 +44,13 @@ TEST(CalibrationFile, LayoutOfHeadersFlagsAndNumbers) {
       {WithValues(0xC001), "0\r\n0\r\n000\r\n", Field("49153")},
       {WithValues(0xD8F0), "0\r\n0\r\n000\r\n", Field("55536")},
   };
-  for (const Case& c : cases) {
-    const std::string file = FormatCalibrationFile(c.record);
+  for (const auto& [record, head, field] : cases) {
+    const std::string file = FormatCalibrationFile(record);
     ASSERT_EQ(file.size(), kCalibrationFileLength);
-    EXPECT_EQ(ParseCalibrationFile(file), c.record);
-    EXPECT_EQ(file.substr(0, 11), c.head);
-    for (size_t i = 0; i < 9; ++i) {
-      const size_t line = 11 + 14 * i;
-      EXPECT_EQ(file.substr(line, 6), c.field) << c.field;
-      EXPECT_EQ(file.substr(line + 6, 6), c.field) << c.field;
-      EXPECT_EQ(file.substr(line + 12, 2), "\r\n");
-    }
+    EXPECT_EQ(ParseCalibrationFile(file), record);
+    EXPECT_EQ(file.substr(0, 11), head);  // then nine lines of two number fields
+    for (size_t line = 11; line < file.size(); line += 14)
+      EXPECT_EQ(file.substr(line, 14), field + field + "\r\n") << field;
   }
 }
 
@@ -70,12 +62,7 @@ TEST(CalibrationFile, WhatAnyWriterOfTheLayoutProducesIsAcceptedDamageIsNot) {
   const auto with = [&](size_t at, std::string_view text) {
     return std::string(good).replace(at, text.size(), text);
   };
-  struct Case {
-    std::string name;
-    std::string file;
-    std::optional<uint16_t> firstValue;  // none: refused
-  };
-  const Case cases[] = {
+  const std::tuple<const char*, std::string, std::optional<uint16_t>> cases[] = {
       {"as written", good, 0x1234},
       {"longer", good + "trailing bytes", 0x1234},
       {"plus sign", withFirstField("+17"), 17},
@@ -89,11 +76,11 @@ TEST(CalibrationFile, WhatAnyWriterOfTheLayoutProducesIsAcceptedDamageIsNot) {
       {"sign only", withFirstField("-"), std::nullopt},
       {"letters", withFirstField("ab"), std::nullopt},
   };
-  for (const Case& c : cases) {
-    const auto record = ParseCalibrationFile(c.file);
+  for (const auto& [name, file, firstValue] : cases) {  // no first value: refused
+    const auto record = ParseCalibrationFile(file);
     EXPECT_EQ(record ? std::optional(uint16_t((*record)[5] | (*record)[6] << 8)) : std::nullopt,
-              c.firstValue)
-        << c.name;
+              firstValue)
+        << name;
   }
   // Flags are written as on or off; a flag character other than 0 or 1 comes
   // through as its distance from '0'.

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "console/core/message_ids.h"
@@ -31,12 +32,9 @@ std::vector<uint8_t> Option(std::initializer_list<uint8_t> payload) {
 // Each answer on a page that chose option 1 and mode 3, with mode 2 confirmed
 // and an export awaited.
 TEST(CalibrationExchange, AnswersChangeThePageAsTheCommandTableSays) {
-  struct Case {
-    const char* name;
-    std::vector<uint8_t> frame;
-    CalibrationAnswerEffect effect;
-    CalibrationPageState state;  // differences from the starting state below
-  };
+  // The page state expected is the starting state below with the row's differences.
+  using Case =
+      std::tuple<const char*, std::vector<uint8_t>, CalibrationAnswerEffect, CalibrationPageState>;
   CalibrationPageState start;
   start.calOption = 1;
   start.calMode = 3;
@@ -85,13 +83,13 @@ TEST(CalibrationExchange, AnswersChangeThePageAsTheCommandTableSays) {
       {"other report", Request(5, CAL_GET_MODE, {4}), {}, start},
       {"empty", {}, {}, start},
   };
-  for (const Case& c : cases) {
+  for (const auto& [name, frame, effect, state] : cases) {
     CalibrationExchange exchange;
     exchange.ChooseOption(1);
     exchange.ChooseMode(3);
     exchange.BeginExport();
-    EXPECT_EQ(exchange.HandleFrame(c.frame), c.effect) << c.name;
-    EXPECT_EQ(exchange.State(), c.state) << c.name;
+    EXPECT_EQ(exchange.HandleFrame(frame), effect) << name;
+    EXPECT_EQ(exchange.State(), state) << name;
   }
   // A record nobody asked for is not saved anywhere.
   EXPECT_EQ(CalibrationExchange().HandleFrame(Cal(CAL_READ_DATA, recordPayload)),
@@ -99,31 +97,22 @@ TEST(CalibrationExchange, AnswersChangeThePageAsTheCommandTableSays) {
 }
 
 TEST(CalibrationPage, RadioAndPictureRules) {
-  struct Radio {
-    int clicked;
-    std::array<bool, 4> checked;
-    int value;
-  };
-  const Radio radios[] = {
+  const std::tuple<int, std::array<bool, 4>, int> radios[] = {
       {2, {false, true, true, false}, 2},
       {2, {false, true, false, false}, 1},
       {3, {false, false, false, false}, 2},  // none checked: the one not tested
   };
-  for (const Radio& r : radios)
-    EXPECT_EQ(ChosenRadio(r.clicked, r.checked), r.value) << r.clicked;
-  struct Fit {
-    int width, height;
-    PictureArea placed;
-  };
+  for (const auto& [clicked, checked, value] : radios)
+    EXPECT_EQ(ChosenRadio(clicked, checked), value) << clicked;
   const PictureArea area{10, 20, 200, 100};
-  const Fit fits[] = {
+  const std::tuple<int, int, PictureArea> fits[] = {
       {400, 100, {10, 45, 200, 50}},
       {100, 100, {10, -30, 200, 200}},
       {50, 100, {85, 20, 50, 100}},
       {0, 10, {10, 20, 0, 0}},
   };
-  for (const Fit& f : fits)
-    EXPECT_EQ(FitPicture(area, f.width, f.height), f.placed) << f.width;
+  for (const auto& [width, height, placed] : fits)
+    EXPECT_EQ(FitPicture(area, width, height), placed) << width;
 }
 
 // Modes, scripts and waitpid: POSIX launching.

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/os_version.h"
@@ -74,13 +75,7 @@ TEST(ConfigExchange, ReadAnswersTakeEachFieldOnlyInItsRange) {
 
 // Only a failure of the right length counts.
 TEST(ConfigExchange, Acknowledgements) {
-  struct Case {
-    const char* name;
-    uint8_t code;
-    Bytes payload;
-    ConfigAnswer expected;
-  };
-  const Case cases[] = {
+  const std::tuple<const char*, uint8_t, Bytes, ConfigAnswer> cases[] = {
       {"TouchSettings", TOUCH_SETTINGS, {2, 0}, ConfigAnswer::WriteRefused},
       {"Cfg12", CFG_12, {2, 0}, ConfigAnswer::WriteRefused},
       {"Cfg16", CFG_16, {2, 0}, ConfigAnswer::WriteRefused},
@@ -97,12 +92,12 @@ TEST(ConfigExchange, Acknowledgements) {
       {"ResetOfLength2", CFG_RESET, {2, 0}, ConfigAnswer::None},
       {"ResetAsRead", CFG_RESET, {1, 0, 0, 0, 0}, ConfigAnswer::None},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+  for (const auto& [name, code, payload, expected] : cases) {
+    SCOPED_TRACE(name);
     ConfigExchange exchange;
     exchange.BeginApply();
-    EXPECT_EQ(exchange.HandleFrame(Answer(c.code, c.payload)), c.expected);
-    EXPECT_EQ(exchange.ApplyOk(), c.expected != ConfigAnswer::WriteRefused);
+    EXPECT_EQ(exchange.HandleFrame(Answer(code, payload)), expected);
+    EXPECT_EQ(exchange.ApplyOk(), expected != ConfigAnswer::WriteRefused);
     EXPECT_EQ(exchange.State(), ConfigPageState{});
   }
 }
@@ -134,31 +129,19 @@ TEST(ConfigExchange, UserChoicesChangeOnlyTheirField) {
 }
 
 TEST(WindowsClass, OnlyWindows7IsClass6) {
-  struct Case {
-    OsVersionInfo version;
-    bool succeeds;
-    int expected;
-  };
-  const Case cases[] = {
+  const std::tuple<OsVersionInfo, bool, int> cases[] = {
       {{kVerPlatformNt, 6, 1}, true, 6},     {{kVerPlatformNt, 6, 2}, true, 1},
       {{kVerPlatformNt, 10, 0}, true, 1},    {{kVerPlatformNt, 6, 0}, true, 5},
       {{kVerPlatformNt, 5, 2}, true, 4},     {{kVerPlatformNt, 5, 0}, true, 2},
       {{kVerPlatformWin9x, 4, 10}, true, 0}, {{kVerPlatformOther, 0, 0}, true, 3},
       {{kVerPlatformNt, 6, 1}, false, 3},
   };
-  for (const Case& c : cases) {
-    EXPECT_EQ(WindowsClass(FixedOsVersion(c.version, c.succeeds)), c.expected)
-        << c.version.platformId << " " << c.version.major << "." << c.version.minor;
-  }
+  for (const auto& [version, succeeds, expected] : cases)
+    EXPECT_EQ(WindowsClass(FixedOsVersion(version, succeeds)), expected) << version.major;
 }
 
 TEST(ConfigControls, AFilledPageEnablesWhatHoldsAValidValue) {
-  struct Case {
-    const char* name;
-    Change state;
-    ControlSetting expected;
-  };
-  const Case cases[] = {
+  const std::tuple<const char*, Change, ControlSetting> cases[] = {
       {"spin", [](auto& s) { s.value16 = 12; }, {IDC_VALUE16_SPIN, 12, true}},
       {"16 off", [](auto& s) { s.on16 = false; }, {IDC_VALUE16_TEXT, {}, false}},
       {"slider out of range", [](auto& s) { s.levelA17 = 0; }, {IDC_LEVEL_A17, {}, false}},
@@ -167,11 +150,11 @@ TEST(ConfigControls, AFilledPageEnablesWhatHoldsAValidValue) {
       {"period off table", [](auto& s) { s.periodA21 = 7; }, {IDC_PERIOD_A21, {}, {}}},
       {"14", [](auto& s) { s.value14 = 1000; }, {IDC_VALUE14, 9, true}},
   };
-  for (const Case& c : cases) {
-    const ControlSettings controls = FilledControls(With(c.state), 3);
-    const auto found = std::ranges::find(controls, c.expected.id, &ControlSetting::id);
-    const ControlSetting untouched{c.expected.id, {}, {}};
-    EXPECT_EQ(found == controls.end() ? untouched : *found, c.expected) << c.name;
+  for (const auto& [name, state, expected] : cases) {
+    const ControlSettings controls = FilledControls(With(state), 3);
+    const auto found = std::ranges::find(controls, expected.id, &ControlSetting::id);
+    const ControlSetting untouched{expected.id, {}, {}};
+    EXPECT_EQ(found == controls.end() ? untouched : *found, expected) << name;
   }
 }
 

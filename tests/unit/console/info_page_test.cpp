@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "tests/support/frames.h"
@@ -26,13 +27,11 @@ Bytes Text(const std::string& text, size_t field) {
 
 // A GET_LAYOUT answer: sub 1, count A, 14 values A, count B, 26 values B.
 Bytes Layout(int8_t countA, Bytes a, int8_t countB, Bytes b) {
-  Bytes payload = {1, static_cast<uint8_t>(countA)};
-  a.resize(14, 0);
-  payload.insert(payload.end(), a.begin(), a.end());
-  payload.push_back(static_cast<uint8_t>(countB));
-  b.resize(26, 0);
-  payload.insert(payload.end(), b.begin(), b.end());
-  return Answer(GET_LAYOUT, payload);
+  a.resize(14, 0), b.resize(26, 0);
+  a.insert(a.begin(), {1, static_cast<uint8_t>(countA)});
+  a.push_back(static_cast<uint8_t>(countB));
+  a.insert(a.end(), b.begin(), b.end());
+  return Answer(GET_LAYOUT, a);
 }
 
 InfoPageState Shown(int countA, std::string listA, int countB, std::string listB) {
@@ -48,12 +47,6 @@ InfoPageState Identified(std::string model, int infoValue) {
 }
 
 TEST(InfoExchange, ShowsWhatTheAnswersSay) {
-  struct Case {
-    const char* name;
-    std::vector<Bytes> frames;
-    bool valid;              // an answer that counts arrived
-    InfoPageState expected;  // after End()
-  };
   const Bytes uart = Answer(GET_INFO_F5, Text("UartTrans IR frame", 56));
   Bytes length42 = Layout(1, {1}, 1, {1}), sub2 = length42, unknown = length42;
   length42[2] = 42;
@@ -62,7 +55,8 @@ TEST(InfoExchange, ShowsWhatTheAnswersSay) {
   const std::string ones = "1+1+1+1+1+1+1+1+1+1+1+1+1+1", nines = "9+9+9+0+0+0+0+0+0+0+0+0+0+0";
   const std::string twos = "2+2+2+2+2+2+2+2+2+2+2+2+2+2+2+2+2+2+2+2+2+2+2+2+2+2";
   const Bytes modelWithZero = {1, 'O', 'V', 'T', 0, 'X', 'Y', 'Z', 'W'};
-  const Case cases[] = {
+  // Whether an answer that counts arrived, and the state after End().
+  const std::tuple<const char*, std::vector<Bytes>, bool, InfoPageState> cases[] = {
       {"layout", {Layout(3, {12, 12, 13}, 2, {0xFC, 7})}, true, Shown(3, "12+12+13", 2, "-4+7")},
       {"zero and negative counts", {Layout(0, {5}, -3, {5})}, true, Shown(0, "", -3, "")},
       {"counts above lists",
@@ -90,15 +84,15 @@ TEST(InfoExchange, ShowsWhatTheAnswersSay) {
        Identified("N/A", 0)},
       {"unknown code", {unknown}, false, InfoPageState{}},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+  for (const auto& [name, frames, valid, expected] : cases) {
+    SCOPED_TRACE(name);
     InfoExchange exchange;
     exchange.Begin();
-    for (const Bytes& frame : c.frames)
+    for (const Bytes& frame : frames)
       exchange.HandleFrame(frame);
-    EXPECT_EQ(exchange.AnswersValid(), c.valid);
+    EXPECT_EQ(exchange.AnswersValid(), valid);
     exchange.End();
-    EXPECT_EQ(exchange.State(), c.expected);
+    EXPECT_EQ(exchange.State(), expected);
   }
 }
 

@@ -14,14 +14,11 @@ namespace {
 
 using Message = std::tuple<int, int, std::string>;  // text, caption, suffix
 
-class ScriptedLogonEntry : public LogonEntry {
- public:
-  LogonResult Add(const std::string& path) override { return Call("add " + path); }
-  LogonResult Remove() override { return Call("remove"); }
-  LogonResult Call(const std::string& what) {
-    calls.push_back(what);
-    return result;
+struct ScriptedLogonEntry : LogonEntry {
+  LogonResult Add(const std::string& path) override {
+    return calls.push_back("add " + path), result;
   }
+  LogonResult Remove() override { return calls.push_back("remove"), result; }
   LogonResult result = LogonResult::Done;
   std::vector<std::string> calls;
 };
@@ -78,17 +75,12 @@ std::vector<long> AsLongs(const StartupOptions& o) {
 }
 
 TEST(OptionsSettings, LoadTakesTheStoredValuesOrTheDefaultsWithAMessage) {
-  struct Case {
-    const char* name;
-    std::vector<Stored> stored;
-    StartupOptions expected;
-    std::vector<Message> messages;
-  };
   const Stored language257{kGlobalSettingsKey, kLanguageValue, Dw(257)},
       load256{kStartupSettingsKey, kLoadProgramOnStartup, Dw(0x100)},
       minimize3{kStartupSettingsKey, kMinimizeWindowOnLoaded, Dw(3)},
       load1{kStartupSettingsKey, kLoadProgramOnStartup, Dw(1)},
       longText{kGlobalSettingsKey, kLanguageValue, {'1', '2', '3', '4', '5', 0}};
+  using Case = std::tuple<const char*, std::vector<Stored>, StartupOptions, std::vector<Message>>;
   const Case cases[] = {
       {"clean store", {}, {0, false, false}, {}},
       {"start-up wrote 2", {{kGlobalSettingsKey, kLanguageValue, Dw(2)}}, {2, false, false}, {}},
@@ -96,27 +88,20 @@ TEST(OptionsSettings, LoadTakesTheStoredValuesOrTheDefaultsWithAMessage) {
       {"text too long", {longText}, {}, {{kMsgCannotRead, kMsgErrorCaption, "Language"}}},
       {"one missing", {load1}, {}, {{kMsgCannotRead, kMsgErrorCaption, "MinimizeWindowOnLoaded"}}},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    Options o(c.stored);
+  for (const auto& [name, stored, expected, messages] : cases) {
+    SCOPED_TRACE(name);
+    Options o(stored);
     o.settings.Load();
-    EXPECT_EQ(AsLongs(o.settings.Options()), AsLongs(c.expected));
-    EXPECT_EQ(o.messages, c.messages);
-    // The first load creates both keys with zeros.
-    if (c.stored.empty()) {
+    EXPECT_EQ(AsLongs(o.settings.Options()), AsLongs(expected));
+    EXPECT_EQ(o.messages, messages);
+    if (stored.empty()) {  // the first load makes the keys
       EXPECT_EQ(o.Dwords(), std::vector<long>(3, 0));
     }
   }
 }
 
 TEST(OptionsSettings, SaveRunsEveryStepAndSaysSavedOnlyWhenAllSucceeded) {
-  struct Case {
-    bool keysExist;
-    StartupOptions options;
-    LogonResult logon;
-    std::vector<Message> messages;
-    std::string logonCall;
-  };
+  using Case = std::tuple<bool, StartupOptions, LogonResult, std::vector<Message>, std::string>;
   const Message saved{kMsgSaved, kMsgSavedCaption, ""},
       noKey{kMsgCannotOpenForSave, kMsgErrorCaption, ""},
       noAdd{kMsgCannotAddLogon, kMsgErrorCaption, ""},
@@ -130,18 +115,18 @@ TEST(OptionsSettings, SaveRunsEveryStepAndSaysSavedOnlyWhenAllSucceeded) {
       {true, {0, false, false}, LogonResult::Failed, {noRemove}, "remove"},
       {false, {1, false, false}, LogonResult::Failed, {noKey, noKey, noRemove}, "remove"},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(&c - cases);
-    Options o(c.keysExist ? std::vector<Stored>{{kGlobalSettingsKey, kLanguageValue, Dw(9)},
-                                                {kStartupSettingsKey, kLoadProgramOnStartup, Dw(9)}}
-                          : std::vector<Stored>{});
-    o.logon.result = c.logon;
-    o.settings.Options() = c.options;
-    EXPECT_EQ(o.settings.SaveSettings(), c.messages == std::vector<Message>{saved});
-    EXPECT_EQ(o.messages, c.messages);
-    EXPECT_EQ(o.logon.calls, std::vector<std::string>{c.logonCall});
+  for (const auto& [keysExist, options, logon, messages, logonCall] : cases) {
+    SCOPED_TRACE(logonCall);
+    Options o(keysExist ? std::vector<Stored>{{kGlobalSettingsKey, kLanguageValue, Dw(9)},
+                                              {kStartupSettingsKey, kLoadProgramOnStartup, Dw(9)}}
+                        : std::vector<Stored>{});
+    o.logon.result = logon;
+    o.settings.Options() = options;
+    EXPECT_EQ(o.settings.SaveSettings(), messages == std::vector<Message>{saved});
+    EXPECT_EQ(o.messages, messages);
+    EXPECT_EQ(o.logon.calls, std::vector<std::string>{logonCall});
     // A save creates no keys.
-    EXPECT_EQ(o.Dwords(), c.keysExist ? AsLongs(c.options) : std::vector<long>(3, -1));
+    EXPECT_EQ(o.Dwords(), keysExist ? AsLongs(options) : std::vector<long>(3, -1));
   }
 }
 

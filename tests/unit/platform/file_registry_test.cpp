@@ -13,6 +13,7 @@
 #include <random>
 #include <sstream>
 #include <thread>
+#include <tuple>
 
 #include "platform/reg_text.h"
 #include "tests/support/platform_store_semantics.h"
@@ -145,22 +146,16 @@ TEST_F(FileRegistryTest, UnwritableFolderIsReportedAsAccessDenied) {
   fs::permissions(folder_, fs::perms::owner_all);
 }
 
-// Whatever lies in the store's place keeps its kind and mode through a save;
-// what cannot be saved to stays as it was. Beside it lie another root's
-// temporary, the user's own files, and a killed writer's temporary, which
-// alone a save removes.
+// What lies in the store's place keeps its kind and mode; of the files beside
+// it a save removes only a killed writer's temporary.
 TEST(FileRegistryStore, WhatLiesInItsPlaceKeepsItsKindAndMode) {
   const auto put = [](const fs::path& file, int mode) {
     std::ofstream(file) << kStoredText;
     fs::permissions(file, fs::perms(mode));
   };
-  struct Case {
-    const char* name;
-    std::function<void(const fs::path& store, const fs::path& folder)> arrange;
-    RegStatus status;     // of setting a value
-    const char* message;  // part of LastErrorText, when the change fails
-  };
-  const Case cases[] = {
+  using Arrange = std::function<void(const fs::path& store, const fs::path& folder)>;
+  // The status of setting a value, and part of LastErrorText when that fails.
+  const std::tuple<const char*, Arrange, RegStatus, const char*> cases[] = {
       {"fifo", [](auto& s, auto&) { ::mkfifo(s.c_str(), 0600); }, RegStatus::RegistryCorrupt,
        "not a regular file"},
       {"folder", [](auto& s, auto&) { fs::create_directory(s); }, RegStatus::RegistryCorrupt,
@@ -177,18 +172,18 @@ TEST(FileRegistryStore, WhatLiesInItsPlaceKeepsItsKindAndMode) {
        "read-only"},
   };
   const auto mode = [](const fs::path& p) { return fs::status(p).permissions() & fs::perms::mask; };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+  for (const auto& [name, arrange, expected, message] : cases) {
+    SCOPED_TRACE(name);
     testing::TempFolder temp;
     const fs::path folder = temp.Path();
     FileRegistry reg(folder);
     const fs::path store = reg.StorePath(RegRoot::LocalMachine);
-    c.arrange(store, folder);
+    arrange(store, folder);
     const char* const others[] = {"HKEY_CURRENT_USER.reg.tmp-Xy34Zw",
                                   "HKEY_LOCAL_MACHINE.old.tmp-Xy34Zw"};
-    for (const char* name : {others[0], others[1], "HKEY_LOCAL_MACHINE.reg.backup",
+    for (const char* file : {others[0], others[1], "HKEY_LOCAL_MACHINE.reg.backup",
                              "HKEY_LOCAL_MACHINE.reg.tmp-Ab12Cd"})
-      std::ofstream(folder / name) << "x";
+      std::ofstream(folder / file) << "x";
     const fs::file_type type = fs::symlink_status(store).type();
     const fs::perms before = mode(store);
     const std::string text = ReadFile(store);
@@ -197,11 +192,11 @@ TEST(FileRegistryStore, WhatLiesInItsPlaceKeepsItsKindAndMode) {
     auto key = Global(reg, &status);
     if (status == RegStatus::Success) status = SetDwordValue(*key, "Probe", 7);
     ::alarm(0);
-    EXPECT_EQ(status, c.status);
+    EXPECT_EQ(status, expected);
     EXPECT_EQ(fs::symlink_status(store).type(), type);
     EXPECT_EQ(mode(store), before);
-    for (const char* name : others)
-      EXPECT_TRUE(fs::exists(folder / name)) << name;
+    for (const char* file : others)
+      EXPECT_TRUE(fs::exists(folder / file)) << file;
     if (status == RegStatus::Success) {
       EXPECT_NE(ReadFile(store).find("\"Probe\"=dword:00000007"), std::string::npos);
       // A link's writers leave their temporaries beside its target.
@@ -209,7 +204,7 @@ TEST(FileRegistryStore, WhatLiesInItsPlaceKeepsItsKindAndMode) {
         EXPECT_EQ(StoreFiles(folder), std::vector<std::string>{"HKEY_LOCAL_MACHINE.reg.backup"});
       }
     } else {
-      EXPECT_NE(reg.LastErrorText().find(c.message), std::string::npos) << reg.LastErrorText();
+      EXPECT_NE(reg.LastErrorText().find(message), std::string::npos) << reg.LastErrorText();
       EXPECT_NE(reg.LastErrorText().find(store.string()), std::string::npos);
       EXPECT_EQ(ReadFile(store), text);
     }

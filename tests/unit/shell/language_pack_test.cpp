@@ -10,6 +10,7 @@
 #include <functional>
 #include <map>
 #include <sstream>
+#include <tuple>
 
 #include "shell/language_library.h"
 #include "shell/pack_check.h"
@@ -20,8 +21,8 @@
 namespace orvelle {
 namespace {
 
-QStringList BinFolder() {
-  return {QCoreApplication::applicationDirPath()};
+QString Bin() {
+  return QCoreApplication::applicationDirPath();
 }
 
 // Each manifest line: a kind ("pack", "string", ...) and its identifiers,
@@ -51,7 +52,7 @@ TEST(LanguagePacks, EachHoldsEveryIdentifierItsManifestListsAndItsLanguagesFont)
     for (const std::string& pack : packs) {
       SCOPED_TRACE(pack);
       LanguageLibrary library;
-      ASSERT_TRUE(library.Load(QString::fromStdString(pack), BinFolder()));
+      ASSERT_TRUE(library.Load(QString::fromStdString(pack), {Bin()}));
       EXPECT_TRUE(library.Problems().isEmpty()) << library.Problems().join("\n").toStdString();
       const bool chinese = pack.ends_with("Chinese");
       EXPECT_EQ(library.Language(), chinese ? "zh_CN" : "en");
@@ -59,10 +60,9 @@ TEST(LanguagePacks, EachHoldsEveryIdentifierItsManifestListsAndItsLanguagesFont)
       EXPECT_EQ(library.FontFamilies().isEmpty(), !chinese);
       for (int id : ids["string"])
         EXPECT_FALSE(library.String(id).trimmed().isEmpty()) << "string " << id;
-      for (int id : ids["template"]) {
-        QWidget parent;
+      QWidget parent;
+      for (int id : ids["template"])
         EXPECT_NE(library.Template(id, &parent), nullptr) << "template " << id;
-      }
       for (int id : ids["icon"]) {
         const QIcon icon = library.Icon(id);
         EXPECT_FALSE(icon.isNull()) << "icon " << id;
@@ -79,7 +79,7 @@ TEST(LanguagePacks, EachHoldsEveryIdentifierItsManifestListsAndItsLanguagesFont)
 // Only the given absolute folders are searched, in order: the current
 // directory holds the packs, yet it is not searched.
 TEST(LanguageLibrary, SearchesOnlyTheGivenFoldersAndUnloadForgetsEverything) {
-  const QString bin = QCoreApplication::applicationDirPath(), previous = QDir::currentPath();
+  const QString bin = Bin(), previous = QDir::currentPath();
   ASSERT_TRUE(QDir::setCurrent(bin));
   LanguageLibrary library;
   EXPECT_FALSE(library.Load("TessalyEnglish", {}));
@@ -103,8 +103,7 @@ TEST(LanguageLibrary, SearchesOnlyTheGivenFoldersAndUnloadForgetsEverything) {
 using Bytes = std::vector<uint8_t>;
 
 Bytes BinPack(const char* pack) {
-  std::ifstream in(QCoreApplication::applicationDirPath().toStdString() + "/" + pack + ".rcc",
-                   std::ios::binary);
+  std::ifstream in(Bin().toStdString() + "/" + pack + ".rcc", std::ios::binary);
   return {std::istreambuf_iterator<char>(in), {}};
 }
 
@@ -127,12 +126,8 @@ Put Changed(std::function<void(Bytes&)> change, bool reseal = false) {
 }
 
 TEST(LanguageLibrary, AnUnusablePackIsPassedOverAndNamedAsTheFault) {
-  struct Case {
-    const char* name;
-    Put put;          // what lies where the calibration program's English pack belongs
-    const char* why;  // part of Fault()
-  };
-  const Case cases[] = {
+  // What lies where the calibration program's English pack belongs, and part of Fault().
+  const std::tuple<const char*, Put, const char*> cases[] = {
       {"no bundle", [](auto& p) { std::ofstream(p) << "not a resource bundle"; }, "cut short"},
       {"empty", Changed([](Bytes& b) { b.clear(); }), "cut short"},
       {"last byte cut", Changed([](Bytes& b) { b.pop_back(); }), "cut short"},
@@ -156,20 +151,19 @@ TEST(LanguageLibrary, AnUnusablePackIsPassedOverAndNamedAsTheFault) {
        "lacks what the program needs: string 1050"},
   };
   const PackNeeds& needs = PackNeedsOf(ShellProgram::Calibration);
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+  for (const auto& [name, put, why] : cases) {
+    SCOPED_TRACE(name);
     testing::TempFolder folder;
     const std::string path = folder.File("TessalyEnglish.rcc");
-    c.put(path);
+    put(path);
     const QString bad = QString::fromStdString(folder.Path());
     LanguageLibrary library;
     EXPECT_FALSE(library.Load("TessalyEnglish", {bad}, &needs));
     EXPECT_FALSE(library.IsLoaded());
-    EXPECT_TRUE(library.Fault().contains(c.why)) << library.Fault().toStdString();
+    EXPECT_TRUE(library.Fault().contains(why)) << library.Fault().toStdString();
     EXPECT_EQ(library.FaultPath().toStdString(), path);
     // A sound copy further on is used.
-    EXPECT_TRUE(
-        library.Load("TessalyEnglish", {bad, QCoreApplication::applicationDirPath()}, &needs));
+    EXPECT_TRUE(library.Load("TessalyEnglish", {bad, Bin()}, &needs));
     EXPECT_TRUE(library.Fault().isEmpty());
     EXPECT_EQ(library.String(1050), "Error");
   }
@@ -190,10 +184,8 @@ void UseEverything(const LanguageLibrary& library) {
     library.Icon(id).pixmap(32);
 }
 
-// Damage behind a matching seal: the structure check alone must keep Qt's
-// loader within the bundle. The check's own safety is the pack-check fuzz
-// target's; only here does Qt read what the check passed (most strays show
-// only in the sanitizer builds).
+// Damage behind a matching seal: the structure check alone must keep Qt's loader
+// within the bundle (most strays show only in the sanitizer builds).
 TEST(LanguageLibrary, DamagedBundlesWithAMatchingSealNeverLeadQtAstray) {
   testing::TempFolder folder;
   auto bundle = BinPack("TessalyEnglish");
