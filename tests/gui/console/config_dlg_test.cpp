@@ -1,6 +1,4 @@
-// The configuration page against a simulated controller, driven as the
-// window thread drives it: reads on selection, Apply, restore, and the
-// controls a user works.
+// The configuration page: reads on selection, Apply, restore and the user's controls.
 #include "console/config_dlg.h"
 
 #include <QAbstractSlider>
@@ -38,10 +36,6 @@ class ConfigPageTest : public ConsoleTest {
     pauses_.clear();
     dialog_->Link().RecordPauses([this](std::chrono::milliseconds p) { pauses_.push_back(p); });
     opened_ = sim_ ? sim_->Events().LastSeq() : 0;
-    SelectTab(kTabConfig);
-  }
-  void Reopen() {
-    SelectTab(kTabOptions);
     SelectTab(kTabConfig);
   }
   CConfigDlg& Page() const { return static_cast<CConfigDlg&>(*dialog_->Page(kTabConfig)); }
@@ -137,7 +131,8 @@ TEST_F(ConfigPageTest, AFailedRefreshDisablesThePageUntilARefreshCompletes) {
       Plug();
       ASSERT_TRUE(PumpUntil([&] { return Status() == Text(1081); }));
     }
-    Reopen();
+    SelectTab(kTabOptions);
+    SelectTab(kTabConfig);
     EXPECT_EQ(EnabledControls(),
               std::vector<int>(std::begin(kValueControls) + 1, std::end(kValueControls)));
   }
@@ -165,7 +160,7 @@ TEST_F(ConfigPageTest, UserChoicesReachTheControllerRefusalsAreReportedRestoreAs
   Choose(IDC_VALUE14, 2);
   DialogItemAs<QAbstractSlider>(Page(), IDC_LEVEL_B17)->setValue(2);
   Click(IDC_APPLY);
-  EXPECT_EQ(Boxes(), std::vector<QString>{Box(kMsgSaved, kMsgSavedCaption)});
+  EXPECT_EQ(TakeBoxes(), std::vector<QString>{Box(kMsgSaved, kMsgSavedCaption)});
   EXPECT_EQ(sim_->State(), (ControllerState{.touchSetting = 1,
                                             .cfg12 = {1, 0, 0},
                                             .value14 = 300,
@@ -176,11 +171,10 @@ TEST_F(ConfigPageTest, UserChoicesReachTheControllerRefusalsAreReportedRestoreAs
 
   // The controller refuses with {2, 0}, padded to 2, 6 and 5 bytes.
   for (uint8_t code : {CFG_12, CFG_21, CFG_14}) {
-    boxes_.Clear();
     sim_->SetFault({kCommandReportId, code}, {FaultKind::Refuse, true});
     const uint64_t seq = sim_->Events().LastSeq();
     Click(IDC_APPLY);
-    EXPECT_EQ(Boxes(), std::vector<QString>{Box(kMsgOperationFailed)}) << int(code);
+    EXPECT_EQ(TakeBoxes(), std::vector<QString>{Box(kMsgOperationFailed)}) << int(code);
     EXPECT_EQ(Received(seq).size(), 7u);
   }
 
@@ -192,13 +186,12 @@ TEST_F(ConfigPageTest, UserChoicesReachTheControllerRefusalsAreReportedRestoreAs
   };
   for (const auto& [answer, refused, boxes] : restores) {
     SCOPED_TRACE(::testing::Message() << answer << refused);
-    boxes_.Clear();
     sim_->ClearFaults();
     if (refused) sim_->SetFault({kCommandReportId, CFG_RESET}, {FaultKind::Refuse});
     boxes_.ScriptAnswers({answer});
     const uint64_t seq = sim_->Events().LastSeq();
     Click(IDC_RESTORE);
-    EXPECT_EQ(Boxes(), boxes);
+    EXPECT_EQ(TakeBoxes(), boxes);
     const Lines received = Received(seq);
     ASSERT_FALSE(received.empty());
     EXPECT_EQ(received.front().starts_with("in  07 81 01 02 FF"), answer != kIdNo);

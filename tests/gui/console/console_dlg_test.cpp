@@ -1,5 +1,4 @@
-// The console's main window and its information and options pages, driven as
-// the window thread drives them, against a simulated controller.
+// The console's main window and its information and options pages.
 #include <cerrno>
 
 #include <QAbstractButton>
@@ -85,14 +84,12 @@ TEST_F(ConsoleTest, TheStatusLineFollowsTheControllerAndOptionsSaveTheLanguage) 
   std::string error;
   ASSERT_TRUE(sim_->Plug(path, error)) << error;
   EXPECT_TRUE(PumpUntil([&] { return Status() == Text(1081); }));
-  EXPECT_EQ(Boxes(), notConnected);
-
+  EXPECT_EQ(TakeBoxes(), notConnected);
   chinese->click();
   english->click();
   chinese->click();
   DialogItemAs<QAbstractButton>(page, COptionsDlg::IDC_LOAD_ON_STARTUP)->click();
   EXPECT_FALSE(english->isChecked());
-  boxes_.Clear();
   DialogItemAs<QAbstractButton>(page, COptionsDlg::IDC_SAVE)->click();
   EXPECT_EQ(Boxes(), std::vector<QString>{Box(kMsgSaved, kMsgSavedCaption)});
   uint8_t value[4] = {};
@@ -105,10 +102,7 @@ TEST_F(ConsoleTest, TheStatusLineFollowsTheControllerAndOptionsSaveTheLanguage) 
 TEST_F(ConsoleTest, AControllerThisUserMayNotOpenIsNamedOnceWithTheFix) {
   auto bus = std::make_shared<orvelle::testing::HidrawLikeBus>();
   bus->RefuseOpens(EACCES);
-  link_ = std::make_unique<CUSBTransfer>(orvelle::testing::Quick(LinkProfile::Console()), bus);
-  environment_.link = link_.get();
-  dialog_ = std::make_unique<COrvelleConsoleDlg>(environment_);
-  dialog_->OnInitDialog();
+  Start(5s, bus);
   EXPECT_EQ(Status(), Text(1082));
   dialog_->ConnectAndShowStatus();  // as an arrival notice would
   EXPECT_EQ(Boxes(), (std::vector<QString>{Box(kMsgCannotOpen), Box(kMsgNotConnected)}));

@@ -1,5 +1,4 @@
-// Application start-up of both programs: the language from the command line
-// or the store, the pack it loads, and the messages when either fails.
+// Start-up of both programs: the language, the pack it loads, and failures.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -76,8 +75,8 @@ class StartupTest : public ::testing::Test {
   MainDialogRun run_;
 };
 
-TEST_F(StartupTest, FirstStartCreatesTheSettingAndRunsInEnglish) {
-  auto app = Start<COrvelleConsoleApp>({});
+TEST_F(StartupTest, FirstStartCreatesTheSettingAndAnUnreadableOneRunsInEnglish) {
+  std::unique_ptr<ShellApp> app = Start<COrvelleConsoleApp>({});
   EXPECT_EQ(run_.pack, "KelvraEnglish");
   EXPECT_TRUE(run_.wasMainWindow);
   EXPECT_EQ(app->MainWindow(), nullptr) << "the dialog is gone once it returned";
@@ -88,20 +87,19 @@ TEST_F(StartupTest, FirstStartCreatesTheSettingAndRunsInEnglish) {
   EXPECT_EQ(CurrentLanguageLibrary(), &app->Library());
   app.reset();
   EXPECT_EQ(CurrentLanguageLibrary(), nullptr);
-}
 
-TEST_F(StartupTest, OverlongStoredValueShowsTheMessageAndRunsInEnglish) {
+  // A stored value too long for the number shows the message and runs in English.
   std::unique_ptr<RegKey> key;
   ASSERT_EQ(registry_->CreateKey(RegRoot::LocalMachine, kGlobalSettingsKey, RegAccess::AllAccess,
                                  key, nullptr),
             RegStatus::Success);
   SetStringValue(*key, kLanguageValue, "Chinese");
-
-  auto app = Start<CCalibrationApp>({});
+  app = Start<CCalibrationApp>({});
   EXPECT_EQ(Shown(), std::vector<std::string>{"Error|Failed to get register key: Language|0"});
   EXPECT_TRUE(boxes_.Boxes()[0].onWindowThread);
   EXPECT_EQ(run_.pack, "TessalyEnglish");
-  EXPECT_EQ(app->RegistryKeyName(), "Local AppWizard-Generated Applications");
+  EXPECT_EQ(static_cast<CCalibrationApp&>(*app).RegistryKeyName(),
+            "Local AppWizard-Generated Applications");
   EXPECT_EQ(QCoreApplication::organizationName(), "Local AppWizard-Generated Applications");
 }
 
@@ -110,24 +108,17 @@ TEST_F(StartupTest, WithoutAUsablePackTheMessageSaysWhyAndTheProgramEnds) {
   const fs::path bin = QCoreApplication::applicationDirPath().toStdString();
   const fs::path pack = folder_ / "TessalyEnglish.rcc";
   const std::string unusable = "Error|Cannot use language file: " + pack.string();
-  struct Case {
-    bool calibration;
-    QStringList arguments;
-    const char* copied;  // into the folder as TessalyEnglish.rcc
-    bool damaged;
-    std::string start;  // of "caption|text|style"
-    const char* why;
-  };
-  const Case cases[] = {
+  // calibration, arguments, the pack copied in as TessalyEnglish.rcc, damaged, the box's start, why
+  const std::tuple<bool, QStringList, const char*, bool, std::string, const char*> cases[] = {
       {false, {}, nullptr, false, "Error|Cannot find language file: KelvraEnglish.rcc!|", ""},
       {true, {"1"}, nullptr, false, "Error|Cannot find language file: TessalyChinese.rcc|", ""},
       {true, {"0"}, "TessalyEnglish.rcc", true, unusable, "checksum"},
       {true, {"0"}, "KelvraEnglish.rcc", false, unusable, "lacks"},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.start + c.why);
-    if (c.copied) fs::copy_file(bin / c.copied, pack, fs::copy_options::overwrite_existing);
-    if (c.damaged) {
+  for (const auto& [calibration, arguments, copied, damaged, start, why] : cases) {
+    SCOPED_TRACE(start + why);
+    if (copied) fs::copy_file(bin / copied, pack, fs::copy_options::overwrite_existing);
+    if (damaged) {
       std::fstream file(pack, std::ios::in | std::ios::out | std::ios::binary);
       file.seekp(100);
       file.put('\x5A');
@@ -136,13 +127,13 @@ TEST_F(StartupTest, WithoutAUsablePackTheMessageSaysWhyAndTheProgramEnds) {
     run_ = {};
     const QStringList folders = {QString::fromStdString(folder_.string())};
     const std::unique_ptr<ShellApp> app =
-        c.calibration ? std::unique_ptr<ShellApp>(Start<CCalibrationApp>(c.arguments, folders))
-                      : Start<COrvelleConsoleApp>(c.arguments, folders);
+        calibration ? std::unique_ptr<ShellApp>(Start<CCalibrationApp>(arguments, folders))
+                    : Start<COrvelleConsoleApp>(arguments, folders);
     EXPECT_FALSE(run_.created);
     EXPECT_EQ(app->ExitCode(), 1);
     const std::vector<std::string> shown = Shown();
     ASSERT_EQ(shown.size(), 1u);
-    EXPECT_TRUE(shown[0].starts_with(c.start) && shown[0].find(c.why) != std::string::npos &&
+    EXPECT_TRUE(shown[0].starts_with(start) && shown[0].find(why) != std::string::npos &&
                 shown[0].ends_with("|" + std::to_string(kMbOk | kMbIconError)))
         << shown[0];
     EXPECT_EQ(boxes_.Boxes()[0].owner, nullptr);
@@ -150,10 +141,8 @@ TEST_F(StartupTest, WithoutAUsablePackTheMessageSaysWhyAndTheProgramEnds) {
   EXPECT_EQ(CurrentLanguageLibrary(), nullptr);
 }
 
-// Run as a child process with every default: the real arguments (Qt's and
-// the test framework's own removed), the store named by ORVELLE_CONFIG_DIR and
-// the packs beside the program. A command line of exactly 1 is Chinese, with
-// its font, and leaves the store alone.
+// A child process with every default: the real arguments, less Qt's and the test
+// framework's, the store in ORVELLE_CONFIG_DIR and the packs beside the program.
 TEST(StartupDefaults, QtsOwnArgumentsAreGoneBeforeTheCommandLineIsRead) {
   if (qEnvironmentVariableIsSet("ORVELLE_STARTUP_CHILD")) {
     COrvelleConsoleApp app([] {
