@@ -54,9 +54,7 @@ class CalibrationPageTest : public ConsoleTest {
   }
 };
 
-// Without a controller everything is disabled until a refresh learns the
-// settings; a refresh that learns no option disables the option radios and
-// every button again.
+// Nothing is enabled before a refresh; one that learns no option leaves only the modes.
 TEST_F(CalibrationPageTest, TheControllersOptionAndModeShowAndDecideWhatCanBeChanged) {
   Start(300ms);
   SelectTab(kTabCalibration);
@@ -88,8 +86,7 @@ TEST_F(CalibrationPageTest, TheControllersOptionAndModeShowAndDecideWhatCanBeCha
             std::vector<int>(std::begin(Page::kModeRadios), std::end(Page::kModeRadios)));
 }
 
-// A calibration survives export, a reset and import; a file that does not
-// read whole is never sent, and an answer in mode 2 is never saved.
+// A record survives export, reset and import; a partial file is never sent, mode 2 never saved.
 TEST_F(CalibrationPageTest, TheRecordGoesToAFileAndComesBackOnlyWhole) {
   ControllerState calibrated;
   calibrated.record.x[0] = -7;
@@ -160,8 +157,7 @@ TEST_F(CalibrationPageTest, ProgramResetAndApply) {
   EXPECT_FALSE(page.PictureRect().isEmpty());
   Click(Page::IDC_APPLY);
   EXPECT_EQ(TakeBoxes(), std::vector<QString>{Box(kMsgSaved, kMsgSavedCaption)});
-  EXPECT_EQ(sim_->State().calOption, 3);
-  EXPECT_EQ(sim_->State().calMode, 3);
+  EXPECT_TRUE(sim_->State().calOption == 3 && sim_->State().calMode == 3);
   // A refused mode puts the confirmed one back on screen.
   sim_->SetFault({kCalibrationReportId, CAL_SET_MODE}, {FaultKind::Refuse});
   Click(Page::IDC_MODE_2);
@@ -170,8 +166,7 @@ TEST_F(CalibrationPageTest, ProgramResetAndApply) {
   EXPECT_EQ(Checked(), (std::vector<int>{Page::IDC_OPTION_3, Page::IDC_MODE_3}));
 }
 
-// A finger put down and lifted at `at`, in the window's coordinates, as the
-// desktop delivers it.
+// A finger put down and lifted at `at`, in the window's coordinates.
 void Tap(QWidget& window, const QPointingDevice& screen, QPointF at) {
   const QPointF global = window.mapToGlobal(at);
   for (const auto& [type, state] : {std::pair{QEvent::TouchBegin, QEventPoint::Pressed},
@@ -181,8 +176,7 @@ void Tap(QWidget& window, const QPointingDevice& screen, QPointF at) {
   }
 }
 
-// On the console's screen. The portrait screen's diagonal is 2203 px: a
-// cross fails beyond 33 px. Offscreen screens have 100 dots to the inch.
+// The portrait screen's diagonal is 2203 px: a cross fails beyond 33 px; offscreen is 100 dpi.
 TEST_F(CalibrationPageTest, TouchTestMeasuresSynthesisedTouchesAndOffersACalibrationOnAFailure) {
   Page& page = Open();
   QScreen* frame = QGuiApplication::screens().value(1);

@@ -138,8 +138,7 @@ TEST_F(ConfigPageTest, AFailedRefreshDisablesThePageUntilARefreshCompletes) {
   }
 }
 
-// The spin steps from its position: up at the top stays 20; down at the bottom
-// gives 0 with the position kept at 1, so the next step up gives 2.
+// The spin steps from its position: at the bottom it shows 0 but stays at 1, so up gives 2.
 TEST_F(ConfigPageTest, UserChoicesReachTheControllerRefusalsAreReportedRestoreAsks) {
   Plug({.value16 = 20});
   Open(kWindows7);
@@ -152,8 +151,7 @@ TEST_F(ConfigPageTest, UserChoicesReachTheControllerRefusalsAreReportedRestoreAs
   Choose(IDC_TOUCH_SETTING, 0);
   Choose(IDC_SWITCH_A12, 0);
   Choose(IDC_ON15, 1);
-  EXPECT_FALSE(Item(IDC_VALUE15)->isEnabled());
-  EXPECT_FALSE(Item(IDC_LEVEL15)->isEnabled());
+  EXPECT_FALSE(Item(IDC_VALUE15)->isEnabled() || Item(IDC_LEVEL15)->isEnabled());
   Choose(IDC_ON21, 0);
   EXPECT_TRUE(Item(IDC_PERIOD_A21)->isEnabled());
   Choose(IDC_PERIOD_A21, 0);

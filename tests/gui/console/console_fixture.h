@@ -79,8 +79,7 @@ class ConsoleTest : public ::testing::Test {
     ASSERT_TRUE(sim_->Start(error)) << error;
   }
 
-  // `timeout` stands for the console's 2 s wait; it only limits a failing
-  // test unless the test is about unanswered requests.
+  // `timeout` stands for the console's 2 s wait; it only limits a failing test.
   COrvelleConsoleDlg& Start(std::chrono::milliseconds timeout = 5s,
                             std::shared_ptr<HidBus> bus = nullptr) {
     dialog_.reset();
