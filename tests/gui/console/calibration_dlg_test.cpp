@@ -34,7 +34,6 @@ class CalibrationPageTest : public ConsoleTest {
     return DialogItemAs<QAbstractButton>(dialog_->CalibrationPage(), id);
   }
   void Click(int id) const { Button(id)->click(); }
-  // The checked or enabled radios and buttons, options first, then modes and buttons.
   std::vector<int> Ids(bool checked) const {
     std::vector<int> ids;
     for (auto group :
@@ -58,7 +57,7 @@ class CalibrationPageTest : public ConsoleTest {
 TEST_F(CalibrationPageTest, TheControllersOptionAndModeShowAndDecideWhatCanBeChanged) {
   Start(300ms);
   SelectTab(kTabCalibration);
-  EXPECT_EQ(Boxes(), (std::vector<QString>{Box(kMsgNotConnected), Box(kMsgNotConnected)}));
+  EXPECT_EQ(TakeBoxes(), (std::vector<QString>{Box(kMsgNotConnected), Box(kMsgNotConnected)}));
   EXPECT_EQ(Enabled(), std::vector<int>{});
   Plug({.calMode = 2, .calOption = 1});
   ASSERT_TRUE(PumpUntil([&] { return Status() == Text(1081); }));
@@ -75,9 +74,7 @@ TEST_F(CalibrationPageTest, TheControllersOptionAndModeShowAndDecideWhatCanBeCha
   page.Refresh();
   EXPECT_EQ(Checked(), (std::vector<int>{Page::IDC_OPTION_1, Page::IDC_MODE_4}));
   EXPECT_TRUE(page.PictureRect().isEmpty());
-  boxes_.Clear();
-  const uint8_t bad[] = {1, 200};
-  ASSERT_TRUE(sim_->SendFrame(kCommandReportId, CAL_OPTION_13, bad));
+  ASSERT_TRUE(sim_->SendFrame(kCommandReportId, CAL_OPTION_13, std::array<uint8_t, 2>{1, 200}));
   ASSERT_TRUE(PumpUntil([&] { return !boxes_.Boxes().empty(); }));
   EXPECT_EQ(Boxes(), std::vector<QString>{Box(kMsgOperationFailed)});
   sim_->SetFault({kCommandReportId, CAL_OPTION_13}, {FaultKind::Silent});
@@ -143,11 +140,10 @@ TEST_F(CalibrationPageTest, ProgramResetAndApply) {
   EXPECT_EQ(dialog_->Link().IsConnected(), 1);
   EXPECT_EQ(launcher_.starts, 2);
 
-  boxes_.ScriptAnswers({kIdNo});
+  boxes_.ScriptAnswers({kIdNo, kIdYes});
   const uint64_t seq = sim_->Events().LastSeq();
   Click(Page::IDC_RESET);
   EXPECT_TRUE(SentSince(seq).empty());
-  boxes_.ScriptAnswers({kIdYes});
   Click(Page::IDC_RESET);
   EXPECT_EQ(sim_->State().record, ControllerState::FactoryRecord());
 

@@ -76,7 +76,7 @@ const ControllerState kConfigured{.touchSetting = 1,
                                   .periodA21 = 180,
                                   .periodB21 = 750};
 
-TEST_F(ConfigPageTest, RefreshAndApplyCarryTouchSettingsOnlyOnWindows7) {
+TEST_F(ConfigPageTest, RefreshAndApplyCarryTouchSettingsOnlyOnWindows7AndAFailureDisables) {
   for (const auto& [version, touchSettings] : {std::pair{kWindows7, true}, {kLinux, false}}) {
     SCOPED_TRACE(touchSettings ? "Windows 7" : "Linux");
     Plug(kConfigured);
@@ -104,9 +104,6 @@ TEST_F(ConfigPageTest, RefreshAndApplyCarryTouchSettingsOnlyOnWindows7) {
     pauses.resize(14, 30ms);
     EXPECT_EQ(pauses_, pauses);
   }
-}
-
-TEST_F(ConfigPageTest, AFailedRefreshDisablesThePageUntilARefreshCompletes) {
   for (bool plugged : {false, true}) {
     SCOPED_TRACE(plugged ? "the last group's answer missing" : "no controller");
     sim_.reset();

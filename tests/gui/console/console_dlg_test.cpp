@@ -50,7 +50,13 @@ TEST_F(ConsoleTest, StartShowsTheControllersIdentityAndFramesGoToThePageThatCanU
 }
 
 // Out, in, out and in again; another device's arrival opens nothing; the language is saved.
-TEST_F(ConsoleTest, TheStatusLineFollowsTheControllerAndOptionsSaveTheLanguage) {
+TEST_F(ConsoleTest, TheStatusFollowsTheControllerARefusedOneIsNamedOptionsSaveTheLanguage) {
+  auto bus = std::make_shared<orvelle::testing::HidrawLikeBus>();
+  bus->RefuseOpens(EACCES);
+  Start(5s, bus);
+  EXPECT_EQ(Status(), Text(1082));
+  dialog_->ConnectAndShowStatus();  // as an arrival notice would
+  EXPECT_EQ(TakeBoxes(), (std::vector<QString>{Box(kMsgCannotOpen), Box(kMsgNotConnected)}));
   std::unique_ptr<RegKey> key;
   ASSERT_EQ(registry_.CreateKey(RegRoot::LocalMachine, kGlobalSettingsKey, RegAccess::AllAccess,
                                 key, nullptr),
@@ -92,15 +98,6 @@ TEST_F(ConsoleTest, TheStatusLineFollowsTheControllerAndOptionsSaveTheLanguage) 
   ASSERT_EQ(key->QueryValue(kLanguageValue, nullptr, value, &size), RegStatus::Success);
   EXPECT_EQ(value[0], 1);
   EXPECT_TRUE(std::filesystem::exists(configFolder_.File("autostart/OrvelleConsole.desktop")));
-}
-
-TEST_F(ConsoleTest, AControllerThisUserMayNotOpenIsNamedOnceWithTheFix) {
-  auto bus = std::make_shared<orvelle::testing::HidrawLikeBus>();
-  bus->RefuseOpens(EACCES);
-  Start(5s, bus);
-  EXPECT_EQ(Status(), Text(1082));
-  dialog_->ConnectAndShowStatus();  // as an arrival notice would
-  EXPECT_EQ(Boxes(), (std::vector<QString>{Box(kMsgCannotOpen), Box(kMsgNotConnected)}));
 }
 
 // Without a notification area the window is only minimised; with one only its icon shows.

@@ -66,7 +66,6 @@ class ConsoleTest : public ::testing::Test {
   }
   ~ConsoleTest() override {
     dialog_.reset();
-    link_.reset();
     SetCurrentLanguageLibrary(nullptr);
   }
 
