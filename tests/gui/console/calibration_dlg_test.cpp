@@ -1,9 +1,5 @@
-// The calibration page against a simulated controller: what it shows and
-// allows, starting the calibration program and the touch test on the console's
-// screen, and the record's way out to a file and back.
+// The calibration page: settings, the program, the touch test and record files.
 #include "console/calibration_dlg.h"
-
-#include <gtest/gtest.h>
 
 #include <QAbstractButton>
 #include <QGuiApplication>
@@ -38,66 +34,56 @@ class CalibrationPageTest : public ConsoleTest {
     return DialogItemAs<QAbstractButton>(dialog_->CalibrationPage(), id);
   }
   void Click(int id) const { Button(id)->click(); }
-  std::vector<int> Checked(std::span<const int> ids) const {
-    std::vector<int> checked;
-    for (int id : ids) {
-      if (Button(id)->isChecked()) checked.push_back(id);
-    }
-    return checked;
+  std::vector<int> Ids(bool checked) const {
+    std::vector<int> ids;
+    for (auto group :
+         {std::span<const int>(Page::kOptionRadios), std::span<const int>(Page::kModeRadios),
+          std::span<const int>(Page::kButtons)})
+      for (int id : group)
+        if (checked ? Button(id)->isChecked() : Button(id)->isEnabled()) ids.push_back(id);
+    return ids;
   }
-  bool AllEnabled(std::span<const int> ids, bool enabled) const {
-    return std::all_of(ids.begin(), ids.end(),
-                       [&](int id) { return Button(id)->isEnabled() == enabled; });
-  }
+  std::vector<int> Checked() const { return Ids(true); }
+  std::vector<int> Enabled() const { return Ids(false); }
   std::vector<uint8_t> SentSince(uint64_t seq) const {
     std::vector<uint8_t> codes;
-    for (const SimEvent& e : sim_->Events().After(seq)) {
+    for (const SimEvent& e : sim_->Events().After(seq))
       if (e.kind == SimEvent::Kind::In && e.bytes.size() > 1) codes.push_back(e.bytes[1]);
-    }
     return codes;
   }
 };
 
-// Without a controller everything is disabled until a refresh learns the
-// settings; a refresh that learns no option disables the option radios and
-// every button again.
+// Nothing is enabled before a refresh; one that learns no option leaves only the modes.
 TEST_F(CalibrationPageTest, TheControllersOptionAndModeShowAndDecideWhatCanBeChanged) {
   Start(300ms);
   SelectTab(kTabCalibration);
-  EXPECT_EQ(Boxes(), (std::vector<QString>{Box(kMsgNotConnected), Box(kMsgNotConnected)}));
-  for (auto ids : {std::span<const int>(Page::kOptionRadios),
-                   std::span<const int>(Page::kModeRadios), std::span<const int>(Page::kButtons)})
-    EXPECT_TRUE(AllEnabled(ids, false));
+  EXPECT_EQ(TakeBoxes(), (std::vector<QString>{Box(kMsgNotConnected), Box(kMsgNotConnected)}));
+  EXPECT_EQ(Enabled(), std::vector<int>{});
   Plug({.calMode = 2, .calOption = 1});
   ASSERT_TRUE(PumpUntil([&] { return Status() == Text(1081); }));
   Page& page = dialog_->CalibrationPage();
   page.Refresh();
-  EXPECT_EQ(Checked(Page::kOptionRadios), std::vector<int>{Page::IDC_OPTION_1});
-  EXPECT_EQ(Checked(Page::kModeRadios), std::vector<int>{Page::IDC_MODE_2});
+  EXPECT_EQ(Checked(), (std::vector<int>{Page::IDC_OPTION_1, Page::IDC_MODE_2}));
   EXPECT_FALSE(page.PictureRect().isEmpty());
-  EXPECT_TRUE(AllEnabled(Page::kButtons, true));
+  EXPECT_EQ(Enabled().size(), std::size(Page::kOptionRadios) + std::size(Page::kModeRadios) +
+                                  std::size(Page::kButtons));
 
   // Option 4 is accepted, but has no radio and no picture; beyond 4 is a failure.
   std::string error;
   ASSERT_TRUE(sim_->SetState({.calOption = 4}, error)) << error;
   page.Refresh();
-  EXPECT_EQ(Checked(Page::kOptionRadios), std::vector<int>{Page::IDC_OPTION_1});
-  EXPECT_EQ(Checked(Page::kModeRadios), std::vector<int>{Page::IDC_MODE_4});
+  EXPECT_EQ(Checked(), (std::vector<int>{Page::IDC_OPTION_1, Page::IDC_MODE_4}));
   EXPECT_TRUE(page.PictureRect().isEmpty());
-  boxes_.Clear();
-  const uint8_t bad[] = {1, 200};
-  ASSERT_TRUE(sim_->SendFrame(kCommandReportId, CAL_OPTION_13, bad));
+  ASSERT_TRUE(sim_->SendFrame(kCommandReportId, CAL_OPTION_13, std::array<uint8_t, 2>{1, 200}));
   ASSERT_TRUE(PumpUntil([&] { return !boxes_.Boxes().empty(); }));
   EXPECT_EQ(Boxes(), std::vector<QString>{Box(kMsgOperationFailed)});
   sim_->SetFault({kCommandReportId, CAL_OPTION_13}, {FaultKind::Silent});
   page.Refresh();
-  EXPECT_TRUE(AllEnabled(Page::kOptionRadios, false));
-  EXPECT_TRUE(AllEnabled(Page::kButtons, false));
-  EXPECT_TRUE(AllEnabled(Page::kModeRadios, true));
+  EXPECT_EQ(Enabled(),
+            std::vector<int>(std::begin(Page::kModeRadios), std::end(Page::kModeRadios)));
 }
 
-// A calibration survives export, a reset and import; a file that does not
-// read whole is never sent, and an answer in mode 2 is never saved.
+// A record survives export, reset and import; a partial file is never sent, mode 2 never saved.
 TEST_F(CalibrationPageTest, TheRecordGoesToAFileAndComesBackOnlyWhole) {
   ControllerState calibrated;
   calibrated.record.x[0] = -7;
@@ -109,12 +95,11 @@ TEST_F(CalibrationPageTest, TheRecordGoesToAFileAndComesBackOnlyWhole) {
   const auto use = [&](int button, const std::string& path, const std::vector<uint8_t>& sent,
                        const std::vector<QString>& boxes) {
     SCOPED_TRACE(path);
-    boxes_.Clear();
     fileDialogs_.answer = QString::fromStdString(path);
     const uint64_t seq = sim_->Events().LastSeq();
     Click(button);
     EXPECT_EQ(SentSince(seq), sent);
-    EXPECT_EQ(Boxes(), boxes);
+    EXPECT_EQ(TakeBoxes(), boxes);
   };
   use(Page::IDC_EXPORT, "", {}, {});
   use(Page::IDC_EXPORT, file, {CAL_READ_DATA}, {Box(kMsgSavedToFile, kMsgSavedCaption)});
@@ -146,21 +131,19 @@ TEST_F(CalibrationPageTest, ProgramResetAndApply) {
   EXPECT_EQ(dialog_->Link().IsConnected(), 2);
   page.StartCalibrationProgram();
   EXPECT_EQ(launcher_.starts, 1);
-  EXPECT_EQ(Boxes(), std::vector<QString>{Box(kMsgAlreadyStarted)});
+  EXPECT_EQ(TakeBoxes(), std::vector<QString>{Box(kMsgAlreadyStarted)});
   launcher_.EndProgram();
   EXPECT_EQ(dialog_->Link().IsConnected(), 1);
-  boxes_.Clear();
   launcher_.result = LaunchResult::NotExecutable;
   Click(Page::IDC_START);
   EXPECT_EQ(Boxes(), std::vector<QString>{Box(kMsgLaunchNotExecutable)});
   EXPECT_EQ(dialog_->Link().IsConnected(), 1);
   EXPECT_EQ(launcher_.starts, 2);
 
-  boxes_.ScriptAnswers({kIdNo});
+  boxes_.ScriptAnswers({kIdNo, kIdYes});
   const uint64_t seq = sim_->Events().LastSeq();
   Click(Page::IDC_RESET);
   EXPECT_TRUE(SentSince(seq).empty());
-  boxes_.ScriptAnswers({kIdYes});
   Click(Page::IDC_RESET);
   EXPECT_EQ(sim_->State().record, ControllerState::FactoryRecord());
 
@@ -169,21 +152,17 @@ TEST_F(CalibrationPageTest, ProgramResetAndApply) {
   Click(Page::IDC_MODE_3);
   EXPECT_FALSE(page.PictureRect().isEmpty());
   Click(Page::IDC_APPLY);
-  EXPECT_EQ(Boxes(), std::vector<QString>{Box(kMsgSaved, kMsgSavedCaption)});
-  EXPECT_EQ(sim_->State().calOption, 3);
-  EXPECT_EQ(sim_->State().calMode, 3);
-
+  EXPECT_EQ(TakeBoxes(), std::vector<QString>{Box(kMsgSaved, kMsgSavedCaption)});
+  EXPECT_TRUE(sim_->State().calOption == 3 && sim_->State().calMode == 3);
   // A refused mode puts the confirmed one back on screen.
-  boxes_.Clear();
   sim_->SetFault({kCalibrationReportId, CAL_SET_MODE}, {FaultKind::Refuse});
   Click(Page::IDC_MODE_2);
   Click(Page::IDC_APPLY);
   EXPECT_EQ(Boxes(), std::vector<QString>{Box(kMsgOperationFailed)});
-  EXPECT_EQ(Checked(Page::kModeRadios), std::vector<int>{Page::IDC_MODE_3});
+  EXPECT_EQ(Checked(), (std::vector<int>{Page::IDC_OPTION_3, Page::IDC_MODE_3}));
 }
 
-// A finger put down and lifted at `at`, in the window's coordinates, as the
-// desktop delivers it.
+// A finger put down and lifted at `at`, in the window's coordinates.
 void Tap(QWidget& window, const QPointingDevice& screen, QPointF at) {
   const QPointF global = window.mapToGlobal(at);
   for (const auto& [type, state] : {std::pair{QEvent::TouchBegin, QEventPoint::Pressed},
@@ -193,8 +172,7 @@ void Tap(QWidget& window, const QPointingDevice& screen, QPointF at) {
   }
 }
 
-// On the console's screen. The portrait screen's diagonal is 2203 px: a
-// cross fails beyond 33 px. Offscreen screens have 100 dots to the inch.
+// The portrait screen's diagonal is 2203 px: a cross fails beyond 33 px; offscreen is 100 dpi.
 TEST_F(CalibrationPageTest, TouchTestMeasuresSynthesisedTouchesAndOffersACalibrationOnAFailure) {
   Page& page = Open();
   QScreen* frame = QGuiApplication::screens().value(1);

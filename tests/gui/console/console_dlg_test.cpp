@@ -1,5 +1,4 @@
-// The console's main window and its information and options pages, driven as
-// the window thread drives them, against a simulated controller.
+// The console's main window and its information and options pages.
 #include <cerrno>
 
 #include <QAbstractButton>
@@ -15,20 +14,17 @@
 namespace orvelle::console {
 namespace {
 
-// Command answers while the about page shows are dropped, yet they still end
-// the wait; calibration frames reach the calibration page from every tab.
+// Answers on the about page end the wait but are dropped; calibration frames arrive from any tab.
 TEST_F(ConsoleTest, StartShowsTheControllersIdentityAndFramesGoToThePageThatCanUseThem) {
   Plug({.layoutB = {-4}});
   Start();
   EXPECT_EQ(Status(), Text(1081));
-  const std::pair<int, QString> fields[] = {
-      {CInfoDlg::IDC_MODEL, "OVT-6510"},  {CInfoDlg::IDC_IDENTITY_2, "FW2.10.7"},
-      {CInfoDlg::IDC_INFO_VALUE, "3"},    {CInfoDlg::IDC_COUNT_A, "3"},
-      {CInfoDlg::IDC_LIST_A, "12+12+13"}, {CInfoDlg::IDC_COUNT_B, "1"},
-      {CInfoDlg::IDC_LIST_B, "-4"},
-  };
-  for (const auto& [id, text] : fields)
-    EXPECT_EQ(Field(id), text) << id;
+  QStringList fields;
+  for (int id :
+       {CInfoDlg::IDC_MODEL, CInfoDlg::IDC_IDENTITY_2, CInfoDlg::IDC_INFO_VALUE,
+        CInfoDlg::IDC_COUNT_A, CInfoDlg::IDC_LIST_A, CInfoDlg::IDC_COUNT_B, CInfoDlg::IDC_LIST_B})
+    fields << Field(id);
+  EXPECT_EQ(fields.join(' '), "OVT-6510 FW2.10.7 3 3 12+12+13 1 -4");
   EXPECT_EQ(dialog_->CurrentTab(), kTabInfo);
 
   CCalibrationDlg& calibration = dialog_->CalibrationPage();
@@ -53,9 +49,14 @@ TEST_F(ConsoleTest, StartShowsTheControllersIdentityAndFramesGoToThePageThatCanU
   EXPECT_TRUE(ended);
 }
 
-// Out at the start, in, out and back in; another device's arrival opens
-// nothing. The options show the stored language and save the choice.
-TEST_F(ConsoleTest, TheStatusLineFollowsTheControllerAndOptionsSaveTheLanguage) {
+// Out, in, out and in again; another device's arrival opens nothing; the language is saved.
+TEST_F(ConsoleTest, TheStatusFollowsTheControllerARefusedOneIsNamedOptionsSaveTheLanguage) {
+  auto bus = std::make_shared<orvelle::testing::HidrawLikeBus>();
+  bus->RefuseOpens(EACCES);
+  Start(5s, bus);
+  EXPECT_EQ(Status(), Text(1082));
+  dialog_->ConnectAndShowStatus();  // as an arrival notice would
+  EXPECT_EQ(TakeBoxes(), (std::vector<QString>{Box(kMsgCannotOpen), Box(kMsgNotConnected)}));
   std::unique_ptr<RegKey> key;
   ASSERT_EQ(registry_.CreateKey(RegRoot::LocalMachine, kGlobalSettingsKey, RegAccess::AllAccess,
                                 key, nullptr),
@@ -67,8 +68,7 @@ TEST_F(ConsoleTest, TheStatusLineFollowsTheControllerAndOptionsSaveTheLanguage) 
   COptionsDlg& page = dialog_->OptionsPage();
   auto* english = DialogItemAs<QAbstractButton>(page, COptionsDlg::IDC_LANGUAGE_0);
   auto* chinese = DialogItemAs<QAbstractButton>(page, COptionsDlg::IDC_LANGUAGE_1);
-  EXPECT_FALSE(english->isChecked());
-  EXPECT_FALSE(chinese->isChecked());
+  EXPECT_FALSE(english->isChecked() || chinese->isChecked());
   SelectTab(kTabInfo);
   const std::vector<QString> notConnected = {Box(kMsgNotConnected), Box(kMsgNotConnected)};
   EXPECT_EQ(Boxes(), notConnected) << "every selection of the first tab says so";
@@ -85,14 +85,12 @@ TEST_F(ConsoleTest, TheStatusLineFollowsTheControllerAndOptionsSaveTheLanguage) 
   std::string error;
   ASSERT_TRUE(sim_->Plug(path, error)) << error;
   EXPECT_TRUE(PumpUntil([&] { return Status() == Text(1081); }));
-  EXPECT_EQ(Boxes(), notConnected);
-
+  EXPECT_EQ(TakeBoxes(), notConnected);
   chinese->click();
   english->click();
   chinese->click();
   DialogItemAs<QAbstractButton>(page, COptionsDlg::IDC_LOAD_ON_STARTUP)->click();
   EXPECT_FALSE(english->isChecked());
-  boxes_.Clear();
   DialogItemAs<QAbstractButton>(page, COptionsDlg::IDC_SAVE)->click();
   EXPECT_EQ(Boxes(), std::vector<QString>{Box(kMsgSaved, kMsgSavedCaption)});
   uint8_t value[4] = {};
@@ -102,20 +100,7 @@ TEST_F(ConsoleTest, TheStatusLineFollowsTheControllerAndOptionsSaveTheLanguage) 
   EXPECT_TRUE(std::filesystem::exists(configFolder_.File("autostart/OrvelleConsole.desktop")));
 }
 
-TEST_F(ConsoleTest, AControllerThisUserMayNotOpenIsNamedOnceWithTheFix) {
-  auto bus = std::make_shared<orvelle::testing::HidrawLikeBus>();
-  bus->RefuseOpens(EACCES);
-  link_ = std::make_unique<CUSBTransfer>(orvelle::testing::Quick(LinkProfile::Console()), bus);
-  environment_.link = link_.get();
-  dialog_ = std::make_unique<COrvelleConsoleDlg>(environment_);
-  dialog_->OnInitDialog();
-  EXPECT_EQ(Status(), Text(1082));
-  dialog_->ConnectAndShowStatus();  // as an arrival notice would
-  EXPECT_EQ(Boxes(), (std::vector<QString>{Box(kMsgCannotOpen), Box(kMsgNotConnected)}));
-}
-
-// Without a notification area the window is only minimised; with one only
-// the icon shows until a double click on it.
+// Without a notification area the window is only minimised; with one only its icon shows.
 TEST_F(ConsoleTest, AHiddenStartLeavesTheTrayIconOrAMinimisedWindow) {
   std::unique_ptr<RegKey> key;
   ASSERT_EQ(registry_.CreateKey(RegRoot::LocalMachine, kStartupSettingsKey, RegAccess::AllAccess,
@@ -126,8 +111,7 @@ TEST_F(ConsoleTest, AHiddenStartLeavesTheTrayIconOrAMinimisedWindow) {
   environment_.trayAvailable = false;
   Start().ShowInitially();
   QCoreApplication::processEvents();
-  EXPECT_TRUE(dialog_->isVisible());
-  EXPECT_TRUE(dialog_->isMinimized());
+  EXPECT_TRUE(dialog_->isVisible() && dialog_->isMinimized());
 
   environment_.trayAvailable = true;
   COrvelleConsoleDlg& dialog = Start();
@@ -136,8 +120,7 @@ TEST_F(ConsoleTest, AHiddenStartLeavesTheTrayIconOrAMinimisedWindow) {
   ASSERT_NE(dialog.TrayIcon(), nullptr);
   EXPECT_EQ(dialog.OnTrayNotify(129, COrvelleConsoleDlg::kLeftButtonDoubleClick), 1);
   EXPECT_EQ(dialog.OnTrayNotify(129, COrvelleConsoleDlg::kRightButtonUp), 1);
-  EXPECT_FALSE(dialog.isVisible());
-  EXPECT_FALSE(dialog.TrayMenu().isVisible());
+  EXPECT_FALSE(dialog.isVisible() || dialog.TrayMenu().isVisible());
   EXPECT_EQ(dialog.OnTrayNotify(128, COrvelleConsoleDlg::kLeftButtonDoubleClick), 0);
   EXPECT_TRUE(dialog.isVisible());
 

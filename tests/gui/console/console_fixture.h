@@ -1,6 +1,5 @@
 #pragma once
-// The console's window offscreen against a simulated controller of the test's
-// own, with the real Kelvra packs and a program launcher that starts nothing.
+// The console's window offscreen against the test's own simulated controller.
 
 #include <gtest/gtest.h>
 
@@ -67,7 +66,6 @@ class ConsoleTest : public ::testing::Test {
   }
   ~ConsoleTest() override {
     dialog_.reset();
-    link_.reset();
     SetCurrentLanguageLibrary(nullptr);
   }
 
@@ -80,12 +78,13 @@ class ConsoleTest : public ::testing::Test {
     ASSERT_TRUE(sim_->Start(error)) << error;
   }
 
-  // `timeout` stands for the console's 2 s wait; it only limits a failing
-  // test unless the test is about unanswered requests.
-  COrvelleConsoleDlg& Start(std::chrono::milliseconds timeout = 5s) {
+  // `timeout` stands for the console's 2 s wait; it only limits a failing test.
+  COrvelleConsoleDlg& Start(std::chrono::milliseconds timeout = 5s,
+                            std::shared_ptr<HidBus> bus = nullptr) {
     dialog_.reset();
-    link_ = std::make_unique<CUSBTransfer>(orvelle::testing::Quick(LinkProfile::Console(), timeout),
-                                           orvelle::testing::SimOnlyBus(simFolder_.Path()));
+    link_ =
+        std::make_unique<CUSBTransfer>(orvelle::testing::Quick(LinkProfile::Console(), timeout),
+                                       bus ? bus : orvelle::testing::SimOnlyBus(simFolder_.Path()));
     environment_.link = link_.get();
     dialog_ = std::make_unique<COrvelleConsoleDlg>(environment_);
     dialog_->OnInitDialog();
@@ -101,6 +100,11 @@ class ConsoleTest : public ::testing::Test {
     std::vector<QString> boxes;
     for (const RecordedMessageBox& b : boxes_.Boxes())
       boxes.push_back(b.caption + "|" + b.text);
+    return boxes;
+  }
+  std::vector<QString> TakeBoxes() {
+    const std::vector<QString> boxes = Boxes();
+    boxes_.Clear();
     return boxes;
   }
   QString Box(int text, int caption = kMsgErrorCaption) const {

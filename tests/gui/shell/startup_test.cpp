@@ -1,5 +1,4 @@
-// Application start-up of both programs: the language from the command line
-// or the store, the pack it loads, and the messages when either fails.
+// Start-up of both programs: the language, the pack it loads, and failures.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -21,45 +20,27 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct MainDialogRun {
-  bool created = false;
-  QString pack;  // the current library's pack while the dialog runs
-  bool wasMainWindow = false;
-};
-
 class StartupTest : public ::testing::Test {
  protected:
   template <class App>
   std::unique_ptr<App> Start(const QStringList& arguments,
                              QStringList folders = {QCoreApplication::applicationDirPath()}) {
-    App* running = nullptr;
-    auto app = std::make_unique<App>([this, &running] {
-      run_.created = true;
-      run_.pack = CurrentLanguageLibrary() ? CurrentLanguageLibrary()->PackName() : QString();
+    std::unique_ptr<App> app = std::make_unique<App>([this, &app] {
+      created_ = true;
+      pack_ = CurrentLanguageLibrary() ? CurrentLanguageLibrary()->PackName() : QString();
       auto dialog = std::make_unique<QDialog>();
       QDialog* raw = dialog.get();
-      QTimer::singleShot(0, raw, [this, raw, &running] {
-        run_.wasMainWindow = running->MainWindow() == raw;
+      QTimer::singleShot(0, raw, [this, raw, &app] {
+        wasMainWindow_ = app->MainWindow() == raw;
         raw->accept();
       });
       return dialog;
     });
-    running = app.get();
     app->SetRegistry(registry_.get());
     app->SetArguments(arguments);
     app->SetPackFolders(folders);
     EXPECT_FALSE(app->InitInstance()) << "start-up always ends the program";
     return app;
-  }
-
-  uint8_t StoredLanguage() {
-    std::unique_ptr<RegKey> key;
-    uint8_t value[4] = {0xEE};
-    size_t size = sizeof value;
-    if (registry_->OpenKey(RegRoot::LocalMachine, kGlobalSettingsKey, RegAccess::Read, key) ==
-        RegStatus::Success)
-      key->QueryValue(kLanguageValue, nullptr, value, &size);
-    return value[0];
   }
 
   std::vector<std::string> Shown() const {
@@ -73,35 +54,38 @@ class StartupTest : public ::testing::Test {
   const fs::path folder_ = temp_.Path();
   std::unique_ptr<FileRegistry> registry_ = std::make_unique<FileRegistry>(folder_ / "config");
   RecordingMessageBoxes boxes_;
-  MainDialogRun run_;
+  bool created_ = false, wasMainWindow_ = false;
+  QString pack_;  // the current library's pack while the dialog runs
 };
 
-TEST_F(StartupTest, FirstStartCreatesTheSettingAndRunsInEnglish) {
-  auto app = Start<COrvelleConsoleApp>({});
-  EXPECT_EQ(run_.pack, "KelvraEnglish");
-  EXPECT_TRUE(run_.wasMainWindow);
+TEST_F(StartupTest, FirstStartCreatesTheSettingAndAnUnreadableOneRunsInEnglish) {
+  std::unique_ptr<ShellApp> app = Start<COrvelleConsoleApp>({});
+  EXPECT_EQ(pack_, "KelvraEnglish");
+  EXPECT_TRUE(wasMainWindow_);
   EXPECT_EQ(app->MainWindow(), nullptr) << "the dialog is gone once it returned";
-  EXPECT_EQ(StoredLanguage(), 2);
   EXPECT_EQ(boxes_.Count(), 0u);
   EXPECT_EQ(app->ExitCode(), 0);
   // The pack stays the source of resources until the application ends.
   EXPECT_EQ(CurrentLanguageLibrary(), &app->Library());
   app.reset();
   EXPECT_EQ(CurrentLanguageLibrary(), nullptr);
-}
-
-TEST_F(StartupTest, OverlongStoredValueShowsTheMessageAndRunsInEnglish) {
   std::unique_ptr<RegKey> key;
   ASSERT_EQ(registry_->CreateKey(RegRoot::LocalMachine, kGlobalSettingsKey, RegAccess::AllAccess,
                                  key, nullptr),
             RegStatus::Success);
-  SetStringValue(*key, kLanguageValue, "Chinese");
+  uint8_t value[4] = {};
+  size_t size = sizeof value;
+  ASSERT_EQ(key->QueryValue(kLanguageValue, nullptr, value, &size), RegStatus::Success);
+  EXPECT_EQ(value[0], 2);
 
-  auto app = Start<CCalibrationApp>({});
+  // A stored value too long for the number shows the message and runs in English.
+  SetStringValue(*key, kLanguageValue, "Chinese");
+  app = Start<CCalibrationApp>({});
   EXPECT_EQ(Shown(), std::vector<std::string>{"Error|Failed to get register key: Language|0"});
   EXPECT_TRUE(boxes_.Boxes()[0].onWindowThread);
-  EXPECT_EQ(run_.pack, "TessalyEnglish");
-  EXPECT_EQ(app->RegistryKeyName(), "Local AppWizard-Generated Applications");
+  EXPECT_EQ(pack_, "TessalyEnglish");
+  EXPECT_EQ(static_cast<CCalibrationApp&>(*app).RegistryKeyName(),
+            "Local AppWizard-Generated Applications");
   EXPECT_EQ(QCoreApplication::organizationName(), "Local AppWizard-Generated Applications");
 }
 
@@ -110,39 +94,29 @@ TEST_F(StartupTest, WithoutAUsablePackTheMessageSaysWhyAndTheProgramEnds) {
   const fs::path bin = QCoreApplication::applicationDirPath().toStdString();
   const fs::path pack = folder_ / "TessalyEnglish.rcc";
   const std::string unusable = "Error|Cannot use language file: " + pack.string();
-  struct Case {
-    bool calibration;
-    QStringList arguments;
-    const char* copied;  // into the folder as TessalyEnglish.rcc
-    bool damaged;
-    std::string start;  // of "caption|text|style"
-    const char* why;
-  };
-  const Case cases[] = {
+  // calibration, arguments, the pack copied in as TessalyEnglish.rcc, damaged, the box's start, why
+  const std::tuple<bool, QStringList, const char*, bool, std::string, const char*> cases[] = {
       {false, {}, nullptr, false, "Error|Cannot find language file: KelvraEnglish.rcc!|", ""},
       {true, {"1"}, nullptr, false, "Error|Cannot find language file: TessalyChinese.rcc|", ""},
       {true, {"0"}, "TessalyEnglish.rcc", true, unusable, "checksum"},
       {true, {"0"}, "KelvraEnglish.rcc", false, unusable, "lacks"},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.start + c.why);
-    if (c.copied) fs::copy_file(bin / c.copied, pack, fs::copy_options::overwrite_existing);
-    if (c.damaged) {
-      std::fstream file(pack, std::ios::in | std::ios::out | std::ios::binary);
-      file.seekp(100);
-      file.put('\x5A');
-    }
+  for (const auto& [calibration, arguments, copied, damaged, start, why] : cases) {
+    SCOPED_TRACE(start + why);
+    if (copied) fs::copy_file(bin / copied, pack, fs::copy_options::overwrite_existing);
+    if (damaged)
+      std::fstream(pack, std::ios::in | std::ios::out | std::ios::binary).seekp(100).put('Z');
     boxes_.Clear();
-    run_ = {};
+    created_ = false;
     const QStringList folders = {QString::fromStdString(folder_.string())};
     const std::unique_ptr<ShellApp> app =
-        c.calibration ? std::unique_ptr<ShellApp>(Start<CCalibrationApp>(c.arguments, folders))
-                      : Start<COrvelleConsoleApp>(c.arguments, folders);
-    EXPECT_FALSE(run_.created);
+        calibration ? std::unique_ptr<ShellApp>(Start<CCalibrationApp>(arguments, folders))
+                    : Start<COrvelleConsoleApp>(arguments, folders);
+    EXPECT_FALSE(created_);
     EXPECT_EQ(app->ExitCode(), 1);
     const std::vector<std::string> shown = Shown();
     ASSERT_EQ(shown.size(), 1u);
-    EXPECT_TRUE(shown[0].starts_with(c.start) && shown[0].find(c.why) != std::string::npos &&
+    EXPECT_TRUE(shown[0].starts_with(start) && shown[0].find(why) != std::string::npos &&
                 shown[0].ends_with("|" + std::to_string(kMbOk | kMbIconError)))
         << shown[0];
     EXPECT_EQ(boxes_.Boxes()[0].owner, nullptr);
@@ -150,11 +124,8 @@ TEST_F(StartupTest, WithoutAUsablePackTheMessageSaysWhyAndTheProgramEnds) {
   EXPECT_EQ(CurrentLanguageLibrary(), nullptr);
 }
 
-// Run as a child process with every default: the real arguments (Qt's and
-// the test framework's own removed), the store named by ORVELLE_CONFIG_DIR and
-// the packs beside the program. A command line of exactly 1 is Chinese, with
-// its font, and leaves the store alone.
-TEST(StartupDefaults, QtsOwnArgumentsAreGoneBeforeTheCommandLineIsRead) {
+// A child process with every default: real arguments less Qt's and the test framework's.
+TEST_F(StartupTest, QtsOwnArgumentsAreGoneBeforeTheCommandLineIsRead) {
   if (qEnvironmentVariableIsSet("ORVELLE_STARTUP_CHILD")) {
     COrvelleConsoleApp app([] {
       std::printf("pack=%s font=%d\n", qPrintable(CurrentLanguageLibrary()->PackName()),
@@ -166,8 +137,7 @@ TEST(StartupDefaults, QtsOwnArgumentsAreGoneBeforeTheCommandLineIsRead) {
     app.InitInstance();
     return;
   }
-  const QString config = QDir::tempPath() + "/orvelle-startup-child-" +
-                         QString::number(QCoreApplication::applicationPid());
+  const QString config = QString::fromStdString((folder_ / "child").string());
   QProcess child;
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert("ORVELLE_STARTUP_CHILD", "1");
@@ -175,12 +145,11 @@ TEST(StartupDefaults, QtsOwnArgumentsAreGoneBeforeTheCommandLineIsRead) {
   env.remove("QT_QPA_PLATFORM");
   child.setProcessEnvironment(env);
   child.start(QCoreApplication::applicationFilePath(),
-              {"--gtest_filter=StartupDefaults.*", "-platform", "offscreen", "1"});
+              {"--gtest_filter=StartupTest.QtsOwn*", "-platform", "offscreen", "1"});
   ASSERT_TRUE(child.waitForFinished(60000));
   const QString output = QString::fromLocal8Bit(child.readAllStandardOutput());
   EXPECT_TRUE(output.contains("pack=KelvraChinese font=1")) << output.toStdString();
   EXPECT_FALSE(QDir(config).exists()) << "a command line of exactly 1 leaves the store alone";
-  QDir(config).removeRecursively();
 }
 
 }  // namespace
