@@ -92,32 +92,30 @@ TEST(Link, DiscoveryCountsAcceptedCollectionsAndFillsSlotsByLength) {
       {"b#col01", 0x3D17, 16, CapsState::Ok, 48, 48}};
   const HidCollection consoleOnly = {"c#col06", 0x3D17, 8, CapsState::Ok, 64, 64};
   const auto console = LinkProfile::Console(), calibration = LinkProfile::Calibration();
-  struct Case {
+  const struct {
     const char* what;
     LinkProfile profile;
     bool controller;
     std::vector<HidCollection> others;
     int found;
     std::string slots;  // the channels the controller's collections fill
-  };
-  const Case cases[] = {
+  } cases[] = {
       {"calibration program", calibration, true, {}, 6, "012345"},
       {"(64, 4) takes no slot in the console", console, true, {}, 6, "01245"},
       {"a real controller outranks a simulated one", calibration, true, simulated, 12, "012345"},
       {"other collections", console, false, others, 1, ""},
       {"the factory tool: 0x2A5C/19 only", LinkProfile::Factory(), false, {consoleOnly}, 0, ""},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     auto bus = std::make_shared<HidrawLikeBus>();
     if (!c.controller) bus->Unplug();
     for (const HidCollection& other : c.others)
       bus->AddCollection(other);
     CUSBTransfer link(Quick(c.profile), bus);
-    EXPECT_EQ(link.Open(), c.found > 0);
-    EXPECT_EQ(link.AcceptedCount(), c.found);
-    EXPECT_EQ(link.IsConnected() != 0, c.found > 0);
-    EXPECT_EQ(link.HasThreads(), c.found > 0);
+    const bool opened = link.Open();
+    EXPECT_EQ(std::tuple(opened, link.AcceptedCount(), link.IsConnected() != 0, link.HasThreads()),
+              std::tuple(c.found > 0, c.found, c.found > 0, c.found > 0));
     for (int i = 0; i < kChannelCount; ++i) {
       const bool filled = c.slots.find(static_cast<char>('0' + i)) != std::string::npos;
       EXPECT_EQ(link.DevicePath(i), filled ? bus->PathOf(i) : "") << i;
@@ -129,9 +127,8 @@ TEST(Link, DiscoveryCountsAcceptedCollectionsAndFillsSlotsByLength) {
   }
 }
 
-// An answer on any channel the link reads ends the wait. It is handed over on
-// the reader thread, or with a dispatcher on the owner thread before the wait
-// ends. The console takes report IDs up to 8 as answers.
+// An answer on any channel read ends the wait, handed over on the reader thread or, with a
+// dispatcher, on the owner thread before the wait ends. The console takes IDs up to 8 as answers.
 TEST(Link, AnAnswerOnAnyReadChannelEndsTheWait) {
   struct Case {
     int channel;
@@ -218,25 +215,20 @@ TEST(LinkDispatcher, UnsolicitedFramesWaitForTheOwnerAndAnswerNothing) {
   EXPECT_EQ(ByteOf(rig.sink.Frames(), 4), order) << "handed over in order during the wait";
 }
 
-// Unplugging ends every wait at once with failure; the removal notice that
-// follows clears the connected flag. The controller then comes back at the
-// same port as another node while the old descriptors are still open: the
-// paths match, the decision re-opens, the old descriptors are closed.
+// Unplugging ends every wait at once with failure; the removal notice clears the connected flag.
+// The controller then comes back at the same port as another node while the old descriptors are
+// still open: the paths match, the decision re-opens, the old descriptors are closed.
 TEST(HidrawFaults, UnplugEndsEveryWaitAtOnceAndReplugReopens) {
-  struct Case {
-    const char* what;
-    bool dispatcher;
-    bool pause;  // a pause rather than a request
-  };
-  for (const Case c : {Case{"request, reader-thread handlers", false, false},
-                       Case{"request, window-thread handlers", true, false},
-                       Case{"pause, window-thread handlers", true, true}}) {
-    SCOPED_TRACE(c.what);
-    Rig rig(LinkProfile::Console(), c.dispatcher);
+  for (const auto& [what, dispatcher, pause] :
+       {std::tuple{"request, reader-thread handlers", false, false},
+        std::tuple{"request, window-thread handlers", true, false},
+        std::tuple{"pause, window-thread handlers", true, true}}) {
+    SCOPED_TRACE(what);
+    Rig rig(LinkProfile::Console(), dispatcher);
     ASSERT_TRUE(rig.link->Open());
     const int descriptors = rig.bus->OpenDescriptors();
     const auto start = std::chrono::steady_clock::now();
-    if (c.pause) {
+    if (pause) {
       std::thread unplug([&] {
         std::this_thread::sleep_for(20ms);
         rig.bus->Unplug();
@@ -244,7 +236,6 @@ TEST(HidrawFaults, UnplugEndsEveryWaitAtOnceAndReplugReopens) {
       rig.link->Pause(kLimit);
       unplug.join();
     } else {
-      // The controller goes while the request is on its way.
       rig.bus->SetResponder([](HidrawLikeBus& b, size_t, const auto&) { b.Unplug(); });
       EXPECT_FALSE(rig.Ask());
     }
@@ -261,9 +252,8 @@ TEST(HidrawFaults, UnplugEndsEveryWaitAtOnceAndReplugReopens) {
   }
 }
 
-// A request made while a handler runs (its message box open) is answered;
-// handlers still never nest, and the answer is handed over after the outer
-// handler returned.
+// A request made while a handler runs (its message box open) is answered; handlers still never
+// nest, and the answer is handed over after the outer handler returned.
 TEST(HidrawFaults, RequestInsideAHandlerIsAnswered) {
   for (const bool outerIsARequest : {false, true}) {
     SCOPED_TRACE(outerIsARequest ? "handler run inside a request" : "handler run by a drain");
@@ -302,10 +292,8 @@ TEST(HidrawFaults, RefusedOpensLeaveTheLinkDisconnected) {
   }
 }
 
-// A failed write (a USB time-out) fails its request at once and drops the
-// writes queued behind it; the link goes on. Stopping then waits for the one
-// transfer in flight, not for the writes queued behind it, and closes the
-// channels.
+// A failed write (a USB time-out) fails its request at once and drops the writes queued behind
+// it; the link goes on. Stopping waits for the one transfer in flight and closes the channels.
 TEST(HidrawFaults, FailedWriteDropsTheWritesBehindItAndStopWaitsForOneTransfer) {
   Rig rig(LinkProfile::Factory());
   ASSERT_TRUE(rig.link->Open());
@@ -335,9 +323,8 @@ TEST(HidrawFaults, FailedWriteDropsTheWritesBehindItAndStopWaitsForOneTransfer) 
   EXPECT_EQ(rig.bus->OpenDescriptors(), 0) << "so that an unplugged node can go";
 }
 
-// Every read open of a node gets every report of it: one open reads for the
-// node's collections, a report wakes one reader, and each report reaches its
-// own channel's handling (a 48-byte answer is taken on channel 4 only).
+// Every read open of a node gets every report of it: one open reads for all its collections, a
+// report wakes one reader and reaches its own channel only (a 48-byte answer on channel 4 only).
 TEST(HidrawFaults, OneReaderServesEveryCollectionOfTheNode) {
   Rig rig(LinkProfile::Calibration());
   ASSERT_TRUE(rig.link->Open());
