@@ -27,10 +27,8 @@ struct Outcome {
 class CtlTest : public ::testing::Test {
  protected:
   SimulatedController& Add(const std::string& name, ControllerState state = {}) {
-    SimControllerOptions options;
-    options.socketPath = folder_.File(name);
-    options.initialState = std::move(state);
-    sims_.push_back(std::make_unique<SimulatedController>(options));
+    sims_.push_back(std::make_unique<SimulatedController>(
+        SimControllerOptions{.socketPath = folder_.File(name), .initialState = std::move(state)}));
     std::string error;
     EXPECT_TRUE(sims_.back()->Start(error)) << error;
     return *sims_.back();
@@ -39,12 +37,11 @@ class CtlTest : public ::testing::Test {
   Outcome Ctl(std::vector<std::string> args, std::chrono::milliseconds timeout = 5s,
               std::function<bool()> stopRequested = {}) {
     std::ostringstream out, err;
-    ctl::CtlContext context;
-    context.makeBus = [this] { return SimOnlyBus(folder_.Path()); };
-    context.profile = Quick(ctl::CtlProfile(), timeout);
-    context.out = &out;
-    context.err = &err;
-    context.stopRequested = std::move(stopRequested);
+    ctl::CtlContext context{.makeBus = [this] { return SimOnlyBus(folder_.Path()); },
+                            .profile = Quick(ctl::CtlProfile(), timeout),
+                            .out = &out,
+                            .err = &err,
+                            .stopRequested = std::move(stopRequested)};
     const int status = ctl::RunCtl(args, context);
     return {status, out.str(), err.str()};
   }
@@ -62,9 +59,10 @@ TEST_F(CtlTest, ValuesNoControlHoldsAreRefusedBeforeAnythingIsSent) {
   const auto document = [&](const std::string& more) {
     return R"({"format":"orvelle-config","version":1,"settings":{)" + good + more + "}}";
   };
+  const std::string file = folder_.File("input");
   const struct {
     std::vector<std::string> args;
-    std::string file;  // the content of "FILE"
+    std::string file;  // the content of `file`
     int status;
     std::string named;
   } cases[] = {
@@ -80,21 +78,19 @@ TEST_F(CtlTest, ValuesNoControlHoldsAreRefusedBeforeAnythingIsSent) {
       {{"config", "set", "touch.setting=2"}, "", 2, "Windows 7"},
       {{"calibration", "set", "mode=5"}, "", 2, "mode takes"},
       {{"calibration", "set", "option=4"}, "", 2, "option takes"},
-      {{"config", "load", "FILE"}, document(R"(,"cfg15.value":5001)"), 1, "cfg15.value takes"},
-      {{"config", "load", "FILE"}, document(R"(,"cfg15.value":"3000")"), 1, "cfg15.value"},
-      {{"config", "load", "FILE"}, document(""), 1, "cfg15.value is missing"},
-      {{"config", "load", "FILE"}, document(R"(,"cfg15.value":3000,"x":1)"), 1, "no setting \"x\""},
-      {{"config", "load", "FILE"}, document(R"(,"cfg15.value":3000.5)"), 1, "cfg15.value"},
-      {{"config", "load", "FILE"}, "{\"format\":", 1, "not a JSON object"},
-      {{"config", "load", "FILE"}, R"({"format":"x","version":1,"settings":{}})", 1, "version 1"},
-      {{"calibration", "import", "FILE"}, "0\r\n1\r\n000\r\n", 1, "damaged"},
+      {{"config", "load", file}, document(R"(,"cfg15.value":5001)"), 1, "cfg15.value takes"},
+      {{"config", "load", file}, document(R"(,"cfg15.value":"3000")"), 1, "cfg15.value"},
+      {{"config", "load", file}, document(""), 1, "cfg15.value is missing"},
+      {{"config", "load", file}, document(R"(,"cfg15.value":3000,"x":1)"), 1, "no setting \"x\""},
+      {{"config", "load", file}, document(R"(,"cfg15.value":3000.5)"), 1, "cfg15.value"},
+      {{"config", "load", file}, "{\"format\":", 1, "not a JSON object"},
+      {{"config", "load", file}, R"({"format":"x","version":1,"settings":{}})", 1, "version 1"},
+      {{"calibration", "import", file}, "0\r\n1\r\n000\r\n", 1, "damaged"},
   };
   for (const auto& c : cases) {
-    std::vector<std::string> args = c.args;
-    std::ofstream(folder_.File("input"), std::ios::binary) << c.file;
-    std::replace(args.begin(), args.end(), std::string("FILE"), folder_.File("input"));
-    const Outcome run = Ctl(args);
-    SCOPED_TRACE(args.back());
+    std::ofstream(file, std::ios::binary) << c.file;
+    const Outcome run = Ctl(c.args);
+    SCOPED_TRACE(c.args.back());
     EXPECT_EQ(run.status, c.status);
     EXPECT_THAT(run.err, HasSubstr(c.named));
     EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << "one line";

@@ -36,8 +36,7 @@ TEST(SimTransport, BadDescriptorsAndStaleSocketsAreSkipped) {
   ASSERT_TRUE(device.Plug(dir.Path() + "/broken"));
   // A socket file left behind by a simulator that crashed.
   const int stale = socket(AF_UNIX, SOCK_SEQPACKET, 0);
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
+  sockaddr_un address{.sun_family = AF_UNIX};
   const std::string stalePath = dir.Path() + "/stale";
   std::strcpy(address.sun_path, stalePath.c_str());
   ASSERT_EQ(bind(stale, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
@@ -74,7 +73,6 @@ TEST(SimTransport, OnlyAFolderOfTheUsersOwnIsTrusted) {
 
 TEST(SimTransport, RequestAndAnswerThroughTheLinkAndEveryOpenGetsEveryReport) {
   testing::TempFolder dir;
-  VirtualHidDevice* devicePtr = nullptr;
   std::mutex receivedMutex;
   std::vector<uint8_t> received;
   VirtualHidDevice device(Controller(), [&](std::span<const uint8_t> report) {
@@ -82,9 +80,8 @@ TEST(SimTransport, RequestAndAnswerThroughTheLinkAndEveryOpenGetsEveryReport) {
     received.assign(report.begin(), report.end());
     FrameBuffer answer;
     BuildFrame(answer, kCommandReportId, report[1], {1, 'S', 'I', 'M', 0, 0, 0, 0, 0});
-    devicePtr->SendInputReport(answer);
+    device.SendInputReport(answer);
   });
-  devicePtr = &device;
   ASSERT_TRUE(device.Plug(dir.Path() + "/controller"));
 
   testing::RecordingSink sink;
@@ -92,10 +89,8 @@ TEST(SimTransport, RequestAndAnswerThroughTheLinkAndEveryOpenGetsEveryReport) {
   link.SetOwner(&sink);
   ASSERT_TRUE(link.Open());
   EXPECT_EQ(link.AcceptedCount(), 6);
-  for (int i = 0; i < kChannelCount; ++i) {
-    EXPECT_EQ(link.DevicePath(i), dir.Path() + "/controller#col0" + std::to_string(i + 1))
-        << "each collection's lengths come from the descriptor";
-  }
+  for (int i = 0; i < kChannelCount; ++i)  // each collection's lengths come from the descriptor
+    EXPECT_EQ(link.DevicePath(i), dir.Path() + "/controller#col0" + std::to_string(i + 1));
   EXPECT_TRUE(link.Bus().Owns(link.DevicePath(0)));
   EXPECT_FALSE(link.Bus().Owns("/dev/hidraw0#col01"));
   FrameBuffer request;
@@ -176,9 +171,8 @@ TEST(SimTransport, HeaderRoundTripAndTruncation) {
   ASSERT_TRUE(VirtualHidDevice::DecodeHeader(header, decoded));
   EXPECT_EQ(decoded.name, identity.name);
   EXPECT_EQ(decoded.reportDescriptor, identity.reportDescriptor);
-  for (size_t cut = 0; cut < header.size(); ++cut) {
+  for (size_t cut = 0; cut < header.size(); ++cut)
     EXPECT_FALSE(VirtualHidDevice::DecodeHeader({header.data(), cut}, decoded)) << cut;
-  }
 }
 
 }  // namespace
