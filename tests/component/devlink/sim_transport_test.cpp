@@ -22,6 +22,7 @@ namespace orvelle {
 namespace {
 
 using testing::Quick;
+using testing::Request;
 
 VirtualDeviceIdentity Controller(uint16_t ch3Output = 4) {
   return {3, 0x2A5C, 19, "Simulated touch controller",
@@ -78,9 +79,7 @@ TEST(SimTransport, RequestAndAnswerThroughTheLinkAndEveryOpenGetsEveryReport) {
   VirtualHidDevice device(Controller(), [&](std::span<const uint8_t> report) {
     std::lock_guard lock(receivedMutex);
     received.assign(report.begin(), report.end());
-    FrameBuffer answer;
-    BuildFrame(answer, kCommandReportId, report[1], {1, 'S', 'I', 'M', 0, 0, 0, 0, 0});
-    device.SendInputReport(answer);
+    device.SendInputReport(Request(kCommandReportId, report[1], {1, 'S', 'I', 'M', 0, 0, 0, 0, 0}));
   });
   ASSERT_TRUE(device.Plug(dir.Path() + "/controller"));
 
@@ -93,12 +92,11 @@ TEST(SimTransport, RequestAndAnswerThroughTheLinkAndEveryOpenGetsEveryReport) {
     EXPECT_EQ(link.DevicePath(i), dir.Path() + "/controller#col0" + std::to_string(i + 1));
   EXPECT_TRUE(link.Bus().Owns(link.DevicePath(0)));
   EXPECT_FALSE(link.Bus().Owns("/dev/hidraw0#col01"));
-  FrameBuffer request;
-  BuildFrame(request, kCommandReportId, 0xF2, {1});
+  const auto request = Request(kCommandReportId, 0xF2, {1});
   ASSERT_TRUE(link.SendAndWait(kCommandChannel, request));
   {
     std::lock_guard lock(receivedMutex);
-    EXPECT_EQ(received, std::vector<uint8_t>(request.begin(), request.end()));
+    EXPECT_EQ(received, request);
   }
   ASSERT_EQ(sink.Last().size(), 64u) << "padded to the collection's input length";
   EXPECT_EQ(FrameText(sink.Last(), 4, 8), "SIM");
@@ -111,12 +109,9 @@ TEST(SimTransport, RequestAndAnswerThroughTheLinkAndEveryOpenGetsEveryReport) {
   b.SetOwner(&second);
   ASSERT_TRUE(a.Open());
   ASSERT_TRUE(b.Open());
-  FrameBuffer raw;
   constexpr int kReports = 300;
-  for (int i = 0; i < kReports; ++i) {
-    BuildFrame(raw, kCalibrationReportId, 0x08, {7, static_cast<uint8_t>(i), 0, 0, 0});
-    device.SendInputReport(std::span<const uint8_t>(raw.data(), kCalibrationFrameLength));
-  }
+  for (int i = 0; i < kReports; ++i)
+    device.SendInputReport(Request(kCalibrationReportId, 0x08, {7, uint8_t(i), 0, 0, 0}));
   EXPECT_TRUE(first.WaitFor(kReports));
   EXPECT_TRUE(second.WaitFor(kReports));
   EXPECT_EQ(device.DroppedReports(), 0u);
@@ -131,12 +126,10 @@ TEST(SimTransport, OpensReceiveTheirCollectionsReportsOnlyAndWatchersHearEveryCo
   auto writer = bus->Open(dir.Path() + "/controller#col05", Access::Write);
   ASSERT_TRUE(reader && writer);
   EXPECT_EQ(device.OpenCount(), 2u);
-  FrameBuffer raw;
-  BuildFrame(raw, kCalibrationReportId, 0x08, {7, 1, 0, 0, 0});
-  EXPECT_EQ(device.SendInputReport(std::span<const uint8_t>(raw.data(), 48)), 1u)
+  EXPECT_EQ(device.SendInputReport(Request(kCalibrationReportId, 0x08, {7, 1, 0, 0, 0})), 1u)
       << "the write-only open takes none";
-  BuildFrame(raw, kCommandReportId, 0xF2, {1});
-  EXPECT_EQ(device.SendInputReport(raw), 0u) << "nor does an open of another collection";
+  EXPECT_EQ(device.SendInputReport(Request(kCommandReportId, 0xF2, {1})), 0u)
+      << "nor does an open of another collection";
 
   Event stop;
   std::array<uint8_t, 1024> buffer{};
