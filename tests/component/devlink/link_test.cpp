@@ -251,14 +251,12 @@ TEST(HidrawFaults, RequestInsideAHandlerIsAnswered) {
     rig.AnswerEveryRequest();
     bool nestedAnswered = false;
     rig.sink.RunInsideFirst([&] {
-      nestedAnswered =
-          rig.link->SendAndWait(kCalibrationChannel, Request(kCalibrationReportId, 0x05, {0}));
+      nestedAnswered = rig.link->SendAndWait(kCalibrationChannel, Request(6, 0x05, {0}));
     });
     if (outerIsARequest) {
-      EXPECT_TRUE(
-          rig.link->SendAndWait(kCalibrationChannel, Request(kCalibrationReportId, 0x03, {})));
+      EXPECT_TRUE(rig.link->SendAndWait(kCalibrationChannel, Request(6, 0x03, {})));
     } else {
-      rig.bus->PushInput(kCalibrationChannel, Request(kCalibrationReportId, 0x08, {7, 1, 0, 1, 0}));
+      rig.bus->PushInput(kCalibrationChannel, Request(6, 0x08, {7, 1, 0, 1, 0}));
       rig.link->Pause(50ms);
     }
     rig.link->DrainAnswers();

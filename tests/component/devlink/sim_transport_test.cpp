@@ -101,7 +101,6 @@ TEST(SimTransport, RequestAndAnswerThroughTheLinkAndEveryOpenGetsEveryReport) {
   ASSERT_EQ(sink.Last().size(), 64u) << "padded to the collection's input length";
   EXPECT_EQ(FrameText(sink.Last(), 4, 8), "SIM");
 
-  // Every open receives every input report.
   testing::RecordingSink first, second;
   CUSBTransfer a(Quick(LinkProfile::Calibration()), MakeSimBus(dir.Path()));
   CUSBTransfer b(Quick(LinkProfile::Calibration()), MakeSimBus(dir.Path()));
