@@ -1,3 +1,4 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -14,7 +15,9 @@ namespace orvelle {
 namespace {
 
 using namespace testing;
+using ::testing::HasSubstr;
 using namespace std::chrono_literals;
+using Json = nlohmann::json;
 
 struct Outcome {
   int status = -1;
@@ -24,10 +27,8 @@ struct Outcome {
 class CtlTest : public ::testing::Test {
  protected:
   SimulatedController& Add(const std::string& name, ControllerState state = {}) {
-    SimControllerOptions options;
-    options.socketPath = folder_.File(name);
-    options.initialState = std::move(state);
-    sims_.push_back(std::make_unique<SimulatedController>(options));
+    sims_.push_back(std::make_unique<SimulatedController>(
+        SimControllerOptions{.socketPath = folder_.File(name), .initialState = std::move(state)}));
     std::string error;
     EXPECT_TRUE(sims_.back()->Start(error)) << error;
     return *sims_.back();
@@ -36,12 +37,11 @@ class CtlTest : public ::testing::Test {
   Outcome Ctl(std::vector<std::string> args, std::chrono::milliseconds timeout = 5s,
               std::function<bool()> stopRequested = {}) {
     std::ostringstream out, err;
-    ctl::CtlContext context;
-    context.makeBus = [this] { return SimOnlyBus(folder_.Path()); };
-    context.profile = Quick(ctl::CtlProfile(), timeout);
-    context.out = &out;
-    context.err = &err;
-    context.stopRequested = std::move(stopRequested);
+    ctl::CtlContext context{.makeBus = [this] { return SimOnlyBus(folder_.Path()); },
+                            .profile = Quick(ctl::CtlProfile(), timeout),
+                            .out = &out,
+                            .err = &err,
+                            .stopRequested = std::move(stopRequested)};
     const int status = ctl::RunCtl(args, context);
     return {status, out.str(), err.str()};
   }
@@ -59,9 +59,10 @@ TEST_F(CtlTest, ValuesNoControlHoldsAreRefusedBeforeAnythingIsSent) {
   const auto document = [&](const std::string& more) {
     return R"({"format":"orvelle-config","version":1,"settings":{)" + good + more + "}}";
   };
+  const std::string file = folder_.File("input");
   const struct {
     std::vector<std::string> args;
-    std::string file;  // the content of "FILE"
+    std::string file;  // the content of `file`
     int status;
     std::string named;
   } cases[] = {
@@ -77,26 +78,21 @@ TEST_F(CtlTest, ValuesNoControlHoldsAreRefusedBeforeAnythingIsSent) {
       {{"config", "set", "touch.setting=2"}, "", 2, "Windows 7"},
       {{"calibration", "set", "mode=5"}, "", 2, "mode takes"},
       {{"calibration", "set", "option=4"}, "", 2, "option takes"},
-      {{"config", "load", "FILE"}, document(R"(,"cfg15.value":5001)"), 1, "cfg15.value takes"},
-      {{"config", "load", "FILE"}, document(R"(,"cfg15.value":"3000")"), 1, "cfg15.value"},
-      {{"config", "load", "FILE"}, document(""), 1, "cfg15.value is missing"},
-      {{"config", "load", "FILE"}, document(R"(,"cfg15.value":3000,"x":1)"), 1, "no setting \"x\""},
-      {{"config", "load", "FILE"}, document(R"(,"cfg15.value":3000.5)"), 1, "cfg15.value"},
-      {{"config", "load", "FILE"}, "{\"format\":", 1, "not a JSON object"},
-      {{"config", "load", "FILE"},
-       R"({"format":"other","version":1,"settings":{}})",
-       1,
-       "version 1"},
-      {{"calibration", "import", "FILE"}, "0\r\n1\r\n000\r\n", 1, "damaged"},
+      {{"config", "load", file}, document(R"(,"cfg15.value":5001)"), 1, "cfg15.value takes"},
+      {{"config", "load", file}, document(R"(,"cfg15.value":"3000")"), 1, "cfg15.value"},
+      {{"config", "load", file}, document(""), 1, "cfg15.value is missing"},
+      {{"config", "load", file}, document(R"(,"cfg15.value":3000,"x":1)"), 1, "no setting \"x\""},
+      {{"config", "load", file}, document(R"(,"cfg15.value":3000.5)"), 1, "cfg15.value"},
+      {{"config", "load", file}, "{\"format\":", 1, "not a JSON object"},
+      {{"config", "load", file}, R"({"format":"x","version":1,"settings":{}})", 1, "version 1"},
+      {{"calibration", "import", file}, "0\r\n1\r\n000\r\n", 1, "damaged"},
   };
   for (const auto& c : cases) {
-    std::vector<std::string> args = c.args;
-    std::ofstream(folder_.File("input"), std::ios::binary) << c.file;
-    std::replace(args.begin(), args.end(), std::string("FILE"), folder_.File("input"));
-    const Outcome run = Ctl(args);
-    SCOPED_TRACE(args.back());
+    std::ofstream(file, std::ios::binary) << c.file;
+    const Outcome run = Ctl(c.args);
+    SCOPED_TRACE(c.args.back());
     EXPECT_EQ(run.status, c.status);
-    EXPECT_NE(run.err.find(c.named), std::string::npos) << run.err;
+    EXPECT_THAT(run.err, HasSubstr(c.named));
     EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << "one line";
     EXPECT_EQ(sim.Events().Count([](const SimEvent& e) { return e.kind == SimEvent::Kind::In; }, 0),
               0u);
@@ -187,15 +183,13 @@ TEST_F(CtlTest, CommandLinesExitAndPrint) {
     SCOPED_TRACE(c.args.empty() ? "(none)" : c.args.back());
     EXPECT_EQ(run.status, c.status) << run.err;
     EXPECT_EQ(run.err.empty(), c.status == 0) << run.err;
-    if (c.args.empty() || c.args[0] != "--json") {
-      EXPECT_NE(run.out.find(c.out), std::string::npos) << run.out;
-      continue;
-    }
-    const auto document = nlohmann::json::parse(run.out, nullptr, false);
-    ASSERT_FALSE(document.is_discarded()) << run.out;
-    EXPECT_TRUE(document.contains(nlohmann::json::json_pointer(c.out))) << run.out;
+    if (c.args.empty() || c.args[0] != "--json")
+      EXPECT_THAT(run.out, HasSubstr(c.out));
+    else  // a document that does not parse contains nothing
+      EXPECT_TRUE(Json::parse(run.out, nullptr, false).contains(Json::json_pointer(c.out)))
+          << run.out;
   }
-  EXPECT_EQ(nlohmann::json::parse(Ctl({"--json", "info"}).out)["model"], "A\x1b[2J\xc3\xa9");
+  EXPECT_EQ(Json::parse(Ctl({"--json", "info"}).out)["model"], "A\x1b[2J\xc3\xa9");
 }
 
 TEST_F(CtlTest, MonitorShowsEachFrameUntilStoppedOrTheControllerGoes) {
@@ -204,7 +198,6 @@ TEST_F(CtlTest, MonitorShowsEachFrameUntilStoppedOrTheControllerGoes) {
   const uint8_t layout[] = {1, 0};
   int polls = 0;
   const Outcome run = Ctl({"monitor"}, 5s, [&] {
-    // The first poll comes once the link reads; the frames are then seen.
     if (polls == 0) {
       sim.SendFrame(kCalibrationReportId, CAL_RAW_POINT, point);
       sim.SendFrame(kCommandReportId, GET_LAYOUT, layout);
@@ -213,10 +206,9 @@ TEST_F(CtlTest, MonitorShowsEachFrameUntilStoppedOrTheControllerGoes) {
   });
   EXPECT_EQ(run.status, 0) << run.err;
   // Two collections, two readers: the lines may come in either order.
-  EXPECT_NE(run.out.find("out 06 08 05 07 34 12 10 00 FF  CAL_RAW_POINT x=4660 y=16 touching\n"),
-            std::string::npos)
-      << run.out;
-  EXPECT_NE(run.out.find("out 07 02 02 01 00 FF  GET_LAYOUT\n"), std::string::npos) << run.out;
+  EXPECT_THAT(run.out,
+              HasSubstr("out 06 08 05 07 34 12 10 00 FF  CAL_RAW_POINT x=4660 y=16 touching\n"));
+  EXPECT_THAT(run.out, HasSubstr("out 07 02 02 01 00 FF  GET_LAYOUT\n"));
   EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 2);
 
   polls = 0;

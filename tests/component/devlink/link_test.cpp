@@ -1,4 +1,5 @@
 // The link on a bus that behaves as hidraw does, with the faults of a real node.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -74,17 +75,12 @@ std::vector<uint8_t> ByteOf(const std::vector<std::vector<uint8_t>>& frames, siz
   return bytes;
 }
 
-bool Has(const std::vector<DeviceChangeAction>& actions, DeviceChangeAction a) {
-  return std::find(actions.begin(), actions.end(), a) != actions.end();
-}
-
 TEST(Link, DiscoveryCountsAcceptedCollectionsAndFillsSlotsByLength) {
   const ChannelTable table = MakeChannelTable(4);
   std::vector<HidCollection> simulated;
-  for (int i = 0; i < kChannelCount; ++i) {
+  for (int i = 0; i < kChannelCount; ++i)
     simulated.push_back({"/run/sim/controller#col0" + std::to_string(i + 1), 0x2A5C, 19,
                          CapsState::Ok, table[i].inputLength, table[i].outputLength, true});
-  }
   // Of these, the failed capabilities query of an accepted identity counts.
   const std::vector<HidCollection> others = {
       {"a#col01", 0x2A5C, 19, CapsState::QueryFailed, 64, 64},
@@ -92,36 +88,32 @@ TEST(Link, DiscoveryCountsAcceptedCollectionsAndFillsSlotsByLength) {
       {"b#col01", 0x3D17, 16, CapsState::Ok, 48, 48}};
   const HidCollection consoleOnly = {"c#col06", 0x3D17, 8, CapsState::Ok, 64, 64};
   const auto console = LinkProfile::Console(), calibration = LinkProfile::Calibration();
-  struct Case {
+  const struct {
     const char* what;
     LinkProfile profile;
-    bool controller;
     std::vector<HidCollection> others;
     int found;
-    std::string slots;  // the channels the controller's collections fill
+    std::string slots;  // the channels the controller's collections fill; none: no controller
+  } cases[] = {
+      {"calibration program", calibration, {}, 6, "012345"},
+      {"(64, 4) takes no slot in the console", console, {}, 6, "01245"},
+      {"a real controller outranks a simulated one", calibration, simulated, 12, "012345"},
+      {"other collections", console, others, 1, ""},
+      {"the factory tool: 0x2A5C/19 only", LinkProfile::Factory(), {consoleOnly}, 0, ""},
   };
-  const Case cases[] = {
-      {"calibration program", calibration, true, {}, 6, "012345"},
-      {"(64, 4) takes no slot in the console", console, true, {}, 6, "01245"},
-      {"a real controller outranks a simulated one", calibration, true, simulated, 12, "012345"},
-      {"other collections", console, false, others, 1, ""},
-      {"the factory tool: 0x2A5C/19 only", LinkProfile::Factory(), false, {consoleOnly}, 0, ""},
-  };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     auto bus = std::make_shared<HidrawLikeBus>();
-    if (!c.controller) bus->Unplug();
+    if (c.slots.empty()) bus->Unplug();
     for (const HidCollection& other : c.others)
       bus->AddCollection(other);
     CUSBTransfer link(Quick(c.profile), bus);
-    EXPECT_EQ(link.Open(), c.found > 0);
-    EXPECT_EQ(link.AcceptedCount(), c.found);
-    EXPECT_EQ(link.IsConnected() != 0, c.found > 0);
-    EXPECT_EQ(link.HasThreads(), c.found > 0);
-    for (int i = 0; i < kChannelCount; ++i) {
-      const bool filled = c.slots.find(static_cast<char>('0' + i)) != std::string::npos;
-      EXPECT_EQ(link.DevicePath(i), filled ? bus->PathOf(i) : "") << i;
-    }
+    const bool opened = link.Open();
+    EXPECT_EQ(std::tuple(opened, link.AcceptedCount(), link.IsConnected() != 0, link.HasThreads()),
+              std::tuple(c.found > 0, c.found, c.found > 0, c.found > 0));
+    for (int i = 0; i < kChannelCount; ++i)
+      EXPECT_EQ(link.DevicePath(i),
+                c.slots.find('0' + i) != std::string::npos ? bus->PathOf(i) : "");
     if (c.found == 0) {
       EXPECT_EQ(bus->OpenDescriptors(), 0);
       EXPECT_FALSE(link.SendAndWait(kCommandChannel, Request(7, 0xF2, {1})));
@@ -129,28 +121,22 @@ TEST(Link, DiscoveryCountsAcceptedCollectionsAndFillsSlotsByLength) {
   }
 }
 
-// An answer on any channel the link reads ends the wait. It is handed over on
-// the reader thread, or with a dispatcher on the owner thread before the wait
-// ends. The console takes report IDs up to 8 as answers.
+// An answer on any channel read ends the wait, handed over on the reader thread or, with a
+// dispatcher, on the owner thread before the wait ends. The console takes IDs up to 8 as answers.
 TEST(Link, AnAnswerOnAnyReadChannelEndsTheWait) {
-  struct Case {
-    int channel;
-    std::vector<uint8_t> answer;
-    bool dispatcher;
-  };
-  for (const Case& c : {Case{kCalibrationChannel, Request(6, 0x01, {4}), false},
-                        Case{kCommandChannel, Request(5, 0x02, {1, 2}), false},
-                        Case{kCalibrationChannel, Request(6, 0x03, {}), true}}) {
-    SCOPED_TRACE(::testing::Message() << c.channel << (c.dispatcher ? " dispatcher" : ""));
-    Rig rig(LinkProfile::Console(), c.dispatcher);
-    rig.bus->SetResponder([&](HidrawLikeBus& b, size_t, const HidrawLikeBus::Report&) {
-      b.PushInput(c.channel, c.answer);
-    });
+  for (const auto& [channel, answer, dispatcher] :
+       {std::tuple{kCalibrationChannel, Request(6, 0x01, {4}), false},
+        std::tuple{kCommandChannel, Request(5, 0x02, {1, 2}), false},
+        std::tuple{kCalibrationChannel, Request(6, 0x03, {}), true}}) {
+    SCOPED_TRACE(::testing::Message() << channel << (dispatcher ? " dispatcher" : ""));
+    Rig rig(LinkProfile::Console(), dispatcher);
+    rig.bus->SetResponder(
+        [&](HidrawLikeBus& b, size_t, const auto&) { b.PushInput(channel, answer); });
     ASSERT_TRUE(rig.link->Open());
     EXPECT_TRUE(rig.Ask());
     ASSERT_EQ(rig.sink.Count(), 1u);
-    EXPECT_EQ(rig.sink.Frames()[0], c.answer);
-    EXPECT_EQ(rig.sink.Threads()[0] == std::this_thread::get_id(), c.dispatcher);
+    EXPECT_EQ(rig.sink.Frames()[0], answer);
+    EXPECT_EQ(rig.sink.Threads()[0] == std::this_thread::get_id(), dispatcher);
   }
 }
 
@@ -218,25 +204,20 @@ TEST(LinkDispatcher, UnsolicitedFramesWaitForTheOwnerAndAnswerNothing) {
   EXPECT_EQ(ByteOf(rig.sink.Frames(), 4), order) << "handed over in order during the wait";
 }
 
-// Unplugging ends every wait at once with failure; the removal notice that
-// follows clears the connected flag. The controller then comes back at the
-// same port as another node while the old descriptors are still open: the
-// paths match, the decision re-opens, the old descriptors are closed.
+// Unplugging ends every wait at once with failure; the removal notice clears the connected flag.
+// The controller then comes back at the same port as another node while the old descriptors are
+// still open: the paths match, the decision re-opens, the old descriptors are closed.
 TEST(HidrawFaults, UnplugEndsEveryWaitAtOnceAndReplugReopens) {
-  struct Case {
-    const char* what;
-    bool dispatcher;
-    bool pause;  // a pause rather than a request
-  };
-  for (const Case c : {Case{"request, reader-thread handlers", false, false},
-                       Case{"request, window-thread handlers", true, false},
-                       Case{"pause, window-thread handlers", true, true}}) {
-    SCOPED_TRACE(c.what);
-    Rig rig(LinkProfile::Console(), c.dispatcher);
+  for (const auto& [what, dispatcher, pause] :
+       {std::tuple{"request, reader-thread handlers", false, false},
+        std::tuple{"request, window-thread handlers", true, false},
+        std::tuple{"pause, window-thread handlers", true, true}}) {
+    SCOPED_TRACE(what);
+    Rig rig(LinkProfile::Console(), dispatcher);
     ASSERT_TRUE(rig.link->Open());
     const int descriptors = rig.bus->OpenDescriptors();
     const auto start = std::chrono::steady_clock::now();
-    if (c.pause) {
+    if (pause) {
       std::thread unplug([&] {
         std::this_thread::sleep_for(20ms);
         rig.bus->Unplug();
@@ -244,26 +225,24 @@ TEST(HidrawFaults, UnplugEndsEveryWaitAtOnceAndReplugReopens) {
       rig.link->Pause(kLimit);
       unplug.join();
     } else {
-      // The controller goes while the request is on its way.
       rig.bus->SetResponder([](HidrawLikeBus& b, size_t, const auto&) { b.Unplug(); });
       EXPECT_FALSE(rig.Ask());
     }
     EXPECT_LT(std::chrono::steady_clock::now() - start, kLimit / 2) << "ended by the unplug";
-    EXPECT_TRUE(Has(rig.ApplyNotices(), DeviceChangeAction::MarkDisconnected));
+    EXPECT_THAT(rig.ApplyNotices(), ::testing::Contains(DeviceChangeAction::MarkDisconnected));
     EXPECT_EQ(rig.link->IsConnected(), 0);
     EXPECT_FALSE(rig.Ask()) << "later requests fail at once";
 
     rig.bus->Replug();
-    EXPECT_TRUE(Has(rig.ApplyNotices(), DeviceChangeAction::StopThenReopen));
+    EXPECT_THAT(rig.ApplyNotices(), ::testing::Contains(DeviceChangeAction::StopThenReopen));
     EXPECT_EQ(rig.bus->OpenDescriptors(), descriptors) << "the removed node's descriptors closed";
     rig.AnswerEveryRequest();
     EXPECT_TRUE(rig.Ask());
   }
 }
 
-// A request made while a handler runs (its message box open) is answered;
-// handlers still never nest, and the answer is handed over after the outer
-// handler returned.
+// A request made while a handler runs (its message box open) is answered; handlers still never
+// nest, and the answer is handed over after the outer handler returned.
 TEST(HidrawFaults, RequestInsideAHandlerIsAnswered) {
   for (const bool outerIsARequest : {false, true}) {
     SCOPED_TRACE(outerIsARequest ? "handler run inside a request" : "handler run by a drain");
@@ -272,14 +251,12 @@ TEST(HidrawFaults, RequestInsideAHandlerIsAnswered) {
     rig.AnswerEveryRequest();
     bool nestedAnswered = false;
     rig.sink.RunInsideFirst([&] {
-      nestedAnswered =
-          rig.link->SendAndWait(kCalibrationChannel, Request(kCalibrationReportId, 0x05, {0}));
+      nestedAnswered = rig.link->SendAndWait(kCalibrationChannel, Request(6, 0x05, {0}));
     });
     if (outerIsARequest) {
-      EXPECT_TRUE(
-          rig.link->SendAndWait(kCalibrationChannel, Request(kCalibrationReportId, 0x03, {})));
+      EXPECT_TRUE(rig.link->SendAndWait(kCalibrationChannel, Request(6, 0x03, {})));
     } else {
-      rig.bus->PushInput(kCalibrationChannel, Request(kCalibrationReportId, 0x08, {7, 1, 0, 1, 0}));
+      rig.bus->PushInput(kCalibrationChannel, Request(6, 0x08, {7, 1, 0, 1, 0}));
       rig.link->Pause(50ms);
     }
     rig.link->DrainAnswers();
@@ -302,10 +279,8 @@ TEST(HidrawFaults, RefusedOpensLeaveTheLinkDisconnected) {
   }
 }
 
-// A failed write (a USB time-out) fails its request at once and drops the
-// writes queued behind it; the link goes on. Stopping then waits for the one
-// transfer in flight, not for the writes queued behind it, and closes the
-// channels.
+// A failed write (a USB time-out) fails its request at once and drops the writes queued behind
+// it; the link goes on. Stopping waits for the one transfer in flight and closes the channels.
 TEST(HidrawFaults, FailedWriteDropsTheWritesBehindItAndStopWaitsForOneTransfer) {
   Rig rig(LinkProfile::Factory());
   ASSERT_TRUE(rig.link->Open());
@@ -335,22 +310,19 @@ TEST(HidrawFaults, FailedWriteDropsTheWritesBehindItAndStopWaitsForOneTransfer) 
   EXPECT_EQ(rig.bus->OpenDescriptors(), 0) << "so that an unplugged node can go";
 }
 
-// Every read open of a node gets every report of it: one open reads for the
-// node's collections, a report wakes one reader, and each report reaches its
-// own channel's handling (a 48-byte answer is taken on channel 4 only).
+// Every read open of a node gets every report of it: one open reads for all its collections, a
+// report wakes one reader and reaches its own channel only (a 48-byte answer on channel 4 only).
 TEST(HidrawFaults, OneReaderServesEveryCollectionOfTheNode) {
   Rig rig(LinkProfile::Calibration());
   ASSERT_TRUE(rig.link->Open());
   EXPECT_EQ(rig.bus->OpenDescriptors(), kChannelCount + 1) << "one write open each, one read";
-  for (size_t index = 0; index < kChannelCount; ++index) {
+  for (size_t index = 0; index < kChannelCount; ++index)
     rig.bus->PushInput(index, index == kCalibrationChannel
                                   ? Request(kCalibrationReportId, 0x05, {1})
                                   : HidrawLikeBus::Report(8, static_cast<uint8_t>(index)));
-  }
   for (int i = 0; i < 10000 && (rig.sink.Count() == 0 || rig.bus->ReadWakeUps() < kChannelCount);
-       ++i) {
+       ++i)
     std::this_thread::sleep_for(1ms);
-  }
   EXPECT_EQ(rig.sink.Count(), 1u);
   EXPECT_EQ(rig.bus->ReadWakeUps(), size_t{kChannelCount});
 }

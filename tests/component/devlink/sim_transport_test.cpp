@@ -16,23 +16,17 @@
 #include "devlink/hid/virtual_device.h"
 #include "devlink/usb_transfer.h"
 #include "tests/support/hidraw_like_bus.h"
-#include "tests/support/recording_sink.h"
-#include "tests/support/temp_folder.h"
+#include "tests/support/sim_fixture.h"
 
 namespace orvelle {
 namespace {
 
-using namespace std::chrono_literals;
+using testing::Quick;
+using testing::Request;
 
 VirtualDeviceIdentity Controller(uint16_t ch3Output = 4) {
   return {3, 0x2A5C, 19, "Simulated touch controller",
           testing::ControllerLikeDescriptor(ch3Output)};
-}
-
-LinkProfile Quick(LinkProfile p) {
-  p.startPause = 0ms;
-  p.answerTimeout = 10s;
-  return p;
 }
 
 TEST(SimTransport, BadDescriptorsAndStaleSocketsAreSkipped) {
@@ -43,8 +37,7 @@ TEST(SimTransport, BadDescriptorsAndStaleSocketsAreSkipped) {
   ASSERT_TRUE(device.Plug(dir.Path() + "/broken"));
   // A socket file left behind by a simulator that crashed.
   const int stale = socket(AF_UNIX, SOCK_SEQPACKET, 0);
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
+  sockaddr_un address{.sun_family = AF_UNIX};
   const std::string stalePath = dir.Path() + "/stale";
   std::strcpy(address.sun_path, stalePath.c_str());
   ASSERT_EQ(bind(stale, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
@@ -81,17 +74,13 @@ TEST(SimTransport, OnlyAFolderOfTheUsersOwnIsTrusted) {
 
 TEST(SimTransport, RequestAndAnswerThroughTheLinkAndEveryOpenGetsEveryReport) {
   testing::TempFolder dir;
-  VirtualHidDevice* devicePtr = nullptr;
   std::mutex receivedMutex;
   std::vector<uint8_t> received;
   VirtualHidDevice device(Controller(), [&](std::span<const uint8_t> report) {
     std::lock_guard lock(receivedMutex);
     received.assign(report.begin(), report.end());
-    FrameBuffer answer;
-    BuildFrame(answer, kCommandReportId, report[1], {1, 'S', 'I', 'M', 0, 0, 0, 0, 0});
-    devicePtr->SendInputReport(answer);
+    device.SendInputReport(Request(kCommandReportId, report[1], {1, 'S', 'I', 'M', 0, 0, 0, 0, 0}));
   });
-  devicePtr = &device;
   ASSERT_TRUE(device.Plug(dir.Path() + "/controller"));
 
   testing::RecordingSink sink;
@@ -99,23 +88,19 @@ TEST(SimTransport, RequestAndAnswerThroughTheLinkAndEveryOpenGetsEveryReport) {
   link.SetOwner(&sink);
   ASSERT_TRUE(link.Open());
   EXPECT_EQ(link.AcceptedCount(), 6);
-  for (int i = 0; i < kChannelCount; ++i) {
-    EXPECT_EQ(link.DevicePath(i), dir.Path() + "/controller#col0" + std::to_string(i + 1))
-        << "each collection's lengths come from the descriptor";
-  }
+  for (int i = 0; i < kChannelCount; ++i)  // each collection's lengths come from the descriptor
+    EXPECT_EQ(link.DevicePath(i), dir.Path() + "/controller#col0" + std::to_string(i + 1));
   EXPECT_TRUE(link.Bus().Owns(link.DevicePath(0)));
   EXPECT_FALSE(link.Bus().Owns("/dev/hidraw0#col01"));
-  FrameBuffer request;
-  BuildFrame(request, kCommandReportId, 0xF2, {1});
+  const auto request = Request(kCommandReportId, 0xF2, {1});
   ASSERT_TRUE(link.SendAndWait(kCommandChannel, request));
   {
     std::lock_guard lock(receivedMutex);
-    EXPECT_EQ(received, std::vector<uint8_t>(request.begin(), request.end()));
+    EXPECT_EQ(received, request);
   }
   ASSERT_EQ(sink.Last().size(), 64u) << "padded to the collection's input length";
   EXPECT_EQ(FrameText(sink.Last(), 4, 8), "SIM");
 
-  // Every open receives every input report.
   testing::RecordingSink first, second;
   CUSBTransfer a(Quick(LinkProfile::Calibration()), MakeSimBus(dir.Path()));
   CUSBTransfer b(Quick(LinkProfile::Calibration()), MakeSimBus(dir.Path()));
@@ -123,12 +108,9 @@ TEST(SimTransport, RequestAndAnswerThroughTheLinkAndEveryOpenGetsEveryReport) {
   b.SetOwner(&second);
   ASSERT_TRUE(a.Open());
   ASSERT_TRUE(b.Open());
-  FrameBuffer raw;
   constexpr int kReports = 300;
-  for (int i = 0; i < kReports; ++i) {
-    BuildFrame(raw, kCalibrationReportId, 0x08, {7, static_cast<uint8_t>(i), 0, 0, 0});
-    device.SendInputReport(std::span<const uint8_t>(raw.data(), kCalibrationFrameLength));
-  }
+  for (int i = 0; i < kReports; ++i)
+    device.SendInputReport(Request(kCalibrationReportId, 0x08, {7, uint8_t(i), 0, 0, 0}));
   EXPECT_TRUE(first.WaitFor(kReports));
   EXPECT_TRUE(second.WaitFor(kReports));
   EXPECT_EQ(device.DroppedReports(), 0u);
@@ -143,19 +125,15 @@ TEST(SimTransport, OpensReceiveTheirCollectionsReportsOnlyAndWatchersHearEveryCo
   auto writer = bus->Open(dir.Path() + "/controller#col05", Access::Write);
   ASSERT_TRUE(reader && writer);
   EXPECT_EQ(device.OpenCount(), 2u);
-  FrameBuffer raw;
-  BuildFrame(raw, kCalibrationReportId, 0x08, {7, 1, 0, 0, 0});
-  EXPECT_EQ(device.SendInputReport(std::span<const uint8_t>(raw.data(), 48)), 1u)
+  EXPECT_EQ(device.SendInputReport(Request(kCalibrationReportId, 0x08, {7, 1, 0, 0, 0})), 1u)
       << "the write-only open takes none";
-  BuildFrame(raw, kCommandReportId, 0xF2, {1});
-  EXPECT_EQ(device.SendInputReport(raw), 0u) << "nor does an open of another collection";
+  EXPECT_EQ(device.SendInputReport(Request(kCommandReportId, 0xF2, {1})), 0u)
+      << "nor does an open of another collection";
 
   Event stop;
   std::array<uint8_t, 1024> buffer{};
   const ReadResult r = reader->Read(buffer, stop);
-  EXPECT_EQ(r.status, ReadStatus::Data);
-  EXPECT_EQ(r.count, 48u);
-  EXPECT_EQ(buffer[1], 0x08);
+  EXPECT_EQ(std::tuple(r.status, r.count, buffer[1]), std::tuple(ReadStatus::Data, 48u, 0x08));
   stop.Set();
   EXPECT_EQ(reader->Read(buffer, stop).status, ReadStatus::Stopped);
 
@@ -163,19 +141,19 @@ TEST(SimTransport, OpensReceiveTheirCollectionsReportsOnlyAndWatchersHearEveryCo
   testing::NoticeLog log;
   auto watch = bus->WatchDevices(log.Callback());
   ASSERT_NE(watch, nullptr);
-  for (const auto kind : {DeviceNotice::Kind::Removal, DeviceNotice::Kind::Arrival}) {
-    if (kind == DeviceNotice::Kind::Removal) {
-      device.Unplug();
-    } else {
-      ASSERT_TRUE(device.Plug(dir.Path() + "/controller"));
-    }
-    const auto notices = log.Take(kChannelCount);
-    ASSERT_EQ(notices.size(), size_t{kChannelCount});
-    for (size_t i = 0; i < notices.size(); ++i) {
-      EXPECT_EQ(notices[i].kind, kind);
-      EXPECT_EQ(notices[i].path, dir.Path() + "/controller#col0" + std::to_string(i + 1));
-    }
-  }
+  const auto heard = [&](DeviceNotice::Kind kind) {
+    std::string paths;
+    for (const auto& n : log.Take(kChannelCount))
+      paths += (n.kind == kind ? n.path.substr(dir.Path().size()) : "?") + " ";
+    return paths;
+  };
+  const std::string all =
+      "/controller#col01 /controller#col02 /controller#col03 "
+      "/controller#col04 /controller#col05 /controller#col06 ";
+  device.Unplug();
+  EXPECT_EQ(heard(DeviceNotice::Kind::Removal), all);
+  ASSERT_TRUE(device.Plug(dir.Path() + "/controller"));
+  EXPECT_EQ(heard(DeviceNotice::Kind::Arrival), all);
 }
 
 TEST(SimTransport, HeaderRoundTripAndTruncation) {
@@ -185,9 +163,8 @@ TEST(SimTransport, HeaderRoundTripAndTruncation) {
   ASSERT_TRUE(VirtualHidDevice::DecodeHeader(header, decoded));
   EXPECT_EQ(decoded.name, identity.name);
   EXPECT_EQ(decoded.reportDescriptor, identity.reportDescriptor);
-  for (size_t cut = 0; cut < header.size(); ++cut) {
+  for (size_t cut = 0; cut < header.size(); ++cut)
     EXPECT_FALSE(VirtualHidDevice::DecodeHeader({header.data(), cut}, decoded)) << cut;
-  }
 }
 
 }  // namespace
