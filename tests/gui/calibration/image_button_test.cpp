@@ -4,10 +4,6 @@
 
 #include <QApplication>
 #include <QEnterEvent>
-#include <QImage>
-#include <QPixmap>
-#include <algorithm>
-#include <utility>
 
 #include "calibration/screen_colours.h"
 #include "calibration/screen_setup.h"
@@ -17,8 +13,7 @@ namespace {
 
 const QColor kIconColour{0, 200, 0};
 
-// Leftmost and rightmost dark caption pixel, and the lightest and darkest
-// pixel of the caption area, clear of the icon and the rounded outline.
+// Dark caption pixels' x extent, and the caption area's lightness range, clear of icon and outline.
 struct Caption {
   int left = 100, right = -1, lightest = 0, darkest = 255;
 };

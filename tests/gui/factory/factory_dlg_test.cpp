@@ -1,19 +1,10 @@
-// The main window against an in-process simulated controller, with recorded
-// message boxes and the tool's own dialogs answered by the test.
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMenu>
-#include <algorithm>
-#include <functional>
-#include <memory>
-#include <optional>
 #include <thread>
 #include <typeindex>
-#include <vector>
 
 #include "devlink/catalogue.h"
 #include "devlink/usb_transfer.h"
@@ -25,6 +16,7 @@
 #include "shell/dialog_support.h"
 #include "shell/recording_message_boxes.h"
 #include "sim/simulated_controller.h"
+#include "tests/support/pump.h"
 #include "tests/support/sim_fixture.h"
 
 namespace orvelle {
@@ -48,9 +40,7 @@ class FactoryMainTest : public ::testing::Test {
       t.join();
   }
 
-  // A controller in `state`, and the dialog on the factory profile with no
-  // start pause; `timeout` stands for its 20 s and is only a limit unless
-  // the test is about time-outs.
+  // `timeout` stands for the profile's 20 s and is only a limit unless the test is about time-outs.
   void Open(std::chrono::milliseconds timeout = 10s, const ControllerState& state = {}) {
     SimControllerOptions options = testing::ControllerIn(folder_);
     options.initialState = state;
@@ -67,19 +57,16 @@ class FactoryMainTest : public ::testing::Test {
     dialog_->Link().RecordPauses([this](std::chrono::milliseconds p) { pauses_.push_back(p); });
   }
 
-  // The next request of `requestCode` is lost and answered by a frame of
-  // `answerCode` with `payload`: answers the controller's validated state
-  // cannot give.
+  // The next `requestCode` is lost and answered as the controller's validated state cannot.
   void ReplyToNext(uint8_t requestCode, uint8_t answerCode, Bytes payload) {
     const uint64_t after = sim_->Events().LastSeq();
     sim_->SetFault({kCommandReportId, requestCode}, {FaultKind::Silent, true});
     answerers_.emplace_back([this, requestCode, answerCode, after, payload = std::move(payload)] {
-      const auto request = sim_->Events().WaitFor(
-          [&](const SimEvent& e) {
-            return e.IsFrame(SimEvent::Kind::In, kCommandReportId, requestCode);
-          },
-          after, 10s);
-      if (request) sim_->SendFrame(kCommandReportId, answerCode, payload);
+      const auto isRequest = [&](const SimEvent& e) {
+        return e.IsFrame(SimEvent::Kind::In, kCommandReportId, requestCode);
+      };
+      if (sim_->Events().WaitFor(isRequest, after, 10s))
+        sim_->SendFrame(kCommandReportId, answerCode, payload);
     });
   }
 
@@ -118,8 +105,8 @@ class FactoryMainTest : public ::testing::Test {
 
 TEST_F(FactoryMainTest, ProductionLinkIsTheFactoryProfile) {
   const auto link = COrvelleFactoryConfig2App::MakeProductionLink();
-  EXPECT_EQ(link->Profile().productIds, std::vector<uint16_t>{19});
-  EXPECT_EQ(link->Profile().recogniser, Recogniser::Factory);
+  EXPECT_EQ(std::pair(link->Profile().productIds, link->Profile().recogniser),
+            std::pair(std::vector<uint16_t>{19}, Recogniser::Factory));
 }
 
 // One connected controller through the tool's whole life: the model read,
@@ -130,8 +117,7 @@ TEST_F(FactoryMainTest, OnlyItsTwoOperationsSendAnythingAndEachAnswerCountsInIts
   state.touchCount = 4;
   Open(10s, state);
   EXPECT_EQ(DialogItemAs<QLineEdit>(*dialog_, 1008)->text(), factory::DeviceConnectedText());
-  ASSERT_NE(dialog_->SystemMenu(), nullptr);
-  EXPECT_FALSE(dialog_->SystemMenu()->actions().isEmpty()) << "the about entry";
+  ASSERT_TRUE(dialog_->SystemMenu() && !dialog_->SystemMenu()->actions().isEmpty()) << "about";
   for (int id : {1002, 1003, 1004}) {
     auto* button = DialogItemAs<QAbstractButton>(*dialog_, id);
     EXPECT_FALSE(button->isEnabled());
@@ -150,9 +136,10 @@ TEST_F(FactoryMainTest, OnlyItsTwoOperationsSendAnythingAndEachAnswerCountsInIts
   EXPECT_EQ(pauses_, Pauses{20ms}) << "the controller needs a pause after answering";
   EXPECT_TRUE(Boxes().empty());
 
+  // `limits` answered in place of the controller when given; the touch dialog ended by `button`.
   struct Case {
     const char* what;
-    Bytes limits;  // answered in place of the controller when given
+    Bytes limits;
     int button;
     std::optional<uint8_t> written;
     std::vector<QString> boxes;
@@ -168,7 +155,7 @@ TEST_F(FactoryMainTest, OnlyItsTwoOperationsSendAnythingAndEachAnswerCountsInIts
     pauses_.clear();
     const uint64_t before = sim_->Events().LastSeq();
     if (!c.limits.empty()) ReplyToNext(TOUCH_SETTINGS, TOUCH_SETTINGS, c.limits);
-    answerDialog_ = [&](QDialog& d) {  // the touch dialog, ended with OK (1) or Cancel (2)
+    answerDialog_ = [&](QDialog& d) {
       DialogItemAs<QAbstractButton>(d, c.button)->click();
       return d.result();
     };
@@ -188,12 +175,11 @@ TEST_F(FactoryMainTest, OnlyItsTwoOperationsSendAnythingAndEachAnswerCountsInIts
     uint8_t reportId, code;
     Bytes payload;
     size_t length;
-    std::tuple<QString, int, int> after;  // model text, maximum, count
+    std::tuple<QString, int, int> after;
   };
   const auto text = [](uint8_t sub, size_t n) {  // sub-function, then n characters
     Bytes payload(n + 1, 'X');
-    payload[0] = sub;
-    return payload;
+    return payload[0] = sub, payload;
   };
   const Bytes zeroAfterTwo{1, 'A', 'B', 0, 'C', 'D', 'E', 'F', 'G'};
   const auto ab = [](int maximum, int count) { return std::tuple(QString("AB"), maximum, count); };
@@ -214,9 +200,8 @@ TEST_F(FactoryMainTest, OnlyItsTwoOperationsSendAnythingAndEachAnswerCountsInIts
   for (const Answer& a : answers) {
     const Bytes frame = testing::Request(a.reportId, a.code, a.payload);
     dialog_->OnAnswer(std::span<const uint8_t>(frame).first(a.length));
-    const FactorySharedValues& shared = dialog_->Shared();
-    EXPECT_EQ(std::tuple(shared.modelText, shared.touchMaximum, shared.touchCount), a.after)
-        << a.what;
+    const auto& [model, maximum, count] = dialog_->Shared();
+    EXPECT_EQ(std::tuple(model, maximum, count), a.after) << a.what;
   }
 
   boxes_.Clear();
@@ -256,10 +241,7 @@ TEST_F(FactoryMainTest, OnlyTheAwaitedAnswerEndsTheWaitAndAnUnplugIsToldAtTheNex
 
   boxes_.Clear();
   sim_->Unplug();
-  QElapsedTimer waited;  // time for the removal notices to arrive and be handled
-  waited.start();
-  while (waited.elapsed() < 300)
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  testing::PumpUntil([] { return false; }, 300ms);  // the removal notices arrive and are handled
   EXPECT_EQ(dialog_->StatusText(), factory::DeviceConnectedText());
   EXPECT_NE(dialog_->Link().IsConnected(), 0);
   dialog_->SetTouchCount();
