@@ -227,8 +227,7 @@ TEST_F(CalibrationDialogTest, WithoutAControllerTheProgramEndsAfterItsMessages) 
   EXPECT_EQ(dialog->exec(), QDialog::Rejected) << "exec does not start a second time";
 }
 
-// On a hidraw-like node: a controller this user may not open, and one
-// unplugged while the program starts.
+// On a hidraw-like node: a controller this user may not open, one unplugged while starting.
 TEST_F(CalibrationDialogTest, StartWithAnUnopenableOrVanishingController) {
   for (const auto& [what, refuse, boxes] :
        {std::tuple{"no udev rule", EACCES, std::vector{Box(1068, 1060), Box(1065)}},

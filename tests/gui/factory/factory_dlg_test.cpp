@@ -85,9 +85,8 @@ class FactoryMainTest : public ::testing::Test {
   std::vector<QString> Boxes() const {
     std::vector<QString> shown;
     for (const RecordedMessageBox& box : boxes_.Boxes()) {
-      EXPECT_EQ(box.owner, dialog_.get());
-      EXPECT_EQ(box.style, unsigned{kMbOk});
-      EXPECT_TRUE(box.onWindowThread);
+      EXPECT_EQ(std::tuple(box.owner, box.style, box.onWindowThread),
+                (std::tuple<const QWidget*, unsigned, bool>(dialog_.get(), kMbOk, true)));
       shown.push_back(box.caption + "|" + box.text);
     }
     return shown;
@@ -109,8 +108,7 @@ TEST_F(FactoryMainTest, ProductionLinkIsTheFactoryProfile) {
             std::pair(std::vector<uint16_t>{19}, Recogniser::Factory));
 }
 
-// One connected controller through the tool's whole life: the model read,
-// the touch count read and written, answers of every shape, a lost link.
+// One controller through the tool's life: model read, touch count read and written, a lost link.
 TEST_F(FactoryMainTest, OnlyItsTwoOperationsSendAnythingAndEachAnswerCountsInItsShape) {
   ControllerState state;  // its model text "OVT-6510": eight characters, no zero byte
   state.touchMaximum = 10;
@@ -137,46 +135,35 @@ TEST_F(FactoryMainTest, OnlyItsTwoOperationsSendAnythingAndEachAnswerCountsInIts
   EXPECT_TRUE(Boxes().empty());
 
   // `limits` answered in place of the controller when given; the touch dialog ended by `button`.
-  struct Case {
-    const char* what;
-    Bytes limits;
-    int button;
-    std::optional<uint8_t> written;
-    std::vector<QString> boxes;
-  };
+  using Case = std::tuple<const char*, Bytes, int, std::optional<uint8_t>, std::vector<QString>>;
   const Case cases[] = {
       {"OK alone sends the current count", {}, 1, 4, {kSucceeded}},
       {"a maximum above 16 makes the count 0, which is refused", {3, 20, 4}, 1, 0, {kFailed}},
       {"Cancel sends nothing", {}, 2, std::nullopt, {}},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    boxes_.Clear();
-    pauses_.clear();
+  for (const auto& [what, limits, button, written, boxes] : cases) {
+    SCOPED_TRACE(what);
+    boxes_.Clear(), pauses_.clear();
     const uint64_t before = sim_->Events().LastSeq();
-    if (!c.limits.empty()) ReplyToNext(TOUCH_SETTINGS, TOUCH_SETTINGS, c.limits);
+    if (!limits.empty()) ReplyToNext(TOUCH_SETTINGS, TOUCH_SETTINGS, limits);
     answerDialog_ = [&](QDialog& d) {
-      DialogItemAs<QAbstractButton>(d, c.button)->click();
+      DialogItemAs<QAbstractButton>(d, button)->click();
       return d.result();
     };
     dialog_->SetTouchCount();
     std::vector<Bytes> sent{kLimitsRequest};
-    if (c.written) sent.push_back({0x07, 0x11, 0x02, 0x04, *c.written, 0xFF});
+    if (written) sent.push_back({0x07, 0x11, 0x02, 0x04, *written, 0xFF});
     EXPECT_EQ(Requests(before), sent);
-    EXPECT_EQ(pauses_, c.written ? Pauses{20ms} : Pauses{}) << "after the write only";
-    EXPECT_EQ(Boxes(), c.boxes);
+    EXPECT_EQ(pauses_, written ? Pauses{20ms} : Pauses{}) << "after the write only";
+    EXPECT_EQ(Boxes(), boxes);
   }
 
   // An answer counts only with its report ID, code, sub-function and exact
   // payload length, and only for the bytes the frame holds; the limits are
   // kept within what the touch dialog can offer.
-  struct Answer {
-    const char* what;
-    uint8_t reportId, code;
-    Bytes payload;
-    size_t length;
-    std::tuple<QString, int, int> after;
-  };
+  // Expected after: model text, maximum, count.
+  using Answer =
+      std::tuple<const char*, uint8_t, uint8_t, Bytes, size_t, std::tuple<QString, int, int>>;
   const auto text = [](uint8_t sub, size_t n) {  // sub-function, then n characters
     Bytes payload(n + 1, 'X');
     return payload[0] = sub, payload;
@@ -197,11 +184,11 @@ TEST_F(FactoryMainTest, OnlyItsTwoOperationsSendAnythingAndEachAnswerCountsInIts
       {"maximum above 16", 7, TOUCH_SETTINGS, {3, 20, 4}, 64, ab(0, 0)},
       {"current above the maximum", 7, TOUCH_SETTINGS, {3, 10, 16}, 64, ab(10, 0)},
   };
-  for (const Answer& a : answers) {
-    const Bytes frame = testing::Request(a.reportId, a.code, a.payload);
-    dialog_->OnAnswer(std::span<const uint8_t>(frame).first(a.length));
+  for (const auto& [what, reportId, code, payload, length, after] : answers) {
+    const Bytes frame = testing::Request(reportId, code, payload);
+    dialog_->OnAnswer(std::span<const uint8_t>(frame).first(length));
     const auto& [model, maximum, count] = dialog_->Shared();
-    EXPECT_EQ(std::tuple(model, maximum, count), a.after) << a.what;
+    EXPECT_EQ(std::tuple(model, maximum, count), after) << what;
   }
 
   boxes_.Clear();
@@ -219,10 +206,8 @@ TEST_F(FactoryMainTest, AnswerAfterTheWaitIsSeenWhilePolling) {
   EXPECT_EQ(shown_, std::vector<std::type_index>{typeid(CInfoDlg)});
 }
 
-// Each kind of answer has its flag: the answer to the other request, as a
-// late answer to an earlier one would be, does not end the wait, nor does an
-// acknowledgement of the wrong length. After an unplug the tool does not
-// re-open: the status stays, and the next button says why nothing is done.
+// A late answer to the other request or a wrong-length acknowledgement does not end the wait.
+// After an unplug the tool does not re-open: the next button says why nothing is done.
 TEST_F(FactoryMainTest, OnlyTheAwaitedAnswerEndsTheWaitAndAnUnplugIsToldAtTheNextButton) {
   Open(100ms);
   ReplyToNext(GET_MODEL, TOUCH_SETTINGS, {3, 10, 4});
