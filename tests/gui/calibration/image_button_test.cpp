@@ -34,8 +34,6 @@ class CountingButton : public XPImageButton {
  public:
   using XPImageButton::XPImageButton;
   int paints = 0;
-
- protected:
   void paintEvent(QPaintEvent* event) override {
     ++paints;
     XPImageButton::paintEvent(event);
@@ -61,10 +59,9 @@ class ImageButtonTest : public ::testing::Test {
     QApplication::processEvents();
   }
 
-  int PaintsAfter() {
-    const int before = button_->paints;
+  int PaintsAfter() {  // since the last call
     QApplication::processEvents();
-    return button_->paints - before;
+    return std::exchange(button_->paints, 0);
   }
 
   QWidget window_;

@@ -116,11 +116,8 @@ TEST_F(FactoryMainTest, OnlyItsTwoOperationsSendAnythingAndEachAnswerCountsInIts
   Open(10s, state);
   EXPECT_EQ(DialogItemAs<QLineEdit>(*dialog_, 1008)->text(), factory::DeviceConnectedText());
   ASSERT_TRUE(dialog_->SystemMenu() && !dialog_->SystemMenu()->actions().isEmpty()) << "about";
-  for (int id : {1002, 1003, 1004}) {
-    auto* button = DialogItemAs<QAbstractButton>(*dialog_, id);
-    EXPECT_FALSE(button->isEnabled());
-    button->click();
-  }
+  for (int id : {1002, 1003, 1004})
+    EXPECT_FALSE(DialogItemAs<QAbstractButton>(*dialog_, id)->isEnabled()) << id;
   EXPECT_TRUE(Requests().empty() && Boxes().empty() && shown_.empty());
 
   QString model;
