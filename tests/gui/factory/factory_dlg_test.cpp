@@ -155,9 +155,8 @@ TEST_F(FactoryMainTest, OnlyItsTwoOperationsSendAnythingAndEachAnswerCountsInIts
     EXPECT_EQ(Boxes(), boxes);
   }
 
-  // An answer counts only with its report ID, code, sub-function and exact
-  // payload length, and only for the bytes the frame holds; the limits are
-  // kept within what the touch dialog can offer.
+  // An answer counts only with its report ID, code, sub-function and exact payload length, and
+  // only for the bytes the frame holds; the limits are kept within what the touch dialog offers.
   // Expected after: model text, maximum, count.
   using Answer =
       std::tuple<const char*, uint8_t, uint8_t, Bytes, size_t, std::tuple<QString, int, int>>;
