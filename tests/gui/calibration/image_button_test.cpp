@@ -4,10 +4,6 @@
 
 #include <QApplication>
 #include <QEnterEvent>
-#include <QImage>
-#include <QPixmap>
-#include <algorithm>
-#include <utility>
 
 #include "calibration/screen_colours.h"
 #include "calibration/screen_setup.h"
@@ -17,8 +13,7 @@ namespace {
 
 const QColor kIconColour{0, 200, 0};
 
-// Leftmost and rightmost dark caption pixel, and the lightest and darkest
-// pixel of the caption area, clear of the icon and the rounded outline.
+// Dark caption pixels' x extent, and the caption area's lightness range, clear of icon and outline.
 struct Caption {
   int left = 100, right = -1, lightest = 0, darkest = 255;
 };
@@ -39,19 +34,15 @@ class CountingButton : public XPImageButton {
  public:
   using XPImageButton::XPImageButton;
   int paints = 0;
-
- protected:
   void paintEvent(QPaintEvent* event) override {
     ++paints;
     XPImageButton::paintEvent(event);
   }
 };
 
-// A calibration-screen button: 100 x 40, 32 x 32 icon, caption.
 class ImageButtonTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    window_.resize(300, 200);
     button_ = new CountingButton(&window_);
     button_->setText(QStringLiteral("OK"));
     button_->setGeometry(10, 10, 100, 40);
@@ -68,24 +59,22 @@ class ImageButtonTest : public ::testing::Test {
     QApplication::processEvents();
   }
 
-  int PaintsAfter() {
-    const int before = button_->paints;
+  int PaintsAfter() {  // since the last call
     QApplication::processEvents();
-    return button_->paints - before;
+    return std::exchange(button_->paints, 0);
   }
 
   QWidget window_;
   CountingButton* button_ = nullptr;
 };
 
-// The icon stands 3 px from the left, centred in height, and moves by one
-// pixel while pressed; the face darkens inside a rounded black outline; the
-// caption is centred in the area right of the icon (x = 35 to the edge).
+// The icon 3 px from the left, centred in height, one pixel down-right while pressed; the face
+// darker inside a rounded outline; the caption centred right of the icon (x = 35 to the edge).
 TEST_F(ImageButtonTest, IconFaceOutlineAndCaptionReleasedPressedAndDisabled) {
   const Caption caption = CaptionOf(Render());
   ASSERT_GE(caption.right, caption.left) << "caption drawn";
   EXPECT_NEAR((caption.left + caption.right) / 2.0, 67.0, 3.0);
-  for (int down : {0, 1}) {
+  for (int down : {1, 0}) {
     SCOPED_TRACE(down ? "pressed" : "released");
     button_->setDown(down);
     const QImage face = Render();
@@ -100,16 +89,12 @@ TEST_F(ImageButtonTest, IconFaceOutlineAndCaptionReleasedPressedAndDisabled) {
     for (QPoint p : {QPoint(0, 0), QPoint(1, 1)})
       EXPECT_NE(face.pixelColor(p), QColor(Qt::black)) << "rounded corner";
   }
-  // Disabled: a grey icon, and the caption embossed (a light copy one pixel
-  // down and right under grey text) where the enabled one is dark text only.
-  button_->setDown(false);
+  // Disabled: a grey icon, and the caption embossed (a light copy under grey text).
   button_->setEnabled(false);
   const QImage face = Render();
   const QColor icon = face.pixelColor(19, 20);
-  EXPECT_NE(icon, kIconColour);
   EXPECT_LT(std::abs(icon.red() - icon.green()) + std::abs(icon.green() - icon.blue()), 40);
   const Caption disabled = CaptionOf(face);
-  EXPECT_LT(caption.darkest, 100);
   EXPECT_LE(caption.lightest, kButtonFace.lightness() + 5);
   EXPECT_GT(disabled.lightest, 200);
   EXPECT_GT(disabled.darkest, caption.darkest);

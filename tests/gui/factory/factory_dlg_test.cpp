@@ -1,19 +1,10 @@
-// The main window against an in-process simulated controller, with recorded
-// message boxes and the tool's own dialogs answered by the test.
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMenu>
-#include <algorithm>
-#include <functional>
-#include <memory>
-#include <optional>
 #include <thread>
 #include <typeindex>
-#include <vector>
 
 #include "devlink/catalogue.h"
 #include "devlink/usb_transfer.h"
@@ -25,6 +16,7 @@
 #include "shell/dialog_support.h"
 #include "shell/recording_message_boxes.h"
 #include "sim/simulated_controller.h"
+#include "tests/support/pump.h"
 #include "tests/support/sim_fixture.h"
 
 namespace orvelle {
@@ -48,9 +40,7 @@ class FactoryMainTest : public ::testing::Test {
       t.join();
   }
 
-  // A controller in `state`, and the dialog on the factory profile with no
-  // start pause; `timeout` stands for its 20 s and is only a limit unless
-  // the test is about time-outs.
+  // `timeout` stands for the profile's 20 s and is only a limit unless the test is about time-outs.
   void Open(std::chrono::milliseconds timeout = 10s, const ControllerState& state = {}) {
     SimControllerOptions options = testing::ControllerIn(folder_);
     options.initialState = state;
@@ -67,19 +57,16 @@ class FactoryMainTest : public ::testing::Test {
     dialog_->Link().RecordPauses([this](std::chrono::milliseconds p) { pauses_.push_back(p); });
   }
 
-  // The next request of `requestCode` is lost and answered by a frame of
-  // `answerCode` with `payload`: answers the controller's validated state
-  // cannot give.
+  // The next `requestCode` is lost and answered as the controller's validated state cannot.
   void ReplyToNext(uint8_t requestCode, uint8_t answerCode, Bytes payload) {
     const uint64_t after = sim_->Events().LastSeq();
     sim_->SetFault({kCommandReportId, requestCode}, {FaultKind::Silent, true});
     answerers_.emplace_back([this, requestCode, answerCode, after, payload = std::move(payload)] {
-      const auto request = sim_->Events().WaitFor(
-          [&](const SimEvent& e) {
-            return e.IsFrame(SimEvent::Kind::In, kCommandReportId, requestCode);
-          },
-          after, 10s);
-      if (request) sim_->SendFrame(kCommandReportId, answerCode, payload);
+      const auto isRequest = [&](const SimEvent& e) {
+        return e.IsFrame(SimEvent::Kind::In, kCommandReportId, requestCode);
+      };
+      if (sim_->Events().WaitFor(isRequest, after, 10s))
+        sim_->SendFrame(kCommandReportId, answerCode, payload);
     });
   }
 
@@ -98,9 +85,8 @@ class FactoryMainTest : public ::testing::Test {
   std::vector<QString> Boxes() const {
     std::vector<QString> shown;
     for (const RecordedMessageBox& box : boxes_.Boxes()) {
-      EXPECT_EQ(box.owner, dialog_.get());
-      EXPECT_EQ(box.style, unsigned{kMbOk});
-      EXPECT_TRUE(box.onWindowThread);
+      EXPECT_EQ(std::tuple(box.owner, box.style, box.onWindowThread),
+                (std::tuple<const QWidget*, unsigned, bool>(dialog_.get(), kMbOk, true)));
       shown.push_back(box.caption + "|" + box.text);
     }
     return shown;
@@ -118,25 +104,20 @@ class FactoryMainTest : public ::testing::Test {
 
 TEST_F(FactoryMainTest, ProductionLinkIsTheFactoryProfile) {
   const auto link = COrvelleFactoryConfig2App::MakeProductionLink();
-  EXPECT_EQ(link->Profile().productIds, std::vector<uint16_t>{19});
-  EXPECT_EQ(link->Profile().recogniser, Recogniser::Factory);
+  EXPECT_EQ(std::pair(link->Profile().productIds, link->Profile().recogniser),
+            std::pair(std::vector<uint16_t>{19}, Recogniser::Factory));
 }
 
-// One connected controller through the tool's whole life: the model read,
-// the touch count read and written, answers of every shape, a lost link.
+// One controller through the tool's life: model read, touch count read and written, a lost link.
 TEST_F(FactoryMainTest, OnlyItsTwoOperationsSendAnythingAndEachAnswerCountsInItsShape) {
   ControllerState state;  // its model text "OVT-6510": eight characters, no zero byte
   state.touchMaximum = 10;
   state.touchCount = 4;
   Open(10s, state);
   EXPECT_EQ(DialogItemAs<QLineEdit>(*dialog_, 1008)->text(), factory::DeviceConnectedText());
-  ASSERT_NE(dialog_->SystemMenu(), nullptr);
-  EXPECT_FALSE(dialog_->SystemMenu()->actions().isEmpty()) << "the about entry";
-  for (int id : {1002, 1003, 1004}) {
-    auto* button = DialogItemAs<QAbstractButton>(*dialog_, id);
-    EXPECT_FALSE(button->isEnabled());
-    button->click();
-  }
+  ASSERT_TRUE(dialog_->SystemMenu() && !dialog_->SystemMenu()->actions().isEmpty()) << "about";
+  for (int id : {1002, 1003, 1004})
+    EXPECT_FALSE(DialogItemAs<QAbstractButton>(*dialog_, id)->isEnabled()) << id;
   EXPECT_TRUE(Requests().empty() && Boxes().empty() && shown_.empty());
 
   QString model;
@@ -150,50 +131,38 @@ TEST_F(FactoryMainTest, OnlyItsTwoOperationsSendAnythingAndEachAnswerCountsInIts
   EXPECT_EQ(pauses_, Pauses{20ms}) << "the controller needs a pause after answering";
   EXPECT_TRUE(Boxes().empty());
 
-  struct Case {
-    const char* what;
-    Bytes limits;  // answered in place of the controller when given
-    int button;
-    std::optional<uint8_t> written;
-    std::vector<QString> boxes;
-  };
+  // `limits` answered in place of the controller when given; the touch dialog ended by `button`.
+  using Case = std::tuple<const char*, Bytes, int, std::optional<uint8_t>, std::vector<QString>>;
   const Case cases[] = {
       {"OK alone sends the current count", {}, 1, 4, {kSucceeded}},
       {"a maximum above 16 makes the count 0, which is refused", {3, 20, 4}, 1, 0, {kFailed}},
       {"Cancel sends nothing", {}, 2, std::nullopt, {}},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    boxes_.Clear();
-    pauses_.clear();
+  for (const auto& [what, limits, button, written, boxes] : cases) {
+    SCOPED_TRACE(what);
+    boxes_.Clear(), pauses_.clear();
     const uint64_t before = sim_->Events().LastSeq();
-    if (!c.limits.empty()) ReplyToNext(TOUCH_SETTINGS, TOUCH_SETTINGS, c.limits);
-    answerDialog_ = [&](QDialog& d) {  // the touch dialog, ended with OK (1) or Cancel (2)
-      DialogItemAs<QAbstractButton>(d, c.button)->click();
+    if (!limits.empty()) ReplyToNext(TOUCH_SETTINGS, TOUCH_SETTINGS, limits);
+    answerDialog_ = [&](QDialog& d) {
+      DialogItemAs<QAbstractButton>(d, button)->click();
       return d.result();
     };
     dialog_->SetTouchCount();
     std::vector<Bytes> sent{kLimitsRequest};
-    if (c.written) sent.push_back({0x07, 0x11, 0x02, 0x04, *c.written, 0xFF});
+    if (written) sent.push_back({0x07, 0x11, 0x02, 0x04, *written, 0xFF});
     EXPECT_EQ(Requests(before), sent);
-    EXPECT_EQ(pauses_, c.written ? Pauses{20ms} : Pauses{}) << "after the write only";
-    EXPECT_EQ(Boxes(), c.boxes);
+    EXPECT_EQ(pauses_, written ? Pauses{20ms} : Pauses{}) << "after the write only";
+    EXPECT_EQ(Boxes(), boxes);
   }
 
-  // An answer counts only with its report ID, code, sub-function and exact
-  // payload length, and only for the bytes the frame holds; the limits are
-  // kept within what the touch dialog can offer.
-  struct Answer {
-    const char* what;
-    uint8_t reportId, code;
-    Bytes payload;
-    size_t length;
-    std::tuple<QString, int, int> after;  // model text, maximum, count
-  };
+  // An answer counts only with its report ID, code, sub-function and exact payload length, and
+  // only for the bytes the frame holds; the limits are kept within what the touch dialog offers.
+  // Expected after: model text, maximum, count.
+  using Answer =
+      std::tuple<const char*, uint8_t, uint8_t, Bytes, size_t, std::tuple<QString, int, int>>;
   const auto text = [](uint8_t sub, size_t n) {  // sub-function, then n characters
     Bytes payload(n + 1, 'X');
-    payload[0] = sub;
-    return payload;
+    return payload[0] = sub, payload;
   };
   const Bytes zeroAfterTwo{1, 'A', 'B', 0, 'C', 'D', 'E', 'F', 'G'};
   const auto ab = [](int maximum, int count) { return std::tuple(QString("AB"), maximum, count); };
@@ -211,12 +180,11 @@ TEST_F(FactoryMainTest, OnlyItsTwoOperationsSendAnythingAndEachAnswerCountsInIts
       {"maximum above 16", 7, TOUCH_SETTINGS, {3, 20, 4}, 64, ab(0, 0)},
       {"current above the maximum", 7, TOUCH_SETTINGS, {3, 10, 16}, 64, ab(10, 0)},
   };
-  for (const Answer& a : answers) {
-    const Bytes frame = testing::Request(a.reportId, a.code, a.payload);
-    dialog_->OnAnswer(std::span<const uint8_t>(frame).first(a.length));
-    const FactorySharedValues& shared = dialog_->Shared();
-    EXPECT_EQ(std::tuple(shared.modelText, shared.touchMaximum, shared.touchCount), a.after)
-        << a.what;
+  for (const auto& [what, reportId, code, payload, length, after] : answers) {
+    const Bytes frame = testing::Request(reportId, code, payload);
+    dialog_->OnAnswer(std::span<const uint8_t>(frame).first(length));
+    const auto& [model, maximum, count] = dialog_->Shared();
+    EXPECT_EQ(std::tuple(model, maximum, count), after) << what;
   }
 
   boxes_.Clear();
@@ -227,19 +195,15 @@ TEST_F(FactoryMainTest, OnlyItsTwoOperationsSendAnythingAndEachAnswerCountsInIts
   EXPECT_TRUE(Requests(before).empty());
 }
 
-TEST_F(FactoryMainTest, AnswerAfterTheWaitIsSeenWhilePolling) {
-  Open(150ms);
-  sim_->SetFault({kCommandReportId, GET_MODEL}, {FaultKind::Delay, false, 500ms});
-  dialog_->ShowBasicInfo();
-  EXPECT_EQ(shown_, std::vector<std::type_index>{typeid(CInfoDlg)});
-}
-
-// Each kind of answer has its flag: the answer to the other request, as a
-// late answer to an earlier one would be, does not end the wait, nor does an
-// acknowledgement of the wrong length. After an unplug the tool does not
-// re-open: the status stays, and the next button says why nothing is done.
-TEST_F(FactoryMainTest, OnlyTheAwaitedAnswerEndsTheWaitAndAnUnplugIsToldAtTheNextButton) {
+// An answer after the wait is seen while polling; a late answer to the other request or a
+// wrong-length acknowledgement does not end the wait.
+// After an unplug the tool does not re-open: the next button says why nothing is done.
+TEST_F(FactoryMainTest, OnlyTheAwaitedAnswerEndsPollingAndAnUnplugIsToldAtTheNextButton) {
   Open(100ms);
+  sim_->SetFault({kCommandReportId, GET_MODEL}, {FaultKind::Delay, true, 500ms});
+  dialog_->ShowBasicInfo();
+  EXPECT_EQ(shown_, std::vector<std::type_index>{typeid(CInfoDlg)}) << "seen while polling";
+  shown_.clear();
   ReplyToNext(GET_MODEL, TOUCH_SETTINGS, {3, 10, 4});
   dialog_->ShowBasicInfo();
   EXPECT_TRUE(shown_.empty());
@@ -256,10 +220,7 @@ TEST_F(FactoryMainTest, OnlyTheAwaitedAnswerEndsTheWaitAndAnUnplugIsToldAtTheNex
 
   boxes_.Clear();
   sim_->Unplug();
-  QElapsedTimer waited;  // time for the removal notices to arrive and be handled
-  waited.start();
-  while (waited.elapsed() < 300)
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  testing::PumpUntil([] { return false; }, 300ms);  // the removal notices arrive and are handled
   EXPECT_EQ(dialog_->StatusText(), factory::DeviceConnectedText());
   EXPECT_NE(dialog_->Link().IsConnected(), 0);
   dialog_->SetTouchCount();
