@@ -243,12 +243,8 @@ bool CCalibrationDlg::Connected() {
 }
 
 void CCalibrationDlg::Send(int channel, const FrameBuffer& frame) {
-  const size_t reportLength =
-      channel == kCommandChannel ? kCommandFrameLength : kCalibrationFrameLength;
-  const size_t length =
-      std::min(reportLength, static_cast<size_t>(std::max(0, link_.OutputLength(channel))));
   // An unanswered request leaves the page as it was; the answer decides.
-  link_.SendAndWait(channel, std::span<const uint8_t>(frame.data(), length));
+  link_.SendFrame(channel, frame);
 }
 
 void CCalibrationDlg::ShowMessage(int textId) {

@@ -90,11 +90,9 @@ void CConfigDlg::ConnectControls() {
 }
 
 void CConfigDlg::Send(const FrameBuffer& request) {
-  const size_t length = std::min<size_t>(
-      kCommandFrameLength, static_cast<size_t>(std::max(0, link_.OutputLength(kCommandChannel))));
   // What the answer changes arrives through HandleFrame; an unanswered
   // request is no reason to skip the next.
-  link_.SendAndWait(kCommandChannel, std::span<const uint8_t>(request.data(), length));
+  link_.SendFrame(kCommandChannel, request);
 }
 
 void CConfigDlg::Refresh() {

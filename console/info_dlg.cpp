@@ -31,12 +31,9 @@ void CInfoDlg::Refresh() {
   if (link_.IsConnected() == 0) {
     ShowResourceMessage(kMsgNotConnected, kMsgErrorCaption, kMbOk | kMbIconError, {});
   } else {
-    const size_t length =
-        std::min<size_t>(kCommandFrameLength, static_cast<size_t>(link_.OutputLength(kCommandChannel)));
     for (uint8_t code : kInfoRequests) {
-      const FrameBuffer request = InfoExchange::Request(code);
       // An unanswered request is no reason to skip the others.
-      link_.SendAndWait(kCommandChannel, std::span<const uint8_t>(request.data(), length));
+      link_.SendFrame(kCommandChannel, InfoExchange::Request(code));
       link_.Pause(kPauseAfterRequest);
     }
   }

@@ -118,12 +118,7 @@ bool Session::Open(std::string& error) {
 }
 
 SendResult Session::Send(int channel, const FrameBuffer& frame) {
-  const size_t reportLength =
-      channel == kCommandChannel ? kCommandFrameLength : kCalibrationFrameLength;
-  const size_t length =
-      std::min(reportLength, static_cast<size_t>(std::max(0, link_.OutputLength(channel))));
-  const bool answered = link_.SendAndWait(channel, std::span<const uint8_t>(frame.data(), length));
-  return answered ? SendResult::Answered : SendResult::NoAnswer;
+  return link_.SendFrame(channel, frame) ? SendResult::Answered : SendResult::NoAnswer;
 }
 
 void Session::OnAnswer(std::span<const uint8_t> frame) {

@@ -324,6 +324,14 @@ bool CUSBTransfer::SendAndWait(int channel, std::span<const uint8_t> report) {
   return answered;
 }
 
+bool CUSBTransfer::SendFrame(int channel, const FrameBuffer& frame) {
+  const size_t frameLength =
+      channel == kCommandChannel ? kCommandFrameLength : kCalibrationFrameLength;
+  const size_t length =
+      std::min(frameLength, static_cast<size_t>(std::max(0, OutputLength(channel))));
+  return SendAndWait(channel, std::span<const uint8_t>(frame.data(), length));
+}
+
 void CUSBTransfer::RecordPauses(std::function<void(std::chrono::milliseconds)> recorder) {
   pauseRecorder_ = std::move(recorder);
 }

@@ -24,6 +24,7 @@
 
 #include "devlink/answer_queue.h"
 #include "devlink/dispatch.h"
+#include "devlink/frame.h"
 #include "devlink/hid/bus.h"
 #include "devlink/hid/event.h"
 #include "devlink/link_profile.h"
@@ -87,6 +88,9 @@ class CUSBTransfer {
   // Writes and waits for any recognised answer, up to the profile's time-out;
   // false at once when the device goes or the write fails meanwhile.
   bool SendAndWait(int channel, std::span<const uint8_t> report);
+  // SendAndWait for a frame built for `channel`: its command or calibration
+  // length, cut to what the channel's output report holds.
+  bool SendFrame(int channel, const FrameBuffer& frame);
 
   // The dispatcher's pause: waits, handing queued answers to the owner; ends
   // early when the device goes.
