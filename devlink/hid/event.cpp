@@ -4,7 +4,6 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <stdexcept>
@@ -39,25 +38,15 @@ void Event::Reset() {
   }
 }
 
-int WaitForAny(std::initializer_list<const Event*> events, std::chrono::milliseconds timeout) {
-  pollfd fds[8];
-  const size_t count = std::min<size_t>(events.size(), 8);
-  size_t i = 0;
-  for (const Event* e : events) {
-    if (i == count) break;
-    fds[i++] = pollfd{e->PollFd(), POLLIN, 0};
-  }
+void detail::WaitForHandles(const Event* const* events, size_t count,
+                            std::chrono::milliseconds timeout) {
+  pollfd fds[kMaxWaitedEvents];
+  for (size_t i = 0; i < count; ++i)
+    fds[i] = pollfd{events[i]->PollFd(), POLLIN, 0};
   int r;
   do {
     r = poll(fds, count, timeout.count() < 0 ? -1 : static_cast<int>(timeout.count()));
   } while (r < 0 && errno == EINTR);
-  i = 0;
-  for (const Event* e : events) {
-    if (i == count) break;
-    if (e->IsSet()) return static_cast<int>(i);
-    ++i;
-  }
-  return -1;
 }
 
 }  // namespace orvelle

@@ -6,6 +6,7 @@
 // WaitForMultipleObjects on Windows.
 
 #include <chrono>
+#include <cstddef>
 #include <condition_variable>
 #include <mutex>
 #include <initializer_list>
@@ -46,7 +47,15 @@ private:
 
 // Waits until any of the events is set (or the time-out passes; a negative
 // time-out waits without limit). Returns the index of a set event, or -1.
+// Only the first kMaxWaitedEvents of them are waited on.
+inline constexpr size_t kMaxWaitedEvents = 8;
 int WaitForAny(std::initializer_list<const Event*> events,
                std::chrono::milliseconds timeout = std::chrono::milliseconds(-1));
+
+namespace detail {
+// The platform's half of WaitForAny: blocks until one of the events' handles
+// is signalled or the time-out passes.
+void WaitForHandles(const Event* const* events, size_t count, std::chrono::milliseconds timeout);
+}  // namespace detail
 
 }  // namespace orvelle

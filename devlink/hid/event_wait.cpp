@@ -1,7 +1,10 @@
 // The half of Event that is the same everywhere: waiters test the flag under
-// the mutex. Setting and resetting, which also mirror the flag on the
-// platform's handle, live in event.cpp (POSIX) and event_win.cpp.
+// the mutex, and WaitForAny looks at the flags once the platform's wait
+// ends. Setting, resetting and that wait, which use the platform's handle,
+// live in event.cpp (POSIX) and event_win.cpp.
 #include "devlink/hid/event.h"
+
+#include <algorithm>
 
 namespace orvelle {
 
@@ -18,6 +21,15 @@ bool Event::Wait(std::chrono::milliseconds timeout) const {
 void Event::WaitForever() const {
   std::unique_lock lock(mutex_);
   changed_.wait(lock, [this] { return set_; });
+}
+
+int WaitForAny(std::initializer_list<const Event*> events, std::chrono::milliseconds timeout) {
+  const size_t count = std::min(events.size(), kMaxWaitedEvents);
+  detail::WaitForHandles(events.begin(), count, timeout);
+  for (size_t i = 0; i < count; ++i) {
+    if (events.begin()[i]->IsSet()) return static_cast<int>(i);
+  }
+  return -1;
 }
 
 }  // namespace orvelle

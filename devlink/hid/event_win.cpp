@@ -1,6 +1,5 @@
 #include <windows.h>
 
-#include <algorithm>
 #include <stdexcept>
 
 #include "devlink/hid/event.h"
@@ -32,23 +31,13 @@ void Event::Reset() {
   ::ResetEvent(handle_);
 }
 
-int WaitForAny(std::initializer_list<const Event*> events, std::chrono::milliseconds timeout) {
-  HANDLE handles[MAXIMUM_WAIT_OBJECTS];
-  const size_t count = std::min<size_t>(events.size(), 8);
-  size_t i = 0;
-  for (const Event* e : events) {
-    if (i == count) break;
-    handles[i++] = e->NativeHandle();
-  }
+void detail::WaitForHandles(const Event* const* events, size_t count,
+                            std::chrono::milliseconds timeout) {
+  HANDLE handles[kMaxWaitedEvents];
+  for (size_t i = 0; i < count; ++i)
+    handles[i] = events[i]->NativeHandle();
   ::WaitForMultipleObjects(static_cast<DWORD>(count), handles, FALSE,
                            timeout.count() < 0 ? INFINITE : static_cast<DWORD>(timeout.count()));
-  i = 0;
-  for (const Event* e : events) {
-    if (i == count) break;
-    if (e->IsSet()) return static_cast<int>(i);
-    ++i;
-  }
-  return -1;
 }
 
 }  // namespace orvelle
