@@ -35,13 +35,6 @@ const ConfigKey kKeys[] = {
 };
 
 template <size_t N>
-std::optional<int> IndexIn(const std::array<int, N>& table, int value) {
-  const auto* found = std::find(table.begin(), table.end(), value);
-  if (found == table.end()) return std::nullopt;
-  return static_cast<int>(found - table.begin());
-}
-
-template <size_t N>
 std::string Listed(const std::array<int, N>& table) {
   std::string text = "one of";
   for (size_t i = 0; i < N; ++i)

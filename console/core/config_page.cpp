@@ -61,13 +61,6 @@ uint8_t Bit(bool on) {
 }
 
 template <size_t N>
-std::optional<int> IndexIn(const std::array<int, N>& table, int value) {
-  const auto* found = std::find(table.begin(), table.end(), value);
-  if (found == table.end()) return std::nullopt;
-  return static_cast<int>(found - table.begin());
-}
-
-template <size_t N>
 std::optional<int> EntryAt(const std::array<int, N>& table, int index) {
   if (index < 0 || index >= static_cast<int>(N)) return std::nullopt;
   return table[static_cast<size_t>(index)];

@@ -4,6 +4,7 @@
 // defaults restored on request, and what the page's controls show of them.
 // Free of Qt so that the command-line tool shares it.
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -22,6 +23,15 @@ namespace orvelle::console {
 // The CFG_21 periods; a combo's index is the position in its table.
 inline constexpr std::array<int, 10> kPeriodsA21 = {3, 5, 10, 20, 30, 45, 60, 90, 120, 180};
 inline constexpr std::array<int, 8> kPeriodsB21 = {100, 200, 300, 500, 750, 1000, 1500, 2000};
+
+// The position of `value` in such a table, or none when it is not one of its
+// choices.
+template <size_t N>
+std::optional<int> IndexIn(const std::array<int, N>& table, int value) {
+  const auto* found = std::find(table.begin(), table.end(), value);
+  if (found == table.end()) return std::nullopt;
+  return static_cast<int>(found - table.begin());
+}
 
 // The groups in the order they are read and written.
 inline constexpr std::array<uint8_t, 7> kConfigGroups = {TOUCH_SETTINGS, CFG_12, CFG_16, CFG_17,
