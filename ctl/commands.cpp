@@ -536,26 +536,23 @@ class Runner {
     CalibrationRecord record{};
     if (ReadCalibrationFile(file, record) != CalibrationFileResult::Done)
       return Error(kExitFailed, file + " cannot be read or is damaged; nothing was sent");
-    if (const int status = Connect()) return status;
-    CalibrationExchange exchange;
-    CalibrationAnswers answers;
-    ListenForCalibration(exchange, answers);
-    if (const int status = Ask(kCalibrationChannel, CalibrationExchange::RecordWrite(record)))
-      return status;
-    if (answers.message != kMsgSaved)
-      return Error(kExitFailed, "the controller refused the calibration record");
-    return kExitDone;
+    return CalibrationChange(CalibrationExchange::RecordWrite(record),
+                             "the controller refused the calibration record");
   }
 
   int CalibrationReset() {
+    return CalibrationChange(CalibrationExchange::Request(CAL_RESET),
+                             "the controller refused to restore its calibration");
+  }
+
+  // A calibration request that the controller answers as saved or refused.
+  int CalibrationChange(const FrameBuffer& request, const std::string& refused) {
     if (const int status = Connect()) return status;
     CalibrationExchange exchange;
     CalibrationAnswers answers;
     ListenForCalibration(exchange, answers);
-    if (const int status = Ask(kCalibrationChannel, CalibrationExchange::Request(CAL_RESET)))
-      return status;
-    if (answers.message != kMsgSaved)
-      return Error(kExitFailed, "the controller refused to restore its calibration");
+    if (const int status = Ask(kCalibrationChannel, request)) return status;
+    if (answers.message != kMsgSaved) return Error(kExitFailed, refused);
     return kExitDone;
   }
 
