@@ -6,12 +6,12 @@
 #include <QPointer>
 #include <QScreen>
 #include <algorithm>
-#include <chrono>
 #include <filesystem>
 #include <string>
 
 #include "console/console_services.h"
 #include "console/core/message_ids.h"
+#include "console/core/pacing.h"
 #include "console/touch_test_window.h"
 #include "devlink/usb_transfer.h"
 #include "shell/dialog_support.h"
@@ -22,11 +22,6 @@
 namespace orvelle::console {
 namespace {
 
-using std::chrono::milliseconds;
-
-constexpr milliseconds kPauseAfterRead{20};
-constexpr milliseconds kPauseAfterWrite{30};
-constexpr milliseconds kPauseAfterReset{100};
 constexpr int kConnectedAndCalibrating = 2;
 constexpr int kConnected = 1;
 

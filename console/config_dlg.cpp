@@ -6,9 +6,9 @@
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <algorithm>
-#include <chrono>
 
 #include "console/core/message_ids.h"
+#include "console/core/pacing.h"
 #include "devlink/usb_transfer.h"
 #include "platform/os_version.h"
 #include "shell/dialog_support.h"
@@ -16,12 +16,6 @@
 
 namespace orvelle::console {
 namespace {
-
-using namespace std::chrono_literals;
-
-constexpr auto kPauseAfterRead = 20ms;
-constexpr auto kPauseAfterWrite = 30ms;
-constexpr auto kPauseAfterReset = 100ms;
 
 constexpr int kCombos[] = {IDC_TOUCH_SETTING, IDC_SWITCH_A12, IDC_SWITCH_B12, IDC_SWITCH_C12,
                            IDC_ON16,          IDC_LEVEL_C17,  IDC_LEVEL_D17,  IDC_ON21,

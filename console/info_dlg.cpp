@@ -1,16 +1,13 @@
 #include "console/info_dlg.h"
 
-#include <chrono>
-
 #include "console/core/message_ids.h"
+#include "console/core/pacing.h"
 #include "devlink/usb_transfer.h"
 #include "shell/dialog_support.h"
 #include "shell/resource_message.h"
 
 namespace orvelle::console {
 namespace {
-
-constexpr std::chrono::milliseconds kPauseAfterRequest{20};
 
 // The controller's texts are single-byte characters of no known code page;
 // Latin-1 shows every byte as one character and never fails to decode.
@@ -34,7 +31,7 @@ void CInfoDlg::Refresh() {
     for (uint8_t code : kInfoRequests) {
       // An unanswered request is no reason to skip the others.
       link_.SendFrame(kCommandChannel, InfoExchange::Request(code));
-      link_.Pause(kPauseAfterRequest);
+      link_.Pause(kPauseAfterRead);
     }
   }
   exchange_.End();
