@@ -10,9 +10,10 @@
 #include <fstream>
 #include <functional>
 #include <limits>
-#include <map>
 #include <set>
 #include <sstream>
+#include <tuple>
+#include <type_traits>
 #include <vector>
 
 namespace orvelle {
@@ -38,16 +39,6 @@ bool ParseList(const std::string& text, std::vector<long>& values) {
   }
 }
 
-template <typename Container>
-std::string JoinList(const Container& values) {
-  std::string out;
-  for (const auto& v : values) {
-    if (!out.empty()) out += ',';
-    out += std::to_string(static_cast<long>(v));
-  }
-  return out;
-}
-
 std::string Hex(std::span<const uint8_t> bytes) {
   static const char* kDigits = "0123456789abcdef";
   std::string out;
@@ -70,160 +61,160 @@ bool ParseHex(const std::string& text, std::vector<uint8_t>& bytes) {
   return true;
 }
 
-// Copies `values` into fixed fields when the count matches and each value fits
-// the field's type; the ranges are checked on the whole state afterwards.
-template <typename T, size_t N>
-bool Assign(const std::vector<long>& values, std::array<T*, N> fields) {
-  if (values.size() != N) return false;
-  for (size_t i = 0; i < N; ++i) {
-    if (values[i] < std::numeric_limits<T>::min() || values[i] > std::numeric_limits<T>::max()) {
-      return false;
-    }
-    *fields[i] = static_cast<T>(values[i]);
+// Stores `value` when it fits the field's type; the ranges the controller
+// accepts are checked on the whole state afterwards.
+template <typename T>
+bool Store(long value, T& field) {
+  if constexpr (std::is_same_v<T, bool>) {
+    if (value != 0 && value != 1) return false;
+  } else if (value < std::numeric_limits<T>::min() || value > std::numeric_limits<T>::max()) {
+    return false;
   }
+  field = static_cast<T>(value);
   return true;
 }
 
-bool AssignSigned(const std::vector<long>& values, std::vector<int8_t>& out) {
-  out.clear();
-  for (long v : values) {
-    if (v < -128 || v > 127) return false;
-    out.push_back(static_cast<int8_t>(v));
+std::string JoinNumbers(const auto& values) {
+  std::string out;
+  for (const auto& v : values) {
+    if (!out.empty()) out += ',';
+    out += std::to_string(static_cast<long>(v));
   }
-  return true;
+  return out;
 }
 
-using Setter = std::function<bool(const std::string&, ControllerState&)>;
+// One line of the file: how its value is written and read back.
+struct Setting {
+  const char* key;
+  std::function<std::string(const ControllerState&)> format;
+  std::function<bool(const std::string&, ControllerState&)> parse;
+};
 
-const std::map<std::string, Setter>& Setters() {
+Setting Text(const char* key, std::string ControllerState::*text) {
+  return {key, [text](const ControllerState& s) { return s.*text; },
+          [text](const std::string& v, ControllerState& s) { return s.*text = v, true; }};
+}
+
+// A fixed count of numbers; `fields` gives pointers to them, const or not,
+// so that writing and reading name them once.
+template <typename Fields>
+Setting Numbers(const char* key, Fields fields) {
+  return {key,
+          [fields](const ControllerState& s) {
+            std::vector<long> values;
+            std::apply([&](const auto*... f) { (values.push_back(static_cast<long>(*f)), ...); },
+                       fields(s));
+            return JoinNumbers(values);
+          },
+          [fields](const std::string& v, ControllerState& s) {
+            std::vector<long> values;
+            auto targets = fields(s);
+            if (!ParseList(v, values) || values.size() != std::tuple_size_v<decltype(targets)>) {
+              return false;
+            }
+            size_t i = 0;
+            bool ok = true;
+            std::apply([&](auto*... f) { ((ok = ok && Store(values[i++], *f)), ...); }, targets);
+            return ok;
+          }};
+}
+
+Setting SignedList(const char* key, std::vector<int8_t> ControllerState::*list) {
+  return {key, [list](const ControllerState& s) { return JoinNumbers(s.*list); },
+          [list](const std::string& v, ControllerState& s) {
+            std::vector<long> values;
+            if (!ParseList(v, values)) return false;
+            std::vector<int8_t> parsed(values.size());
+            for (size_t i = 0; i < values.size(); ++i) {
+              if (!Store(values[i], parsed[i])) return false;
+            }
+            s.*list = std::move(parsed);
+            return true;
+          }};
+}
+
+Setting Record(const char* key) {
+  return {key, [](const ControllerState& s) { return Hex(EncodeRecord(s.record)); },
+          [](const std::string& v, ControllerState& s) {
+            std::vector<uint8_t> b;
+            if (!ParseHex(v, b) || b.size() != 41) return false;
+            s.record = DecodeRecord(std::span<const uint8_t, 41>(b.data(), 41));
+            return true;
+          }};
+}
+
+// Every line in the order the file has it.
+const std::vector<Setting>& Settings() {
   using S = ControllerState;
-  static const std::map<std::string, Setter> kSetters = {
-      {"model", [](const std::string& v, S& s) { return s.modelText = v, true; }},
-      {"info_f3", [](const std::string& v, S& s) { return s.infoF3Text = v, true; }},
-      {"info_f4", [](const std::string& v, S& s) { return s.infoF4Text = v, true; }},
-      {"info_f5", [](const std::string& v, S& s) { return s.infoF5Text = v, true; }},
-      {"info_value",
-       [](const std::string& v, S& s) {
-         std::vector<long> l;
-         return ParseList(v, l) && Assign<int8_t, 1>(l, {&s.infoValue});
-       }},
-      {"layout_a",
-       [](const std::string& v, S& s) {
-         std::vector<long> l;
-         return ParseList(v, l) && AssignSigned(l, s.layoutA);
-       }},
-      {"layout_b",
-       [](const std::string& v, S& s) {
-         std::vector<long> l;
-         return ParseList(v, l) && AssignSigned(l, s.layoutB);
-       }},
-      {"touch_setting",
-       [](const std::string& v, S& s) {
-         std::vector<long> l;
-         return ParseList(v, l) && Assign<uint8_t, 1>(l, {&s.touchSetting});
-       }},
-      {"touch_limits",
-       [](const std::string& v, S& s) {
-         std::vector<long> l;
-         return ParseList(v, l) && Assign<uint8_t, 2>(l, {&s.touchMaximum, &s.touchCount});
-       }},
-      {"cfg12",
-       [](const std::string& v, S& s) {
-         std::vector<long> l;
-         return ParseList(v, l) && Assign<uint8_t, 3>(l, {&s.cfg12[0], &s.cfg12[1], &s.cfg12[2]});
-       }},
-      {"cfg14",
-       [](const std::string& v, S& s) {
-         std::vector<long> l;
-         return ParseList(v, l) && l.size() == 3 &&
-                Assign<uint8_t, 2>({l[0], l[1]}, {&s.on14, &s.level14}) &&
-                Assign<uint16_t, 1>({l[2]}, {&s.value14});
-       }},
-      {"cfg15",
-       [](const std::string& v, S& s) {
-         std::vector<long> l;
-         return ParseList(v, l) && l.size() == 3 &&
-                Assign<uint8_t, 2>({l[0], l[1]}, {&s.on15, &s.level15}) &&
-                Assign<uint16_t, 1>({l[2]}, {&s.value15});
-       }},
-      {"cfg16",
-       [](const std::string& v, S& s) {
-         std::vector<long> l;
-         return ParseList(v, l) && Assign<uint8_t, 2>(l, {&s.on16, &s.value16});
-       }},
-      {"cfg17",
-       [](const std::string& v, S& s) {
-         std::vector<long> l;
-         return ParseList(v, l) &&
-                Assign<uint8_t, 4>(l, {&s.cfg17[0], &s.cfg17[1], &s.cfg17[2], &s.cfg17[3]});
-       }},
-      {"cfg21",
-       [](const std::string& v, S& s) {
-         std::vector<long> l;
-         return ParseList(v, l) && l.size() == 3 && Assign<uint8_t, 1>({l[0]}, {&s.on21}) &&
-                Assign<uint16_t, 2>({l[1], l[2]}, {&s.periodA21, &s.periodB21});
-       }},
-      {"cal_mode",
-       [](const std::string& v, S& s) {
-         std::vector<long> l;
-         return ParseList(v, l) && Assign<uint8_t, 1>(l, {&s.calMode});
-       }},
-      {"cal_option",
-       [](const std::string& v, S& s) {
-         std::vector<long> l;
-         return ParseList(v, l) && Assign<uint8_t, 1>(l, {&s.calOption});
-       }},
-      {"cal_record",
-       [](const std::string& v, S& s) {
-         std::vector<uint8_t> b;
-         if (!ParseHex(v, b) || b.size() != 41) return false;
-         s.record = DecodeRecord(std::span<const uint8_t, 41>(b.data(), 41));
-         return true;
-       }},
-      {"cal_affine",
-       [](const std::string& v, S& s) {
-         std::vector<long> l;
-         auto& a = s.affine;
-         return ParseList(v, l) &&
-                Assign<int16_t, 6>(l, {&a[0], &a[1], &a[2], &a[3], &a[4], &a[5]});
-       }},
-      {"cal_affine_active",
-       [](const std::string& v, S& s) {
-         if (v != "0" && v != "1") return false;
-         s.affineActive = v == "1";
-         return true;
-       }},
+  static const std::vector<Setting> kSettings = {
+      Text("model", &S::modelText),
+      Text("info_f3", &S::infoF3Text),
+      Text("info_f4", &S::infoF4Text),
+      Text("info_f5", &S::infoF5Text),
+      Numbers("info_value", [](auto& s) { return std::tuple{&s.infoValue}; }),
+      SignedList("layout_a", &S::layoutA),
+      SignedList("layout_b", &S::layoutB),
+      Numbers("touch_setting", [](auto& s) { return std::tuple{&s.touchSetting}; }),
+      Numbers("touch_limits",
+              [](auto& s) {
+                return std::tuple{&s.touchMaximum, &s.touchCount};
+              }),
+      Numbers("cfg12",
+              [](auto& s) {
+                return std::tuple{&s.cfg12[0], &s.cfg12[1], &s.cfg12[2]};
+              }),
+      Numbers("cfg14",
+              [](auto& s) {
+                return std::tuple{&s.on14, &s.level14, &s.value14};
+              }),
+      Numbers("cfg15",
+              [](auto& s) {
+                return std::tuple{&s.on15, &s.level15, &s.value15};
+              }),
+      Numbers("cfg16",
+              [](auto& s) {
+                return std::tuple{&s.on16, &s.value16};
+              }),
+      Numbers("cfg17",
+              [](auto& s) {
+                auto& c = s.cfg17;
+                return std::tuple{&c[0], &c[1], &c[2], &c[3]};
+              }),
+      Numbers("cfg21",
+              [](auto& s) {
+                return std::tuple{&s.on21, &s.periodA21, &s.periodB21};
+              }),
+      Numbers("cal_mode", [](auto& s) { return std::tuple{&s.calMode}; }),
+      Numbers("cal_option", [](auto& s) { return std::tuple{&s.calOption}; }),
+      Record("cal_record"),
+      Numbers("cal_affine",
+              [](auto& s) {
+                auto& a = s.affine;
+                return std::tuple{&a[0], &a[1], &a[2], &a[3], &a[4], &a[5]};
+              }),
+      Numbers("cal_affine_active", [](auto& s) { return std::tuple{&s.affineActive}; }),
   };
-  return kSetters;
+  return kSettings;
+}
+
+const Setting* Find(const std::string& key) {
+  for (const auto& setting : Settings()) {
+    if (key == setting.key) return &setting;
+  }
+  return nullptr;
 }
 
 }  // namespace
 
 std::string FormatState(const ControllerState& s) {
-  std::ostringstream out;
-  const auto record = EncodeRecord(s.record);
-  out << "# orvelle-sim controller state\n"
-      << "model=" << s.modelText << "\n"
-      << "info_f3=" << s.infoF3Text << "\n"
-      << "info_f4=" << s.infoF4Text << "\n"
-      << "info_f5=" << s.infoF5Text << "\n"
-      << "info_value=" << int{s.infoValue} << "\n"
-      << "layout_a=" << JoinList(s.layoutA) << "\n"
-      << "layout_b=" << JoinList(s.layoutB) << "\n"
-      << "touch_setting=" << int{s.touchSetting} << "\n"
-      << "touch_limits=" << int{s.touchMaximum} << "," << int{s.touchCount} << "\n"
-      << "cfg12=" << JoinList(s.cfg12) << "\n"
-      << "cfg14=" << int{s.on14} << "," << int{s.level14} << "," << s.value14 << "\n"
-      << "cfg15=" << int{s.on15} << "," << int{s.level15} << "," << s.value15 << "\n"
-      << "cfg16=" << int{s.on16} << "," << int{s.value16} << "\n"
-      << "cfg17=" << JoinList(s.cfg17) << "\n"
-      << "cfg21=" << int{s.on21} << "," << s.periodA21 << "," << s.periodB21 << "\n"
-      << "cal_mode=" << int{s.calMode} << "\n"
-      << "cal_option=" << int{s.calOption} << "\n"
-      << "cal_record=" << Hex(record) << "\n"
-      << "cal_affine=" << JoinList(s.affine) << "\n"
-      << "cal_affine_active=" << (s.affineActive ? 1 : 0) << "\n";
-  return out.str();
+  std::string out = "# orvelle-sim controller state\n";
+  for (const auto& setting : Settings()) {
+    out += setting.key;
+    out += '=';
+    out += setting.format(s);
+    out += '\n';
+  }
+  return out;
 }
 
 bool ParseState(const std::string& text, ControllerState& state, std::string& error) {
@@ -238,12 +229,12 @@ bool ParseState(const std::string& text, ControllerState& state, std::string& er
     if (line.empty() || line[0] == '#') continue;
     const size_t eq = line.find('=');
     const std::string key = line.substr(0, eq);
-    const auto setter = Setters().find(key);
-    if (eq == std::string::npos || setter == Setters().end()) {
+    const Setting* setting = eq == std::string::npos ? nullptr : Find(key);
+    if (setting == nullptr) {
       error = "line " + std::to_string(number) + ": unknown setting \"" + key + "\"";
       return false;
     }
-    if (!setter->second(line.substr(eq + 1), parsed)) {
+    if (!setting->parse(line.substr(eq + 1), parsed)) {
       error = "line " + std::to_string(number) + ": bad value for " + key;
       return false;
     }
@@ -254,9 +245,9 @@ bool ParseState(const std::string& text, ControllerState& state, std::string& er
     error = "value out of range: " + field;
     return false;
   }
-  for (const auto& [key, setter] : Setters()) {
-    if (!seen.count(key)) {
-      error = "no value for " + key + " (is the file cut short?)";
+  for (const auto& setting : Settings()) {
+    if (!seen.count(setting.key)) {
+      error = std::string("no value for ") + setting.key + " (is the file cut short?)";
       return false;
     }
   }

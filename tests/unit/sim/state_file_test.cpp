@@ -75,7 +75,7 @@ TEST_F(SimStateFile, DamagedOrUnusableFileIsAnErrorNamingIt) {
       {[&] { write(damaged("cal_record=00ff\n")); }, "cal_record"},
       {[&] { write(damaged("touch_limits=10,16\n")); }, "touch_count"},
       {[&] { write(damaged("model=NINECHARS\n")); }, "model"},
-      {[&] { write(whole.substr(0, whole.find("cfg12="))); }, "no value for cal_"},
+      {[&] { write(whole.substr(0, whole.find("cfg12="))); }, "no value for cfg12"},
       {[&] { write(whole + std::string(kMaxStateBytes, '#')); }, "larger"},
       {[&] { fs::create_directory(path); }, "not a regular file"},
       {[&] { ASSERT_EQ(mkfifo(path.c_str(), 0600), 0); }, "not a regular file"},
