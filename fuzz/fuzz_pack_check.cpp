@@ -7,7 +7,7 @@
 #include <span>
 #include <string>
 
-#include "shell/pack_check.h"
+#include "shell/core/pack_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::span<const uint8_t> input(data, size);

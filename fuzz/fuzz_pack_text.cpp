@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "shell/pack_text.h"
+#include "shell/core/pack_text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);

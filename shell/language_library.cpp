@@ -9,9 +9,9 @@
 #include <QtUiTools/QUiLoader>
 #include <atomic>
 
-#include "shell/pack_check.h"
-#include "shell/pack_needs.h"
-#include "shell/pack_text.h"
+#include "shell/core/pack_check.h"
+#include "shell/core/pack_needs.h"
+#include "shell/core/pack_text.h"
 
 #ifndef ORVELLE_DATA_DIR
 #error "ORVELLE_DATA_DIR must name the installed data folder"

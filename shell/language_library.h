@@ -10,7 +10,7 @@
 //   icons/<id>/<size>.png   one image per size, or icons/<id>.png
 //   bitmaps/<id>.png
 //
-// A pack file is checked (shell/pack_check.h) before Qt sees it: Qt trusts the
+// A pack file is checked (shell/core/pack_check.h) before Qt sees it: Qt trusts the
 // offsets inside a bundle and would read outside a damaged one.
 
 #include <QByteArray>

@@ -7,7 +7,7 @@
 #include <QTranslator>
 
 #include "shell/message_boxes.h"
-#include "shell/pack_needs.h"
+#include "shell/core/pack_needs.h"
 
 namespace orvelle {
 

@@ -15,7 +15,7 @@
 #include <optional>
 
 #include "platform/registry.h"
-#include "shell/language_choice.h"
+#include "shell/core/language_choice.h"
 #include "shell/language_library.h"
 
 namespace orvelle {

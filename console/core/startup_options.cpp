@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "platform/registry.h"
-#include "shell/language_choice.h"
+#include "shell/core/language_choice.h"
 
 namespace orvelle::console {
 namespace {

@@ -1,5 +1,5 @@
 // Appends the seal that the programs check a language pack by before they
-// register it (shell/pack_check.h), after making sure the check accepts the
+// register it (shell/core/pack_check.h), after making sure the check accepts the
 // bundle rcc wrote:
 //   orvelle-seal-pack <bundle from rcc> <pack file>
 #include <cstdio>
@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/pack_check.h"
+#include "shell/core/pack_check.h"
 
 int main(int argc, char** argv) {
   if (argc != 3) {

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "platform/registry.h"
-#include "shell/language_choice.h"
+#include "shell/core/language_choice.h"
 #include "tests/support/platform_store_semantics.h"
 #include "tests/support/wine.h"
 

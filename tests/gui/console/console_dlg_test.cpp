@@ -7,7 +7,7 @@
 #include "console/core/routing.h"
 #include "console/options_dlg.h"
 #include "devlink/catalogue.h"
-#include "shell/language_choice.h"
+#include "shell/core/language_choice.h"
 #include "tests/gui/console/console_fixture.h"
 #include "tests/support/hidraw_like_bus.h"
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "shell/language_choice.h"
+#include "shell/core/language_choice.h"
 
 namespace orvelle {
 namespace {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "platform/file_registry.h"
-#include "shell/language_choice.h"
+#include "shell/core/language_choice.h"
 #include "tests/support/temp_folder.h"
 
 namespace orvelle::console {

@@ -13,8 +13,8 @@
 #include <tuple>
 
 #include "shell/language_library.h"
-#include "shell/pack_check.h"
-#include "shell/pack_needs.h"
+#include "shell/core/pack_check.h"
+#include "shell/core/pack_needs.h"
 #include "tests/support/damage.h"
 #include "tests/support/temp_folder.h"
 

@@ -1,4 +1,4 @@
-#include "shell/pack_text.h"
+#include "shell/core/pack_text.h"
 
 #include <gtest/gtest.h>
 

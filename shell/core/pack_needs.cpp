@@ -1,4 +1,4 @@
-#include "shell/pack_needs.h"
+#include "shell/core/pack_needs.h"
 
 #include <charconv>
 

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "shell/language_choice.h"
+#include "shell/core/language_choice.h"
 
 namespace orvelle {
 

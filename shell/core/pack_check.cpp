@@ -1,4 +1,4 @@
-#include "shell/pack_check.h"
+#include "shell/core/pack_check.h"
 
 #include <algorithm>
 #include <array>

@@ -1,4 +1,4 @@
-#include "shell/language_choice.h"
+#include "shell/core/language_choice.h"
 
 #include <cstdint>
 #include <memory>
