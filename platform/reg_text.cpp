@@ -1,7 +1,11 @@
 #include "platform/reg_text.h"
 
 #include <cstdio>
+#include <optional>
 #include <unordered_map>
+#include <utility>
+
+#include "platform/quoted_text.h"
 
 namespace orvelle {
 
@@ -36,33 +40,6 @@ std::string_view Trim(std::string_view s) {
   return s;
 }
 
-// Reads a quoted text at the start of `s` (\\ and \" are the only escapes, as
-// in an export); `s` is left after the closing quote.
-bool TakeQuoted(std::string_view& s, std::string& out, std::string& why) {
-  if (s.empty() || s.front() != '"') {
-    why = "expected a quoted name or text";
-    return false;
-  }
-  out.clear();
-  for (size_t i = 1; i < s.size(); ++i) {
-    char c = s[i];
-    if (c == '"') {
-      s.remove_prefix(i + 1);
-      return true;
-    }
-    if (c == '\\') {
-      if (i + 1 >= s.size() || (s[i + 1] != '\\' && s[i + 1] != '"')) {
-        why = "unknown escape in a quoted text (only \\\\ and \\\" are used)";
-        return false;
-      }
-      c = s[++i];
-    }
-    out.push_back(c);
-  }
-  why = "a quoted text has no closing quote";
-  return false;
-}
-
 bool ParseHexBytes(std::string_view s, std::vector<uint8_t>& out, std::string& why) {
   out.clear();
   s = Trim(s);
@@ -83,7 +60,7 @@ bool ParseHexBytes(std::string_view s, std::vector<uint8_t>& out, std::string& w
 bool ParseData(std::string_view s, RegValueData& value, std::string& why) {
   if (!s.empty() && s.front() == '"') {
     std::string text;
-    if (!TakeQuoted(s, text, why)) return false;
+    if (!TakeQuoted(s, kQuoteAndBackslash, text, why)) return false;
     if (!Trim(s).empty()) {
       why = "unexpected characters after a quoted text";
       return false;
@@ -141,7 +118,7 @@ bool ParseValueLine(std::string_view line, RegValueData& value, std::string& why
   if (line.front() == '@') {
     value.name.clear();
     line.remove_prefix(1);
-  } else if (!TakeQuoted(line, value.name, why)) {
+  } else if (!TakeQuoted(line, kQuoteAndBackslash, value.name, why)) {
     return false;
   }
   line = Trim(line);
@@ -206,6 +183,125 @@ void AppendValue(std::string& out, const RegValueData& value) {
   out.push_back('\n');
 }
 
+// One pass over a root's text. Names are found through lower-cased indexes,
+// so a key with many values or a store with many keys parses in linear time.
+class RegTextParser {
+ public:
+  RegTextParser(std::string_view text, RegRoot root, RegDocument& document)
+      : text_(text),
+        root_(root),
+        rootPrefix_(std::string(RootName(root)) + "\\"),
+        document_(document) {}
+
+  bool Parse(std::string& error) {
+    document_.keys.clear();
+    bool first = true;
+    std::string_view line;
+    while (NextLine(line)) {
+      if (line.empty() || line.front() == ';' || line.front() == '#') continue;
+      if (std::exchange(first, false) && line == kExportHeader) continue;
+      std::string why;
+      if (line.front() == '[') {
+        KeyLine(line, why);
+      } else if (line.front() == '"' || line.front() == '@') {
+        ValueLine(line, why);
+      } else {
+        why = "expected a [key] line, a value line or a ';' comment";
+      }
+      if (!why.empty()) {
+        error = "line " + std::to_string(lineStart_) + ": " + why;
+        return false;
+      }
+    }
+    return true;
+  }
+
+ private:
+  // The next line, trimmed; a value's long byte list continues on the next
+  // line after a trailing backslash and is joined into one.
+  bool NextLine(std::string_view& line) {
+    if (text_.empty()) return false;
+    lineStart_ = ++lineNo_;
+    line = Trim(TakeRawLine());
+    const bool valueLine = line.starts_with('"') || line.starts_with('@');
+    if (valueLine && line.find("=hex") != std::string_view::npos) {
+      joined_.assign(line);
+      while (!joined_.empty() && joined_.back() == '\\' && !text_.empty()) {
+        joined_.pop_back();
+        joined_ += Trim(TakeRawLine());
+        ++lineNo_;
+      }
+      line = joined_;
+    }
+    return true;
+  }
+
+  std::string_view TakeRawLine() {
+    const size_t eol = text_.find('\n');
+    const std::string_view raw = text_.substr(0, eol);
+    text_.remove_prefix(eol == std::string_view::npos ? text_.size() : eol + 1);
+    return raw;
+  }
+
+  // "[ROOT\\path]": makes the key and every missing parent, as AddKey does,
+  // and makes it the key that the following values belong to.
+  void KeyLine(std::string_view line, std::string& why) {
+    if (line.back() != ']') {
+      why = "a key line must end with ']'";
+      return;
+    }
+    const std::string_view full = line.substr(1, line.size() - 2);
+    if (full.size() <= rootPrefix_.size() ||
+        !EqualsNoCase(full.substr(0, rootPrefix_.size()), rootPrefix_)) {
+      why = "the key is not under " + std::string(RootName(root_));
+      return;
+    }
+    const std::string_view path = full.substr(rootPrefix_.size());
+    if (!IsValidKeyPath(path)) {
+      why = "the key path has an empty part";
+      return;
+    }
+    size_t end = 0;
+    do {
+      end = path.find('\\', end + 1);
+      const std::string_view prefix = path.substr(0, end);
+      auto [it, added] = keyIndex_.emplace(Lower(prefix), document_.keys.size());
+      if (added) {
+        document_.keys.push_back(RegKeyData{std::string(prefix), {}});
+        valueIndex_.emplace_back();
+      }
+      current_ = it->second;
+    } while (end != std::string_view::npos);
+  }
+
+  // A value of the current key; a repeated name replaces the earlier value.
+  void ValueLine(std::string_view line, std::string& why) {
+    if (!current_) {
+      why = "a value comes before any [key] line";
+      return;
+    }
+    RegValueData value;
+    if (!ParseValueLine(line, value, why)) return;
+    auto& values = document_.keys[*current_].values;
+    auto [it, added] = valueIndex_[*current_].emplace(Lower(value.name), values.size());
+    if (added) {
+      values.push_back(std::move(value));
+    } else {
+      values[it->second] = std::move(value);
+    }
+  }
+
+  std::string_view text_;
+  const RegRoot root_;
+  const std::string rootPrefix_;
+  RegDocument& document_;
+  size_t lineNo_ = 0, lineStart_ = 0;
+  std::string joined_;
+  std::optional<size_t> current_;
+  std::unordered_map<std::string, size_t> keyIndex_;
+  std::vector<std::unordered_map<std::string, size_t>> valueIndex_;
+};
+
 }  // namespace
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
@@ -259,92 +355,7 @@ RegValueData* FindValue(RegKeyData& key, std::string_view name) {
 }
 
 bool ParseRegText(std::string_view text, RegRoot root, RegDocument& document, std::string& error) {
-  document.keys.clear();
-  const std::string rootPrefix = std::string(RootName(root)) + "\\";
-  // Names are found through lower-cased indexes, so a key with many values or
-  // a store with many keys parses in one pass.
-  std::unordered_map<std::string, size_t> keyIndex;
-  std::vector<std::unordered_map<std::string, size_t>> valueIndex;
-  size_t current = 0;
-  bool haveKey = false;
-  bool first = true;
-  size_t lineNo = 0;
-  std::string why;
-  std::string joined;
-  while (!text.empty()) {
-    size_t eol = text.find('\n');
-    std::string_view raw = text.substr(0, eol);
-    text.remove_prefix(eol == std::string_view::npos ? text.size() : eol + 1);
-    ++lineNo;
-    const size_t startLine = lineNo;
-    std::string_view line = Trim(raw);
-    // Long byte lists continue on the next line after a trailing backslash.
-    if ((line.starts_with('"') || line.starts_with('@')) && line.find("=hex") != line.npos) {
-      joined.assign(line);
-      while (!joined.empty() && joined.back() == '\\' && !text.empty()) {
-        joined.pop_back();
-        eol = text.find('\n');
-        joined += Trim(text.substr(0, eol));
-        text.remove_prefix(eol == std::string_view::npos ? text.size() : eol + 1);
-        ++lineNo;
-      }
-      line = joined;
-    }
-    if (line.empty() || line.front() == ';' || line.front() == '#') continue;
-    if (first && line == kExportHeader) {
-      first = false;
-      continue;
-    }
-    first = false;
-    if (line.front() == '[') {
-      if (line.back() != ']') {
-        why = "a key line must end with ']'";
-      } else {
-        std::string_view full = line.substr(1, line.size() - 2);
-        if (full.size() <= rootPrefix.size() ||
-            !EqualsNoCase(full.substr(0, rootPrefix.size()), rootPrefix)) {
-          why = "the key is not under " + std::string(RootName(root));
-        } else if (!IsValidKeyPath(full.substr(rootPrefix.size()))) {
-          why = "the key path has an empty part";
-        } else {
-          // The key and every missing parent, as AddKey makes them.
-          const std::string_view path = full.substr(rootPrefix.size());
-          size_t end = 0;
-          do {
-            end = path.find('\\', end + 1);
-            const std::string_view prefix = path.substr(0, end);
-            auto [it, added] = keyIndex.emplace(Lower(prefix), document.keys.size());
-            if (added) {
-              document.keys.push_back(RegKeyData{std::string(prefix), {}});
-              valueIndex.emplace_back();
-            }
-            current = it->second;
-          } while (end != std::string_view::npos);
-          haveKey = true;
-          continue;
-        }
-      }
-    } else if (line.front() == '"' || line.front() == '@') {
-      RegValueData value;
-      if (!haveKey) {
-        why = "a value comes before any [key] line";
-      } else if (ParseValueLine(line, value, why)) {
-        auto& values = document.keys[current].values;
-        auto [it, added] = valueIndex[current].emplace(Lower(value.name), values.size());
-        if (added) {
-          values.push_back(std::move(value));
-        } else {
-          values[it->second] = std::move(value);
-        }
-        continue;
-      }
-    } else {
-      why = "expected a [key] line, a value line or a ';' comment";
-    }
-    error = "line " + std::to_string(startLine) + ": " + why;
-    return false;
-  }
-  return true;
+  return RegTextParser(text, root, document).Parse(error);
 }
 
 std::string FormatRegText(const RegDocument& document, RegRoot root) {

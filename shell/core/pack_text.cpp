@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "platform/quoted_text.h"
+
 namespace orvelle {
 
 namespace {
@@ -15,37 +17,8 @@ void SkipBlanks(std::string_view& s) {
     s.remove_prefix(1);
 }
 
-bool TakeQuoted(std::string_view& s, std::string& out, std::string& why) {
-  out.clear();
-  for (size_t i = 1; i < s.size(); ++i) {
-    char c = s[i];
-    if (c == '"') {
-      s.remove_prefix(i + 1);
-      return true;
-    }
-    if (c == '\\') {
-      if (++i >= s.size()) break;
-      switch (s[i]) {
-        case '"':
-        case '\\':
-          c = s[i];
-          break;
-        case 'n':
-          c = '\n';
-          break;
-        case 't':
-          c = '\t';
-          break;
-        default:
-          why = "unknown escape \\" + std::string(1, s[i]);
-          return false;
-      }
-    }
-    out.push_back(c);
-  }
-  why = "a text has no closing quote";
-  return false;
-}
+// Pack texts may also hold line breaks and tabs.
+constexpr QuoteEscape kPackEscapes[] = {{'"', '"'}, {'\\', '\\'}, {'n', '\n'}, {'t', '\t'}};
 
 std::string Problem(int line, const std::string& why) {
   return "line " + std::to_string(line) + ": " + why;
@@ -77,7 +50,7 @@ std::vector<PackLine> ParsePackLines(std::string_view text, std::vector<std::str
         break;
       }
       std::string piece;
-      if (!TakeQuoted(s, piece, why)) break;
+      if (!TakeQuoted(s, kPackEscapes, piece, why)) break;
       line.texts.push_back(std::move(piece));
       SkipBlanks(s);
     }
