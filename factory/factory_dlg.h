@@ -63,6 +63,8 @@ class COrvelleFactoryConfig2Dlg : public QDialog, public AnswerSink {
   CUSBTransfer& Link() { return *link_; }
   const FactorySharedValues& Shared() const { return shared_; }
   QString StatusText() const { return statusText_; }
+  // The controller's removal was noticed: the buttons say so and do nothing.
+  bool ControllerRemoved() const { return controllerRemoved_; }
   QMenu* SystemMenu() const { return systemMenu_; }
 
  private:

@@ -1,6 +1,7 @@
 #include "tests/support/hidraw_like_bus.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <condition_variable>
 #include <deque>
@@ -38,6 +39,7 @@ struct HidrawLikeBus::State {
   std::vector<std::weak_ptr<Descriptor>> opens;  // each owned by its channel
   Responder responder;
   std::chrono::milliseconds writeTime{0};
+  std::atomic<bool> writesHeld{false};
   int writeFailures = 0;
   bool directWrites = false;
   size_t writesStarted = 0;
@@ -85,7 +87,9 @@ class LikeChannel final : public HidChannel {
 
   // Poll says writable at once, so the stop event cannot interrupt a write:
   // the transfer runs to its end.
-  bool Write(std::span<const uint8_t> report, const Event&) override {
+  // A held write ends when the test releases it or, standing for a transfer
+  // that completes meanwhile, when the link stops.
+  bool Write(std::span<const uint8_t> report, const Event& stop) override {
     std::unique_lock lock(state_->mutex);
     bool timedOut = false;
     if (!d_->hungUp) {
@@ -95,6 +99,8 @@ class LikeChannel final : public HidChannel {
       state_->writeFailures -= timedOut;
       lock.unlock();
       std::this_thread::sleep_for(time);
+      while (state_->writesHeld.load() && !stop.Wait(std::chrono::milliseconds(1))) {
+      }
       lock.lock();
     }
     if (d_->hungUp || timedOut) {
@@ -164,6 +170,10 @@ void HidrawLikeBus::SetWriteTime(std::chrono::milliseconds time, int failures) {
   std::lock_guard lock(state_->mutex);
   state_->writeTime = time;
   state_->writeFailures = failures;
+}
+
+void HidrawLikeBus::HoldWrites(bool hold) {
+  state_->writesHeld.store(hold);
 }
 
 void HidrawLikeBus::RefuseOpens(int error) {

@@ -31,6 +31,9 @@ class HidrawLikeBus final : public HidBus {
   // Every later write blocks this long; the next `failures` of them then fail
   // as a USB time-out does.
   void SetWriteTime(std::chrono::milliseconds time, int failures = 0);
+  // While held, a write in flight stays in flight until released or until
+  // the link stops: the test decides what happens meanwhile.
+  void HoldWrites(bool hold);
   // Opens fail with this errno (0: they succeed).
   void RefuseOpens(int error);
   // Writes are made at once on the caller's thread, as the simulator's are.

@@ -14,6 +14,7 @@
 #include "tests/support/frames.h"
 #include "tests/support/hidraw_like_bus.h"
 #include "tests/support/recording_sink.h"
+#include "tests/support/wait_until.h"
 
 namespace orvelle {
 namespace {
@@ -21,6 +22,7 @@ namespace {
 using namespace std::chrono_literals;
 using testing::HidrawLikeBus;
 using testing::Request;
+using testing::WaitUntil;
 
 // The answer time-out only ends a test that fails: every answer here comes at
 // once, and every wait that should end early does so within milliseconds.
@@ -195,8 +197,7 @@ TEST(LinkDispatcher, UnsolicitedFramesWaitForTheOwnerAndAnswerNothing) {
   ASSERT_TRUE(rig.link->Open());
   for (uint8_t x = 0; x < 50; ++x)
     rig.bus->PushInput(kCalibrationChannel, Request(6, 0x08, {7, x, 0, 0, 0}));
-  while (rig.dispatcher.posts.load() < 50)
-    std::this_thread::sleep_for(1ms);
+  ASSERT_TRUE(WaitUntil([&] { return rig.dispatcher.posts.load() >= 50; }));
   EXPECT_EQ(rig.sink.Count(), 0u) << "nothing runs on the reader thread";
   EXPECT_FALSE(rig.link->SendAndWait(kCalibrationChannel, Request(6, 0x01, {})));
   std::vector<uint8_t> order(50);
@@ -257,7 +258,10 @@ TEST(HidrawFaults, RequestInsideAHandlerIsAnswered) {
       EXPECT_TRUE(rig.link->SendAndWait(kCalibrationChannel, Request(6, 0x03, {})));
     } else {
       rig.bus->PushInput(kCalibrationChannel, Request(6, 0x08, {7, 1, 0, 1, 0}));
-      rig.link->Pause(50ms);
+      EXPECT_TRUE(WaitUntil([&] {
+        rig.link->Pause(1ms);
+        return rig.sink.Count() >= 2;
+      }));
     }
     rig.link->DrainAnswers();
     EXPECT_TRUE(nestedAnswered);
@@ -285,26 +289,25 @@ TEST(HidrawFaults, FailedWriteDropsTheWritesBehindItAndStopWaitsForOneTransfer) 
   Rig rig(LinkProfile::Factory());
   ASSERT_TRUE(rig.link->Open());
   rig.AnswerEveryRequest();
-  rig.bus->SetWriteTime(200ms, /*failures=*/1);
+  rig.bus->SetWriteTime(0ms, /*failures=*/1);
+  rig.bus->HoldWrites(true);
   std::thread behind([&] {
-    while (rig.bus->WritesStarted() == 0)
-      std::this_thread::sleep_for(1ms);
+    if (!WaitUntil([&] { return rig.bus->WritesStarted() > 0; })) return;
     rig.link->WriteReport(kCommandChannel, Request(kCommandReportId, 0x11, {2}));
+    rig.bus->HoldWrites(false);
   });
   const auto start = std::chrono::steady_clock::now();
   EXPECT_FALSE(rig.Ask());
   EXPECT_LT(std::chrono::steady_clock::now() - start, kLimit / 2) << "ended by the USB time-out";
   behind.join();
-  rig.bus->SetWriteTime(0ms);
   EXPECT_TRUE(rig.Ask());
   EXPECT_EQ(rig.bus->WritesStarted(), 2u) << "the write queued behind was dropped";
 
-  rig.bus->SetWriteTime(200ms);
+  rig.bus->HoldWrites(true);
   const auto f = Request(kCommandReportId, 0x11, {3});
   for (int i = 0; i < 4; ++i)
     EXPECT_TRUE(rig.link->WriteReport(kCommandChannel, f));
-  while (rig.bus->WritesStarted() == 2)
-    std::this_thread::sleep_for(1ms);
+  ASSERT_TRUE(WaitUntil([&] { return rig.bus->WritesStarted() > 2; }));
   rig.link->StopThreads();
   EXPECT_EQ(rig.bus->WritesStarted(), 3u) << "queued writes are not made after a stop";
   EXPECT_EQ(rig.bus->OpenDescriptors(), 0) << "so that an unplugged node can go";
@@ -320,9 +323,7 @@ TEST(HidrawFaults, OneReaderServesEveryCollectionOfTheNode) {
     rig.bus->PushInput(index, index == kCalibrationChannel
                                   ? Request(kCalibrationReportId, 0x05, {1})
                                   : HidrawLikeBus::Report(8, static_cast<uint8_t>(index)));
-  for (int i = 0; i < 10000 && (rig.sink.Count() == 0 || rig.bus->ReadWakeUps() < kChannelCount);
-       ++i)
-    std::this_thread::sleep_for(1ms);
+  WaitUntil([&] { return rig.sink.Count() > 0 && rig.bus->ReadWakeUps() >= kChannelCount; });
   EXPECT_EQ(rig.sink.Count(), 1u);
   EXPECT_EQ(rig.bus->ReadWakeUps(), size_t{kChannelCount});
 }

@@ -4,6 +4,7 @@
 
 #include "devlink/catalogue.h"
 #include "tests/support/sim_fixture.h"
+#include "tests/support/wait_until.h"
 
 namespace orvelle {
 namespace {
@@ -53,8 +54,7 @@ TEST_F(SimTouches, OutsideCalibrationTouchesAreDigitizerReports) {
   auto bus = SimOnlyBus(folder.Path());
   auto digitizer = bus->Open(sim.Path() + "#col01", Access::Read);
   ASSERT_TRUE(digitizer);
-  while (sim.OpenCount() < 1)
-    std::this_thread::sleep_for(1ms);
+  ASSERT_TRUE(WaitUntil([&] { return sim.OpenCount() >= 1; }));
   sim.Touch(TouchStream{{2048, 1024}, 3, 0, 0});
   Event stop;
   std::array<uint8_t, 1024> buffer{};

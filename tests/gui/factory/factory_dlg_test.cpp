@@ -220,7 +220,7 @@ TEST_F(FactoryMainTest, OnlyTheAwaitedAnswerEndsPollingAndAnUnplugIsToldAtTheNex
 
   boxes_.Clear();
   sim_->Unplug();
-  testing::PumpUntil([] { return false; }, 300ms);  // the removal notices arrive and are handled
+  ASSERT_TRUE(testing::PumpUntil([this] { return dialog_->ControllerRemoved(); }));
   EXPECT_EQ(dialog_->StatusText(), factory::DeviceConnectedText());
   EXPECT_NE(dialog_->Link().IsConnected(), 0);
   dialog_->SetTouchCount();

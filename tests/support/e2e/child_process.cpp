@@ -122,15 +122,6 @@ std::string RunCommand(const std::vector<std::string>& argv,
   return output;
 }
 
-bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  return true;
-}
-
 std::string ReadFile(const std::string& path) {
   std::stringstream text;
   text << std::ifstream(path).rdbuf();

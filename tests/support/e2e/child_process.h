@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/wait_until.h"
+
 namespace orvelle::e2e {
 
 // The environment of this process with `overrides` ("NAME=value") applied;
@@ -44,7 +46,10 @@ std::string RunCommand(const std::vector<std::string>& argv,
                        const std::vector<std::string>& environment,
                        std::chrono::milliseconds limit = std::chrono::seconds(10));
 
-bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit);
+// Processes, files and windows are looked at every 50 ms.
+inline bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+  return testing::WaitUntil(done, limit, std::chrono::milliseconds(50));
+}
 
 std::string ReadFile(const std::string& path);
 // True when `name` is an executable in one of the folders of $PATH.
