@@ -19,54 +19,69 @@ constexpr const char* kSocket = "wayland-orvelle-test";
 
 // The pixman renderer, because the headless default draws nothing that a
 // screenshot could read; --debug lets any client take one.
-bool HeadlessWeston::Start(const std::string& folder, int width, int height,
-                           const std::string& transform) {
+bool Weston::Start(const std::string& folder, const WestonOutputs& outputs) {
   folder_ = folder;
   runtimeDir_ = folder + "/runtime";
   log_ = folder + "/weston.log";
   std::filesystem::create_directories(runtimeDir_);
   chmod(runtimeDir_.c_str(), 0700);
-  if (!server_.Start(
-          {"weston", "--backend=headless-backend.so", "--use-pixman",
-           "--width=" + std::to_string(width), "--height=" + std::to_string(height),
-           "--transform=" + transform, std::string("--socket=") + kSocket, "--xwayland", "--debug",
-           "--idle-time=0", "--no-config"},
-          EnvironmentWith({"XDG_RUNTIME_DIR=" + runtimeDir_, "WAYLAND_DISPLAY", "DISPLAY"}),
-          log_)) {
+  const bool headless = outputs.xDisplay.empty();
+  std::vector<std::string> argv = {"weston",
+                                   "--use-pixman",
+                                   "--width=" + std::to_string(outputs.width),
+                                   "--height=" + std::to_string(outputs.height),
+                                   std::string("--socket=") + kSocket,
+                                   "--debug",
+                                   "--idle-time=0",
+                                   "--no-config"};
+  if (headless) {
+    argv.insert(argv.end(), {"--backend=headless-backend.so", "--transform=" + outputs.transform,
+                             "--xwayland"});
+  } else {
+    argv.insert(argv.end(),
+                {"--backend=x11-backend.so", "--output-count=" + std::to_string(outputs.count)});
+  }
+  if (!server_.Start(argv,
+                     EnvironmentWith({"XDG_RUNTIME_DIR=" + runtimeDir_, "WAYLAND_DISPLAY",
+                                      headless ? "DISPLAY" : "DISPLAY=" + outputs.xDisplay}),
+                     log_)) {
     return false;
   }
-  // XWayland listens once weston is ready; weston chooses its display number.
+  // Ready once its socket is there, and XWayland once it listens; weston
+  // chooses XWayland's display number.
+  const std::string socket = runtimeDir_ + "/" + kSocket;
   const std::regex listening("xserver listening on display (:[0-9]+)");
-  std::smatch match;
   const bool ready = WaitUntil(
       [&] {
+        if (!server_.Running()) return true;
+        if (!headless) return std::filesystem::exists(socket);
         const std::string text = ReadFile(log_);
-        if (std::regex_search(text, match, listening)) return true;
-        return !server_.Running();
+        std::smatch match;
+        if (std::regex_search(text, match, listening)) xDisplay_ = match[1];
+        return !xDisplay_.empty();
       },
       20s);
-  if (!ready || match.empty()) {
+  if (!ready || !server_.Running()) {
     server_.Stop();
     return false;
   }
-  xDisplay_ = match[1];
   return true;
 }
 
-std::vector<std::string> HeadlessWeston::Env(const std::vector<std::string>& overrides) const {
+std::vector<std::string> Weston::Env(const std::vector<std::string>& overrides) const {
   std::vector<std::string> all = {"XDG_RUNTIME_DIR=" + runtimeDir_};
   all.insert(all.end(), overrides.begin(), overrides.end());
   return EnvironmentWith(all);
 }
 
-std::vector<std::string> HeadlessWeston::WaylandEnv(const std::vector<std::string>& more) const {
+std::vector<std::string> Weston::WaylandEnv(const std::vector<std::string>& more) const {
   std::vector<std::string> overrides = {std::string("WAYLAND_DISPLAY=") + kSocket, "DISPLAY",
                                         "QT_QPA_PLATFORM=wayland"};
   overrides.insert(overrides.end(), more.begin(), more.end());
   return Env(overrides);
 }
 
-std::vector<std::string> HeadlessWeston::X11Env(const std::vector<std::string>& more) const {
+std::vector<std::string> Weston::X11Env(const std::vector<std::string>& more) const {
   std::vector<std::string> overrides = {"WAYLAND_DISPLAY", "DISPLAY=" + xDisplay_,
                                         "QT_QPA_PLATFORM=xcb"};
   overrides.insert(overrides.end(), more.begin(), more.end());
@@ -74,7 +89,7 @@ std::vector<std::string> HeadlessWeston::X11Env(const std::vector<std::string>& 
 }
 
 // The screenshooter writes a file named by the time into its working folder.
-bool HeadlessWeston::Screenshot(const std::string& path) const {
+bool Weston::Screenshot(const std::string& path) const {
   const std::string shots = folder_ + "/shots";
   std::filesystem::remove_all(shots);
   std::filesystem::create_directories(shots);
@@ -94,6 +109,7 @@ int SkipWithoutWeston(const std::string& qtPluginFolder) {
   const char* missing = !OnPath("weston")                 ? "weston"
                         : !OnPath("weston-screenshooter") ? "weston-screenshooter"
                         : !OnPath("Xwayland")             ? "Xwayland"
+                        : !OnPath("Xvfb")                 ? "Xvfb"
                         : !qtWayland                      ? "qt6-wayland"
                                                           : nullptr;
   if (!missing) return 0;

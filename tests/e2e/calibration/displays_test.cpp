@@ -4,6 +4,7 @@
 // is drawn where a user before the turned panel sees it, and a run driven by
 // the simulator's targets writes what the calibration arithmetic gives for
 // that rotation. ORVELLE_SCREENSHOT_DIR, when set, receives what the user sees.
+// On weston's desktop of two outputs, the run goes full screen on the chosen one.
 #include <gtest/gtest.h>
 
 #include <QColor>
@@ -22,6 +23,7 @@
 #include "sim/simulated_controller.h"
 #include "sim/touch_geometry.h"
 #include "tests/support/e2e/child_process.h"
+#include "tests/support/e2e/desktop.h"
 #include "tests/support/e2e/weston.h"
 #include "tests/support/temp_folder.h"
 
@@ -71,12 +73,10 @@ std::string Name(const ::testing::TestParamInfo<Rotation>& info) {
          std::to_string(90 * info.param.quarters);
 }
 
-class RotatedDisplay : public ::testing::TestWithParam<Rotation> {
+// Tessaly against a simulated controller in nine-target mode, on a weston.
+class DisplayRun : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(
-        weston_.Start(folder_.File("weston"), kPanelWidth, kPanelHeight, GetParam().transform))
-        << ReadFile(weston_.Log());
+  void PlugController() {
     SimControllerOptions options;
     options.socketPath =
         DefaultSocketPath(folder_.File("sim"), options.vendorId, options.productId);
@@ -86,12 +86,13 @@ class RotatedDisplay : public ::testing::TestWithParam<Rotation> {
     ASSERT_TRUE(sim_->Start(error)) << error;
   }
 
-  bool StartTessaly() {
+  bool StartTessaly(bool wayland, const std::vector<std::string>& arguments = {}) {
     const std::vector<std::string> more = {
         "ORVELLE_SIM_DIR=" + folder_.File("sim"), "ORVELLE_MESSAGE_BOXES=log",
         "ORVELLE_CONFIG_DIR=" + folder_.File("config"), "XDG_CONFIG_HOME=" + folder_.File("xdg")};
-    return tessaly_.Start({TESSALY_EXECUTABLE},
-                          GetParam().wayland ? weston_.WaylandEnv(more) : weston_.X11Env(more),
+    std::vector<std::string> argv = {TESSALY_EXECUTABLE};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    return tessaly_.Start(argv, wayland ? weston_.WaylandEnv(more) : weston_.X11Env(more),
                           folder_.File("tessaly.log"));
   }
 
@@ -116,22 +117,32 @@ class RotatedDisplay : public ::testing::TestWithParam<Rotation> {
     return lit ? shot : QImage();
   }
 
+  TempFolder folder_;
+  Weston weston_;
+  std::unique_ptr<SimulatedController> sim_;
+  ChildProcess tessaly_;
+};
+
+class RotatedDisplay : public DisplayRun, public ::testing::WithParamInterface<Rotation> {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(
+        weston_.Start(folder_.File("weston"), {kPanelWidth, kPanelHeight, GetParam().transform}))
+        << ReadFile(weston_.Log());
+    PlugController();
+  }
+
   void KeepForTheUser(const QImage& panel) {
     const char* folder = std::getenv("ORVELLE_SCREENSHOT_DIR");
     if (!folder || !GetParam().wayland) return;
     const QImage seen = panel.transformed(QTransform().rotate(90 * GetParam().quarters));
     seen.save(QString("%1/tessaly-turned-%2.png").arg(folder).arg(90 * GetParam().quarters));
   }
-
-  TempFolder folder_;
-  HeadlessWeston weston_;
-  std::unique_ptr<SimulatedController> sim_;
-  ChildProcess tessaly_;
 };
 
 TEST_P(RotatedDisplay, TargetsWhereTheUserSeesThemAndTheRecordOfTheRotation) {
   const int quarters = GetParam().quarters;
-  ASSERT_TRUE(StartTessaly());
+  ASSERT_TRUE(StartTessaly(GetParam().wayland));
   ASSERT_TRUE(SawFrame(CAL_BEGIN, 30s)) << ReadFile(folder_.File("tessaly.log"));
 
   // Where the user touches each target, in capture order, on the turned panel.
@@ -190,6 +201,26 @@ INSTANTIATE_TEST_SUITE_P(
                       Rotation{"normal", 0, false}, Rotation{"rotate-90", 1, false},
                       Rotation{"rotate-180", 2, false}, Rotation{"rotate-270", 3, false}),
     Name);
+
+// A Wayland client cannot place its window: the screen is set before the
+// window goes full screen, and the compositor puts it there.
+TEST_F(DisplayRun, FullScreenOnTheChosenOfTwoOutputs) {
+  VirtualDisplay x;
+  ASSERT_TRUE(x.Start(folder_.File("xvfb.log")));
+  constexpr int kWidth = 800, kHeight = 600;
+  ASSERT_TRUE(weston_.Start(folder_.File("weston"),
+                            {.width = kWidth, .height = kHeight, .count = 2, .xDisplay = x.Name()}))
+      << ReadFile(weston_.Log());
+  PlugController();
+  ASSERT_TRUE(StartTessaly(true, {"--screen", "1"}));
+  ASSERT_TRUE(SawFrame(CAL_BEGIN, 30s)) << ReadFile(folder_.File("tessaly.log"));
+  const QImage desktop = WaitForTargetAt({kWidth + kWidth / 2, kHeight / 2});
+  ASSERT_FALSE(desktop.isNull()) << "no target at the second output's centre";
+  for (const QPoint corner : {QPoint(kWidth, 0), QPoint(2 * kWidth - 1, kHeight - 1)})
+    EXPECT_EQ(desktop.pixelColor(corner).rgb(), kBackground.rgb()) << corner.x();
+  EXPECT_NE(desktop.pixelColor(kWidth / 2, kHeight / 2).rgb(), kBackground.rgb())
+      << "the first output is covered too";
+}
 
 }  // namespace
 }  // namespace orvelle::e2e
