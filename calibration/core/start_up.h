@@ -30,7 +30,7 @@ struct ScreenReport {
   // them from the normal rotation, which it calls landscape whatever its shape.
   bool numberedFromPanelShape = false;
   int width = 0, height = 0;
-  double physicalWidth = 0, physicalHeight = 0;  // millimetres; Wayland gives the panel's
+  double physicalWidth = 0, physicalHeight = 0;  // millimetres; Wayland's are unturned
 };
 
 // The display's rotation from its natural position, in the platform's
