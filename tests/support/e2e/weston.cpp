@@ -26,6 +26,11 @@ bool Weston::Start(const std::string& folder, const WestonOutputs& outputs) {
   std::filesystem::create_directories(runtimeDir_);
   chmod(runtimeDir_.c_str(), 0700);
   const bool headless = outputs.xDisplay.empty();
+  // XWayland's socket folder, which an X server makes itself but weston does
+  // not: on a machine where no X server ever ran, XWayland could not listen.
+  const std::filesystem::path xSockets = "/tmp/.X11-unix";
+  std::error_code ec;
+  if (headless && std::filesystem::create_directory(xSockets, ec)) chmod(xSockets.c_str(), 01777);
   std::vector<std::string> argv = {"weston",
                                    "--use-pixman",
                                    "--width=" + std::to_string(outputs.width),
