@@ -206,10 +206,7 @@ void CCalibrationDlg::DetectDisplayOrientation() {
     orientation_ = OrientationFromDisplayValue(*environment_.displayOrientation);
     return;
   }
-  const QScreen* screen = Display();
-  if (!screen) return;
-  const int angle = screen->angleBetween(screen->nativeOrientation(), screen->orientation());
-  orientation_ = OrientationFromDisplayValue(angle / 90);
+  if (const QScreen* screen = Display()) orientation_ = DisplayOrientation(*screen);
 }
 
 bool CCalibrationDlg::ApplyMouseSettings() {

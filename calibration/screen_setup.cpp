@@ -8,6 +8,7 @@
 #include <QTextEdit>
 
 #include "calibration/core/screen_choice.h"
+#include "calibration/core/start_up.h"
 #include "calibration/screen_colours.h"
 #include "calibration/xp_image_button.h"
 
@@ -32,6 +33,21 @@ bool Place(const QWidget& dialog, int id, const PixelRect& r) {
   return true;
 }
 
+std::optional<int> QuarterTurnsFromLandscape(Qt::ScreenOrientation orientation) {
+  switch (orientation) {
+    case Qt::LandscapeOrientation:
+      return 0;
+    case Qt::PortraitOrientation:
+      return 1;
+    case Qt::InvertedLandscapeOrientation:
+      return 2;
+    case Qt::InvertedPortraitOrientation:
+      return 3;
+    default:
+      return std::nullopt;
+  }
+}
+
 }  // namespace
 
 QScreen* ChosenScreen(const std::optional<std::string>& wanted) {
@@ -53,6 +69,19 @@ ControlSizes TemplateSizes(const QWidget& dialog) {
   return {SizeOf(FindControl(dialog, kFirstTargetId)), SizeOf(FindControl(dialog, kInstructionId)),
           SizeOf(FindControl(dialog, kCountdownId)), SizeOf(FindControl(dialog, kOkId)),
           SizeOf(FindControl(dialog, kCancelId))};
+}
+
+int DisplayOrientation(const QScreen& screen) {
+  ScreenReport report;
+  report.orientation = QuarterTurnsFromLandscape(screen.orientation());
+  report.native = QuarterTurnsFromLandscape(screen.nativeOrientation());
+  report.numberedFromPanelShape =
+      QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+  report.width = screen.geometry().width();
+  report.height = screen.geometry().height();
+  report.physicalWidth = screen.physicalSize().width();
+  report.physicalHeight = screen.physicalSize().height();
+  return DisplayOrientationFrom(report);
 }
 
 bool MoveControls(QWidget& dialog, const ScreenLayout& layout) {

@@ -25,6 +25,10 @@ class XPImageButton;
 // one that is not there (the run then takes the primary screen).
 QScreen* ChosenScreen(const std::optional<std::string>& wanted);
 
+// The rotation of `screen` from its natural position as its window system
+// reports it, in the display-orientation numbering (0..3).
+int DisplayOrientation(const QScreen& screen);
+
 inline constexpr int kInstructionId = 1000;
 inline constexpr int kCountdownId = 1001;
 inline constexpr int kOkId = 1;

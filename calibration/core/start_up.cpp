@@ -1,6 +1,7 @@
 #include "calibration/core/start_up.h"
 
 #include <cctype>
+#include <cmath>
 #include <limits>
 
 namespace orvelle {
@@ -27,6 +28,36 @@ int OsClassFor(int platform, int major, int minor) {
 
 int OrientationFromDisplayValue(int value) {
   return value >= 1 && value <= 3 ? value : 0;
+}
+
+namespace {
+
+constexpr int kLandscape = 0;
+constexpr int kPortrait = 1;
+
+// The toolkit stands in for a physical size the output does not give with its
+// geometry at 100 dots per inch; that says nothing about the panel.
+bool IsStandInPhysicalSize(const ScreenReport& r) {
+  constexpr double kMillimetresPerPixel = 25.4 / 100;
+  return std::abs(r.physicalWidth - r.width * kMillimetresPerPixel) < 0.5 &&
+         std::abs(r.physicalHeight - r.height * kMillimetresPerPixel) < 0.5;
+}
+
+// The orientation the platform reports for the output when it is not turned.
+int NativeOrientation(const ScreenReport& r) {
+  if (r.native) return *r.native;
+  const bool panelKnown = r.physicalWidth > 0 && r.physicalHeight > 0 && !IsStandInPhysicalSize(r);
+  if (r.numberedFromPanelShape && panelKnown && r.physicalHeight > r.physicalWidth)
+    return kPortrait;
+  return kLandscape;
+}
+
+}  // namespace
+
+int DisplayOrientationFrom(const ScreenReport& report) {
+  if (!report.orientation) return 0;
+  return OrientationFromDisplayValue(((*report.orientation - NativeOrientation(report)) % 4 + 4) %
+                                     4);
 }
 
 int LeadingDecimal(std::string_view text) {

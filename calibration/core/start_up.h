@@ -3,6 +3,7 @@
 // version class that the computation depends on, the display rotation, and
 // whether the user's double-click settings get enlarged.
 
+#include <optional>
 #include <string_view>
 
 namespace orvelle {
@@ -17,6 +18,24 @@ int OsClassFor(int platform, int major, int minor);
 
 // The platform's display-orientation value: 1, 2 and 3 stay, anything else is 0.
 int OrientationFromDisplayValue(int value);
+
+// What a window system tells of a screen. Orientations count quarter turns
+// clockwise from landscape (landscape 0, portrait 1, inverted landscape 2,
+// inverted portrait 3); sizes are as reported, the geometry already turned.
+struct ScreenReport {
+  std::optional<int> orientation;  // none: the platform does not say
+  std::optional<int> native;       // none: unknown, as on X11 and Wayland
+  // Wayland numbers an output's orientations from its mode's shape, so an
+  // output whose panel is portrait is "portrait" when not turned; X11 numbers
+  // them from the normal rotation, which it calls landscape whatever its shape.
+  bool numberedFromPanelShape = false;
+  int width = 0, height = 0;
+  double physicalWidth = 0, physicalHeight = 0;  // millimetres; Wayland's are unturned
+};
+
+// The display's rotation from its natural position, in the platform's
+// display-orientation numbering (0..3, quarter turns clockwise).
+int DisplayOrientationFrom(const ScreenReport& report);
 
 // Double-click settings: strings of decimal digits under "Control Panel\Mouse".
 inline constexpr const char* kDoubleClickHeight = "DoubleClickHeight";

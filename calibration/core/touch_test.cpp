@@ -1,6 +1,7 @@
 #include "calibration/core/touch_test.h"
 
 #include <cmath>
+#include <utility>
 
 #include "calibration/core/screen_layout.h"
 
@@ -16,7 +17,12 @@ std::array<TouchPoint, kTouchTestCrosses> TouchTestCrosses(int width, int height
 TouchTest::TouchTest(int width, int height, std::optional<TouchPoint> millimetres)
     : crosses_(TouchTestCrosses(width, height)), diagonal_(std::hypot(width, height)) {
   if (millimetres && millimetres->x > 0 && millimetres->y > 0 && width > 0 && height > 0) {
-    millimetresPerPixel_ = TouchPoint{millimetres->x / width, millimetres->y / height};
+    // Wayland gives a turned output's size unturned: the longer side in
+    // millimetres belongs to the longer side in pixels.
+    TouchPoint sides = *millimetres;
+    if ((sides.x > sides.y && width < height) || (sides.x < sides.y && width > height))
+      std::swap(sides.x, sides.y);
+    millimetresPerPixel_ = TouchPoint{sides.x / width, sides.y / height};
   }
 }
 

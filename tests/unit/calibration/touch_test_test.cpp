@@ -45,7 +45,8 @@ TEST(TouchTest, DistancesAndVerdicts) {
   }
 }
 
-// Millimetres only where the screen gives its size; the last few dots kept.
+// Millimetres only where the screen gives its size, its sides matched to the
+// pixels'; the last few dots kept.
 TEST(TouchTest, ResultsAndRecentDots) {
   TouchTest sized(1600, 1200, TouchPoint{400, 300}), unsized(1600, 1200, TouchPoint{0, 0});
   sized.Touch({800 + 30, 600 + 40});
@@ -54,6 +55,10 @@ TEST(TouchTest, ResultsAndRecentDots) {
   EXPECT_DOUBLE_EQ(*sized.Results()[0].millimetres, 12.5);
   EXPECT_FALSE(unsized.Results()[0].millimetres);
   EXPECT_FALSE(unsized.Results()[1].touched);
+  // The same panel turned a quarter, its size given unturned as Wayland does.
+  TouchTest turned(1200, 1600, TouchPoint{400, 300});
+  turned.Touch({600 + 30, 800});
+  EXPECT_DOUBLE_EQ(*turned.Results()[0].millimetres, 7.5);
 
   TouchTest test(100, 100, std::nullopt);
   for (int i = 0; i < 7; ++i)
