@@ -85,6 +85,13 @@ TEST_F(CtlTest, ValuesNoControlHoldsAreRefusedBeforeAnythingIsSent) {
       {{"config", "load", file}, document(R"(,"cfg15.value":3000.5)"), 1, "cfg15.value"},
       {{"config", "load", file}, "{\"format\":", 1, "not a JSON object"},
       {{"config", "load", file}, R"({"format":"x","version":1,"settings":{}})", 1, "version 1"},
+      {{"config", "load", file}, R"({"format":1,"version":1,"settings":{}})", 2, "format"},
+      {{"config", "load", file}, R"({"format":[],"version":1})", 2, "format"},
+      {{"config", "load", file}, R"({"format":{},"version":1})", 2, "format"},
+      {{"config", "load", file}, R"({"format":null,"version":1})", 2, "format"},
+      {{"config", "load", file}, R"({"format":"orvelle-config","version":"1"})", 2, "version"},
+      {{"config", "load", file}, R"({"format":"orvelle-config","version":1,"settings":[]})", 2,
+       "settings"},
       {{"calibration", "import", file}, "0\r\n1\r\n000\r\n", 1, "damaged"},
   };
   for (const auto& c : cases) {
