@@ -62,9 +62,9 @@ TEST(CtlTranscript, FifosAreRefusedAndStopSignalsEndTheCommand) {
   SimulatedController sim({.socketPath = folder.File("a")});
   std::string error;
   ASSERT_TRUE(sim.Start(error)) << error;
-  const std::vector<std::string> env = e2e::EnvironmentWith(
-      {"ORVELLE_SIM_DIR=" + folder.Path(), "ORVELLE_SYSFS_ROOT=" + files.Path(),
-       "ORVELLE_DEV_ROOT=" + files.Path()});
+  const std::vector<std::string> env = e2e::EnvironmentWith({"ORVELLE_SIM_DIR=" + folder.Path(),
+                                                             "ORVELLE_SYSFS_ROOT=" + files.Path(),
+                                                             "ORVELLE_DEV_ROOT=" + files.Path()});
   const std::string fifo = files.File("fifo");
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   const struct {
