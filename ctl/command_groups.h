@@ -1,8 +1,6 @@
 #pragma once
 // The command groups of orvellectl, each in its own file over the dispatcher.
 
-#include <span>
-
 #include "ctl/invocation.h"
 
 namespace orvelle::ctl {
@@ -19,11 +17,5 @@ namespace orvelle::ctl {
 #define ORVELLE_CTL_DECLARE_GROUP(name, function) int function(Invocation& run);
 ORVELLE_CTL_COMMAND_GROUPS(ORVELLE_CTL_DECLARE_GROUP)
 #undef ORVELLE_CTL_DECLARE_GROUP
-
-struct CommandGroup {
-  const char* name;
-  int (*run)(Invocation&);
-};
-std::span<const CommandGroup> CommandGroups();
 
 }  // namespace orvelle::ctl

@@ -52,7 +52,7 @@ std::optional<Setting> ParseSetting(std::string_view text, std::string& error);
 std::optional<Setting> CheckSetting(const ConfigKey& key, std::string_view value,
                                     std::string& error, ValueRange range = ValueRange::Control);
 
-// Sets a checked value as the user would on the page.
+// Sets a value checked against its control as the user would on the page.
 void ApplySetting(const Setting& setting, console::ConfigExchange& exchange);
 
 }  // namespace orvelle::ctl

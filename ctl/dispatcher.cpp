@@ -7,6 +7,11 @@
 namespace orvelle::ctl {
 namespace {
 
+struct CommandGroup {
+  const char* name;
+  int (*run)(Invocation&);
+};
+
 #define ORVELLE_CTL_LIST_GROUP(name, function) {name, function},
 constexpr CommandGroup kGroups[] = {ORVELLE_CTL_COMMAND_GROUPS(ORVELLE_CTL_LIST_GROUP)};
 #undef ORVELLE_CTL_LIST_GROUP
@@ -66,10 +71,6 @@ int Dispatch(Invocation& run) {
 }
 
 }  // namespace
-
-std::span<const CommandGroup> CommandGroups() {
-  return kGroups;
-}
 
 int RunCtl(std::span<const std::string> args, const CtlContext& context) {
   std::optional<Options> options = ParseOptions(args, *context.err);
