@@ -3,6 +3,7 @@
 // process against a simulated controller.
 
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <ostream>
@@ -26,10 +27,17 @@ struct CtlContext {
   std::function<std::shared_ptr<HidBus>()> makeBus;
   LinkProfile profile;
   int windowsClass = 3;  // which configuration groups the page uses here
+  // Where `calibration start` looks for Tessaly, as the console does: beside
+  // this program, then in the installed programs folder.
+  std::filesystem::path program;
+  std::filesystem::path installedPrograms;
   std::ostream* out = nullptr;
   std::ostream* err = nullptr;
-  // Asked between waits by commands that run until stopped (monitor).
-  std::function<bool()> stopRequested;
+  // The stop signal received (SIGINT, SIGTERM), or 0; asked after every
+  // exchange and pause, so that a command ends with 128 + the signal.
+  std::function<int()> stopSignal;
+  // Sees every pause between exchanges before it is taken.
+  std::function<void(std::chrono::milliseconds)> recordPauses;
 };
 
 // The process's own: the default bus, this system's Windows class, the

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdint>
 
 namespace orvelle::ctl {
 namespace {
@@ -79,6 +80,14 @@ std::optional<int> Position(const ConfigKey& key, std::string_view text) {
   return std::nullopt;
 }
 
+// The page takes the CFG_16 value as the signed byte the controller reports
+// and shows it even beyond the spin's range; every other field it keeps only
+// within its control's range.
+bool HeldBeyondControl(const ConfigKey& key, std::string_view text) {
+  const std::optional<int> value = Number(text);
+  return key.kind == KeyKind::Spin && value && *value >= INT8_MIN && *value <= INT8_MAX;
+}
+
 }  // namespace
 
 std::span<const ConfigKey> ConfigKeys() {
@@ -120,8 +129,9 @@ std::string FormatValue(const ConfigKey& key, const ConfigPageState& state) {
 }
 
 std::optional<Setting> CheckSetting(const ConfigKey& key, std::string_view value,
-                                    std::string& error) {
-  if (!Position(key, value)) {
+                                    std::string& error, ValueRange range) {
+  const bool held = range == ValueRange::Held && HeldBeyondControl(key, value);
+  if (!held && !Position(key, value)) {
     error =
         std::string(key.name) + " takes " + Accepted(key) + ", not \"" + std::string(value) + "\"";
     return std::nullopt;

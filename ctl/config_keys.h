@@ -41,13 +41,18 @@ struct Setting {
   std::string value;
 };
 
+// What a value is checked against: what the key's control offers, or what
+// a controller may hold and report beyond that (the page shows such a value
+// but offers no way to choose it).
+enum class ValueRange { Control, Held };
+
 // "KEY=VALUE" checked against the key's control; the error names the key
 // and what it accepts.
 std::optional<Setting> ParseSetting(std::string_view text, std::string& error);
 std::optional<Setting> CheckSetting(const ConfigKey& key, std::string_view value,
-                                    std::string& error);
+                                    std::string& error, ValueRange range = ValueRange::Control);
 
-// Sets a checked value as the user would on the page.
+// Sets a value checked against its control as the user would on the page.
 void ApplySetting(const Setting& setting, console::ConfigExchange& exchange);
 
 }  // namespace orvelle::ctl

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "devlink/controller_order.h"
 #include "devlink/hid/tlc_reports.h"
 
 namespace orvelle::ctl {
@@ -68,8 +69,10 @@ std::vector<FoundController> FindControllers(HidBus& bus, const LinkProfile& pro
     }
     return false;
   };
+  std::vector<HidCollection> collections = bus.Enumerate();
+  SortForDiscovery(collections);
   std::vector<FoundController> found;
-  for (const HidCollection& c : bus.Enumerate()) {
+  for (const HidCollection& c : collections) {
     if (!accepted(c)) continue;
     const std::string node = NodeOf(c.path);
     auto it = std::find_if(found.begin(), found.end(),
@@ -80,8 +83,8 @@ std::vector<FoundController> FindControllers(HidBus& bus, const LinkProfile& pro
     }
     it->collections.push_back(c.path);
   }
-  std::stable_partition(found.begin(), found.end(),
-                        [](const FoundController& f) { return !f.simulated; });
+  // Discovery's order puts the controller to use last.
+  std::reverse(found.begin(), found.end());
   return found;
 }
 
@@ -117,8 +120,8 @@ bool Session::Open(std::string& error) {
   return false;
 }
 
-SendResult Session::Send(int channel, const FrameBuffer& frame) {
-  return link_.SendFrame(channel, frame) ? SendResult::Answered : SendResult::NoAnswer;
+SendOutcome Session::Send(int channel, const FrameBuffer& frame) {
+  return link_.ExchangeFrame(channel, frame);
 }
 
 void Session::OnAnswer(std::span<const uint8_t> frame) {

@@ -31,16 +31,13 @@ struct FoundController {
   std::vector<std::string> collections;
 };
 
-// Real controllers first, then simulated ones, each in the bus's order: the
-// first is the one used without --device, as real hardware outranks a
-// simulator in the console.
+// The one the console would open first (SortForDiscovery), then the others
+// in falling rank.
 std::vector<FoundController> FindControllers(HidBus& bus, const LinkProfile& profile);
 
 // The bus narrowed to one controller's collections, so that the link can
 // only open that one.
 std::shared_ptr<HidBus> OnlyController(std::shared_ptr<HidBus> bus, const std::string& node);
-
-enum class SendResult { Answered, NoAnswer };
 
 class Session : private AnswerSink, private AnswerDispatcher {
  public:
@@ -57,7 +54,7 @@ class Session : private AnswerSink, private AnswerDispatcher {
   void OnAnswers(Handler handler) { handler_ = std::move(handler); }
   // Sends one frame of `channel` (cut to the channel's output length, as the
   // console's pages do) and waits for an answer.
-  SendResult Send(int channel, const FrameBuffer& frame);
+  SendOutcome Send(int channel, const FrameBuffer& frame);
   std::chrono::milliseconds AnswerTimeout() const { return link_.Profile().answerTimeout; }
   CUSBTransfer& Link() { return link_; }
 

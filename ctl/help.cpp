@@ -4,6 +4,7 @@ namespace orvelle::ctl {
 namespace {
 
 constexpr const char* kOverview = R"(usage: orvellectl [--device PATH] [--json] COMMAND ...
+       orvellectl --version
 
 Reads and sets up an infrared touch frame controller from the command line,
 with the same rules as the console's pages.
@@ -14,6 +15,8 @@ Commands:
   config show|set|reset      the configuration settings
   config save|load FILE      all settings in a JSON file
   calibration show|set       the calibration mode and option
+  calibration start [--screen NAME]
+                             starts Tessaly, the calibration program
   calibration export|import FILE, calibration reset
                              the calibration record
   monitor                    every frame the controller sends, until Ctrl-C
@@ -21,36 +24,46 @@ Commands:
 
 Options:
   --device PATH   the controller to use (a path from `orvellectl list`);
-                  without it the first one listed is used
+                  needed when several are plugged in: nothing is sent
+                  to any of them without it
   --json          one JSON document on standard output (reading commands)
   --help, -h      help; with a command, that command's
+  --version       the version of orvellectl
 
 Simulated controllers (orvelle-sim) are found in $ORVELLE_SIM_DIR, else
 $XDG_RUNTIME_DIR/orvelle-sim, else /tmp/orvelle-sim-<uid>.
 
 Exit status:
-  0  done
-  1  the controller refused or failed, or a file could not be read or written
-  2  usage: an unknown command or option, or a value no setting accepts
-  3  no controller found, or none at --device
-  4  the controller did not answer in time
-Errors go to standard error, one line each.
+  0    done
+  1    the controller refused a request, a request could not be sent (the
+       controller went away), or a file could not be opened or written
+  2    usage: an unknown command or option, an empty --device, several
+       controllers and no --device, a value no setting accepts, or an input
+       file that is not a regular file or whose content is wrong
+  3    no controller found, or none at --device
+  4    the controller did not answer in time, or its answers could not be read
+  130  ended by SIGINT (Ctrl-C), 143 by SIGTERM: after the exchange under
+       way; a save or export then writes nothing
+Errors go to standard error, one line each. Every request is followed by the
+pause the console's pages take (20 ms after a read, 30 ms after a write,
+100 ms after a reset), which a controller needs to store what it was sent.
 )";
 
 constexpr const char* kList = R"(usage: orvellectl [--json] list
 
 Every accepted controller: its device path, vendor and product id (hex), a
-name and how many HID collections it has. Real controllers come first; the
-first one listed is the one the other commands use without --device.
-Exits 3 when there is none.
+name and how many HID collections it has, in the order in which the console
+ranks them (real ones first, then by the USB port). With more than one, the
+other commands need --device with one of these paths. Exits 3 when there is
+none.
 )";
 
 constexpr const char* kInfo = R"(usage: orvellectl [--device PATH] [--json] info
 
 What the console's information page shows: model, identity texts 2 to 4,
 info value, counts A and B and lists A and B. Texts are the controller's
-bytes read as Latin-1; without an answer that counts, every value is the
-page's default ("N/A", 0).
+bytes read as Latin-1. When no answer could be read (neither the layout nor
+a transfer description came), nothing is printed and the exit status is 4.
 )";
 
 constexpr const char* kConfig = R"(usage: orvellectl [--device PATH] [--json] config show
@@ -61,13 +74,24 @@ constexpr const char* kConfig = R"(usage: orvellectl [--device PATH] [--json] co
 
 show   prints every setting as KEY=VALUE (with --json, the document that save
        writes).
-set    reads the current settings, changes the named ones and writes every
-       group back, as the page's Apply does. A value the page could not hold
-       is refused (exit 2) before anything is sent.
+set    reads the current settings, checks every KEY=VALUE and writes the
+       groups of the named settings only, as the page's Apply writes a
+       group. A value the page could not hold is refused (exit 2) before
+       anything is sent.
 reset  has the controller restore its own default settings.
 save   writes all settings to FILE as JSON; the file is replaced atomically.
-load   checks the whole FILE (every setting present and valid) before it
-       sends anything, then writes every group.
+load   checks the whole FILE (a regular file; every member of its type,
+       every setting present and valid) before it sends anything, then
+       writes the groups in which FILE differs from the controller. Any
+       fault of FILE exits 2 naming the member and why.
+
+Values beyond the page's ranges: a controller may hold a value that the
+page's controls do not offer (cfg16.value above 20, say). show and save
+print it as it is, and load takes it back: a file that save wrote always
+loads again, unchanged. Such a value is never sent as a new one: set and
+load refuse a value outside the ranges below wherever it would change what
+the controller holds, and write a group holding such a value only when
+another setting of that group is given.
 
 Settings:
   cfg12.a, cfg12.b, cfg12.c      on or off
@@ -92,6 +116,7 @@ switches as "on"/"off", numbers as numbers.
 
 constexpr const char* kCalibration = R"(usage: orvellectl [--device PATH] [--json] calibration show
        orvellectl [--device PATH] calibration set [mode=N] [option=N]
+       orvellectl [--device PATH] calibration start [--screen NAME]
        orvellectl [--device PATH] calibration export FILE
        orvellectl [--device PATH] calibration import FILE
        orvellectl [--device PATH] calibration reset
@@ -100,11 +125,15 @@ show    the calibration mode (2: four targets, 3: five, 4: nine) and the
         option (0 to 3; 4 means none).
 set     writes the option and the mode, as the page's Apply does; a value
         left out keeps the controller's.
+start   starts Tessaly on the primary screen, or on screen NAME (a name or
+        a number from 0), from this program's folder or the installed
+        programs folder, never from the current folder or PATH. Tessaly
+        calibrates the controller the console would open.
 export  saves the controller's calibration record in the calibration data
         file format (137 bytes), replacing FILE atomically; only modes 3 and
         4 keep a record.
-import  sends the record of FILE; a damaged file is refused and nothing is
-        sent.
+import  sends the record of FILE (a regular file); a damaged file is
+        refused (exit 2) and nothing is sent.
 reset   has the controller restore its factory calibration.
 )";
 
@@ -113,7 +142,8 @@ constexpr const char* kMonitor = R"(usage: orvellectl [--device PATH] monitor
 One line per frame the controller sends, as orvelle-sim --log shows it:
 "out", the bytes up to the frame's end, the command's name; for the raw
 touch positions of a running calibration also x, y and whether the finger
-touches. Runs until Ctrl-C (exit 0) or until the controller goes (exit 1).
+touches. Runs until Ctrl-C (exit 130) or SIGTERM (143), or until the
+controller goes (exit 1).
 Requests that other programs send are not seen: the controller does not
 echo them.
 )";

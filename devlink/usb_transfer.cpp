@@ -1,5 +1,7 @@
 #include "devlink/usb_transfer.h"
 
+#include "devlink/controller_order.h"
+
 #include <pthread.h>
 
 #include <algorithm>
@@ -75,10 +77,7 @@ int CUSBTransfer::Discover() {
     if (outOfMemory_) outOfMemory_();
     return 0;
   }
-  // A later collection takes a slot over, so real controllers come last: a
-  // simulated one must not replace real hardware.
-  std::stable_partition(collections.begin(), collections.end(),
-                        [](const HidCollection& c) { return c.simulated; });
+  SortForDiscovery(collections);
   int count = 0;
   for (const HidCollection& c : collections) {
     if (!IsAcceptedId(c.vendorId, c.productId)) continue;
@@ -310,26 +309,46 @@ class OwnerWait {
 
 }  // namespace
 
-bool CUSBTransfer::SendAndWait(int channel, std::span<const uint8_t> report) {
+SendOutcome CUSBTransfer::Exchange(int channel, std::span<const uint8_t> report) {
   const auto deadline = Clock::now() + profile_.answerTimeout;
   const AnswerQueue::Ticket ticket = answers_.Take();
-  if (!WriteReport(channel, report)) return false;
-  bool answered = false;
+  if (!WriteReport(channel, report)) return SendOutcome::Failed;
+  AnswerQueue::WaitResult result;
   {
     OwnerWait wait(dispatcher_.load());
-    answered = answers_.WaitForAnswer(owner_.load(), ticket, deadline, wait.Idle()) ==
-               AnswerQueue::WaitResult::Answered;
+    result = answers_.WaitForAnswer(owner_.load(), ticket, deadline, wait.Idle());
   }
   RepostIfQueued();
-  return answered;
+  switch (result) {
+    case AnswerQueue::WaitResult::Answered:
+      return SendOutcome::Answered;
+    case AnswerQueue::WaitResult::TimedOut:
+      return SendOutcome::TimedOut;
+    case AnswerQueue::WaitResult::Failed:
+      break;
+  }
+  return SendOutcome::Failed;
 }
 
-bool CUSBTransfer::SendFrame(int channel, const FrameBuffer& frame) {
+bool CUSBTransfer::SendAndWait(int channel, std::span<const uint8_t> report) {
+  return Exchange(channel, report) == SendOutcome::Answered;
+}
+
+SendOutcome CUSBTransfer::ExchangeFrame(int channel, const FrameBuffer& frame) {
   const size_t frameLength =
       channel == kCommandChannel ? kCommandFrameLength : kCalibrationFrameLength;
   const size_t length =
       std::min(frameLength, static_cast<size_t>(std::max(0, OutputLength(channel))));
-  return SendAndWait(channel, std::span<const uint8_t>(frame.data(), length));
+  return Exchange(channel, std::span<const uint8_t>(frame.data(), length));
+}
+
+bool CUSBTransfer::SendFrame(int channel, const FrameBuffer& frame) {
+  return ExchangeFrame(channel, frame) == SendOutcome::Answered;
+}
+
+bool CUSBTransfer::DeviceLeft() const {
+  return std::any_of(slots_.begin(), slots_.end(),
+                     [](const Slot& s) { return s.deviceLeft.load(); });
 }
 
 void CUSBTransfer::RecordPauses(std::function<void(std::chrono::milliseconds)> recorder) {

@@ -31,6 +31,9 @@
 
 namespace orvelle {
 
+// How a request ended: Failed when its write failed or the device went.
+enum class SendOutcome : uint8_t { Answered, Failed, TimedOut };
+
 class CUSBTransfer {
  public:
   CUSBTransfer(LinkProfile profile, std::shared_ptr<HidBus> bus);
@@ -86,11 +89,16 @@ class CUSBTransfer {
   // connected, when the slot is empty, or when the device has left.
   bool WriteReport(int channel, std::span<const uint8_t> report);
   // Writes and waits for any recognised answer, up to the profile's time-out;
-  // false at once when the device goes or the write fails meanwhile.
+  // ends at once when the device goes or the write fails meanwhile.
+  SendOutcome Exchange(int channel, std::span<const uint8_t> report);
   bool SendAndWait(int channel, std::span<const uint8_t> report);
-  // SendAndWait for a frame built for `channel`: its command or calibration
+  // Exchange for a frame built for `channel`: its command or calibration
   // length, cut to what the channel's output report holds.
+  SendOutcome ExchangeFrame(int channel, const FrameBuffer& frame);
   bool SendFrame(int channel, const FrameBuffer& frame);
+  // A reader saw the device go since the last discovery: the link's own
+  // signal, also where the bus has no device watch.
+  bool DeviceLeft() const;
 
   // The dispatcher's pause: waits, handing queued answers to the owner; ends
   // early when the device goes.

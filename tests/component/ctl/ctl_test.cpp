@@ -1,14 +1,18 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "console/core/info_page.h"
+#include "console/core/pacing.h"
 #include "ctl/commands.h"
 #include "ctl/ctl_link.h"
 #include "devlink/catalogue.h"
 #include "sim/simulated_controller.h"
+#include "tests/support/e2e/child_process.h"
 #include "tests/support/sim_fixture.h"
 
 namespace orvelle {
@@ -35,19 +39,24 @@ class CtlTest : public ::testing::Test {
   }
 
   Outcome Ctl(std::vector<std::string> args, std::chrono::milliseconds timeout = 5s,
-              std::function<bool()> stopRequested = {}) {
+              std::function<int()> stopSignal = {}) {
     std::ostringstream out, err;
     ctl::CtlContext context{.makeBus = [this] { return SimOnlyBus(folder_.Path()); },
                             .profile = Quick(ctl::CtlProfile(), timeout),
+                            .program = program_,
                             .out = &out,
                             .err = &err,
-                            .stopRequested = std::move(stopRequested)};
+                            .stopSignal = std::move(stopSignal),
+                            .recordPauses = [this](auto pause) { pauses_.push_back(pause); }};
+    pauses_.clear();
     const int status = ctl::RunCtl(args, context);
     return {status, out.str(), err.str()};
   }
 
   TempFolder folder_;
   std::vector<std::unique_ptr<SimulatedController>> sims_;
+  std::vector<std::chrono::milliseconds> pauses_;  // of the last run
+  std::filesystem::path program_;                  // where orvellectl would lie
 };
 
 TEST_F(CtlTest, ValuesNoControlHoldsAreRefusedBeforeAnythingIsSent) {
@@ -78,14 +87,26 @@ TEST_F(CtlTest, ValuesNoControlHoldsAreRefusedBeforeAnythingIsSent) {
       {{"config", "set", "touch.setting=2"}, "", 2, "Windows 7"},
       {{"calibration", "set", "mode=5"}, "", 2, "mode takes"},
       {{"calibration", "set", "option=4"}, "", 2, "option takes"},
-      {{"config", "load", file}, document(R"(,"cfg15.value":5001)"), 1, "cfg15.value takes"},
-      {{"config", "load", file}, document(R"(,"cfg15.value":"3000")"), 1, "cfg15.value"},
-      {{"config", "load", file}, document(""), 1, "cfg15.value is missing"},
-      {{"config", "load", file}, document(R"(,"cfg15.value":3000,"x":1)"), 1, "no setting \"x\""},
-      {{"config", "load", file}, document(R"(,"cfg15.value":3000.5)"), 1, "cfg15.value"},
-      {{"config", "load", file}, "{\"format\":", 1, "not a JSON object"},
-      {{"config", "load", file}, R"({"format":"x","version":1,"settings":{}})", 1, "version 1"},
-      {{"calibration", "import", file}, "0\r\n1\r\n000\r\n", 1, "damaged"},
+      {{"config", "load", file}, document(R"(,"cfg15.value":5001)"), 2, "cfg15.value takes"},
+      {{"config", "load", file}, document(R"(,"cfg15.value":"3000")"), 2, "cfg15.value"},
+      {{"config", "load", file}, document(""), 2, "settings.cfg15.value: is missing"},
+      {{"config", "load", file}, document(R"(,"cfg15.value":3000,"x":1)"), 2, "settings.x: there"},
+      {{"config", "load", file}, document(R"(,"cfg15.value":3000.5)"), 2, "cfg15.value"},
+      {{"config", "load", file}, document(R"(,"cfg15.value":3000},"more":{)"), 2, "more"},
+      {{"config", "load", file}, "{\"format\":", 2, "not a JSON object"},
+      {{"config", "load", file}, R"({"format":"x","version":1,"settings":{}})", 2, "format"},
+      {{"config", "load", file}, R"({"format":1,"version":1,"settings":{}})", 2, "format"},
+      {{"config", "load", file}, R"({"format":[],"version":1})", 2, "format"},
+      {{"config", "load", file}, R"({"format":{},"version":1})", 2, "format"},
+      {{"config", "load", file}, R"({"format":null,"version":1})", 2, "format"},
+      {{"config", "load", file}, R"({"format":"orvelle-config","version":"1"})", 2, "version"},
+      {{"config", "load", file},
+       R"({"format":"orvelle-config","version":1,"settings":[]})",
+       2,
+       "settings"},
+      {{"calibration", "import", file}, "0\r\n1\r\n000\r\n", 2, "damaged"},
+      {{"config", "load", folder_.Path()}, "", 2, "not a regular file"},
+      {{"config", "load", folder_.File("none")}, "", 1, "cannot read"},
   };
   for (const auto& c : cases) {
     std::ofstream(file, std::ios::binary) << c.file;
@@ -125,6 +146,152 @@ TEST_F(CtlTest, SetSaveAndLoadCarryTheSettingsToASecondController) {
   ASSERT_EQ(Ctl({"--device", first.Path(), "config", "save", file}).status, 0);
   ASSERT_EQ(Ctl({"--device", second.Path(), "config", "load", file}).status, 0);
   EXPECT_EQ(second.State(), expected);
+}
+
+// Every setting at both of its limits, switched off, and a value the controller holds beyond
+// the page's range: the file loads back unchanged, and load writes only the groups that differ.
+TEST_F(CtlTest, SaveThenLoadRoundTripsEverySettingAtItsLimits) {
+  const ControllerState lows{.cfg12 = {0, 0, 0},
+                             .level14 = 1,
+                             .value14 = 100,
+                             .level15 = 1,
+                             .value15 = 500,
+                             .value16 = 0,
+                             .cfg17 = {1, 1, 1, 1},
+                             .periodA21 = 3,
+                             .periodB21 = 100};
+  const ControllerState highs{.cfg12 = {1, 1, 1},
+                              .level14 = 10,
+                              .value14 = 1000,
+                              .level15 = 10,
+                              .value15 = 5000,
+                              .value16 = 20,
+                              .cfg17 = {5, 5, 10, 10},
+                              .periodA21 = 180,
+                              .periodB21 = 2000};
+  const ControllerState off{.on14 = 0, .on15 = 0, .on16 = 0, .on21 = 0};
+  const ControllerState held{.value16 = 25};
+  const struct {
+    ControllerState saved, other;
+    int loadOnOther;
+  } cases[] = {{lows, highs, 0}, {highs, lows, 0}, {off, highs, 0}, {held, lows, 2}};
+  const auto writes = [](SimulatedController& sim, uint64_t after) {
+    return sim.Events().Count(
+        [](const SimEvent& e) {
+          return e.kind == SimEvent::Kind::In && e.bytes.size() > 3 && e.bytes[3] == kSubWrite;
+        },
+        after);
+  };
+  int n = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(n);
+    SimulatedController& saved = Add("saved" + std::to_string(n), c.saved);
+    SimulatedController& other = Add("other" + std::to_string(n++), c.other);
+    const std::string file = folder_.File("saved.json"), again = folder_.File("again.json");
+    ASSERT_EQ(Ctl({"--device", saved.Path(), "config", "save", file}).status, 0);
+    const uint64_t before = saved.Events().LastSeq();
+    EXPECT_EQ(Ctl({"--device", saved.Path(), "config", "load", file}).status, 0);
+    EXPECT_EQ(writes(saved, before), 0u);
+    EXPECT_EQ(saved.State(), c.saved);
+    const Outcome load = Ctl({"--device", other.Path(), "config", "load", file});
+    EXPECT_EQ(load.status, c.loadOnOther) << load.err;
+    if (load.status != 0) continue;
+    ASSERT_EQ(Ctl({"--device", other.Path(), "config", "save", again}).status, 0);
+    EXPECT_EQ(e2e::ReadFile(again), e2e::ReadFile(file));
+  }
+  // A set writes the groups it names only, whatever the controller holds elsewhere.
+  SimulatedController& sim = Add("held", held);
+  const uint64_t before = sim.Events().LastSeq();
+  EXPECT_EQ(Ctl({"--device", sim.Path(), "config", "set", "cfg12.b=on"}).status, 0);
+  EXPECT_EQ(writes(sim, before), 1u);
+  EXPECT_EQ(sim.State().cfg12[1], 1);
+}
+
+// With several controllers nothing is reached by chance; the console and the tool rank them
+// alike. A path that is no UTF-8 still gives a JSON list.
+TEST_F(CtlTest, SeveralControllersAreNeverChosenByChance) {
+  SimulatedController& first = Add("a");
+  SimulatedController& second = Add("b\xff");
+  const Json found = Json::parse(Ctl({"--json", "list"}).out, nullptr, false);
+  ASSERT_EQ(found.size(), 2u);
+  EXPECT_EQ(found[0]["path"], first.Path());
+  CUSBTransfer console(Quick(LinkProfile::Console()), SimOnlyBus(folder_.Path()));
+  ASSERT_TRUE(console.Open());
+  EXPECT_THAT(console.DevicePath(kCommandChannel), ::testing::StartsWith(first.Path() + "#"));
+  console.StopThreads();
+  const std::vector<std::string> refused[] = {
+      {"info"}, {"config", "set", "cfg12.a=on"}, {"--device=", "info"}, {"--device", "", "info"}};
+  for (const auto& args : refused) {
+    const Outcome run = Ctl(args);
+    EXPECT_EQ(run.status, ctl::kExitUsage) << args[0];
+    if (args.size() == 1) {
+      EXPECT_THAT(run.err, HasSubstr(second.Path()));
+    }
+  }
+  const auto in = [](const SimEvent& e) { return e.kind == SimEvent::Kind::In; };
+  EXPECT_EQ(first.Events().Count(in, 0) + second.Events().Count(in, 0), 0u);
+  EXPECT_EQ(Ctl({"--device", second.Path(), "info"}).status, 0);
+}
+
+// The pauses of the pages: after each read, each write, and a reset.
+TEST_F(CtlTest, ExchangesArePacedAsOnThePages) {
+  Add("a");
+  using Pauses = std::vector<std::chrono::milliseconds>;
+  const auto read = console::kPauseAfterRead, write = console::kPauseAfterWrite;
+  const auto reads = [&](size_t count) { return Pauses(count, read); };
+  const struct {
+    std::vector<std::string> args;
+    Pauses pauses;
+  } cases[] = {
+      {{"info"}, reads(6)},
+      {{"config", "show"}, reads(6)},
+      {{"config", "reset"}, {console::kPauseAfterReset}},
+      {{"calibration", "set", "mode=3"}, {read, read, write, write}},
+      {{"calibration", "reset"}, {console::kPauseAfterReset}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Ctl(c.args).status, 0) << c.args[0];
+    EXPECT_EQ(pauses_, c.pauses) << c.args[0];
+  }
+  EXPECT_EQ(Ctl({"config", "set", "cfg12.a=on", "cfg12.b=on"}).status, 0);
+  Pauses expected = reads(6);
+  expected.push_back(write);
+  EXPECT_EQ(pauses_, expected);
+}
+
+// A write that fails is not silence; answers that the page cannot read are no values.
+TEST_F(CtlTest, ExitStatusTellsFailureFromSilence) {
+  SimulatedController& sim = Add("a");
+  int asks = 0;
+  const Outcome gone = Ctl({"config", "show"}, 5s, [&] {
+    if (++asks == 3) sim.Unplug();
+    return 0;
+  });
+  EXPECT_EQ(gone.status, ctl::kExitFailed) << gone.err;
+  std::string error;
+  ASSERT_TRUE(sim.Plug("", error)) << error;
+  for (uint8_t code : console::kInfoRequests)
+    sim.SetFault({kCommandReportId, code}, {FaultKind::Refuse});
+  const Outcome info = Ctl({"info"});
+  EXPECT_EQ(info.status, ctl::kExitNoAnswer) << info.out;
+  EXPECT_EQ(info.out, "");
+}
+
+// Tessaly comes from the tool's own folder, with the screen asked for; never from a relative
+// folder or the search path.
+TEST_F(CtlTest, CalibrationStartRunsTessalyByTheConsolesRules) {
+  Add("a");
+  const TempFolder programs;
+  const std::string tessaly = programs.File("Tessaly"), started = programs.File("started");
+  std::ofstream(tessaly) << "#!/bin/sh\necho \"$@\" > " << started << ".new && mv " << started
+                         << ".new " << started << "\n";
+  std::filesystem::permissions(tessaly, std::filesystem::perms::owner_all);
+  program_ = programs.File("orvellectl");
+  EXPECT_EQ(Ctl({"calibration", "start", "--screen", "HDMI-1"}).status, 0);
+  EXPECT_TRUE(e2e::WaitUntil([&] { return e2e::ReadFile(started) == "--screen HDMI-1\n"; }, 10s));
+  program_ = "orvellectl";
+  EXPECT_EQ(Ctl({"calibration", "start"}).status, ctl::kExitFailed);
+  EXPECT_EQ(Ctl({"calibration", "start", "--screen="}).status, ctl::kExitUsage);
 }
 
 TEST_F(CtlTest, ExportResetImportRestoresTheCalibrationRecord) {
@@ -177,6 +344,7 @@ TEST_F(CtlTest, CommandLinesExitAndPrint) {
       {{"--colour", "info"}, ctl::kExitUsage, ""},
       {{"config", "save"}, ctl::kExitUsage, ""},
       {{"--device", folder_.File("none"), "info"}, ctl::kExitNoController, ""},
+      {{"--version"}, ctl::kExitDone, "orvellectl 1.0.0\n"},
   };
   for (const auto& c : cases) {
     const Outcome run = Ctl(c.args, 200ms);
@@ -202,9 +370,9 @@ TEST_F(CtlTest, MonitorShowsEachFrameUntilStoppedOrTheControllerGoes) {
       sim.SendFrame(kCalibrationReportId, CAL_RAW_POINT, point);
       sim.SendFrame(kCommandReportId, GET_LAYOUT, layout);
     }
-    return ++polls > 10;
+    return ++polls > 10 ? SIGINT : 0;
   });
-  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.status, 128 + SIGINT) << run.err;
   // Two collections, two readers: the lines may come in either order.
   EXPECT_THAT(run.out,
               HasSubstr("out 06 08 05 07 34 12 10 00 FF  CAL_RAW_POINT x=4660 y=16 touching\n"));
@@ -214,7 +382,7 @@ TEST_F(CtlTest, MonitorShowsEachFrameUntilStoppedOrTheControllerGoes) {
   polls = 0;
   const Outcome gone = Ctl({"monitor"}, 5s, [&] {
     if (polls == 0) sim.Unplug();
-    return ++polls > 400;  // only a failing test gets here
+    return ++polls > 400 ? SIGINT : 0;  // only a failing test gets here
   });
   EXPECT_EQ(gone.status, ctl::kExitFailed);
   EXPECT_EQ(gone.err, "orvellectl: the controller went away\n");

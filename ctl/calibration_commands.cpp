@@ -1,0 +1,200 @@
+// calibration show, set, export, import and reset: the calibration page's
+// exchange without its window.
+#include <cctype>
+#include <optional>
+
+#include "console/core/calibration_file.h"
+#include "console/core/calibration_page.h"
+#include "console/core/message_ids.h"
+#include "console/core/pacing.h"
+#include "console/core/program_launch.h"
+#include "ctl/command_groups.h"
+#include "ctl/input_file.h"
+
+namespace orvelle::ctl {
+namespace {
+
+using namespace orvelle::console;
+
+struct CalibrationAnswers {
+  std::optional<CalibrationRecord> record;
+  int message = 0;
+};
+
+void Listen(Invocation& run, CalibrationExchange& exchange, CalibrationAnswers& answers) {
+  run.Controller().OnAnswers([&exchange, &answers](std::span<const uint8_t> frame) {
+    CalibrationAnswerEffect effect = exchange.HandleFrame(frame);
+    if (effect.recordToExport) answers.record = effect.recordToExport;
+    if (effect.message != 0) answers.message = effect.message;
+  });
+}
+
+// The page's refresh: the option, then the mode.
+int Read(Invocation& run, CalibrationExchange& exchange) {
+  if (const int status =
+          run.Ask(kCommandChannel, CalibrationExchange::OptionRead(), kPauseAfterRead))
+    return status;
+  if (const int status =
+          run.Ask(kCalibrationChannel, CalibrationExchange::Request(CAL_GET_MODE), kPauseAfterRead))
+    return status;
+  const CalibrationPageState& s = exchange.State();
+  if (!s.optionKnown || !s.modeKnown)
+    return run.Error(kExitFailed, "the controller reported no valid calibration mode and option");
+  return kExitDone;
+}
+
+int Show(Invocation& run) {
+  if (!run.Arguments(2)) return kExitUsage;
+  if (const int status = run.Connect()) return status;
+  CalibrationExchange exchange;
+  CalibrationAnswers answers;
+  Listen(run, exchange, answers);
+  if (const int status = Read(run, exchange)) return status;
+  const CalibrationPageState& s = exchange.State();
+  if (run.Given().json) {
+    run.PrintJson({{"mode", s.calMode}, {"option", s.calOption}});
+  } else {
+    run.Out() << "mode=" << s.calMode << "\noption=" << s.calOption << "\n";
+  }
+  return kExitDone;
+}
+
+int Set(Invocation& run) {
+  std::optional<int> mode, option;
+  const std::vector<std::string>& w = run.Words();
+  if (w.size() < 3) return run.Usage("calibration set needs mode=N and/or option=N");
+  for (size_t i = 2; i < w.size(); ++i) {
+    const std::string& a = w[i];
+    const bool isMode = a.rfind("mode=", 0) == 0, isOption = a.rfind("option=", 0) == 0;
+    const std::string value = a.substr(a.find('=') + 1);
+    const int number = value.size() == 1 && std::isdigit(static_cast<unsigned char>(value[0]))
+                           ? value[0] - '0'
+                           : -1;
+    if (isMode && number >= kFirstCalMode && number <= kLastCalMode) {
+      mode = number;
+    } else if (isOption && number >= 0 && number < kCalOptionCount) {
+      option = number;
+    } else if (isMode || isOption) {
+      return run.Error(kExitUsage, isMode ? "mode takes 2 (four targets), 3 (five) or 4 (nine)"
+                                          : "option takes 0, 1, 2 or 3");
+    } else {
+      return run.Usage("calibration set takes mode=N and option=N, not \"" + a + "\"");
+    }
+  }
+  if (const int status = run.Connect()) return status;
+  CalibrationExchange exchange;
+  CalibrationAnswers answers;
+  Listen(run, exchange, answers);
+  if (const int status = Read(run, exchange)) return status;
+  if (option) exchange.ChooseOption(*option);
+  if (mode) exchange.ChooseMode(*mode);
+  exchange.BeginApply();
+  if (const int status = run.Ask(kCommandChannel, exchange.OptionWrite(), kPauseAfterWrite))
+    return status;
+  if (const int status = run.Ask(kCalibrationChannel, exchange.ModeWrite(), kPauseAfterWrite))
+    return status;
+  if (!exchange.State().applyOk)
+    return run.Error(kExitFailed, "the controller refused the calibration mode or option");
+  return kExitDone;
+}
+
+int Export(Invocation& run, const std::string& file) {
+  if (file.empty()) return run.Usage("the file name is empty");
+  if (const int status = run.Connect()) return status;
+  CalibrationExchange exchange;
+  CalibrationAnswers answers;
+  Listen(run, exchange, answers);
+  if (const int status = Read(run, exchange)) return status;
+  exchange.BeginExport();
+  if (const int status = run.Ask(kCalibrationChannel, CalibrationExchange::Request(CAL_READ_DATA),
+                                 kPauseAfterRead))
+    return status;
+  if (!answers.record) {
+    return run.Error(kExitFailed, "the controller holds no record that can be exported (mode " +
+                                      std::to_string(exchange.State().calMode) +
+                                      "; modes 3 and 4 keep one)");
+  }
+  if (const int status = run.Stopped()) return status;
+  if (WriteCalibrationFile(file, *answers.record) != CalibrationFileResult::Done)
+    return run.Error(kExitFailed, "cannot write " + file);
+  return kExitDone;
+}
+
+// A calibration request that the controller answers as saved or refused.
+int Change(Invocation& run, const FrameBuffer& request, std::chrono::milliseconds pauseAfter,
+           const std::string& refused) {
+  if (const int status = run.Connect()) return status;
+  CalibrationExchange exchange;
+  CalibrationAnswers answers;
+  Listen(run, exchange, answers);
+  if (const int status = run.Ask(kCalibrationChannel, request, pauseAfter)) return status;
+  if (answers.message != kMsgSaved) return run.Error(kExitFailed, refused);
+  return kExitDone;
+}
+
+int Import(Invocation& run, const std::string& file) {
+  if (file.empty()) return run.Usage("the file name is empty");
+  InputFileError error;
+  // Only the first bytes count, however large a wrongly chosen file is.
+  const std::optional<InputFileContent> content =
+      ReadInputFile(file, kCalibrationFileLength, error);
+  if (!content) return run.Error(error.status, error.text + "; nothing was sent");
+  const std::optional<CalibrationRecord> record = ParseCalibrationFile(content->bytes);
+  if (!record) return run.Error(kExitUsage, file + " is damaged; nothing was sent");
+  return Change(run, CalibrationExchange::RecordWrite(*record), kPauseAfterWrite,
+                "the controller refused the calibration record");
+}
+
+// Starts Tessaly by the console's rules; it opens the controller the console
+// would, so --device may only confirm that one.
+int Start(Invocation& run) {
+  const std::vector<std::string>& w = run.Words();
+  std::string screen;
+  if (w.size() == 4 && w[2] == "--screen") {
+    screen = w[3];
+  } else if (w.size() == 3 && w[2].rfind("--screen=", 0) == 0) {
+    screen = w[2].substr(9);
+  } else if (w.size() != 2) {
+    return run.Usage("calibration start takes --screen NAME at most");
+  }
+  if (w.size() > 2 && screen.empty()) return run.Usage("--screen is empty");
+  if (const int status = run.Connect()) return status;
+  const std::string chosen = run.Controller().Link().DevicePath(kCommandChannel);
+  std::shared_ptr<HidBus> bus = run.Context().makeBus();
+  const std::vector<FoundController> found = FindControllers(*bus, run.Context().profile);
+  if (found.empty() || chosen.rfind(found.front().path, 0) != 0) {
+    return run.Error(kExitUsage, "Tessaly calibrates " +
+                                     (found.empty() ? std::string("none") : found.front().path) +
+                                     " only; unplug the others to calibrate this one");
+  }
+  const auto program =
+      LocateCalibrationProgram(run.Context().program, run.Context().installedPrograms);
+  long pid = 0;
+  const LaunchResult result = StartProgram(program, CalibrationArguments(screen), pid);
+  if (result != LaunchResult::Started) {
+    return run.Error(kExitFailed,
+                     "cannot start " + (program.empty() ? std::string(kCalibrationProgramFile)
+                                                        : program.string()));
+  }
+  return kExitDone;
+}
+
+}  // namespace
+
+int RunCalibration(Invocation& run) {
+  const std::vector<std::string>& w = run.Words();
+  const std::string sub = w.size() > 1 ? w[1] : "";
+  if (sub == "show") return Show(run);
+  if (sub == "set") return Set(run);
+  if (sub == "start") return Start(run);
+  if (sub == "export") return run.Arguments(3) ? Export(run, w[2]) : kExitUsage;
+  if (sub == "import") return run.Arguments(3) ? Import(run, w[2]) : kExitUsage;
+  if (sub == "reset") {
+    if (!run.Arguments(2)) return kExitUsage;
+    return Change(run, CalibrationExchange::Request(CAL_RESET), kPauseAfterReset,
+                  "the controller refused to restore its calibration");
+  }
+  return run.Usage("calibration takes show, set, start, export, import or reset");
+}
+
+}  // namespace orvelle::ctl

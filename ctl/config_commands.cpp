@@ -1,0 +1,177 @@
+// config show, set, reset, save and load: the configuration page's exchange
+// without its window.
+//
+// A value that the controller holds outside what the page's controls offer
+// is shown and saved as it is, and written back only unchanged within its
+// group: `set` writes only the groups of the settings it was given, `load`
+// only the groups in which the file differs from the controller, and every
+// value that changes must be one the page offers.
+#include <optional>
+
+#include "console/core/config_page.h"
+#include "console/core/pacing.h"
+#include "ctl/command_groups.h"
+#include "ctl/config_document.h"
+#include "ctl/input_file.h"
+#include "ctl/text.h"
+#include "platform/atomic_file.h"
+
+namespace orvelle::ctl {
+namespace {
+
+using namespace orvelle::console;
+
+// Larger files are no settings document of ours.
+constexpr size_t kConfigFileLimit = 64 * 1024;
+
+bool InClass(const Invocation& run, const ConfigKey& key) {
+  return GroupInClass(key.group, run.Context().windowsClass);
+}
+
+// The exchange's answers, and the groups whose writes were refused.
+void Listen(Invocation& run, ConfigExchange& exchange, std::vector<std::string>& refused,
+            std::optional<ConfigAnswer>* reset = nullptr) {
+  run.Controller().OnAnswers([&exchange, &refused, reset](std::span<const uint8_t> frame) {
+    const ConfigAnswer answer = exchange.HandleFrame(frame);
+    if (answer == ConfigAnswer::WriteRefused) refused.push_back(CommandText(frame[0], frame[1]));
+    if (reset && (answer == ConfigAnswer::ResetDone || answer == ConfigAnswer::ResetRefused))
+      *reset = answer;
+  });
+}
+
+// Connects and reads every group of this system's class, as the page's
+// refresh does.
+int ConnectAndRead(Invocation& run, ConfigExchange& exchange, std::vector<std::string>& refused) {
+  if (const int status = run.Connect()) return status;
+  Listen(run, exchange, refused);
+  exchange.BeginRefresh();
+  for (uint8_t code : kConfigGroups) {
+    if (!GroupInClass(code, run.Context().windowsClass)) continue;
+    if (const int status =
+            run.Ask(kCommandChannel, ConfigExchange::ReadRequest(code), kPauseAfterRead))
+      return status;
+  }
+  if (!exchange.ReadComplete())
+    return run.Error(kExitFailed, "the controller did not report all of its settings");
+  return kExitDone;
+}
+
+// Writes `groups` in the page's order, as its Apply does.
+int Write(Invocation& run, ConfigExchange& exchange, const std::vector<uint8_t>& groups,
+          const std::vector<std::string>& refused) {
+  exchange.BeginApply();
+  for (uint8_t code : kConfigGroups) {
+    if (std::find(groups.begin(), groups.end(), code) == groups.end()) continue;
+    if (const int status = run.Ask(kCommandChannel, exchange.WriteRequest(code), kPauseAfterWrite))
+      return status;
+  }
+  if (!exchange.ApplyOk()) {
+    std::string names;
+    for (const std::string& g : refused)
+      names += (names.empty() ? "" : ", ") + g;
+    return run.Error(kExitFailed, "the controller refused the settings of " + names);
+  }
+  return kExitDone;
+}
+
+int Show(Invocation& run) {
+  if (!run.Arguments(2)) return kExitUsage;
+  ConfigExchange exchange;
+  std::vector<std::string> refused;
+  if (const int status = ConnectAndRead(run, exchange, refused)) return status;
+  const int windowsClass = run.Context().windowsClass;
+  if (run.Given().json) {
+    run.Out() << FormatConfigDocument(exchange.State(), windowsClass);
+  } else {
+    for (const ConfigKey& key : ConfigKeys()) {
+      if (InClass(run, key))
+        run.Out() << key.name << "=" << FormatValue(key, exchange.State()) << "\n";
+    }
+  }
+  return kExitDone;
+}
+
+int Set(Invocation& run) {
+  const std::vector<std::string>& w = run.Words();
+  if (w.size() < 3) return run.Usage("config set needs at least one KEY=VALUE");
+  std::vector<Setting> settings;
+  std::vector<uint8_t> groups;
+  for (size_t i = 2; i < w.size(); ++i) {
+    std::string error;
+    const std::optional<Setting> setting = ParseSetting(w[i], error);
+    if (!setting) return run.Error(kExitUsage, error);
+    if (!InClass(run, *setting->key))
+      return run.Error(kExitUsage, std::string(setting->key->name) + " is used on Windows 7 only");
+    settings.push_back(*setting);
+    groups.push_back(setting->key->group);
+  }
+  ConfigExchange exchange;
+  std::vector<std::string> refused;
+  if (const int status = ConnectAndRead(run, exchange, refused)) return status;
+  for (const Setting& setting : settings)
+    ApplySetting(setting, exchange);
+  return Write(run, exchange, groups, refused);
+}
+
+int Reset(Invocation& run) {
+  if (!run.Arguments(2)) return kExitUsage;
+  if (const int status = run.Connect()) return status;
+  ConfigExchange exchange;
+  std::vector<std::string> refused;
+  std::optional<ConfigAnswer> reset;
+  Listen(run, exchange, refused, &reset);
+  if (const int status = run.Ask(kCommandChannel, ConfigExchange::ResetRequest(), kPauseAfterReset))
+    return status;
+  if (reset != ConfigAnswer::ResetDone)
+    return run.Error(kExitFailed, "the controller refused to restore its default settings");
+  return kExitDone;
+}
+
+int Save(Invocation& run, const std::string& file) {
+  if (file.empty()) return run.Usage("the file name is empty");
+  ConfigExchange exchange;
+  std::vector<std::string> refused;
+  if (const int status = ConnectAndRead(run, exchange, refused)) return status;
+  if (const int status = run.Stopped()) return status;
+  if (!WriteFileAtomically(file,
+                           FormatConfigDocument(exchange.State(), run.Context().windowsClass)))
+    return run.Error(kExitFailed, "cannot write " + file);
+  return kExitDone;
+}
+
+int Load(Invocation& run, const std::string& file) {
+  InputFileError error;
+  const std::optional<InputFileContent> content = ReadInputFile(file, kConfigFileLimit, error);
+  if (!content) return run.Error(error.status, error.text + "; nothing was sent");
+  const auto refuse = [&](const DocumentError& why) {
+    return run.Error(kExitUsage, file + ": " + why.field + ": " + why.why + "; nothing was sent");
+  };
+  if (content->truncated) return refuse({"(document)", "larger than a settings file"});
+  DocumentError invalid;
+  const int windowsClass = run.Context().windowsClass;
+  const std::optional<std::vector<Setting>> settings =
+      ParseConfigDocument(content->bytes, windowsClass, invalid);
+  if (!settings) return refuse(invalid);
+  ConfigExchange exchange;
+  std::vector<std::string> refused;
+  if (const int status = ConnectAndRead(run, exchange, refused)) return status;
+  const std::optional<std::vector<uint8_t>> groups =
+      ApplyChangedSettings(*settings, windowsClass, exchange, invalid);
+  if (!groups) return refuse(invalid);
+  return Write(run, exchange, *groups, refused);
+}
+
+}  // namespace
+
+int RunConfig(Invocation& run) {
+  const std::vector<std::string>& w = run.Words();
+  const std::string sub = w.size() > 1 ? w[1] : "";
+  if (sub == "show") return Show(run);
+  if (sub == "set") return Set(run);
+  if (sub == "reset") return Reset(run);
+  if (sub == "save") return run.Arguments(3) ? Save(run, w[2]) : kExitUsage;
+  if (sub == "load") return run.Arguments(3) ? Load(run, w[2]) : kExitUsage;
+  return run.Usage("config takes show, set, reset, save or load");
+}
+
+}  // namespace orvelle::ctl

@@ -1,0 +1,64 @@
+#include "ctl/input_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "ctl/commands.h"
+
+namespace orvelle::ctl {
+namespace {
+
+class Descriptor {
+ public:
+  explicit Descriptor(int fd) : fd_(fd) {}
+  ~Descriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  int Get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+}  // namespace
+
+std::optional<InputFileContent> ReadInputFile(const std::string& path, size_t limit,
+                                              InputFileError& error) {
+  // Opening a FIFO for reading blocks until a writer comes; without blocking
+  // it opens at once, and fstat then tells what it is.
+  const Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+  if (file.Get() < 0) {
+    error = {kExitFailed, "cannot read " + path + ": " + std::strerror(errno)};
+    return std::nullopt;
+  }
+  struct stat st {};
+  if (::fstat(file.Get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    error = {kExitUsage, path + " is not a regular file"};
+    return std::nullopt;
+  }
+  InputFileContent content;
+  content.bytes.resize(limit + 1);
+  size_t filled = 0;
+  while (filled < content.bytes.size()) {
+    const ssize_t n =
+        ::read(file.Get(), content.bytes.data() + filled, content.bytes.size() - filled);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      error = {kExitFailed, "cannot read " + path + ": " + std::strerror(errno)};
+      return std::nullopt;
+    }
+    if (n == 0) break;
+    filled += static_cast<size_t>(n);
+  }
+  content.truncated = filled > limit;
+  content.bytes.resize(std::min(filled, limit));
+  return content;
+}
+
+}  // namespace orvelle::ctl

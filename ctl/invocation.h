@@ -1,0 +1,64 @@
+#pragma once
+// One run of orvellectl: its options, its streams and what every command
+// group needs of them (errors, JSON, the chosen controller's session, the
+// pauses between exchanges and the stop signals).
+
+#include <chrono>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "ctl/commands.h"
+#include "ctl/ctl_link.h"
+
+namespace orvelle::ctl {
+
+using Json = nlohmann::ordered_json;
+
+struct Options {
+  std::string device;
+  bool json = false;
+  bool help = false;
+  bool version = false;
+  std::vector<std::string> words;  // the command, its sub-command and arguments
+};
+
+class Invocation {
+ public:
+  Invocation(const CtlContext& context, Options options);
+
+  const Options& Given() const { return options_; }
+  const std::vector<std::string>& Words() const { return options_.words; }
+  const CtlContext& Context() const { return context_; }
+  std::ostream& Out() { return out_; }
+
+  // One line on standard error; returns `status`.
+  int Error(int status, const std::string& text);
+  int Usage(const std::string& text);
+  // Whether exactly `count` words were given; says what is wrong if not.
+  bool Arguments(size_t count);
+  // Never throws: bytes that are no UTF-8 become U+FFFD.
+  void PrintJson(const Json& document);
+
+  // Opens the controller that --device names, or the only one found; with
+  // several and no --device nothing is opened, since a script must never
+  // reach a controller by chance.
+  int Connect();
+  // Sends, waits for the answer, then pauses as the pages do before their
+  // next request. Says what went wrong: a failed write or a controller gone
+  // (1), silence (4), a stop signal (128 + it).
+  int Ask(int channel, const FrameBuffer& frame, std::chrono::milliseconds pauseAfter);
+  // The exit status of a stop signal received, or 0.
+  int Stopped() const;
+  Session& Controller() { return *session_; }
+
+ private:
+  const CtlContext& context_;
+  const Options options_;
+  std::ostream& out_;
+  std::ostream& err_;
+  std::unique_ptr<Session> session_;
+};
+
+}  // namespace orvelle::ctl

@@ -1,0 +1,52 @@
+// monitor: every frame the controller sends, as the simulator's log shows it.
+#include <algorithm>
+#include <cstdio>
+#include <ostream>
+
+#include "ctl/command_groups.h"
+#include "ctl/text.h"
+#include "devlink/catalogue.h"
+
+namespace orvelle::ctl {
+namespace {
+
+constexpr std::chrono::milliseconds kMonitorWait{50};
+
+// Direction, the bytes up to the terminator, the command's name; a raw
+// touch position decoded.
+std::string FrameLine(std::span<const uint8_t> bytes) {
+  const FrameView frame(bytes);
+  const size_t shown = std::min(bytes.size(), size_t{4} + frame.PayloadLength());
+  std::string line = "out";
+  char hex[4];
+  for (size_t i = 0; i < shown; ++i) {
+    std::snprintf(hex, sizeof hex, " %02X", bytes[i]);
+    line += hex;
+  }
+  line += "  " + CommandText(frame.ReportId(), frame.Code());
+  if (frame.ReportId() == kCalibrationReportId && frame.Code() == CAL_RAW_POINT &&
+      frame.PayloadLength() >= 5) {
+    line += " x=" + std::to_string(ReadLittleEndian16(frame.Payload(1), frame.Payload(2))) +
+            " y=" + std::to_string(ReadLittleEndian16(frame.Payload(3), frame.Payload(4))) +
+            (frame.Payload(0) == kTouchStateTouching ? " touching" : " lifted");
+  }
+  return line;
+}
+
+}  // namespace
+
+int RunMonitor(Invocation& run) {
+  if (!run.Arguments(1)) return kExitUsage;
+  if (const int status = run.Connect()) return status;
+  std::ostream& out = run.Out();
+  run.Controller().OnAnswers(
+      [&out](std::span<const uint8_t> frame) { out << FrameLine(frame) << std::endl; });
+  CUSBTransfer& link = run.Controller().Link();
+  while (!link.DeviceLeft()) {
+    if (const int status = run.Stopped()) return status;
+    link.Pause(kMonitorWait);
+  }
+  return run.Error(kExitFailed, "the controller went away");
+}
+
+}  // namespace orvelle::ctl

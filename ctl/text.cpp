@@ -1,0 +1,42 @@
+#include "ctl/text.h"
+
+#include <cstdio>
+
+#include "devlink/catalogue.h"
+
+namespace orvelle::ctl {
+
+std::string Utf8(const std::string& latin1) {
+  std::string text;
+  for (unsigned char c : latin1) {
+    if (c < 0x80) {
+      text += static_cast<char>(c);
+    } else {
+      text += static_cast<char>(0xC0 | (c >> 6));
+      text += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return text;
+}
+
+std::string Printable(const std::string& latin1) {
+  std::string bytes = latin1;
+  for (char& c : bytes) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u < 0x20 || u == 0x7F || (u >= 0x80 && u < 0xA0)) c = '?';
+  }
+  return Utf8(bytes);
+}
+
+std::string Hex4(uint16_t value) {
+  char text[8];
+  std::snprintf(text, sizeof text, "%04x", value);
+  return text;
+}
+
+std::string CommandText(uint8_t reportId, uint8_t code) {
+  const char* name = CommandName(reportId, code);
+  return name ? name : "command 0x" + Hex4(code).substr(2);
+}
+
+}  // namespace orvelle::ctl
