@@ -1,6 +1,7 @@
 // monitor: every frame the controller sends, as the simulator's log shows it.
 #include <algorithm>
 #include <cstdio>
+#include <mutex>
 #include <ostream>
 
 #include "ctl/command_groups.h"
@@ -39,8 +40,14 @@ int RunMonitor(Invocation& run) {
   if (!run.Arguments(1)) return kExitUsage;
   if (const int status = run.Connect()) return status;
   std::ostream& out = run.Out();
-  run.Controller().OnAnswers(
-      [&out](std::span<const uint8_t> frame) { out << FrameLine(frame) << std::endl; });
+  // Each collection has its reader thread: one line at a time. The readers
+  // may outlive this function, the lock outlives them.
+  static std::mutex printing;
+  run.Controller().OnAnswers([&out](std::span<const uint8_t> frame) {
+    const std::string line = FrameLine(frame);
+    std::lock_guard lock(printing);
+    out << line << std::endl;
+  });
   CUSBTransfer& link = run.Controller().Link();
   while (!link.DeviceLeft()) {
     if (const int status = run.Stopped()) return status;

@@ -3,6 +3,7 @@
 
 #include <csignal>
 #include <fstream>
+#include <mutex>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
@@ -28,6 +29,29 @@ struct Outcome {
   std::string out, err;
 };
 
+// The tool's standard output, which monitor writes from its reader threads,
+// readable by the test while the command runs.
+class SharedOutput : public std::stringbuf {
+ public:
+  std::string Text() {
+    std::lock_guard lock(mutex_);
+    return str();
+  }
+
+ protected:
+  std::streamsize xsputn(const char* s, std::streamsize n) override {
+    std::lock_guard lock(mutex_);
+    return std::stringbuf::xsputn(s, n);
+  }
+  int_type overflow(int_type c) override {
+    std::lock_guard lock(mutex_);
+    return std::stringbuf::overflow(c);
+  }
+
+ private:
+  std::recursive_mutex mutex_;
+};
+
 class CtlTest : public ::testing::Test {
  protected:
   SimulatedController& Add(const std::string& name, ControllerState state = {}) {
@@ -40,7 +64,9 @@ class CtlTest : public ::testing::Test {
 
   Outcome Ctl(std::vector<std::string> args, std::chrono::milliseconds timeout = 5s,
               std::function<int()> stopSignal = {}) {
-    std::ostringstream out, err;
+    output_ = std::make_unique<SharedOutput>();
+    std::ostream out(output_.get());
+    std::ostringstream err;
     ctl::CtlContext context{.makeBus = [this] { return SimOnlyBus(folder_.Path()); },
                             .profile = Quick(ctl::CtlProfile(), timeout),
                             .program = program_,
@@ -50,12 +76,18 @@ class CtlTest : public ::testing::Test {
                             .recordPauses = [this](auto pause) { pauses_.push_back(pause); }};
     pauses_.clear();
     const int status = ctl::RunCtl(args, context);
-    return {status, out.str(), err.str()};
+    return {status, output_->Text(), err.str()};
+  }
+  // What the running command has printed so far.
+  size_t LinesPrinted() {
+    const std::string text = output_->Text();
+    return static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
   }
 
   TempFolder folder_;
   std::vector<std::unique_ptr<SimulatedController>> sims_;
   std::vector<std::chrono::milliseconds> pauses_;  // of the last run
+  std::unique_ptr<SharedOutput> output_;           // of the last run
   std::filesystem::path program_;                  // where orvellectl would lie
 };
 
@@ -347,7 +379,8 @@ TEST_F(CtlTest, CommandLinesExitAndPrint) {
       {{"--version"}, ctl::kExitDone, "orvellectl 1.0.0\n"},
   };
   for (const auto& c : cases) {
-    const Outcome run = Ctl(c.args, 200ms);
+    // Only the silent answer waits for the time-out; others end the wait at once.
+    const Outcome run = Ctl(c.args, c.status == ctl::kExitNoAnswer ? 200ms : 10s);
     SCOPED_TRACE(c.args.empty() ? "(none)" : c.args.back());
     EXPECT_EQ(run.status, c.status) << run.err;
     EXPECT_EQ(run.err.empty(), c.status == 0) << run.err;
@@ -370,7 +403,7 @@ TEST_F(CtlTest, MonitorShowsEachFrameUntilStoppedOrTheControllerGoes) {
       sim.SendFrame(kCalibrationReportId, CAL_RAW_POINT, point);
       sim.SendFrame(kCommandReportId, GET_LAYOUT, layout);
     }
-    return ++polls > 10 ? SIGINT : 0;
+    return LinesPrinted() == 2 || ++polls > 400 ? SIGINT : 0;  // 400: only when failing
   });
   EXPECT_EQ(run.status, 128 + SIGINT) << run.err;
   // Two collections, two readers: the lines may come in either order.
