@@ -566,9 +566,10 @@ class Runner {
     });
     session_->OnAnswers(
         [this](std::span<const uint8_t> frame) { out_ << FrameLine(frame) << std::endl; });
-    while (!gone && !(context_.stopRequested && context_.stopRequested()))
+    const auto left = [&] { return gone || session_->Link().DeviceLeft(); };
+    while (!left() && !(context_.stopRequested && context_.stopRequested()))
       session_->Link().Pause(kMonitorWait);
-    if (gone) return Error(kExitFailed, "the controller went away");
+    if (left()) return Error(kExitFailed, "the controller went away");
     return kExitDone;
   }
 

@@ -156,6 +156,11 @@ void CUSBTransfer::StartReaders() {
   }
 }
 
+bool CUSBTransfer::DeviceLeft() const {
+  return std::any_of(slots_.begin(), slots_.end(),
+                     [](const Slot& slot) { return slot.deviceLeft.load(); });
+}
+
 bool CUSBTransfer::HasThreads() const {
   return !readers_.empty() || std::any_of(slots_.begin(), slots_.end(),
                                           [](const Slot& s) { return s.drainThread.joinable(); });

@@ -80,6 +80,9 @@ class CUSBTransfer {
   bool MatchesDevicePath(const std::string& path) const;
   std::string DevicePath(int channel) const;
   bool HasThreads() const;
+  // True once a reader saw the controller's node hang up, until the next
+  // discovery; it needs no arrival and removal notices (hidraw without udevd).
+  bool DeviceLeft() const;
 
   // Never blocks: writes at once when the channel can take the report without
   // waiting, else hands it to the channel's write-drain thread. False when not

@@ -24,6 +24,25 @@ struct Outcome {
   std::string out, err;
 };
 
+// The simulator's bus with nothing that tells arrivals and removals, as
+// hidraw on a machine without udevd.
+class UnwatchedBus final : public HidBus {
+ public:
+  explicit UnwatchedBus(std::shared_ptr<HidBus> bus) : bus_(std::move(bus)) {}
+  std::vector<HidCollection> Enumerate() override { return bus_->Enumerate(); }
+  std::unique_ptr<HidChannel> Open(const std::string& path, Access access) override {
+    return bus_->Open(path, access);
+  }
+  std::unique_ptr<DeviceWatch> WatchDevices(NoticeCallback) override { return nullptr; }
+  bool Owns(const std::string& path) const override { return bus_->Owns(path); }
+  std::vector<SharedReader> ShareReads(std::vector<ReadOpen> opens) override {
+    return bus_->ShareReads(std::move(opens));
+  }
+
+ private:
+  std::shared_ptr<HidBus> bus_;
+};
+
 class CtlTest : public ::testing::Test {
  protected:
   SimulatedController& Add(const std::string& name, ControllerState state = {}) {
@@ -35,9 +54,13 @@ class CtlTest : public ::testing::Test {
   }
 
   Outcome Ctl(std::vector<std::string> args, std::chrono::milliseconds timeout = 5s,
-              std::function<bool()> stopRequested = {}) {
+              std::function<bool()> stopRequested = {}, bool watched = true) {
     std::ostringstream out, err;
-    ctl::CtlContext context{.makeBus = [this] { return SimOnlyBus(folder_.Path()); },
+    const auto makeBus = [this, watched]() -> std::shared_ptr<HidBus> {
+      if (watched) return SimOnlyBus(folder_.Path());
+      return std::make_shared<UnwatchedBus>(SimOnlyBus(folder_.Path()));
+    };
+    ctl::CtlContext context{.makeBus = makeBus,
                             .profile = Quick(ctl::CtlProfile(), timeout),
                             .out = &out,
                             .err = &err,
@@ -218,6 +241,20 @@ TEST_F(CtlTest, MonitorShowsEachFrameUntilStoppedOrTheControllerGoes) {
   });
   EXPECT_EQ(gone.status, ctl::kExitFailed);
   EXPECT_EQ(gone.err, "orvellectl: the controller went away\n");
+
+  // Without notices (no udevd) the node's own hang-up ends it.
+  std::string error;
+  ASSERT_TRUE(sim.Plug("", error)) << error;
+  polls = 0;
+  const Outcome hungUp = Ctl(
+      {"monitor"}, 5s,
+      [&] {
+        if (polls == 0) sim.Unplug();
+        return ++polls > 400;
+      },
+      false);
+  EXPECT_EQ(hungUp.status, ctl::kExitFailed);
+  EXPECT_EQ(hungUp.err, "orvellectl: the controller went away\n");
 }
 
 }  // namespace
