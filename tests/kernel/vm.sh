@@ -122,7 +122,7 @@ status_line=$(
     -kernel "$TREE/boot/vmlinuz-$ABI-amd64" -initrd "$WORK/initrd" \
     -append "console=ttyS0 quiet panic=-1 loglevel=4" \
     -virtfs local,path=/,mount_tag=host,security_model=none,readonly=on,multidevs=remap \
-    </dev/null | tr -d '\r' | tee /dev/stderr | grep -a '^orvelle-vm-status: ' | tail -n1
+    </dev/null | sed -u 's/\r$//' | tee /dev/stderr | grep -a '^orvelle-vm-status: ' | tail -n1
 ) || true
 [ -n "$status_line" ] || fail "the virtual machine ended without the command's status (time limit ${LIMIT} s)"
 exit "${status_line#orvelle-vm-status: }"
