@@ -4,7 +4,7 @@
 
 #include "devlink/catalogue.h"
 #include "devlink/hid/sim_bus.h"
-#include "devlink/hid/uhid_device.h"
+#include "sim/uhid_device.h"
 #include "devlink/hid/virtual_device.h"
 #include "sim/report_descriptor.h"
 #include "sim/state_file.h"

@@ -12,7 +12,7 @@
 #include <memory>
 #include <mutex>
 
-#include "devlink/hid/uhid_device.h"
+#include "sim/uhid_device.h"
 #include "tests/support/hidraw_like_bus.h"
 
 namespace orvelle {

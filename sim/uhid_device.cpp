@@ -1,4 +1,4 @@
-#include "devlink/hid/uhid_device.h"
+#include "sim/uhid_device.h"
 
 #include <fcntl.h>
 #include <linux/uhid.h>
