@@ -22,10 +22,18 @@ command -v qemu-system-x86_64 >/dev/null || fail "qemu-system-x86_64 is missing 
 
 # The ABI of the kernel Debian currently ships; the newest cached one when the
 # archive cannot be asked.
+shipped_abi() {
+  apt-cache depends linux-image-amd64 2>/dev/null |
+    sed -n 's/^ *Depends: linux-image-\([0-9.]*-[0-9]*\)-amd64$/\1/p' | head -n1
+}
 kernel_abi() {
   local abi
-  abi=$(apt-cache depends linux-image-amd64 2>/dev/null |
-    sed -n 's/^ *Depends: linux-image-\([0-9.]*-[0-9]*\)-amd64$/\1/p' | head -n1)
+  abi=$(shipped_abi)
+  # A fresh machine may have no package lists yet.
+  if [ -z "$abi" ] && [ "$(id -u)" -eq 0 ]; then
+    apt-get update -qq >/dev/null 2>&1 || true
+    abi=$(shipped_abi)
+  fi
   if [ -z "$abi" ]; then
     abi=$(find "$CACHE" -mindepth 1 -maxdepth 1 -type d -printf '%f\n' 2>/dev/null | sort -V | tail -n1)
   fi
