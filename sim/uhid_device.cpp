@@ -123,19 +123,17 @@ size_t UhidDevice::OpenCount() const {
 
 size_t UhidDevice::SendInputReport(std::span<const uint8_t> report) {
   if (report.empty() || report.size() > UHID_DATA_MAX) return 0;
-  int fd;
-  {
-    std::lock_guard lock(mutex_);
-    fd = fd_;
-  }
-  if (fd < 0) return 0;
+  // Held through the write: an unplug must not close the descriptor, and
+  // another open take its number, under a report on its way.
+  std::lock_guard lock(mutex_);
+  if (fd_ < 0) return 0;
   uhid_event input{};
   input.type = UHID_INPUT2;
   input.u.input2.size = static_cast<uint16_t>(report.size());
   std::copy(report.begin(), report.end(), input.u.input2.data);
   // Only the used part of the event: the kernel reads no further.
   const size_t used = offsetof(uhid_event, u.input2.data) + report.size();
-  return WriteEvent(fd, &input, used) ? 1 : 0;
+  return WriteEvent(fd_, &input, used) ? 1 : 0;
 }
 
 bool UhidDevice::WriteEvent(int fd, const void* event, size_t size) {
