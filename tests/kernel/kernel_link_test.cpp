@@ -13,8 +13,8 @@
 #include "devlink/catalogue.h"
 #include "devlink/hid/event.h"
 #include "devlink/hid/hidraw_bus.h"
-#include "sim/uhid_device.h"
 #include "sim/report_descriptor.h"
+#include "sim/uhid_device.h"
 #include "tests/kernel/kernel_fixture.h"
 #include "tests/support/sim_fixture.h"
 
