@@ -40,11 +40,16 @@ void InstallSignalHandlers() {
   signal(SIGPIPE, SIG_IGN);
 }
 
-const char kUsage[] =
-    "usage: orvelle-sim [--dir D] [--identity VID:PID] [--ch3-output 4|8] [--state F]\n"
-    "                   [--script F] [--log]\n"
+const std::string kUsage =
+    "usage: orvelle-sim [--dir D | --uhid] [--identity VID:PID] [--ch3-output 4|8]\n"
+    "                   [--state F] [--script F] [--log]\n"
     "  --dir D          simulator folder (default $ORVELLE_SIM_DIR, else\n"
     "                   $XDG_RUNTIME_DIR/orvelle-sim)\n"
+    "  --uhid           plug into the kernel through /dev/uhid instead (a hidraw\n"
+    "                   node at port " +
+    std::string(orvelle::kSimUsbPort) +
+    "; needs the uhid module\n"
+    "                   and write access to /dev/uhid)\n"
     "  --identity V:P   vendor and product id in hexadecimal (default 2a5c:0013)\n"
     "  --ch3-output N   output report length of the vendor collection (default 4)\n"
     "  --state F        keep the controller's settings and calibration in F\n"
@@ -74,6 +79,8 @@ bool ParseCommandLine(int argc, char** argv, CommandLine& cl) {
     const bool hasValue = i + 1 < argc;
     if (arg == "--log") {
       cl.log = true;
+    } else if (arg == "--uhid") {
+      cl.options.transport = orvelle::SimTransport::Uhid;
     } else if (arg == "--dir" && hasValue) {
       cl.dir = argv[++i];
     } else if (arg == "--state" && hasValue) {
@@ -150,9 +157,14 @@ int main(int argc, char** argv) {
     std::cerr << kUsage;
     return 2;
   }
-  const std::string dir = cl.dir.empty() ? orvelle::DefaultSimDir() : cl.dir;
-  cl.options.socketPath =
-      orvelle::DefaultSocketPath(dir, cl.options.vendorId, cl.options.productId);
+  if (cl.options.transport == orvelle::SimTransport::Socket) {
+    const std::string dir = cl.dir.empty() ? orvelle::DefaultSimDir() : cl.dir;
+    cl.options.socketPath =
+        orvelle::DefaultSocketPath(dir, cl.options.vendorId, cl.options.productId);
+  } else if (!cl.dir.empty()) {
+    std::cerr << kUsage;
+    return 2;
+  }
   InstallSignalHandlers();
 
   SimulatedController controller(cl.options);

@@ -4,8 +4,10 @@
 
 #include "devlink/catalogue.h"
 #include "devlink/hid/sim_bus.h"
+#include "devlink/hid/virtual_device.h"
 #include "sim/report_descriptor.h"
 #include "sim/state_file.h"
+#include "sim/uhid_device.h"
 
 namespace orvelle {
 namespace {
@@ -15,6 +17,7 @@ VirtualDeviceIdentity MakeIdentity(const SimControllerOptions& o) {
   identity.vendorId = o.vendorId;
   identity.productId = o.productId;
   identity.name = "Orvelle IR Touch Controller";
+  identity.phys = kSimUsbPort;
   identity.reportDescriptor = ControllerReportDescriptor(o.vendorOutputLength);
   return identity;
 }
@@ -36,19 +39,30 @@ std::string DefaultSocketPath(const std::string& folder, uint16_t vendorId, uint
   return folder + name;
 }
 
+std::unique_ptr<HidDeviceEnd> SimulatedController::MakeDevice() {
+  auto onOutput = [this](std::span<const uint8_t> r) { OnOutput(r); };
+  if (options_.transport == SimTransport::Uhid) {
+    return std::make_unique<UhidDevice>(MakeIdentity(options_), onOutput,
+                                        [this](uint8_t id) { return FeatureReport(id); });
+  }
+  return std::make_unique<VirtualHidDevice>(MakeIdentity(options_), onOutput);
+}
+
 SimulatedController::SimulatedController(SimControllerOptions options)
-    : options_(std::move(options)),
-      device_(MakeIdentity(options_), [this](std::span<const uint8_t> r) { OnOutput(r); }),
-      model_(options_.initialState) {
-  lastPath_ = options_.socketPath.empty()
-                  ? DefaultSocketPath(DefaultSimDir(), options_.vendorId, options_.productId)
-                  : options_.socketPath;
+    : options_(std::move(options)), device_(MakeDevice()), model_(options_.initialState) {
+  if (!options_.socketPath.empty()) {
+    lastPath_ = options_.socketPath;
+  } else if (options_.transport == SimTransport::Uhid) {
+    lastPath_ = kUhidNode;
+  } else {
+    lastPath_ = DefaultSocketPath(DefaultSimDir(), options_.vendorId, options_.productId);
+  }
 }
 
 SimulatedController::~SimulatedController() {
   StopTouches();
   // The device's thread calls into the model and the worker: it ends first.
-  device_.Unplug();
+  device_->Unplug();
 }
 
 bool SimulatedController::Start(std::string& error) {
@@ -69,8 +83,8 @@ bool SimulatedController::Plug(const std::string& socketPath, std::string& error
     if (!socketPath.empty()) lastPath_ = socketPath;
     path = lastPath_;
   }
-  if (!device_.Plug(path)) {
-    error = device_.LastError();
+  if (!device_->Plug(path)) {
+    error = device_->LastError();
     return false;
   }
   events_.Record(SimEvent::Kind::Note, {}, "plugged in at " + path);
@@ -78,8 +92,8 @@ bool SimulatedController::Plug(const std::string& socketPath, std::string& error
 }
 
 void SimulatedController::Unplug() {
-  if (!device_.IsPlugged()) return;
-  device_.Unplug();
+  if (!device_->IsPlugged()) return;
+  device_->Unplug();
   events_.Record(SimEvent::Kind::Note, {}, "unplugged");
 }
 
@@ -148,7 +162,14 @@ bool SimulatedController::SendFrame(uint8_t reportId, uint8_t code,
 // request ahead of the answer it reacted to.
 size_t SimulatedController::SendReport(std::span<const uint8_t> report) {
   events_.Record(SimEvent::Kind::Out, report, NameOf(report));
-  return device_.SendInputReport(report);
+  return device_->SendInputReport(report);
+}
+
+// The kernel's touch driver reads how many contacts the digitizer reports
+// before it takes the device; nothing else is read as a feature.
+std::vector<uint8_t> SimulatedController::FeatureReport(uint8_t reportId) const {
+  if (reportId != kContactMaximumFeatureId) return {};
+  return {kContactMaximumFeatureId, static_cast<uint8_t>(kDigitizerContacts)};
 }
 
 void SimulatedController::Send(const std::vector<uint8_t>& report) {

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "devlink/hid/virtual_device.h"
+#include "devlink/hid/device_end.h"
 #include "sim/controller_model.h"
 #include "sim/fault_rules.h"
 #include "sim/sim_events.h"
@@ -22,8 +22,19 @@
 
 namespace orvelle {
 
+// Where the controller plugs in: the simulator's socket folder, which only
+// the suite's programs see, or the kernel's /dev/uhid, which makes it a HID
+// device of the running kernel (a hidraw node, its drivers, udev's notices).
+enum class SimTransport : uint8_t { Socket, Uhid };
+
+// The port a uhid controller names as its kernel "phys": the same at every
+// plug, so that its programs' paths survive a replug.
+inline constexpr char kSimUsbPort[] = "usb-0000:00:14.0-1/input0";
+
 struct SimControllerOptions {
-  // Socket to plug in at; empty: DefaultSocketPath(DefaultSimDir(), ids).
+  SimTransport transport = SimTransport::Socket;
+  // Socket (or uhid node) to plug in at; empty: DefaultSocketPath(DefaultSimDir(),
+  // ids) for sockets, /dev/uhid for uhid.
   std::string socketPath;
   uint16_t vendorId = 0x2A5C;
   uint16_t productId = 19;
@@ -71,10 +82,10 @@ class SimulatedController {
   // Plugs in at `socketPath`, or at the last path when empty.
   bool Plug(const std::string& socketPath, std::string& error);
   void Unplug();
-  bool IsPlugged() const { return device_.IsPlugged(); }
+  bool IsPlugged() const { return device_->IsPlugged(); }
   std::string Path() const;
-  size_t OpenCount() const { return device_.OpenCount(); }
-  uint64_t DroppedReports() const { return device_.DroppedReports(); }
+  size_t OpenCount() const { return device_->OpenCount(); }
+  uint64_t DroppedReports() const { return device_->DroppedReports(); }
 
   ControllerState State() const;
   // Validated like a write; saved when persistent.
@@ -106,7 +117,9 @@ class SimulatedController {
   struct Stream;
   struct TargetPlan;
 
+  std::unique_ptr<HidDeviceEnd> MakeDevice();
   void OnOutput(std::span<const uint8_t> report);
+  std::vector<uint8_t> FeatureReport(uint8_t reportId) const;
   void Send(const std::vector<uint8_t>& report);
   void SaveLocked();
   void RunStream(std::shared_ptr<Stream> stream);
@@ -117,7 +130,7 @@ class SimulatedController {
   RawPoint Jittered(RawPoint at, int jitter);
 
   const SimControllerOptions options_;
-  VirtualHidDevice device_;
+  const std::unique_ptr<HidDeviceEnd> device_;
   SimEventLog events_;
 
   mutable std::mutex modelMutex_;

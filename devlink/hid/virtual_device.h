@@ -8,14 +8,13 @@
 // open answers with a hello packet naming the input report IDs it reads (none
 // for a write-only open; an empty list with "all" for devices without IDs), as
 // a Windows handle on one collection receives only that collection's reports;
-// the device echoes the hello once the subscription holds. After that every packet is one report, report ID first, in both directions;
-// every open receives every input report it asked for, so several programs
-// can hold the device at once. Plugging creates the socket file (under a
-// temporary name, renamed into place once it listens), unplugging removes it.
+// the device echoes the hello once the subscription holds. After that every packet is one report,
+// report ID first, in both directions; every open receives every input report it asked for, so
+// several programs can hold the device at once. Plugging creates the socket file (under a temporary
+// name, renamed into place once it listens), unplugging removes it.
 
 #include <atomic>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <span>
@@ -23,41 +22,32 @@
 #include <thread>
 #include <vector>
 
+#include "devlink/hid/device_end.h"
+
 namespace orvelle {
 
-struct VirtualDeviceIdentity {
-  uint32_t busType = 3;  // BUS_USB
-  uint16_t vendorId = 0;
-  uint16_t productId = 0;
-  std::string name;
-  std::vector<uint8_t> reportDescriptor;
-};
-
-class VirtualHidDevice {
+class VirtualHidDevice final : public HidDeviceEnd {
  public:
-  // Called on the device's own thread for every output report received.
-  using OutputHandler = std::function<void(std::span<const uint8_t> report)>;
-
   VirtualHidDevice(VirtualDeviceIdentity identity, OutputHandler onOutput);
-  ~VirtualHidDevice();  // unplugs
+  ~VirtualHidDevice() override;  // unplugs
   VirtualHidDevice(const VirtualHidDevice&) = delete;
   VirtualHidDevice& operator=(const VirtualHidDevice&) = delete;
 
   // Creates the socket at `socketPath` (its folder is created when missing).
   // False, with LastError(), when the path is taken or cannot be made.
-  bool Plug(const std::string& socketPath);
+  bool Plug(const std::string& socketPath) override;
   // Closes every open and removes the socket file.
-  void Unplug();
-  bool IsPlugged() const;
-  std::string Path() const;
-  std::string LastError() const;
+  void Unplug() override;
+  bool IsPlugged() const override;
+  std::string Path() const override;
+  std::string LastError() const override;
 
   // Sends one input report to every open that reads it; returns how many got it.
   // Never blocks: an open whose queue is full misses the report (as hidraw's
   // bounded report list would), which DroppedReports() counts.
-  size_t SendInputReport(std::span<const uint8_t> report);
-  size_t OpenCount() const;
-  uint64_t DroppedReports() const { return dropped_.load(); }
+  size_t SendInputReport(std::span<const uint8_t> report) override;
+  size_t OpenCount() const override;
+  uint64_t DroppedReports() const override { return dropped_.load(); }
 
   static std::vector<uint8_t> EncodeHeader(const VirtualDeviceIdentity& identity);
   static bool DecodeHeader(std::span<const uint8_t> packet, VirtualDeviceIdentity& identity);

@@ -28,11 +28,13 @@ int main(int argc, char** argv) {
   out << "# Orvelle touch controllers. The user at the seat may open their HID nodes\n"
          "# (uaccess, granted by logind); members of plugdev may too, for logins that\n"
          "# have no seat, such as an installer's over SSH.\n"
-         "# Written by the build from the identities the programs accept.\n";
+         "# Written by the build from the identities the programs accept. The match is\n"
+         "# on the HID device's own name (bus:vendor:product.instance), which the\n"
+         "# controller has however the kernel reaches it.\n";
   for (const auto& [vendor, product] : identities) {
     char line[200];
     std::snprintf(line, sizeof line,
-                  "SUBSYSTEM==\"hidraw\", ATTRS{idVendor}==\"%04x\", ATTRS{idProduct}==\"%04x\", "
+                  "SUBSYSTEM==\"hidraw\", KERNELS==\"0003:%04X:%04X.*\", "
                   "TAG+=\"uaccess\", MODE=\"0660\", GROUP=\"plugdev\"\n",
                   vendor, product);
     out << line;

@@ -17,6 +17,10 @@ namespace orvelle::testing {
 // The port-based id the hidraw bus gives the controller, whatever its node.
 constexpr char kControllerNode[] = "/dev/hidraw@usb-0000:00:14.0-1/input0";
 
+// hidraw keeps a ring of 64 reports per open, one slot always free; when it
+// is full the new report is dropped without a word.
+constexpr size_t kUnreadReportsKept = 63;
+
 // One open descriptor: the reports of its node it has yet to read.
 struct Descriptor {
   int node = 0;  // the controller's node number; other devices' are negative
@@ -191,6 +195,7 @@ void HidrawLikeBus::PushInput(size_t index, Report bytes) {
   for (auto& weak : state_->opens) {
     auto d = weak.lock();
     if (!d || d->node != state_->node || d->access != Access::Read) continue;
+    if (d->reads.size() >= kUnreadReportsKept) continue;
     d->reads.emplace_back(index, bytes);
     d->readable.Set();
   }

@@ -1,6 +1,6 @@
 #pragma once
 // An in-memory bus that behaves as Linux hidraw does, not as a FIFO: every
-// read open of a node gets every report of the node; a write is a blocking
+// read open of a node gets every report of the node, up to 63 unread ones; a write is a blocking
 // USB transfer the stop event cannot interrupt; an unplugged node hangs up its
 // descriptors, and the controller comes back as a new node at the same port.
 // It holds one controller with the channel table's six collections.
