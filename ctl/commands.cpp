@@ -370,8 +370,9 @@ class Runner {
     std::vector<std::string> refused;
     ListenForConfig(exchange, refused);
     if (const int status = ConfigRead(exchange)) return status;
-    if (!WriteFileAtomically(file, ConfigDocument(exchange.State()).dump(2) + "\n"))
-      return Error(kExitFailed, "cannot write " + file);
+    const FileWriteResult written =
+        WriteFileAtomically(file, ConfigDocument(exchange.State()).dump(2) + "\n");
+    if (!written) return Error(kExitFailed, "cannot write " + file + ": " + written.Reason());
     return kExitDone;
   }
 
