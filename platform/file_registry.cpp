@@ -1,7 +1,6 @@
 #include "platform/file_registry.h"
 
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,6 +16,7 @@
 
 #include "platform/atomic_file.h"
 #include "platform/reg_text.h"
+#include "platform/user_folders.h"
 
 namespace orvelle {
 
@@ -153,6 +153,10 @@ class FileStore {
   // replaces the file; all under the root's lock.
   RegStatus Transact(RegRoot root, bool change, const Body& body) {
     std::lock_guard<std::mutex> serial(transactMutex_);
+    if (folder_.empty()) {
+      SetError(std::string(kNoConfigFolderText));
+      return change ? RegStatus::CantWrite : RegStatus::CantRead;
+    }
     std::error_code ec;
     if (change) fs::create_directories(folder_, ec);
     StoreLock lock(folder_ / (std::string(RootName(root)) + ".lock"), change);
@@ -403,15 +407,8 @@ FileRegistry::~FileRegistry() = default;
 
 fs::path FileRegistry::DefaultFolder() {
   if (const char* dir = std::getenv("ORVELLE_CONFIG_DIR"); dir && *dir) return dir;
-  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg == '/') {
-    return fs::path(xdg) / "orvelle";
-  }
-  const char* home = std::getenv("HOME");
-  if (!home || !*home) {
-    const passwd* pw = ::getpwuid(::getuid());
-    home = pw ? pw->pw_dir : "/tmp";
-  }
-  return fs::path(home) / ".config" / "orvelle";
+  const fs::path config = UserConfigFolder();
+  return config.empty() ? fs::path() : config / "orvelle";
 }
 
 fs::path FileRegistry::StorePath(RegRoot root) const {

@@ -47,6 +47,14 @@ TEST(AutostartEntry, RemovingIsDoneWhetherOrNotThereWasOneAndAnUnmakeableFolderF
   EXPECT_EQ(entry->Remove(), LogonResult::Done);
   std::ofstream(folder.File("file")) << "x";
   EXPECT_EQ(MakeAutostartEntry(folder.File("file"))->Add("/bin/x"), LogonResult::Failed);
+  // A user without a configuration folder: never a file relative to the current one.
+  const fs::path previous = fs::current_path();
+  fs::current_path(folder.Path());
+  const auto nowhere = MakeAutostartEntry(fs::path());
+  EXPECT_EQ(nowhere->Add("/bin/x"), LogonResult::Failed);
+  EXPECT_EQ(nowhere->Remove(), LogonResult::Done);
+  fs::current_path(previous);
+  EXPECT_FALSE(fs::exists(folder.File("OrvelleConsole.desktop")));
 }
 
 TEST(RunValueEntry, PathsWithBlanksAreQuotedAndAMissingKeyIsUnavailable) {

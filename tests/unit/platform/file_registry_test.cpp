@@ -16,6 +16,7 @@
 #include <tuple>
 
 #include "platform/reg_text.h"
+#include "platform/user_folders.h"
 #include "tests/support/platform_store_semantics.h"
 #include "tests/support/temp_folder.h"
 
@@ -251,15 +252,34 @@ TEST_F(FileRegistryTest, KilledWritersLeaveAParsableStoreAndNothingBehind) {
   EXPECT_TRUE(StoreFiles(folder_).empty());
 }
 
-TEST(FileRegistryFolder, FollowsTheEnvironment) {
+TEST(FileRegistryFolder, FollowsTheEnvironmentAndNeverFallsBackToASharedPlace) {
   ::setenv("ORVELLE_CONFIG_DIR", "/x/orvelle-config", 1);
   EXPECT_EQ(FileRegistry::DefaultFolder(), fs::path("/x/orvelle-config"));
   ::unsetenv("ORVELLE_CONFIG_DIR");
   ::setenv("XDG_CONFIG_HOME", "/x/config", 1);
   EXPECT_EQ(FileRegistry::DefaultFolder(), fs::path("/x/config/orvelle"));
-  ::setenv("XDG_CONFIG_HOME", "relative", 1);  // ignored, as XDG says
-  ::setenv("HOME", "/x/home", 1);
-  EXPECT_EQ(FileRegistry::DefaultFolder(), fs::path("/x/home/.config/orvelle"));
+  // XDG_CONFIG_HOME, HOME, the password database's home: the first absolute.
+  const std::tuple<const char*, const char*, const char*, const char*> cases[] = {
+      {"/x/config", "/x/home", "/x/pw", "/x/config"},
+      {"relative", "/x/home", "/x/pw", "/x/home/.config"},
+      {nullptr, nullptr, "/x/pw", "/x/pw/.config"},
+      {"", "relative", "/x/pw", "/x/pw/.config"},
+      {nullptr, nullptr, nullptr, ""},
+      {"relative", "relative", "", ""},
+  };
+  for (const auto& [xdg, home, passwdHome, expected] : cases)
+    EXPECT_EQ(ConfigFolderFrom(xdg, home, passwdHome), fs::path(expected)) << expected;
+  // Without a folder the store refuses, saying why, and writes nowhere.
+  testing::TempFolder temp;
+  const fs::path previous = fs::current_path();
+  fs::current_path(temp.Path());
+  FileRegistry reg{fs::path()};
+  RegStatus status;
+  Global(reg, &status);
+  fs::current_path(previous);
+  EXPECT_EQ(status, RegStatus::CantWrite);
+  EXPECT_EQ(reg.LastErrorText(), kNoConfigFolderText);
+  EXPECT_TRUE(fs::is_empty(temp.Path()));
 }
 
 }  // namespace
