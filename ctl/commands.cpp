@@ -19,6 +19,7 @@
 #include "console/core/message_ids.h"
 #include "ctl/config_keys.h"
 #include "ctl/ctl_link.h"
+#include "ctl/doctor.h"
 #include "ctl/help.h"
 #include "devlink/catalogue.h"
 #include "devlink/hid/default_bus.h"
@@ -143,6 +144,9 @@ class Runner {
       return Usage("calibration takes show, set, export, import or reset");
     }
     if (command == "monitor") return Arguments(1) ? Monitor() : kExitUsage;
+    if (command == "doctor")
+      return Arguments(1) ? RunDoctor(DoctorSetup::System(), options_.json, out_, err_)
+                          : kExitUsage;
     return Usage("there is no command \"" + command + "\"");
   }
 
