@@ -12,7 +12,8 @@ namespace orvelle::ctl {
   GROUP("info", RunInfo)                  \
   GROUP("config", RunConfig)              \
   GROUP("calibration", RunCalibration)    \
-  GROUP("monitor", RunMonitor)
+  GROUP("monitor", RunMonitor)            \
+  GROUP("doctor", RunDoctorCommand)
 
 #define ORVELLE_CTL_DECLARE_GROUP(name, function) int function(Invocation& run);
 ORVELLE_CTL_COMMAND_GROUPS(ORVELLE_CTL_DECLARE_GROUP)

@@ -133,9 +133,9 @@ int Save(Invocation& run, const std::string& file) {
   std::vector<std::string> refused;
   if (const int status = ConnectAndRead(run, exchange, refused)) return status;
   if (const int status = run.Stopped()) return status;
-  if (!WriteFileAtomically(file,
-                           FormatConfigDocument(exchange.State(), run.Context().windowsClass)))
-    return run.Error(kExitFailed, "cannot write " + file);
+  const FileWriteResult written =
+      WriteFileAtomically(file, FormatConfigDocument(exchange.State(), run.Context().windowsClass));
+  if (!written) return run.Error(kExitFailed, "cannot write " + file + ": " + written.Reason());
   return kExitDone;
 }
 

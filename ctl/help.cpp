@@ -20,6 +20,7 @@ Commands:
   calibration export|import FILE, calibration reset
                              the calibration record
   monitor                    every frame the controller sends, until Ctrl-C
+  doctor                     why a frame cannot be opened, and what to do
   help [COMMAND]             this text, or a command's
 
 Options:
@@ -150,12 +151,23 @@ echo them.
 
 }  // namespace
 
+constexpr const char* kDoctor = R"(usage: orvellectl [--json] doctor
+
+For each frame the kernel sees (every hidraw node of an accepted controller,
+whether it opens or not): the device rule udev uses and the group it grants,
+the node's owner, group and mode, the kernel driver bound to it, whether this
+user can open it and why not, and the one thing to do next. Also says whether
+a simulated controller is running. Exits 0 when every frame opens, 1 when
+one does not, 3 when the kernel shows none.
+)";
+
 std::string HelpText(const std::string& topic) {
   if (topic == "list") return kList;
   if (topic == "info") return kInfo;
   if (topic == "config") return kConfig;
   if (topic == "calibration") return kCalibration;
   if (topic == "monitor") return kMonitor;
+  if (topic == "doctor") return kDoctor;
   return kOverview;
 }
 

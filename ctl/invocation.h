@@ -32,6 +32,7 @@ class Invocation {
   const std::vector<std::string>& Words() const { return options_.words; }
   const CtlContext& Context() const { return context_; }
   std::ostream& Out() { return out_; }
+  std::ostream& Err() { return err_; }
 
   // One line on standard error; returns `status`.
   int Error(int status, const std::string& text);

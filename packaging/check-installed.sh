@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs the Debian package on this machine, shows that the installed
-# programs find their packs against a simulated controller, removes the package
-# again and checks that nothing of it is left. Needs root.
+# Installs the Debian package on this machine, shows the device group it made
+# and the device rule, shows that the installed programs find their packs
+# against a simulated controller, removes the package again and checks that
+# nothing of it is left but the group. Needs root.
 #   packaging/check-installed.sh <package.deb>
 set -euo pipefail
 deb=$1
@@ -23,6 +24,17 @@ wait_for() {
 dpkg -i "$deb" >/dev/null
 mapfile -t files < <(dpkg -L orvelle | while read -r f; do [ -f "$f" ] && echo "$f"; done)
 [ "${#files[@]}" -gt 10 ] || fail "the package installed only ${#files[@]} files"
+
+# The frame's nodes go to the seated user and to the package's own group.
+getent group orvelle >/dev/null || fail "the package did not create the group orvelle"
+rule=/usr/lib/udev/rules.d/70-orvelle-touch.rules
+echo "check-installed: group $(getent group orvelle); $rule says:"
+sed 's/^/  /' "$rule"
+grep -q 'TAG+="uaccess".*GROUP="orvelle"' "$rule" || fail "the rule grants neither the seat nor orvelle"
+if grep -q plugdev "$rule"; then fail "the rule still grants plugdev"; fi
+doctor=0
+/usr/bin/orvellectl doctor >"$work/doctor.log" 2>&1 || doctor=$?
+[ "$doctor" -le 3 ] || fail "orvellectl doctor ended with $doctor: $(cat "$work/doctor.log")"
 
 export QT_QPA_PLATFORM=offscreen ORVELLE_MESSAGE_BOXES=log ORVELLE_SIM_DIR="$work/sim" \
   ORVELLE_CONFIG_DIR="$work/config" XDG_CONFIG_HOME="$work/xdg"
@@ -49,4 +61,6 @@ dpkg --purge orvelle >/dev/null
 for f in "${files[@]}"; do
   [ -e "$f" ] && fail "$f is left after the package was purged"
 done
-echo "check-installed: installed, ran from /usr/bin and purged: ${#files[@]} files, none left"
+getent group orvelle >/dev/null || fail "purging removed the system group orvelle"
+echo "check-installed: installed, ran from /usr/bin and purged: ${#files[@]} files, none left;" \
+  "the group orvelle stays"

@@ -1,60 +1,59 @@
 #include "platform/atomic_file.h"
 
-#include <string>
-
-#ifdef _WIN32
-#include <fstream>
-#include <system_error>
-#else
-#include <fcntl.h>
-#include <unistd.h>
-#endif
+#include <random>
 
 namespace orvelle {
 
-namespace fs = std::filesystem;
+namespace {
 
-#ifndef _WIN32
-bool WriteFileAtomically(const fs::path& path, std::string_view content) {
-  const fs::path temporary = path.string() + ".tmp-" + std::to_string(::getpid());
-  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return false;
-  size_t written = 0;
-  while (written < content.size()) {
-    const ssize_t n = ::write(fd, content.data() + written, content.size() - written);
-    if (n <= 0) break;
-    written += static_cast<size_t>(n);
+constexpr std::string_view kTemporaryMark = ".tmp-";
+constexpr size_t kRandomLetters = 6;
+constexpr std::string_view kLetters =
+    "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+
+bool IsLetterOrDigit(char c) {
+  return kLetters.find(c) != std::string_view::npos;
+}
+
+}  // namespace
+
+std::string FileWriteResult::Reason() const {
+  switch (status) {
+    case FileWriteStatus::Written:
+      return "written";
+    case FileWriteStatus::NotRegularFile:
+      return "it is not a regular file";
+    case FileWriteStatus::ReadOnly:
+      return "it is read-only";
+    case FileWriteStatus::Failed:
+      break;
   }
-  const bool ok = written == content.size() && ::fsync(fd) == 0;
-  if (::close(fd) != 0 || !ok || ::rename(temporary.c_str(), path.c_str()) != 0) {
-    ::unlink(temporary.c_str());
-    return false;
-  }
-  // The rename itself must reach the disk before the new content counts.
-  const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
-  if (const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dir >= 0) {
-    ::fsync(dir);
-    ::close(dir);
-  }
+  return error.message();
+}
+
+namespace detail {
+
+std::filesystem::path TemporaryFor(const std::filesystem::path& target) {
+  // Unpredictable, so that nobody can plant anything at the name beforehand;
+  // drawn afresh each time, so that forked processes do not share a sequence.
+  std::random_device random;
+  std::uniform_int_distribution<size_t> pick(0, kLetters.size() - 1);
+  std::string suffix(kTemporaryMark);
+  for (size_t i = 0; i < kRandomLetters; ++i)
+    suffix += kLetters[pick(random)];
+  std::filesystem::path temporary = target;
+  temporary += suffix;
+  return temporary;
+}
+
+bool IsTemporaryOf(const std::filesystem::path& candidate, const std::filesystem::path& target) {
+  const std::string name = candidate.filename().string();
+  const std::string base = target.filename().string() + std::string(kTemporaryMark);
+  if (name.size() != base.size() + kRandomLetters || !name.starts_with(base)) return false;
+  for (size_t i = base.size(); i < name.size(); ++i)
+    if (!IsLetterOrDigit(name[i])) return false;
   return true;
 }
-#else
-bool WriteFileAtomically(const fs::path& path, std::string_view content) {
-  fs::path temporary = path;
-  temporary += ".tmp";
-  std::error_code error;
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!out.write(content.data(), static_cast<std::streamsize>(content.size())) || !out.flush()) {
-      out.close();
-      fs::remove(temporary, error);
-      return false;
-    }
-  }
-  fs::rename(temporary, path, error);
-  if (error) fs::remove(temporary, error);
-  return !error;
-}
-#endif
 
+}  // namespace detail
 }  // namespace orvelle

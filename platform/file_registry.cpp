@@ -1,7 +1,6 @@
 #include "platform/file_registry.h"
 
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,7 +14,9 @@
 #include <mutex>
 #include <set>
 
+#include "platform/atomic_file.h"
 #include "platform/reg_text.h"
+#include "platform/user_folders.h"
 
 namespace orvelle {
 
@@ -56,21 +57,17 @@ class StoreLock {
     // Without a lock file nobody can have written the store with this
     // folder's rights, so reading unlocked is safe.
     if (fd_ < 0) return;
-    int result = 0;
-    while ((result = ::flock(fd_, exclusive ? LOCK_EX : LOCK_SH)) != 0 && errno == EINTR) {
+    while (::flock(fd_, exclusive ? LOCK_EX : LOCK_SH) != 0 && errno == EINTR) {
     }
-    held_ = result == 0;
   }
   ~StoreLock() {
     if (fd_ >= 0) ::close(fd_);  // releases the lock
   }
   StoreLock(const StoreLock&) = delete;
   StoreLock& operator=(const StoreLock&) = delete;
-  bool Held() const { return held_; }
 
  private:
   int fd_ = -1;
-  bool held_ = false;
 };
 
 // What tells one version of the store file from another without reading it.
@@ -90,52 +87,6 @@ struct FileIdentity {
            changed.tv_sec == o.changed.tv_sec && changed.tv_nsec == o.changed.tv_nsec;
   }
 };
-
-// Follows symbolic links to the file they name, which need not exist yet.
-bool ResolveLinks(const fs::path& path, fs::path& target) {
-  target = path;
-  for (int hops = 0; hops < 40; ++hops) {
-    std::error_code ec;
-    const fs::file_status status = fs::symlink_status(target, ec);
-    if (ec || !fs::is_symlink(status)) return true;
-    const fs::path next = fs::read_symlink(target, ec);
-    if (ec) return false;
-    target = next.is_absolute() ? next : target.parent_path() / next;
-  }
-  errno = ELOOP;
-  return false;
-}
-
-// Our writers' temporary files: "<store file>.tmp-" and mkstemp's six letters.
-constexpr std::string_view kTemporaryMark = ".tmp-";
-
-bool IsOurTemporaryName(const std::string& name, const std::string& storeName) {
-  const size_t mark = storeName.size() + kTemporaryMark.size();
-  if (name.size() != mark + 6 || !name.starts_with(storeName) ||
-      name.compare(storeName.size(), kTemporaryMark.size(), kTemporaryMark) != 0) {
-    return false;
-  }
-  for (size_t i = mark; i < name.size(); ++i) {
-    const char c = name[i];
-    if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) return false;
-  }
-  return true;
-}
-
-// Run under the exclusive lock, when no writer of ours can be mid-save: any
-// temporary file left is from one that was killed.
-void RemoveStaleTemporaries(const fs::path& target) {
-  const std::string storeName = target.filename().string();
-  std::error_code ec;
-  for (const auto& entry : fs::directory_iterator(target.parent_path(), ec)) {
-    const std::string name = entry.path().filename().string();
-    struct stat st {};
-    if (IsOurTemporaryName(name, storeName) && ::lstat(entry.path().c_str(), &st) == 0 &&
-        S_ISREG(st.st_mode) && st.st_uid == ::geteuid()) {
-      ::unlink(entry.path().c_str());
-    }
-  }
-}
 
 std::string DatedSuffix() {
   std::time_t now = std::time(nullptr);
@@ -202,6 +153,10 @@ class FileStore {
   // replaces the file; all under the root's lock.
   RegStatus Transact(RegRoot root, bool change, const Body& body) {
     std::lock_guard<std::mutex> serial(transactMutex_);
+    if (folder_.empty()) {
+      SetError(std::string(kNoConfigFolderText));
+      return change ? RegStatus::CantWrite : RegStatus::CantRead;
+    }
     std::error_code ec;
     if (change) fs::create_directories(folder_, ec);
     StoreLock lock(folder_ / (std::string(RootName(root)) + ".lock"), change);
@@ -211,7 +166,7 @@ class FileStore {
     bool modified = false;
     status = body(cached.document, modified);
     if (status == RegStatus::Success && modified) {
-      status = Save(root, cached, lock.Held());
+      status = Save(root, cached);
     }
     // A change that did not reach the file must not live on in the cache.
     if (modified && status != RegStatus::Success) cached = Cached{};
@@ -327,59 +282,29 @@ class FileStore {
     return RegStatus::RegistryCorrupt;
   }
 
-  // Replaces the file a symbolic link names rather than the link, and keeps
-  // the file's mode; a file without any write permission is a setting locked
-  // by the administrator.
-  RegStatus Save(RegRoot root, Cached& cached, bool locked) {
+  // A file without any write permission is a setting locked by the
+  // administrator; the writer replaces the file a symbolic link names.
+  RegStatus Save(RegRoot root, Cached& cached) {
     const fs::path path = StorePath(root);
-    fs::path target;
-    if (!ResolveLinks(path, target)) {
-      const int err = errno;
-      SetError("Cannot write the settings file " + path.string() + ": " + ErrnoText(err));
-      return RegStatus::CantWrite;
-    }
-    mode_t mode = 0600;
-    struct stat st {};
-    const bool exists = ::stat(target.c_str(), &st) == 0;
-    if (exists) {
-      if (!S_ISREG(st.st_mode)) return ReportDamage(path, nullptr, "it is not a regular file");
-      if ((st.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0) {
-        SetError("Cannot write the settings file " + target.string() + ": it is read-only.");
+    const FileWriteResult written =
+        WriteFileAtomically(path, FormatRegText(cached.document, root), NewFileAccess::OwnerOnly);
+    switch (written.status) {
+      case FileWriteStatus::Written:
+        break;
+      case FileWriteStatus::NotRegularFile:
+        return ReportDamage(path, nullptr, written.Reason());
+      case FileWriteStatus::ReadOnly:
+        SetError("Cannot write the settings file " + path.string() + ": " + written.Reason() + ".");
         return RegStatus::AccessDenied;
-      }
-      mode = st.st_mode & 0777;
-    }
-    if (locked) RemoveStaleTemporaries(target);
-    std::string temp = target.string() + std::string(kTemporaryMark) + "XXXXXX";
-    int fd = ::mkstemp(temp.data());
-    bool ok = fd >= 0;
-    if (ok) {
-      ok = ::fchmod(fd, mode) == 0;
-      // Root saving someone else's store leaves it theirs.
-      if (ok && exists && (st.st_uid != ::geteuid() || st.st_gid != ::getegid())) {
-        ok = ::fchown(fd, st.st_uid, st.st_gid) == 0;
-      }
-      ok = ok && WriteAll(fd, FormatRegText(cached.document, root)) && ::fsync(fd) == 0;
-      ok = (::close(fd) == 0) && ok;
-      ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
-    }
-    int err = errno;
-    if (!ok) {
-      if (fd >= 0) ::unlink(temp.c_str());
-      SetError("Cannot write the settings file " + path.string() + ": " + ErrnoText(err));
-      return StatusFromErrno(err, RegStatus::CantWrite);
-    }
-    // The rename itself must reach the disk before the change counts as made.
-    int dir = ::open(target.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-      ::fsync(dir);
-      ::close(dir);
+      case FileWriteStatus::Failed:
+        SetError("Cannot write the settings file " + path.string() + ": " + written.Reason());
+        return StatusFromErrno(written.error.value(), RegStatus::CantWrite);
     }
     // The file is ours and new, so what we hold is what it says.
-    struct stat written {};
-    if (::stat(path.c_str(), &written) == 0) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0) {
       cached.valid = cached.exists = cached.settled = true;
-      cached.identity = FileIdentity::Of(written);
+      cached.identity = FileIdentity::Of(st);
     } else {
       cached = Cached{};
     }
@@ -482,15 +407,8 @@ FileRegistry::~FileRegistry() = default;
 
 fs::path FileRegistry::DefaultFolder() {
   if (const char* dir = std::getenv("ORVELLE_CONFIG_DIR"); dir && *dir) return dir;
-  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg == '/') {
-    return fs::path(xdg) / "orvelle";
-  }
-  const char* home = std::getenv("HOME");
-  if (!home || !*home) {
-    const passwd* pw = ::getpwuid(::getuid());
-    home = pw ? pw->pw_dir : "/tmp";
-  }
-  return fs::path(home) / ".config" / "orvelle";
+  const fs::path config = UserConfigFolder();
+  return config.empty() ? fs::path() : config / "orvelle";
 }
 
 fs::path FileRegistry::StorePath(RegRoot root) const {

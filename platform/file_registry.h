@@ -29,7 +29,9 @@ class FileRegistry : public Registry {
   explicit FileRegistry(std::filesystem::path folder);
   ~FileRegistry() override;
 
-  // $ORVELLE_CONFIG_DIR, else $XDG_CONFIG_HOME/orvelle, else ~/.config/orvelle.
+  // $ORVELLE_CONFIG_DIR, else "orvelle" in the user's configuration folder;
+  // empty when the user has none, and a store without a folder refuses every
+  // operation with a message that says so.
   static std::filesystem::path DefaultFolder();
   std::filesystem::path StorePath(RegRoot root) const;
 

@@ -1,5 +1,6 @@
 #include "console/core/calibration_file.h"
 
+#include <algorithm>
 #include <fstream>
 
 #include "platform/atomic_file.h"
@@ -37,25 +38,31 @@ std::string NumberField(uint16_t value) {
   return field;
 }
 
-bool IsSpace(char c) {
-  return c == ' ' || (c >= '\t' && c <= '\r');
+// The values the writer puts in a field, one for each 16-bit record value.
+constexpr long kLowestWritten = int{kLastPositive} + 1 - 0x10000;
+constexpr long kHighestWritten = kLastPositive;
+
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
 }
 
-// The number at the start of a field: blanks, an optional sign, digits up to
-// the first other byte; none without digits.
+// A field as the writer leaves it: an optional "-", digits, then NULs to its
+// end, holding a value the writer puts there; anything else is damage, which
+// must not reach the controller as a value nobody wrote.
 std::optional<uint16_t> ParseNumberField(std::string_view field) {
-  size_t i = 0;
-  while (i < field.size() && IsSpace(field[i]))
-    ++i;
-  bool negative = false;
-  if (i < field.size() && (field[i] == '+' || field[i] == '-')) negative = field[i++] == '-';
+  const size_t end = field.find('\0');
+  if (end == std::string_view::npos || field.find_first_not_of('\0', end) != field.npos)
+    return std::nullopt;
+  std::string_view text = field.substr(0, end);
+  const bool negative = text.starts_with('-');
+  if (negative) text.remove_prefix(1);
+  if (text.empty() || !std::all_of(text.begin(), text.end(), IsDigit)) return std::nullopt;
   long number = 0;
-  const size_t firstDigit = i;
-  for (; i < field.size() && field[i] >= '0' && field[i] <= '9'; ++i) {
-    number = number * 10 + (field[i] - '0');
-  }
-  if (i == firstDigit) return std::nullopt;
-  return static_cast<uint16_t>(negative ? -number : number);
+  for (char c : text)
+    number = number * 10 + (c - '0');
+  if (negative) number = -number;
+  if (number < kLowestWritten || number > kHighestWritten) return std::nullopt;
+  return static_cast<uint16_t>(number);
 }
 
 char Digit(uint8_t byte) {

@@ -31,7 +31,9 @@ enum class CalibrationFileResult {
 // The file's 137 bytes for `record`.
 std::string FormatCalibrationFile(const CalibrationRecord& record);
 // The record in the first 137 bytes of `content`; none when they could only
-// come from damage: too short, a line end missing, or a number without digits.
+// come from damage: too short, a line end missing, or a number field other
+// than the writer writes (a "-" and digits, NULs to the end, a value of
+// -9999..55536).
 std::optional<CalibrationRecord> ParseCalibrationFile(std::string_view content);
 
 // Replaces the file atomically: when writing fails, an old file stays as it was.

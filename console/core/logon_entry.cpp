@@ -1,10 +1,11 @@
 #include "console/core/logon_entry.h"
 
-#include <cstdlib>
+#include <cstdio>
 #include <system_error>
 
 #include "platform/atomic_file.h"
 #include "platform/registry.h"
+#include "platform/user_folders.h"
 
 namespace orvelle::console {
 namespace {
@@ -19,6 +20,10 @@ class AutostartEntry : public LogonEntry {
   explicit AutostartEntry(fs::path folder) : folder_(std::move(folder)) {}
 
   LogonResult Add(const std::string& programPath) override {
+    if (folder_.empty()) {
+      std::fprintf(stderr, "%s\n", std::string(kNoConfigFolderText).c_str());
+      return LogonResult::Failed;
+    }
     std::error_code error;
     fs::create_directories(folder_, error);
     if (error) return LogonResult::Failed;
@@ -34,6 +39,7 @@ class AutostartEntry : public LogonEntry {
   }
 
   LogonResult Remove() override {
+    if (folder_.empty()) return LogonResult::Done;  // without a folder there is no entry
     std::error_code error;
     fs::remove(File(), error);  // false without error when there was none
     return error ? LogonResult::Failed : LogonResult::Done;
@@ -81,13 +87,12 @@ std::unique_ptr<LogonEntry> MakeAutostartEntry(fs::path folder) {
   return std::make_unique<AutostartEntry>(std::move(folder));
 }
 
+#ifndef _WIN32
 fs::path DefaultAutostartFolder() {
-  if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && *config == '/') {
-    return fs::path(config) / "autostart";
-  }
-  const char* home = std::getenv("HOME");
-  return fs::path(home ? home : "") / ".config" / "autostart";
+  const fs::path config = UserConfigFolder();
+  return config.empty() ? fs::path() : config / "autostart";
 }
+#endif
 
 std::unique_ptr<LogonEntry> MakeRunValueEntry(Registry& registry) {
   return std::make_unique<RunValueEntry>(registry);

@@ -31,10 +31,13 @@ class LogonEntry {
 inline constexpr const char* kLogonEntryName = "OrvelleConsole";
 inline constexpr const char* kRunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
-// "<folder>/OrvelleConsole.desktop", written atomically.
+// "<folder>/OrvelleConsole.desktop", written atomically; without a folder
+// adding fails with a message on standard error.
 std::unique_ptr<LogonEntry> MakeAutostartEntry(std::filesystem::path folder);
-// $XDG_CONFIG_HOME/autostart, else ~/.config/autostart.
+#ifndef _WIN32
+// "autostart" in the user's configuration folder; empty when there is none.
 std::filesystem::path DefaultAutostartFolder();
+#endif
 // The value "OrvelleConsole" under the Run key of HKEY_LOCAL_MACHINE.
 std::unique_ptr<LogonEntry> MakeRunValueEntry(Registry& registry);
 // The platform's own: the Run value on Windows, else the autostart file.

@@ -321,15 +321,26 @@ class SimBus final : public HidBus {
 
 }  // namespace
 
-bool PrepareSimFolder(const std::string& folder) {
-  if (folder.empty()) return false;
+bool PrepareSimFolder(const std::string& folder, std::string* why) {
+  const auto refuse = [&](const std::string& reason) {
+    if (why) {
+      *why = "the simulator folder " + folder + " cannot be used: " + reason +
+             "; choose another with --dir or ORVELLE_SIM_DIR";
+    }
+    return false;
+  };
+  if (folder.empty()) return refuse("no folder given");
   std::error_code ec;
   const std::filesystem::path path(folder);
   if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path(), ec);
-  if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return false;
+  if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return refuse(std::strerror(errno));
   struct stat st;
-  if (lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
-  return st.st_uid == geteuid() && (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+  if (lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+    return refuse("it is not a directory (a symbolic link is not followed)");
+  if (st.st_uid != geteuid())
+    return refuse("it belongs to user " + std::to_string(st.st_uid) + ", not to this user");
+  if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0) return refuse("others may write in it");
+  return true;
 }
 
 std::string DefaultSimDir() {

@@ -19,7 +19,8 @@ std::string DefaultSimDir();
 // whether it may be used: a real directory (no link) owned by this user and
 // writable by nobody else. Another local user could otherwise plant a
 // controller there (without XDG_RUNTIME_DIR the folder lies under /tmp).
-bool PrepareSimFolder(const std::string& folder);
+// `why`, when given, receives one line that says what is wrong.
+bool PrepareSimFolder(const std::string& folder, std::string* why = nullptr);
 
 // A bus whose folder fails PrepareSimFolder has no collections and no watch.
 std::unique_ptr<HidBus> MakeSimBus(const std::string& folder);

@@ -155,8 +155,9 @@ bool VirtualHidDevice::Plug(const std::string& socketPath) {
     error_ = "socket path too long: " + socketPath;
     return false;
   }
-  // The programs use the folder only when it is this user's alone.
-  PrepareSimFolder(target.parent_path().string());
+  // The programs use the folder only when it is this user's alone; a device
+  // they would never find must not look plugged in.
+  if (!PrepareSimFolder(target.parent_path().string(), &error_)) return false;
   if (SocketInUse(socketPath)) {
     error_ = "another device is plugged in at " + socketPath;
     return false;

@@ -6,37 +6,27 @@
 
 #include <cstdio>
 #include <fstream>
-#include <set>
-#include <utility>
 
-#include "devlink/link_profile.h"
+#include "devlink/hid/device_access.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) {
     std::fprintf(stderr, "usage: %s <output file>\n", argv[0]);
     return 2;
   }
-  std::set<std::pair<uint16_t, uint16_t>> identities;
-  for (const orvelle::LinkProfile& profile :
-       {orvelle::LinkProfile::Console(), orvelle::LinkProfile::Calibration(),
-        orvelle::LinkProfile::Factory()}) {
-    for (size_t i = 0; i < profile.vendorIds.size() && i < profile.productIds.size(); ++i) {
-      identities.emplace(profile.vendorIds[i], profile.productIds[i]);
-    }
-  }
   std::ofstream out(argv[1], std::ios::trunc);
   out << "# Orvelle touch controllers. The user at the seat may open their HID nodes\n"
-         "# (uaccess, granted by logind); members of plugdev may too, for logins that\n"
-         "# have no seat, such as an installer's over SSH.\n"
+         "# (uaccess, granted by logind); members of the package's own group may too,\n"
+         "# for logins that have no seat, such as an installer's over SSH.\n"
          "# Written by the build from the identities the programs accept. The match is\n"
          "# on the HID device's own name (bus:vendor:product.instance), which the\n"
          "# controller has however the kernel reaches it.\n";
-  for (const auto& [vendor, product] : identities) {
+  for (const orvelle::HidIdentity& id : orvelle::AcceptedIdentities()) {
     char line[200];
     std::snprintf(line, sizeof line,
                   "SUBSYSTEM==\"hidraw\", KERNELS==\"0003:%04X:%04X.*\", "
-                  "TAG+=\"uaccess\", MODE=\"0660\", GROUP=\"plugdev\"\n",
-                  vendor, product);
+                  "TAG+=\"uaccess\", MODE=\"0660\", GROUP=\"%s\"\n",
+                  id.vendorId, id.productId, orvelle::kDeviceGroup);
     out << line;
   }
   out.flush();

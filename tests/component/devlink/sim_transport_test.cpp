@@ -52,17 +52,23 @@ TEST(SimTransport, BadDescriptorsAndStaleSocketsAreSkipped) {
   EXPECT_EQ(bus->Enumerate().size(), 6u);
 }
 
-// A simulator folder is used only when it is this user's alone; a missing
-// one is made so.
+// A simulator folder is used only when it is this user's alone, by the
+// programs and by the device, which says why it refuses; a missing one is
+// made so.
 TEST(SimTransport, OnlyAFolderOfTheUsersOwnIsTrusted) {
   for (const auto& [mode, collections] :
        {std::pair<mode_t, size_t>{0700, 6}, {0755, 6}, {0770, 0}, {0777, 0}}) {
     SCOPED_TRACE(mode);
     testing::TempFolder dir;
-    VirtualHidDevice device(Controller(), nullptr);
-    ASSERT_TRUE(device.Plug(dir.Path() + "/controller"));
+    VirtualHidDevice planted(Controller(), nullptr);
+    ASSERT_TRUE(planted.Plug(dir.Path() + "/planted"));
     ASSERT_EQ(chmod(dir.Path().c_str(), mode), 0);
     EXPECT_EQ(MakeSimBus(dir.Path())->Enumerate().size(), collections);
+    VirtualHidDevice device(Controller(), nullptr);
+    EXPECT_EQ(device.Plug(dir.Path() + "/controller"), collections > 0);
+    if (collections == 0) {
+      EXPECT_NE(device.LastError().find(dir.Path()), std::string::npos);
+    }
   }
   testing::TempFolder parent;
   const std::string made = parent.Path() + "/sim";

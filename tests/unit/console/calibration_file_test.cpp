@@ -54,7 +54,16 @@ TEST(CalibrationFile, LayoutOfHeadersFlagsAndNumbers) {
   }
 }
 
-TEST(CalibrationFile, WhatAnyWriterOfTheLayoutProducesIsAcceptedDamageIsNot) {
+// Every 16-bit value, and every header byte, comes back as it was exported.
+TEST(CalibrationFile, EveryValueAndHeaderByteRoundTrips) {
+  for (uint32_t value = 0; value <= 0xFFFF; ++value) {
+    const auto record = WithValues(static_cast<uint16_t>(value), static_cast<uint8_t>(value),
+                                   static_cast<uint8_t>(value >> 8));
+    ASSERT_EQ(ParseCalibrationFile(FormatCalibrationFile(record)), record) << value;
+  }
+}
+
+TEST(CalibrationFile, WhatTheWriterWritesIsAcceptedAnythingElseIsRefused) {
   const std::string good = FormatCalibrationFile(WithValues(0x1234, 2, 0, {1, 1, 0}));
   const auto withFirstField = [&](std::string_view text) {
     return std::string(good).replace(11, 6, Field(text));
@@ -65,9 +74,8 @@ TEST(CalibrationFile, WhatAnyWriterOfTheLayoutProducesIsAcceptedDamageIsNot) {
   const std::tuple<const char*, std::string, std::optional<uint16_t>> cases[] = {
       {"as written", good, 0x1234},
       {"longer", good + "trailing bytes", 0x1234},
-      {"plus sign", withFirstField("+17"), 17},
-      {"leading blanks", withFirstField("  -2"), 0xFFFE},
-      {"blank padded", withFirstField("12   "), 12},
+      {"lowest written", withFirstField("-9999"), 0xD8F1},
+      {"highest written", withFirstField("55536"), 0xD8F0},
       {"short", good.substr(0, kCalibrationFileLength - 1), std::nullopt},
       {"empty", "", std::nullopt},
       {"LF only", with(1, "\nx"), std::nullopt},
@@ -75,6 +83,15 @@ TEST(CalibrationFile, WhatAnyWriterOfTheLayoutProducesIsAcceptedDamageIsNot) {
       {"no digits", withFirstField(""), std::nullopt},
       {"sign only", withFirstField("-"), std::nullopt},
       {"letters", withFirstField("ab"), std::nullopt},
+      {"letter after digits", withFirstField("20a8"), std::nullopt},
+      {"digits after a NUL", withFirstField("20\0 48"s), std::nullopt},
+      {"six digits", with(11, "123456"), std::nullopt},
+      {"six characters", with(11, "-16383"), std::nullopt},
+      {"above the highest", withFirstField("55537"), std::nullopt},
+      {"below the lowest", withFirstField("-10000"), std::nullopt},
+      {"plus sign", withFirstField("+17"), std::nullopt},
+      {"leading blank", withFirstField(" 2"), std::nullopt},
+      {"blank padded", withFirstField("12   "), std::nullopt},
   };
   for (const auto& [name, file, firstValue] : cases) {  // no first value: refused
     const auto record = ParseCalibrationFile(file);

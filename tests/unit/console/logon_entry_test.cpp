@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 
 #include "platform/file_registry.h"
 #include "platform/registry.h"
@@ -47,6 +49,24 @@ TEST(AutostartEntry, RemovingIsDoneWhetherOrNotThereWasOneAndAnUnmakeableFolderF
   EXPECT_EQ(entry->Remove(), LogonResult::Done);
   std::ofstream(folder.File("file")) << "x";
   EXPECT_EQ(MakeAutostartEntry(folder.File("file"))->Add("/bin/x"), LogonResult::Failed);
+  // Without HOME the folder comes from the password database; without any
+  // folder nothing relative to the current one is written or removed.
+  const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
+  const char* xdg = std::getenv("XDG_CONFIG_HOME");
+  const std::string config = xdg ? xdg : "";
+  ::unsetenv("HOME");
+  ::unsetenv("XDG_CONFIG_HOME");
+  EXPECT_TRUE(DefaultAutostartFolder().is_absolute()) << DefaultAutostartFolder();
+  ::setenv("HOME", home.c_str(), 1);
+  if (xdg) ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+  const fs::path previous = fs::current_path();
+  fs::current_path(folder.Path());
+  std::ofstream("OrvelleConsole.desktop") << "someone else's";
+  const auto nowhere = MakeAutostartEntry(fs::path());
+  EXPECT_EQ(nowhere->Add("/bin/x"), LogonResult::Failed);
+  EXPECT_EQ(nowhere->Remove(), LogonResult::Done);
+  fs::current_path(previous);
+  EXPECT_TRUE(fs::exists(folder.File("OrvelleConsole.desktop")));
 }
 
 TEST(RunValueEntry, PathsWithBlanksAreQuotedAndAMissingKeyIsUnavailable) {

@@ -20,6 +20,7 @@
 #include "devlink/hid/tlc_reports.h"
 #include "devlink/link_profile.h"
 #include "tests/support/hidraw_like_bus.h"
+#include "tests/support/sysfs_tree.h"
 #include "tests/support/temp_folder.h"
 
 namespace orvelle {
@@ -28,9 +29,7 @@ namespace {
 namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
 
-constexpr char kControllerUevent[] =
-    "DRIVER=hid-generic\nHID_ID=0003:00002A5C:00000013\nHID_NAME=Touch Frame\n"
-    "HID_PHYS=usb-0000:00:14.0-1/input0\n";
+using testing::kControllerUevent;
 
 Bytes ControllerDescriptor() {
   return testing::ControllerLikeDescriptor(4);
@@ -46,13 +45,7 @@ class HidrawBusTest : public ::testing::Test {
 
   void AddNode(const std::string& name, const std::string& uevent,
                const std::optional<Bytes>& descriptor) {
-    const fs::path device = fs::path(roots_.sysfs) / "class/hidraw" / name / "device";
-    fs::create_directories(device);
-    std::ofstream(device / "uevent") << uevent;
-    if (!descriptor) return;
-    std::ofstream(device / "report_descriptor", std::ios::binary)
-        .write(reinterpret_cast<const char*>(descriptor->data()),
-               static_cast<std::streamsize>(descriptor->size()));
+    testing::AddHidrawNode(roots_, name, uevent, descriptor);
   }
 
   // A FIFO stands in for the node: what the test writes, the channel reads.
