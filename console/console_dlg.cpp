@@ -225,13 +225,23 @@ void COrvelleConsoleDlg::UpdateData() {
 }
 
 void COrvelleConsoleDlg::OnDeviceChange(const DeviceNotice& notice) {
-  orvelle::OnDeviceChange(link_, notice,
-                          {.reopen = [this] { ConnectAndShowStatus(); },
-                           .removed =
-                               [this] {
-                                 statusText_ = LoadResourceString(kStatusNotConnected);
-                                 UpdateData();
-                               }});
+  orvelle::OnDeviceChange(
+      link_, notice,
+      {.reopen = [this] { OnControllerArrived(); }, .removed = [this] { OnControllerRemoved(); }});
+}
+
+// The page on show reads the new controller at once, as a selection would.
+void COrvelleConsoleDlg::OnControllerArrived() {
+  if (!ConnectAndShowStatus()) return;
+  if (ConsolePage* page = Page(currentTab_)) page->Refresh();
+}
+
+void COrvelleConsoleDlg::OnControllerRemoved() {
+  statusText_ = LoadResourceString(kStatusNotConnected);
+  UpdateData();
+  for (ConsolePage* page : pages_) {
+    if (page) page->ControllerGone();
+  }
 }
 
 void COrvelleConsoleDlg::OnAnswer(std::span<const uint8_t> frame) {

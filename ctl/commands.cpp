@@ -268,7 +268,7 @@ class Runner {
 
   // Reads every group of this system's class, as the page's refresh does.
   int ConfigRead(ConfigExchange& exchange) {
-    exchange.BeginRefresh();
+    exchange.BeginRefresh(context_.windowsClass);
     for (uint8_t code : kConfigGroups) {
       if (!GroupInClass(code, context_.windowsClass)) continue;
       if (const int status = Ask(kCommandChannel, ConfigExchange::ReadRequest(code))) return status;

@@ -37,7 +37,6 @@ TEST(ConfigExchange, ReadAnswersTakeEachFieldOnlyInItsRange) {
     const char* name;
     Bytes frame;
     Change expected;  // on the initial state
-    bool readComplete = false;
   };
   const Case cases[] = {
       {"touch not 2", Read(TOUCH_SETTINGS, {3}), [](auto& s) { s.touchSetting2 = false; }},
@@ -54,10 +53,10 @@ TEST(ConfigExchange, ReadAnswersTakeEachFieldOnlyInItsRange) {
       {"high byte 0x80 negative", Read(CFG_15, {1, 0, 0x80, 0x00}), nullptr},
       {"15 in range", Read(CFG_15, {1, 10, 0x13, 0x88}),
        [](auto& s) { s.level15 = 10, s.value15 = 5000; }},
-      {"14 completes", Read(CFG_14, {1, 1, 3, 0xE8}),
-       [](auto& s) { s.level14 = 1, s.value14 = 1000; }, true},
-      {"14 off completes", Read(CFG_14, {0, 1, 0, 100}), [](auto& s) { s.on14 = false; }, true},
-      {"14 of 50 kept", Read(CFG_14, {1, 5, 0, 50}), nullptr, true},
+      {"14 in range", Read(CFG_14, {1, 1, 3, 0xE8}),
+       [](auto& s) { s.level14 = 1, s.value14 = 1000; }},
+      {"14 off", Read(CFG_14, {0, 1, 0, 100}), [](auto& s) { s.on14 = false; }},
+      {"14 of 50 kept", Read(CFG_14, {1, 5, 0, 50}), nullptr},
       {"wrong length", Answer(CFG_14, {1, 1, 1, 1}), nullptr},
       {"calibration report", Request(kCalibrationReportId, CFG_12, {1, 1, 1, 1}), nullptr},
       {"cut short", Bytes{kCommandReportId, CFG_12, 4, 1, 1}, [](auto& s) { s.switchA12 = true; }},
@@ -66,10 +65,50 @@ TEST(ConfigExchange, ReadAnswersTakeEachFieldOnlyInItsRange) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     ConfigExchange exchange;
-    exchange.BeginRefresh();
     exchange.HandleFrame(c.frame);
     EXPECT_EQ(exchange.State(), With(c.expected));
-    EXPECT_EQ(exchange.ReadComplete(), c.readComplete);
+  }
+}
+
+// A group whose read went unanswered would be written back with the page's
+// own values; a removal forgets the read.
+TEST(ConfigExchange, TheReadIsCompleteOnlyWhenEveryGroupOfTheClassAnswered) {
+  const auto DataLength = [](uint8_t code) -> size_t {
+    switch (code) {
+      case TOUCH_SETTINGS:
+        return 1;
+      case CFG_16:
+        return 2;
+      case CFG_12:
+        return 3;
+      case CFG_21:
+        return 5;
+      default:
+        return 4;
+    }
+  };
+  const auto readAll = [&](ConfigExchange& e, std::initializer_list<uint8_t> except) {
+    for (uint8_t code : kConfigGroups)
+      if (std::find(except.begin(), except.end(), code) == except.end())
+        e.HandleFrame(Read(code, Bytes(DataLength(code), 1)));
+  };
+  const std::tuple<const char*, int, std::initializer_list<uint8_t>, bool> cases[] = {
+      {"all", 3, {}, true},
+      {"CFG_16 lost", 3, {CFG_16}, false},
+      {"TOUCH_SETTINGS not asked", 3, {TOUCH_SETTINGS}, true},
+      {"TOUCH_SETTINGS lost on Windows 7", kTouchSettingsClass, {TOUCH_SETTINGS}, false},
+  };
+  for (const auto& [name, windowsClass, except, complete] : cases) {
+    SCOPED_TRACE(name);
+    ConfigExchange exchange;
+    readAll(exchange, except);
+    EXPECT_FALSE(exchange.ReadComplete()) << "before any refresh";
+    exchange.BeginRefresh(windowsClass);
+    readAll(exchange, except);
+    EXPECT_EQ(exchange.ReadComplete(), complete);
+    exchange.Forget();
+    EXPECT_FALSE(exchange.ReadComplete());
+    EXPECT_EQ(exchange.State(), ConfigPageState{});
   }
 }
 
