@@ -266,7 +266,8 @@ void COrvelleConsoleDlg::AddTrayIcon() {
   trayIcon_->setToolTip(QString::fromLatin1(kTrayTip));
   connect(trayIcon_.get(), &QSystemTrayIcon::activated, this,
           [this](QSystemTrayIcon::ActivationReason reason) {
-            if (reason == QSystemTrayIcon::DoubleClick) {
+            // StatusNotifier hosts report a single activation only.
+            if (reason == QSystemTrayIcon::DoubleClick || reason == QSystemTrayIcon::Trigger) {
               OnTrayNotify(kTrayIconId, kLeftButtonDoubleClick);
             } else if (reason == QSystemTrayIcon::Context) {
               OnTrayNotify(kTrayIconId, kRightButtonUp);
