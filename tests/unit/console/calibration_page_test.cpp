@@ -1,14 +1,13 @@
 #include "console/core/calibration_page.h"
 
 #include <gtest/gtest.h>
-#ifndef _WIN32
-#include <sys/wait.h>
-#endif
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -114,7 +113,7 @@ TEST(CalibrationPage, RadioAndPictureRules) {
     EXPECT_EQ(FitPicture(area, width, height), placed) << width;
 }
 
-// Modes, scripts and waitpid: POSIX launching.
+// Modes and scripts: POSIX launching.
 #ifndef _WIN32
 TEST(ProgramLaunch, TheProgramComesFromTheConsolesFolderElseTheInstalledOne) {
   testing::TempFolder folder;
@@ -129,7 +128,10 @@ TEST(ProgramLaunch, TheProgramComesFromTheConsolesFolderElseTheInstalledOne) {
   const fs::path console = own / "OrvelleConsole";
   EXPECT_EQ(LocateCalibrationProgram(console, installed), own / kCalibrationProgramFile);
   EXPECT_EQ(LocateCalibrationProgram("OrvelleConsole", "bin"), fs::path());  // never relative
-  place(installed / kCalibrationProgramFile, "#!/bin/sh\nprintf '%s|' \"$@\" > \"$0.args\"\n",
+  // It runs until the test lets it end.
+  place(installed / kCalibrationProgramFile,
+        "#!/bin/sh\nprintf '%s|' \"$@\" > \"$0.args\"\n"
+        "while [ ! -e \"$0.go\" ]; do sleep 0.01; done\n",
         fs::perms::owner_all);
   EXPECT_EQ(LocateCalibrationProgram(console, installed), installed / kCalibrationProgramFile);
   place(own / kCalibrationProgramFile, "not a program", fs::perms::owner_read);
@@ -144,9 +146,16 @@ TEST(ProgramLaunch, TheProgramComesFromTheConsolesFolderElseTheInstalledOne) {
       {{}, LaunchResult::FileNotFound},
   };
   for (const auto& [program, result] : cases) {
-    long pid = 0;
-    EXPECT_EQ(StartProgram(program, CalibrationArguments("HDMI 1"), pid), result) << program;
-    if (pid > 0) waitpid(static_cast<pid_t>(pid), nullptr, 0);
+    StartedProgram started;
+    EXPECT_EQ(StartProgram(program, CalibrationArguments("HDMI 1"), started), result) << program;
+    EXPECT_EQ(started.Id() != 0, result == LaunchResult::Started);
+    if (started.Id() == 0) continue;
+    EXPECT_FALSE(started.HasEnded());
+    std::ofstream(program.string() + ".go");
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!started.HasEnded() && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(started.HasEnded()) << "its end is seen";
   }
   // The screen's name arrives as one word, however it is spelt.
   std::ifstream arguments(installed / "Tessaly.args");
