@@ -52,6 +52,7 @@ class CCalibrationDlg : public ConsolePage {
 
   void Refresh() override;
   void HandleFrame(std::span<const uint8_t> frame) override;
+  void ControllerArrived() override { Refresh(); }
   void ControllerGone() override;
 
   // Both on the screen the console's window is on.

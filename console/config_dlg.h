@@ -24,6 +24,8 @@ class CConfigDlg : public ConsolePage {
 
   void Refresh() override;
   void HandleFrame(std::span<const uint8_t> frame) override;
+  // The new controller is read at once, as a selection would.
+  void ControllerArrived() override { Refresh(); }
   void ControllerGone() override;
   void Apply();
   void RestoreDefaults();

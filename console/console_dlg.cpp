@@ -230,10 +230,9 @@ void COrvelleConsoleDlg::OnDeviceChange(const DeviceNotice& notice) {
       {.reopen = [this] { OnControllerArrived(); }, .removed = [this] { OnControllerRemoved(); }});
 }
 
-// The page on show reads the new controller at once, as a selection would.
 void COrvelleConsoleDlg::OnControllerArrived() {
   if (!ConnectAndShowStatus()) return;
-  if (ConsolePage* page = Page(currentTab_)) page->Refresh();
+  if (ConsolePage* page = Page(currentTab_)) page->ControllerArrived();
 }
 
 void COrvelleConsoleDlg::OnControllerRemoved() {

@@ -75,8 +75,11 @@ TEST_F(ConsoleTest, TheStatusFollowsTheControllerARefusedOneIsNamedOptionsSaveTh
   EXPECT_EQ(Boxes(), notConnected) << "every selection of the first tab says so";
   EXPECT_EQ(Field(CInfoDlg::IDC_MODEL), "N/A");
 
+  SelectTab(kTabOptions);
+  chinese->click();
   Plug();
   ASSERT_TRUE(PumpUntil([&] { return Status() == Text(1081); }));
+  EXPECT_TRUE(chinese->isChecked()) << "an arrival keeps the options not yet saved";
   const size_t opensBefore = sim_->OpenCount();
   dialog_->OnDeviceChange({DeviceNotice::Kind::Arrival, "/sys/devices/another/hidraw9#col00"});
   EXPECT_EQ(sim_->OpenCount(), opensBefore);
