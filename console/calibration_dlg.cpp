@@ -10,6 +10,7 @@
 #include <string>
 
 #include "console/console_services.h"
+#include "console/core/exchange_outcome.h"
 #include "console/core/message_ids.h"
 #include "console/core/pacing.h"
 #include "console/touch_test_window.h"
@@ -72,20 +73,31 @@ void CCalibrationDlg::ConnectControls() {
 }
 
 void CCalibrationDlg::Refresh() {
+  exchange_.BeginRefresh();
   if (Connected()) {
     Send(kCommandChannel, CalibrationExchange::OptionRead());
     link_.Pause(kPauseAfterRead);
     Send(kCalibrationChannel, CalibrationExchange::Request(CAL_GET_MODE));
     link_.Pause(kPauseAfterRead);
   }
+  EnableKnownControls();
   const CalibrationPageState& s = exchange_.State();
-  // What is known can be changed; a later refresh that learns it enables it again.
-  EnableControls(kOptionRadios, s.optionKnown);
-  EnableControls(kModeRadios, s.modeKnown);
-  EnableControls(kButtons, s.optionKnown && s.modeKnown);
   if (s.optionKnown) ShowOption();
   if (s.modeKnown) ShowMode();
   update();
+}
+
+// What is known can be changed; a later refresh that learns it enables it again.
+void CCalibrationDlg::EnableKnownControls() {
+  const CalibrationPageState& s = exchange_.State();
+  EnableControls(kOptionRadios, s.optionKnown);
+  EnableControls(kModeRadios, s.modeKnown);
+  EnableControls(kButtons, s.optionKnown && s.modeKnown);
+}
+
+void CCalibrationDlg::ControllerGone() {
+  exchange_.Forget();
+  EnableKnownControls();
 }
 
 void CCalibrationDlg::HandleFrame(std::span<const uint8_t> frame) {
@@ -139,7 +151,10 @@ void CCalibrationDlg::ExportCalibration() {
   if (path.isEmpty()) return;  // cancelled: nothing is asked, nothing written
   exportPath_ = path;
   exchange_.BeginExport();
-  Send(kCalibrationChannel, CalibrationExchange::Request(CAL_READ_DATA));
+  if (!Send(kCalibrationChannel, CalibrationExchange::Request(CAL_READ_DATA))) {
+    exchange_.AbandonExport();
+    ShowMessage(kMsgOperationFailed);
+  }
 }
 
 void CCalibrationDlg::SaveExport(const CalibrationRecord& record) {
@@ -162,7 +177,9 @@ void CCalibrationDlg::ImportCalibration() {
   CalibrationRecord record{};
   switch (ReadCalibrationFile(FilePath(importPath_), record)) {
     case CalibrationFileResult::Done:
-      return Send(kCalibrationChannel, CalibrationExchange::RecordWrite(record));
+      if (!Send(kCalibrationChannel, CalibrationExchange::RecordWrite(record)))
+        ShowMessage(kMsgOperationFailed);
+      return;
     case CalibrationFileResult::EmptyPath:
       ShowMessage(kMsgFileNotFound);
       [[fallthrough]];
@@ -178,19 +195,30 @@ void CCalibrationDlg::ResetCalibration() {
       kIdNo) {
     return;
   }
-  Send(kCalibrationChannel, CalibrationExchange::Request(CAL_RESET));
+  if (!Send(kCalibrationChannel, CalibrationExchange::Request(CAL_RESET)))
+    ShowMessage(kMsgOperationFailed);
   link_.Pause(kPauseAfterReset);
   Refresh();
 }
 
+// Only what was read of the controller connected now is written back; a
+// write refused or not answered is reported once, and the page reads again
+// what the controller holds.
 void CCalibrationDlg::Apply() {
-  if (!Connected()) return;
+  const CalibrationPageState& s = exchange_.State();
+  if (!s.optionKnown || !s.modeKnown || !Connected()) return;
   exchange_.BeginApply();
-  Send(kCommandChannel, exchange_.OptionWrite());
+  OutcomeTally tally;
+  tally.Sent(Send(kCommandChannel, exchange_.OptionWrite()));
   link_.Pause(kPauseAfterWrite);
-  Send(kCalibrationChannel, exchange_.ModeWrite());
+  tally.Sent(Send(kCalibrationChannel, exchange_.ModeWrite()));
   link_.Pause(kPauseAfterWrite);
-  if (exchange_.State().applyOk) ShowMessage(kMsgSaved);
+  if (tally.Outcome(!s.applyOk) == ExchangeOutcome::Done) {
+    ShowMessage(kMsgSaved);
+    return;
+  }
+  ShowMessage(kMsgOperationFailed);
+  Refresh();
 }
 
 void CCalibrationDlg::OnOptionClicked(int option) {
@@ -237,9 +265,9 @@ bool CCalibrationDlg::Connected() {
   return false;
 }
 
-void CCalibrationDlg::Send(int channel, const FrameBuffer& frame) {
+bool CCalibrationDlg::Send(int channel, const FrameBuffer& frame) {
   // An unanswered request leaves the page as it was; the answer decides.
-  link_.SendFrame(channel, frame);
+  return link_.SendFrame(channel, frame);
 }
 
 void CCalibrationDlg::ShowMessage(int textId) {

@@ -52,6 +52,8 @@ class CCalibrationDlg : public ConsolePage {
 
   void Refresh() override;
   void HandleFrame(std::span<const uint8_t> frame) override;
+  void ControllerArrived() override { Refresh(); }
+  void ControllerGone() override;
 
   // Both on the screen the console's window is on.
   void StartCalibrationProgram();
@@ -78,8 +80,10 @@ class CCalibrationDlg : public ConsolePage {
   void ShowOption();
   void ShowMode();
   void EnableControls(std::span<const int> ids, bool enabled);
+  void EnableKnownControls();
   bool Connected();
-  void Send(int channel, const FrameBuffer& frame);
+  // False when no answer came.
+  bool Send(int channel, const FrameBuffer& frame);
   void SaveExport(const CalibrationRecord& record);
   void ShowMessage(int textId);
 

@@ -7,6 +7,7 @@
 #include <QSpinBox>
 #include <algorithm>
 
+#include "console/core/exchange_outcome.h"
 #include "console/core/message_ids.h"
 #include "console/core/pacing.h"
 #include "devlink/usb_transfer.h"
@@ -26,6 +27,8 @@ constexpr int kHiddenControls[] = {IDC_LEVEL_C17, IDC_LEVEL_D17, IDC_LEVEL_C17_L
                                    IDC_LEVEL_D17_LABEL};
 constexpr char kInitialValue16Text[] = "0";
 constexpr char kDisabledValue16Text[] = "5";
+// The controller holds any signed byte there, "-128" the longest.
+constexpr int kValue16TextLength = 4;
 
 void ShowError(int textId) {
   ShowResourceMessage(textId, kMsgErrorCaption, kMbOk | kMbIconError, {});
@@ -64,8 +67,10 @@ void CConfigDlg::OnInitDialog() {
   for (int id : kHiddenControls) {
     if (QWidget* item = DialogItem(*this, id)) item->hide();
   }
-  if (auto* edit = DialogItemAs<QLineEdit>(*this, IDC_VALUE16_TEXT))
+  if (auto* edit = DialogItemAs<QLineEdit>(*this, IDC_VALUE16_TEXT)) {
+    edit->setMaxLength(kValue16TextLength);
     edit->setText(QString::fromLatin1(kInitialValue16Text));
+  }
 }
 
 void CConfigDlg::ConnectControls() {
@@ -83,14 +88,14 @@ void CConfigDlg::ConnectControls() {
   OnClicked(*this, IDC_RESTORE, [this] { RestoreDefaults(); });
 }
 
-void CConfigDlg::Send(const FrameBuffer& request) {
+bool CConfigDlg::Send(const FrameBuffer& request) {
   // What the answer changes arrives through HandleFrame; an unanswered
   // request is no reason to skip the next.
-  link_.SendFrame(kCommandChannel, request);
+  return link_.SendFrame(kCommandChannel, request);
 }
 
 void CConfigDlg::Refresh() {
-  exchange_.BeginRefresh();
+  exchange_.BeginRefresh(windowsClass_);
   if (link_.IsConnected() == 0) {
     ShowError(kMsgNotConnected);
   } else {
@@ -107,17 +112,33 @@ void CConfigDlg::Refresh() {
   UpdateData();
 }
 
+// Only values read from the controller connected now are written back. A
+// write that was refused or not answered leaves the controller's settings
+// unknown: the page says so and reads them again.
 void CConfigDlg::Apply() {
+  if (!exchange_.ReadComplete()) return;
   if (link_.IsConnected() == 0) {
     ShowError(kMsgNotConnected);
     return;
   }
   exchange_.BeginApply();
+  OutcomeTally tally;
   for (uint8_t code : kConfigGroups) {
-    if (GroupInClass(code, windowsClass_)) Send(exchange_.WriteRequest(code));
+    if (GroupInClass(code, windowsClass_)) tally.Sent(Send(exchange_.WriteRequest(code)));
     link_.Pause(kPauseAfterWrite);
   }
-  if (exchange_.ApplyOk()) ShowDone();
+  if (tally.Outcome(!exchange_.ApplyOk()) == ExchangeOutcome::Done) {
+    ShowDone();
+    return;
+  }
+  ShowError(kMsgOperationFailed);
+  Refresh();
+}
+
+void CConfigDlg::ControllerGone() {
+  exchange_.Forget();
+  DisableAll();
+  UpdateData();
 }
 
 void CConfigDlg::RestoreDefaults() {
@@ -125,7 +146,7 @@ void CConfigDlg::RestoreDefaults() {
     ShowError(kMsgNotConnected);
   } else if (ShowResourceMessage(kMsgRestoreDefaults, kMsgSavedCaption, kMbYesNo | kMbIconQuestion,
                                  {}) != kIdNo) {
-    Send(ConfigExchange::ResetRequest());
+    if (!Send(ConfigExchange::ResetRequest())) ShowError(kMsgOperationFailed);
   }
   link_.Pause(kPauseAfterReset);
   // Also without a controller, which the refresh then reports once more.
@@ -134,7 +155,6 @@ void CConfigDlg::RestoreDefaults() {
 
 void CConfigDlg::HandleFrame(std::span<const uint8_t> frame) {
   switch (exchange_.HandleFrame(frame)) {
-    case ConfigAnswer::WriteRefused:
     case ConfigAnswer::ResetRefused:
       ShowError(kMsgOperationFailed);
       break;
@@ -143,6 +163,7 @@ void CConfigDlg::HandleFrame(std::span<const uint8_t> frame) {
       break;
     case ConfigAnswer::None:
     case ConfigAnswer::ReadTaken:
+    case ConfigAnswer::WriteRefused:  // Apply reports it with the other writes
       break;
   }
 }

@@ -24,6 +24,9 @@ class CConfigDlg : public ConsolePage {
 
   void Refresh() override;
   void HandleFrame(std::span<const uint8_t> frame) override;
+  // The new controller is read at once, as a selection would.
+  void ControllerArrived() override { Refresh(); }
+  void ControllerGone() override;
   void Apply();
   void RestoreDefaults();
 
@@ -40,7 +43,8 @@ class CConfigDlg : public ConsolePage {
   void SetControls(const ControlSettings& controls);
   void SetSpinPosition(int position);
   void UpdateData();
-  void Send(const FrameBuffer& request);
+  // False when no answer came.
+  bool Send(const FrameBuffer& request);
 
   CUSBTransfer& link_;
   const int windowsClass_;

@@ -225,13 +225,22 @@ void COrvelleConsoleDlg::UpdateData() {
 }
 
 void COrvelleConsoleDlg::OnDeviceChange(const DeviceNotice& notice) {
-  orvelle::OnDeviceChange(link_, notice,
-                          {.reopen = [this] { ConnectAndShowStatus(); },
-                           .removed =
-                               [this] {
-                                 statusText_ = LoadResourceString(kStatusNotConnected);
-                                 UpdateData();
-                               }});
+  orvelle::OnDeviceChange(
+      link_, notice,
+      {.reopen = [this] { OnControllerArrived(); }, .removed = [this] { OnControllerRemoved(); }});
+}
+
+void COrvelleConsoleDlg::OnControllerArrived() {
+  if (!ConnectAndShowStatus()) return;
+  if (ConsolePage* page = Page(currentTab_)) page->ControllerArrived();
+}
+
+void COrvelleConsoleDlg::OnControllerRemoved() {
+  statusText_ = LoadResourceString(kStatusNotConnected);
+  UpdateData();
+  for (ConsolePage* page : pages_) {
+    if (page) page->ControllerGone();
+  }
 }
 
 void COrvelleConsoleDlg::OnAnswer(std::span<const uint8_t> frame) {
@@ -256,7 +265,8 @@ void COrvelleConsoleDlg::AddTrayIcon() {
   trayIcon_->setToolTip(QString::fromLatin1(kTrayTip));
   connect(trayIcon_.get(), &QSystemTrayIcon::activated, this,
           [this](QSystemTrayIcon::ActivationReason reason) {
-            if (reason == QSystemTrayIcon::DoubleClick) {
+            // StatusNotifier hosts report a single activation only.
+            if (reason == QSystemTrayIcon::DoubleClick || reason == QSystemTrayIcon::Trigger) {
               OnTrayNotify(kTrayIconId, kLeftButtonDoubleClick);
             } else if (reason == QSystemTrayIcon::Context) {
               OnTrayNotify(kTrayIconId, kRightButtonUp);

@@ -100,6 +100,8 @@ class COrvelleConsoleDlg : public QDialog, public AnswerSink {
   void CreatePages();
   void UpdateData();
   void ShowWindowAgain();
+  void OnControllerArrived();
+  void OnControllerRemoved();
 
   ConsoleEnvironment environment_;
   std::unique_ptr<Registry> ownRegistry_;

@@ -17,6 +17,11 @@ class ConsolePage : public QWidget {
   virtual void Refresh() {}
   // One answer frame routed to this page (at most 64 bytes).
   virtual void HandleFrame(std::span<const uint8_t>) {}
+  // A controller arrived while the page is on show.
+  virtual void ControllerArrived() {}
+  // The controller was removed: nothing read of it may be written to the
+  // next one.
+  virtual void ControllerGone() {}
 };
 
 }  // namespace orvelle::console

@@ -3,10 +3,6 @@
 #include <QFileDialog>
 #include <QTimerEvent>
 
-#ifndef _WIN32
-#include <sys/wait.h>
-#endif
-
 #ifndef ORVELLE_INSTALLED_BIN_DIR
 #error "ORVELLE_INSTALLED_BIN_DIR must name the installed programs folder"
 #endif
@@ -26,9 +22,7 @@ QString AskForFile(QWidget* owner, QFileDialog::AcceptMode mode, const QString& 
   return dialog.selectedFiles().constFirst();
 }
 
-#ifndef _WIN32
 constexpr int kEndPollMs = 250;
-#endif
 
 }  // namespace
 
@@ -52,32 +46,31 @@ LaunchResult SystemProgramLauncher::StartCalibrationProgram(const std::string& s
                                                             std::function<void()> ended) {
   const auto program =
       LocateCalibrationProgram(consoleProgram_, std::filesystem::path(ORVELLE_INSTALLED_BIN_DIR));
-  long pid = 0;
-  const LaunchResult result = StartProgram(program, CalibrationArguments(screen), pid);
+  StartedProgram started;
+  const LaunchResult result = StartProgram(program, CalibrationArguments(screen), started);
   if (result != LaunchResult::Started) return result;
-#ifndef _WIN32
-  // Ends are seen by polling, which also collects every finished child; only
-  // the latest start reports its end.
-  started_.push_back(pid);
-  latest_ = pid;
+  // Ends are seen by polling while a program runs, which also collects every
+  // finished one; only the latest start reports its end.
+  latest_ = started.Id();
+  started_.push_back(std::move(started));
   ended_ = std::move(ended);
   if (timer_ == 0) timer_ = startTimer(kEndPollMs);
-#endif
   return result;
 }
 
 void SystemProgramLauncher::timerEvent(QTimerEvent* event) {
   if (event->timerId() != timer_) return QObject::timerEvent(event);
-#ifndef _WIN32
-  std::erase_if(started_, [this](long pid) {
-    if (::waitpid(static_cast<pid_t>(pid), nullptr, WNOHANG) == 0) return false;
-    if (pid == latest_) {
-      latest_ = 0;
-      if (auto ended = std::exchange(ended_, nullptr)) ended();
-    }
+  bool latestEnded = false;
+  std::erase_if(started_, [&](StartedProgram& program) {
+    if (!program.HasEnded()) return false;
+    latestEnded = latestEnded || program.Id() == latest_;
     return true;
   });
-#endif
+  // Called once the list is consistent: the handler may start the next one.
+  if (latestEnded) {
+    latest_ = 0;
+    if (auto ended = std::exchange(ended_, nullptr)) ended();
+  }
   if (started_.empty()) {
     killTimer(timer_);
     timer_ = 0;

@@ -57,7 +57,7 @@ class SystemProgramLauncher : public QObject, public ProgramLauncher {
   void timerEvent(QTimerEvent* event) override;
 
   std::string consoleProgram_;
-  std::vector<long> started_;  // not yet collected
+  std::vector<StartedProgram> started_;  // not yet seen to end
   long latest_ = 0;
   int timer_ = 0;
   std::function<void()> ended_;

@@ -30,6 +30,7 @@ class CInfoDlg : public ConsolePage {
   CInfoDlg(CUSBTransfer& link, QWidget* parent = nullptr);
 
   void Refresh() override;
+  void ControllerArrived() override { Refresh(); }
   void HandleFrame(std::span<const uint8_t> frame) override;
   void ResetToDefaults();
 

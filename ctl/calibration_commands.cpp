@@ -169,8 +169,8 @@ int Start(Invocation& run) {
   }
   const auto program =
       LocateCalibrationProgram(run.Context().program, run.Context().installedPrograms);
-  long pid = 0;
-  const LaunchResult result = StartProgram(program, CalibrationArguments(screen), pid);
+  StartedProgram started;  // left running when the tool ends
+  const LaunchResult result = StartProgram(program, CalibrationArguments(screen), started);
   if (result != LaunchResult::Started) {
     return run.Error(kExitFailed,
                      "cannot start " + (program.empty() ? std::string(kCalibrationProgramFile)

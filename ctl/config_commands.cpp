@@ -44,7 +44,7 @@ void Listen(Invocation& run, ConfigExchange& exchange, std::vector<std::string>&
 int ConnectAndRead(Invocation& run, ConfigExchange& exchange, std::vector<std::string>& refused) {
   if (const int status = run.Connect()) return status;
   Listen(run, exchange, refused);
-  exchange.BeginRefresh();
+  exchange.BeginRefresh(run.Context().windowsClass);
   for (uint8_t code : kConfigGroups) {
     if (!GroupInClass(code, run.Context().windowsClass)) continue;
     if (const int status =

@@ -68,8 +68,7 @@ CalibrationAnswerEffect CalibrationExchange::HandleOption(const FrameView& frame
     if (!state_.optionKnown) return {.message = kMsgOperationFailed};
     state_.calOption = value;
   } else if (frame.Payload(0) == kSubWrite && value == kRefused) {
-    state_.applyOk = false;
-    return {.message = kMsgOperationFailed};
+    state_.applyOk = false;  // Apply reports it, with the mode's outcome
   }
   return {};
 }
@@ -92,7 +91,7 @@ CalibrationAnswerEffect CalibrationExchange::HandleCalibration(const FrameView& 
       }
       state_.calMode = state_.confirmedMode;
       state_.applyOk = false;
-      return {.message = kMsgOperationFailed, .showMode = true};
+      return {.showMode = true};
     case CAL_WRITE_DATA:
     case CAL_RESET:
       return {.message = first == kRefused ? kMsgOperationFailed : kMsgSaved,

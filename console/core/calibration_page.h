@@ -49,9 +49,15 @@ class CalibrationExchange {
   static FrameBuffer RecordWrite(const CalibrationRecord& record);
   static FrameBuffer Request(uint8_t code);
 
+  // What is known comes from this refresh's answers alone.
+  void BeginRefresh() { state_.optionKnown = state_.modeKnown = false; }
   void BeginApply() { state_.applyOk = true; }
   // The next record answer belongs to an export the user asked for.
   void BeginExport() { exportAwaited_ = true; }
+  // The record's request went unanswered: a late record is no export's.
+  void AbandonExport() { exportAwaited_ = false; }
+  // The controller went: nothing read of it stays known.
+  void Forget() { *this = {}; }
   void ChooseOption(int option) { state_.calOption = option; }
   void ChooseMode(int mode) { state_.calMode = mode; }
 

@@ -41,6 +41,12 @@ int AcknowledgementLength(uint8_t code) {
 
 constexpr int kResetAnswerLength = 5;
 
+uint8_t GroupBit(uint8_t code) {
+  const auto* found = std::find(kConfigGroups.begin(), kConfigGroups.end(), code);
+  return found == kConfigGroups.end() ? 0
+                                      : static_cast<uint8_t>(1u << (found - kConfigGroups.begin()));
+}
+
 bool InRange(int value, int low, int high) {
   return value >= low && value <= high;
 }
@@ -147,12 +153,16 @@ ControlSettings InitialControls(int windowsClass) {
   const bool touchSettings = windowsClass == kTouchSettingsClass;
   controls.push_back({IDC_TOUCH_SETTING, touchSettings ? 1 : 0,
                       touchSettings ? std::nullopt : std::optional<bool>(false)});
+  controls.push_back({IDC_APPLY, {}, false});
+  controls.push_back({IDC_RESTORE, {}, false});
   return controls;
 }
 
 ControlSettings DisabledControls(int windowsClass) {
   ControlSettings controls = FixedPositions(1, 1);
   controls.push_back({IDC_TOUCH_SETTING, windowsClass == kTouchSettingsClass ? 1 : 0, {}});
+  controls.push_back({IDC_APPLY, {}, {}});
+  controls.push_back({IDC_RESTORE, {}, {}});
   for (ControlSetting& control : controls)
     control.enabled = false;
   return controls;
@@ -164,6 +174,8 @@ ControlSettings FilledControls(const ConfigPageState& s, int windowsClass) {
       {IDC_SWITCH_A12, SwitchIndex(s.switchA12), true},
       {IDC_SWITCH_B12, SwitchIndex(s.switchB12), true},
       {IDC_SWITCH_C12, SwitchIndex(s.switchC12), true},
+      {IDC_APPLY, {}, true},
+      {IDC_RESTORE, {}, true},
   };
   // The spin takes the value's low 16 bits as a signed position.
   AddSwitchedGroup(c, IDC_ON16, s.on16,
@@ -199,6 +211,17 @@ std::span<const int> GovernedBy(int switchId) {
     default:
       return {};
   }
+}
+
+void ConfigExchange::BeginRefresh(int windowsClass) {
+  unreadGroups_ = 0;
+  for (uint8_t code : kConfigGroups)
+    if (GroupInClass(code, windowsClass)) unreadGroups_ |= GroupBit(code);
+}
+
+void ConfigExchange::Forget() {
+  state_ = {};
+  unreadGroups_ = 0xFF;
 }
 
 FrameBuffer ConfigExchange::ReadRequest(uint8_t code) {
@@ -264,6 +287,7 @@ ConfigAnswer ConfigExchange::HandleFrame(std::span<const uint8_t> bytes) {
   if (ReadAnswerLength(code) < 0) return ConfigAnswer::None;
   if (sub == kSubRead && length == ReadAnswerLength(code)) {
     TakeRead(code, frame);
+    unreadGroups_ &= static_cast<uint8_t>(~GroupBit(code));
     return ConfigAnswer::ReadTaken;
   }
   if (sub == kSubWrite && length == AcknowledgementLength(code) && frame.Payload(1) == 0) {
@@ -322,7 +346,6 @@ void ConfigExchange::TakeRead(uint8_t code, const FrameView& f) {
         keepIf(is15 ? s.value15 : s.value14, value,
                InRange(value, step, step * kCombosOfTen) && value % step == 0);
       }
-      if (!is15) readComplete_ = true;
       break;
     }
     default:

@@ -106,13 +106,16 @@ struct ControlSetting {
 };
 using ControlSettings = std::vector<ControlSetting>;
 
-// The controls when the page is created.
+// The controls when the page is created: Apply and Restore stay disabled
+// until the page holds a complete read of the controller.
 ControlSettings InitialControls(int windowsClass);
 // After a refresh whose reads completed: every control shows its value, and
 // is enabled when it holds a valid one and its switch (if any) is on, so
 // that a controller plugged in after a failed refresh makes the page usable.
 ControlSettings FilledControls(const ConfigPageState& state, int windowsClass);
-// After a refresh whose reads did not complete: everything fixed and disabled.
+// After a refresh whose reads did not complete, or once the controller has
+// gone: everything fixed and disabled, Apply and Restore too, so that values
+// the page never read are never written.
 ControlSettings DisabledControls(int windowsClass);
 // The value controls that a switch combo enables and disables; none for
 // other controls.
@@ -134,11 +137,16 @@ class ConfigExchange {
   // The write request of `code` with the values the page holds.
   FrameBuffer WriteRequest(uint8_t code) const;
 
-  void BeginRefresh() { readComplete_ = false; }
-  // The last group's read answer came: the reads reached the end.
-  bool ReadComplete() const { return readComplete_; }
+  // Reads of every group of `windowsClass` are about to be asked for.
+  void BeginRefresh(int windowsClass);
+  // Every group of the refresh answered its read: the page holds what the
+  // controller holds.
+  bool ReadComplete() const { return unreadGroups_ == 0; }
   void BeginApply() { applyOk_ = true; }
+  // No write was refused since Apply began.
   bool ApplyOk() const { return applyOk_; }
+  // The controller went: what was read of it is no longer the page's.
+  void Forget();
 
   // Takes one command frame (at most 64 bytes are looked at).
   ConfigAnswer HandleFrame(std::span<const uint8_t> frame);
@@ -156,7 +164,9 @@ class ConfigExchange {
   void TakeRead(uint8_t code, const FrameView& frame);
 
   ConfigPageState state_;
-  bool readComplete_ = false;
+  // One bit per group of kConfigGroups whose read answer is still due; all
+  // set while no refresh has begun.
+  uint8_t unreadGroups_ = 0xFF;
   bool applyOk_ = true;
 };
 

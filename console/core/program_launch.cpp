@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <string>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "console/core/message_ids.h"
@@ -11,6 +12,7 @@
 #include <windows.h>
 #else
 #include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 extern char** environ;
 #endif
@@ -76,10 +78,39 @@ std::vector<std::string> CalibrationArguments(const std::string& screen) {
   return {"--screen", screen};
 }
 
+StartedProgram::~StartedProgram() {
+  Release();
+}
+
+StartedProgram::StartedProgram(StartedProgram&& other) noexcept
+    : id_(std::exchange(other.id_, 0)),
+      ended_(std::exchange(other.ended_, false)),
+      handle_(std::exchange(other.handle_, nullptr)) {}
+
+StartedProgram& StartedProgram::operator=(StartedProgram&& other) noexcept {
+  if (this != &other) {
+    Release();
+    id_ = std::exchange(other.id_, 0);
+    ended_ = std::exchange(other.ended_, false);
+    handle_ = std::exchange(other.handle_, nullptr);
+  }
+  return *this;
+}
+
 #ifndef _WIN32
+void StartedProgram::Release() {}
+
+bool StartedProgram::HasEnded() {
+  if (ended_ || id_ == 0) return true;
+  const pid_t collected = ::waitpid(static_cast<pid_t>(id_), nullptr, WNOHANG);
+  // -1: no such child any more, which is an end too.
+  ended_ = collected != 0 && !(collected < 0 && errno == EINTR);
+  return ended_;
+}
+
 LaunchResult StartProgram(const fs::path& program, const std::vector<std::string>& arguments,
-                          long& pid) {
-  pid = 0;
+                          StartedProgram& started) {
+  started = StartedProgram();
   if (program.empty()) return LaunchResult::FileNotFound;
   std::string file = program.string();
   std::vector<std::string> words = arguments;
@@ -91,7 +122,7 @@ LaunchResult StartProgram(const fs::path& program, const std::vector<std::string
   // glibc reports a failed exec from posix_spawn itself.
   const int error = ::posix_spawn(&child, file.c_str(), nullptr, nullptr, argv.data(), environ);
   if (error != 0) return FromSystemError(error, program);
-  pid = child;
+  started.id_ = child;
   return LaunchResult::Started;
 }
 #else
@@ -116,9 +147,19 @@ std::wstring Quoted(const std::wstring& word) {
 
 }  // namespace
 
+void StartedProgram::Release() {
+  if (handle_) CloseHandle(handle_);
+  handle_ = nullptr;
+}
+
+bool StartedProgram::HasEnded() {
+  if (!ended_ && handle_) ended_ = WaitForSingleObject(handle_, 0) == WAIT_OBJECT_0;
+  return ended_ || !handle_;
+}
+
 LaunchResult StartProgram(const fs::path& program, const std::vector<std::string>& arguments,
-                          long& pid) {
-  pid = 0;
+                          StartedProgram& started) {
+  started = StartedProgram();
   if (program.empty()) return LaunchResult::FileNotFound;
   std::wstring commandLine = Quoted(program.wstring());
   for (const std::string& argument : arguments)
@@ -141,8 +182,8 @@ LaunchResult StartProgram(const fs::path& program, const std::vector<std::string
     }
   }
   CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  pid = static_cast<long>(process.dwProcessId);
+  started.handle_ = process.hProcess;
+  started.id_ = static_cast<long>(process.dwProcessId);
   return LaunchResult::Started;
 }
 #endif

@@ -32,10 +32,35 @@ inline constexpr const char* kCalibrationProgramFile = "Tessaly";
 std::filesystem::path LocateCalibrationProgram(const std::filesystem::path& consoleProgram,
                                                const std::filesystem::path& installedFolder);
 
+// A program started here, watched for its end. Letting go of it leaves the
+// program running.
+class StartedProgram {
+ public:
+  StartedProgram() = default;
+  ~StartedProgram();
+  StartedProgram(StartedProgram&& other) noexcept;
+  StartedProgram& operator=(StartedProgram&& other) noexcept;
+
+  // The process id; 0 for none.
+  long Id() const { return id_; }
+  // Looks without waiting: true once the program has ended (a POSIX child is
+  // collected then, so that none is left behind).
+  bool HasEnded();
+
+ private:
+  friend LaunchResult StartProgram(const std::filesystem::path&, const std::vector<std::string>&,
+                                   StartedProgram&);
+  void Release();
+
+  long id_ = 0;
+  bool ended_ = false;
+  void* handle_ = nullptr;  // Windows: the process handle it waits on
+};
+
 // Starts `program` with `arguments`, as a process of its own that outlives
-// the console; `pid` receives its process id (0 where there is none).
+// the console; `started` then holds it.
 LaunchResult StartProgram(const std::filesystem::path& program,
-                          const std::vector<std::string>& arguments, long& pid);
+                          const std::vector<std::string>& arguments, StartedProgram& started);
 
 // The calibration program's arguments that show it on `screen`; none for an
 // empty name (the program then takes the primary screen).

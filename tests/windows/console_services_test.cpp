@@ -1,5 +1,6 @@
 // The console's Windows services on the system itself: starting the
-// calibration program with the failure codes the page reports, and the Run
+// calibration program with the failure codes the page reports and seeing it
+// end, and the Run
 // value that starts the console at log-on.
 #include <gtest/gtest.h>
 
@@ -34,9 +35,14 @@ TEST(WindowsLaunch, FailuresAreTheOnesThePageNames) {
       {{}, LaunchResult::FileNotFound},
   };
   for (const Case& c : cases) {
-    long pid = 0;
-    EXPECT_EQ(StartProgram(c.program, {}, pid), c.result) << c.program;
-    EXPECT_EQ(pid != 0, c.result == LaunchResult::Started) << c.program;
+    StartedProgram started;
+    EXPECT_EQ(StartProgram(c.program, {}, started), c.result) << c.program;
+    EXPECT_EQ(started.Id() != 0, c.result == LaunchResult::Started) << c.program;
+    // The probe ends by itself; the wait on its handle sees that.
+    const DWORD deadline = ::GetTickCount() + 20000;
+    while (!started.HasEnded() && ::GetTickCount() < deadline)
+      ::Sleep(10);
+    EXPECT_TRUE(started.HasEnded()) << c.program;
   }
   fs::remove(text);
 }

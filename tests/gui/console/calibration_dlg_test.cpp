@@ -22,9 +22,9 @@ using Page = CCalibrationDlg;
 
 class CalibrationPageTest : public ConsoleTest {
  protected:
-  Page& Open(const ControllerState& state = {}) {
+  Page& Open(const ControllerState& state = {}, std::chrono::milliseconds timeout = 5s) {
     Plug(state);
-    Start();
+    Start(timeout);
     SelectTab(kTabCalibration);
     boxes_.Clear();
     return dialog_->CalibrationPage();
@@ -160,6 +160,46 @@ TEST_F(CalibrationPageTest, ProgramResetAndApply) {
   Click(Page::IDC_APPLY);
   EXPECT_EQ(Boxes(), std::vector<QString>{Box(kMsgOperationFailed)});
   EXPECT_EQ(Checked(), (std::vector<int>{Page::IDC_OPTION_3, Page::IDC_MODE_3}));
+}
+
+// Silence is a failure wherever the page asks; a removal forgets the controller.
+TEST_F(CalibrationPageTest, UnansweredRequestsFailAndARemovalForgetsTheController) {
+  Page& page = Open({.calMode = 3, .calOption = 1}, 300ms);
+  const std::string file = configFolder_.File("saved.ini");
+  fileDialogs_.answer = QString::fromStdString(file);
+  Click(Page::IDC_EXPORT);
+  ASSERT_EQ(TakeBoxes(), std::vector<QString>{Box(kMsgSavedToFile, kMsgSavedCaption)});
+  const QString failed = Box(kMsgOperationFailed);
+  const std::tuple<uint8_t, int, std::string, std::vector<QString>> cases[] = {
+      {CAL_SET_MODE, Page::IDC_APPLY, "", {failed}},
+      {CAL_READ_DATA, Page::IDC_EXPORT, file + ".lost", {failed}},
+      {CAL_WRITE_DATA, Page::IDC_IMPORT, file, {failed}},
+      {CAL_RESET, Page::IDC_RESET, "", {Box(kMsgRestoreDefaults, kMsgSavedCaption), failed}},
+  };
+  for (const auto& [code, button, path, boxes] : cases) {
+    SCOPED_TRACE(int(code));
+    sim_->ClearFaults();
+    sim_->SetFault({kCalibrationReportId, code}, {FaultKind::Silent});
+    Click(Page::IDC_MODE_2);
+    fileDialogs_.answer = QString::fromStdString(path);
+    boxes_.ScriptAnswers({kIdYes});
+    Click(button);
+    EXPECT_EQ(TakeBoxes(), boxes);
+    sim_->ClearFaults();
+    page.Refresh();
+    EXPECT_EQ(Checked(), (std::vector<int>{Page::IDC_OPTION_1, Page::IDC_MODE_3}));
+  }
+  EXPECT_FALSE(std::filesystem::exists(file + ".lost")) << "a late record is no export's";
+
+  const std::string path = sim_->Path();
+  sim_->Unplug();
+  ASSERT_TRUE(PumpUntil([&] { return Enabled().empty(); }));
+  EXPECT_FALSE(page.State().optionKnown || page.State().modeKnown);
+  std::string error;
+  ASSERT_TRUE(sim_->SetState({.calMode = 2, .calOption = 3}, error)) << error;
+  ASSERT_TRUE(sim_->Plug(path, error)) << error;
+  ASSERT_TRUE(PumpUntil([&] { return !Enabled().empty(); })) << "the arrival is read";
+  EXPECT_EQ(Checked(), (std::vector<int>{Page::IDC_OPTION_3, Page::IDC_MODE_2}));
 }
 
 // A finger put down and lifted at `at`, in the window's coordinates.

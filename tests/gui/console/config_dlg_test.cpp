@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QPushButton>
 #include <QSpinBox>
+#include <thread>
 
 #include "console/core/routing.h"
 #include "platform/os_version.h"
@@ -114,6 +115,8 @@ TEST_F(ConfigPageTest, RefreshAndApplyCarryTouchSettingsOnlyOnWindows7AndAFailur
     Open(kLinux, 300ms);
     EXPECT_EQ(Boxes().size(), plugged ? 0u : 1u);
     EXPECT_EQ(EnabledControls(), std::vector<int>{});
+    EXPECT_FALSE(Item(IDC_APPLY)->isEnabled() || Item(IDC_RESTORE)->isEnabled())
+        << "nothing unread is written";
     // The page's own positions are not the user's choices.
     EXPECT_EQ(DialogItemAs<QAbstractSlider>(Page(), IDC_LEVEL_A17)->value(), 1);
     EXPECT_EQ(Page().State().levelA17, 5);
@@ -122,7 +125,7 @@ TEST_F(ConfigPageTest, RefreshAndApplyCarryTouchSettingsOnlyOnWindows7AndAFailur
       sim_->ClearFaults();
     } else {
       boxes_.Clear();
-      Click(IDC_RESTORE);
+      Page().RestoreDefaults();
       EXPECT_EQ(Boxes(), (std::vector<QString>{Box(kMsgNotConnected), Box(kMsgNotConnected)}))
           << "the restore and its refresh";
       Plug();
@@ -170,7 +173,7 @@ TEST_F(ConfigPageTest, UserChoicesReachTheControllerRefusalsAreReportedRestoreAs
     const uint64_t seq = sim_->Events().LastSeq();
     Click(IDC_APPLY);
     EXPECT_EQ(TakeBoxes(), std::vector<QString>{Box(kMsgOperationFailed)}) << int(code);
-    EXPECT_EQ(Received(seq).size(), 7u);
+    EXPECT_EQ(Received(seq).size(), 14u) << "every write, then every read";
   }
 
   const QString ask = Box(kMsgRestoreDefaults, kMsgSavedCaption);
@@ -193,6 +196,53 @@ TEST_F(ConfigPageTest, UserChoicesReachTheControllerRefusalsAreReportedRestoreAs
     EXPECT_EQ(received.back(), "in  07 14 01 01 FF  CFG_14");  // read again
     EXPECT_EQ(EditText(), answer == kIdYes && !refused ? "5" : "2");
   }
+}
+
+// The page writes back only what it read of the controller connected now; a
+// write without an answer is a failure, and the page reads again.
+TEST_F(ConfigPageTest, ApplyWritesOnlyWhatWasReadOfTheControllerConnectedNow) {
+  const auto applyEnabled = [&] { return Item(IDC_APPLY)->isEnabled(); };
+  const ControllerState first{.cfg12 = {1, 1, 0}, .value16 = 11};
+  Open(kLinux, 300ms);
+  EXPECT_FALSE(applyEnabled());
+  Plug(first);
+  ASSERT_TRUE(PumpUntil(applyEnabled)) << "the arrival is read";
+  EXPECT_EQ(EditText(), "11");
+  boxes_.Clear();
+  Click(IDC_APPLY);
+  EXPECT_EQ(TakeBoxes(), std::vector<QString>{Box(kMsgSaved, kMsgSavedCaption)});
+  EXPECT_EQ(sim_->State(), first);
+
+  sim_->SetFault({kCommandReportId, CFG_16}, {FaultKind::Silent, true});
+  Click(IDC_APPLY);
+  EXPECT_EQ(TakeBoxes(), std::vector<QString>{Box(kMsgOperationFailed)}) << "a lost write fails";
+
+  // A removal forgets; another controller is read afresh.
+  const std::string path = sim_->Path();
+  sim_->Unplug();
+  ASSERT_TRUE(PumpUntil([&] { return !applyEnabled(); }));
+  EXPECT_EQ(Page().State(), ConfigPageState{});
+  const ControllerState second{.cfg12 = {0, 0, 1}, .value16 = 3};
+  std::string error;
+  ASSERT_TRUE(sim_->SetState(second, error)) << error;
+  ASSERT_TRUE(sim_->Plug(path, error)) << error;
+  ASSERT_TRUE(PumpUntil(applyEnabled));
+  Click(IDC_APPLY);
+  EXPECT_EQ(sim_->State(), second);
+
+  // The value box shows any signed byte the controller holds in full.
+  sim_->SetFault({kCommandReportId, CFG_16}, {FaultKind::Silent, true});
+  const uint64_t seq = sim_->Events().LastSeq();
+  std::thread controller([&] {
+    const auto read16 = [](const SimEvent& e) {
+      return e.IsFrame(SimEvent::Kind::In, kCommandReportId, CFG_16);
+    };
+    if (sim_->Events().WaitFor(read16, seq, 10s))
+      sim_->SendFrame(kCommandReportId, CFG_16, std::array<uint8_t, 3>{kSubRead, 1, 127});
+  });
+  Page().Refresh();
+  controller.join();
+  EXPECT_EQ(EditText(), "127");
 }
 
 }  // namespace

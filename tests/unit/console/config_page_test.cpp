@@ -37,7 +37,6 @@ TEST(ConfigExchange, ReadAnswersTakeEachFieldOnlyInItsRange) {
     const char* name;
     Bytes frame;
     Change expected;  // on the initial state
-    bool readComplete = false;
   };
   const Case cases[] = {
       {"touch not 2", Read(TOUCH_SETTINGS, {3}), [](auto& s) { s.touchSetting2 = false; }},
@@ -54,10 +53,10 @@ TEST(ConfigExchange, ReadAnswersTakeEachFieldOnlyInItsRange) {
       {"high byte 0x80 negative", Read(CFG_15, {1, 0, 0x80, 0x00}), nullptr},
       {"15 in range", Read(CFG_15, {1, 10, 0x13, 0x88}),
        [](auto& s) { s.level15 = 10, s.value15 = 5000; }},
-      {"14 completes", Read(CFG_14, {1, 1, 3, 0xE8}),
-       [](auto& s) { s.level14 = 1, s.value14 = 1000; }, true},
-      {"14 off completes", Read(CFG_14, {0, 1, 0, 100}), [](auto& s) { s.on14 = false; }, true},
-      {"14 of 50 kept", Read(CFG_14, {1, 5, 0, 50}), nullptr, true},
+      {"14 in range", Read(CFG_14, {1, 1, 3, 0xE8}),
+       [](auto& s) { s.level14 = 1, s.value14 = 1000; }},
+      {"14 off", Read(CFG_14, {0, 1, 0, 100}), [](auto& s) { s.on14 = false; }},
+      {"14 of 50 kept", Read(CFG_14, {1, 5, 0, 50}), nullptr},
       {"wrong length", Answer(CFG_14, {1, 1, 1, 1}), nullptr},
       {"calibration report", Request(kCalibrationReportId, CFG_12, {1, 1, 1, 1}), nullptr},
       {"cut short", Bytes{kCommandReportId, CFG_12, 4, 1, 1}, [](auto& s) { s.switchA12 = true; }},
@@ -66,10 +65,30 @@ TEST(ConfigExchange, ReadAnswersTakeEachFieldOnlyInItsRange) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     ConfigExchange exchange;
-    exchange.BeginRefresh();
     exchange.HandleFrame(c.frame);
     EXPECT_EQ(exchange.State(), With(c.expected));
-    EXPECT_EQ(exchange.ReadComplete(), c.readComplete);
+  }
+}
+
+// A group whose read was lost would be written back with the page's own
+// values; a removal forgets the read.
+TEST(ConfigExchange, TheReadIsCompleteOnlyWhenEveryGroupOfTheClassAnswered) {
+  const std::pair<uint8_t, size_t> dataLengths[] = {{TOUCH_SETTINGS, 1}, {CFG_12, 3}, {CFG_16, 2},
+                                                    {CFG_17, 4},         {CFG_21, 5}, {CFG_15, 4},
+                                                    {CFG_14, 4}};
+  // The class, the group whose answer is lost (0: none), whether the read is complete.
+  const std::tuple<int, uint8_t, bool> cases[] = {{3, 0, true},
+                                                  {3, CFG_16, false},
+                                                  {3, TOUCH_SETTINGS, true},
+                                                  {kTouchSettingsClass, TOUCH_SETTINGS, false}};
+  for (const auto& [windowsClass, lost, complete] : cases) {
+    ConfigExchange exchange;
+    exchange.BeginRefresh(windowsClass);
+    for (const auto& [code, length] : dataLengths)
+      if (code != lost) exchange.HandleFrame(Read(code, Bytes(length, 1)));
+    EXPECT_EQ(exchange.ReadComplete(), complete) << windowsClass << " " << int(lost);
+    exchange.Forget();
+    EXPECT_FALSE(exchange.ReadComplete());
   }
 }
 
