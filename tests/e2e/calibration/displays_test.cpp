@@ -96,11 +96,11 @@ class DisplayRun : public ::testing::Test {
                           folder_.File("tessaly.log"));
   }
 
-  bool SawFrame(uint8_t code, std::chrono::milliseconds limit) {
+  std::optional<SimEvent> Received(uint8_t code, std::chrono::milliseconds limit) {
     const auto match = [&](const SimEvent& e) {
       return e.IsFrame(SimEvent::Kind::In, kCalibrationReportId, code);
     };
-    return sim_->Events().WaitFor(match, 0, limit).has_value();
+    return sim_->Events().WaitFor(match, 0, limit);
   }
 
   // The panel's picture once a target is lit at `at`; a null image when none
@@ -143,7 +143,7 @@ class RotatedDisplay : public DisplayRun, public ::testing::WithParamInterface<R
 TEST_P(RotatedDisplay, TargetsWhereTheUserSeesThemAndTheRecordOfTheRotation) {
   const int quarters = GetParam().quarters;
   ASSERT_TRUE(StartTessaly(GetParam().wayland));
-  ASSERT_TRUE(SawFrame(CAL_BEGIN, 30s)) << ReadFile(folder_.File("tessaly.log"));
+  ASSERT_TRUE(Received(CAL_BEGIN, 30s)) << ReadFile(folder_.File("tessaly.log"));
 
   // Where the user touches each target, in capture order, on the turned panel.
   RawPoints touched;
@@ -175,10 +175,7 @@ TEST_P(RotatedDisplay, TargetsWhereTheUserSeesThemAndTheRecordOfTheRotation) {
                       .rate = 500,
                       .gap = 100ms,
                       .startDelay = 0ms});
-  const auto match = [&](const SimEvent& e) {
-    return e.IsFrame(SimEvent::Kind::In, kCalibrationReportId, CAL_SET_POINTS);
-  };
-  const std::optional<SimEvent> points = sim_->Events().WaitFor(match, 0, 60s);
+  const std::optional<SimEvent> points = Received(CAL_SET_POINTS, 60s);
   ASSERT_TRUE(points.has_value()) << ReadFile(folder_.File("tessaly.log"));
   ASSERT_GE(points->bytes.size(), 39u);
 
@@ -213,7 +210,7 @@ TEST_F(DisplayRun, FullScreenOnTheChosenOfTwoOutputs) {
       << ReadFile(weston_.Log());
   PlugController();
   ASSERT_TRUE(StartTessaly(true, {"--screen", "1"}));
-  ASSERT_TRUE(SawFrame(CAL_BEGIN, 30s)) << ReadFile(folder_.File("tessaly.log"));
+  ASSERT_TRUE(Received(CAL_BEGIN, 30s)) << ReadFile(folder_.File("tessaly.log"));
   const QImage desktop = WaitForTargetAt({kWidth + kWidth / 2, kHeight / 2});
   ASSERT_FALSE(desktop.isNull()) << "no target at the second output's centre";
   for (const QPoint corner : {QPoint(kWidth, 0), QPoint(2 * kWidth - 1, kHeight - 1)})
