@@ -1,6 +1,8 @@
 // The console's scenario on Qt's Wayland platform: weston in a window of an X
 // server of the test's own, whose keyboard (xdotool) reaches the focused
-// Wayland window; the simulated controller in process. Run by the displays
+// Wayland window; the simulated controller in process. Weston has two outputs
+// and opens a window on the one under the pointer: the console opens on the
+// second, and what it starts must go full screen there. Run by the displays
 // step; skipped (77), or failed where that step requires it, without weston.
 #include <gtest/gtest.h>
 
@@ -8,6 +10,7 @@
 #include <QLibraryInfo>
 #include <filesystem>
 #include <memory>
+#include <sstream>
 
 #include "devlink/catalogue.h"
 #include "devlink/frame.h"
@@ -24,9 +27,19 @@ class ConsoleOnWayland : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(display_.Start(folder_.File("xvfb.log")));
-    ASSERT_TRUE(weston_.Start(folder_.File("weston"),
-                              {.width = 1024, .height = 768, .xDisplay = display_.Name()}))
+    ASSERT_TRUE(weston_.Start(
+        folder_.File("weston"),
+        {.width = kWidth, .height = kHeight, .count = 2, .xDisplay = display_.Name()}))
         << ReadFile(weston_.Log());
+    // The pointer over the second output's window, raised, in the X server.
+    std::istringstream windows(desktop_.Xdotool({"search", "--class", "Weston"}));
+    std::string second;
+    for (std::string id; windows >> id;)
+      if (desktop_.Xdotool({"getwindowname", id}).starts_with("Weston Compositor - screen1"))
+        second = id;
+    ASSERT_FALSE(second.empty());
+    desktop_.Xdotool({"windowraise", second});
+    desktop_.Xdotool({"mousemove", "--window", second, "20", "20"});
     SimControllerOptions options;
     options.socketPath =
         DefaultSocketPath(folder_.File("sim"), options.vendorId, options.productId);
@@ -60,17 +73,34 @@ class ConsoleOnWayland : public ::testing::Test {
         30s);
   }
 
-  // True once the calibration's window shows (a lit target), or is gone.
-  bool CalibrationShown(bool shown) {
+  // True once `colour` shows on the second output (and nowhere on the first),
+  // or, with `shown` false, once it shows nowhere.
+  bool OnSecondOutput(const QColor& colour, bool shown) {
     const std::string file = folder_.File("shot.png");
-    const auto lit = [&] {
+    const auto where = [&] {
       const QImage shot(QString::fromStdString(file));
+      int first = 0, second = 0;
       for (int y = 0; y < shot.height(); ++y)
         for (int x = 0; x < shot.width(); ++x)
-          if (shot.pixelColor(x, y) == QColor(255, 0, 255)) return true;
-      return false;
+          if (shot.pixelColor(x, y) == colour) ++(x < kWidth ? first : second);
+      return shown ? first == 0 && second > 0 : first + second == 0;
     };
-    return WaitUntil([&] { return weston_.Screenshot(file) && lit() == shown; }, 20s);
+    return WaitUntil([&] { return weston_.Screenshot(file) && where(); }, 20s);
+  }
+
+  static constexpr int kWidth = 800, kHeight = 600;
+  const QColor kLitTarget{255, 0, 255};
+  // The touch test's white covers the second output (its row at three
+  // quarters' height holds no cross nor text), and not the first.
+  bool TouchTestOnSecondOutput() {
+    const std::string file = folder_.File("shot.png");
+    const auto white = [&] {
+      const QImage shot(QString::fromStdString(file));
+      for (int x = 0; x < 2 * kWidth; ++x)
+        if ((shot.pixelColor(x, 3 * kHeight / 4) == Qt::white) != (x >= kWidth)) return false;
+      return true;
+    };
+    return WaitUntil([&] { return weston_.Screenshot(file) && white(); }, 20s);
   }
 
   std::string Log() const { return ReadFile(folder_.File("console.log")); }
@@ -97,14 +127,18 @@ TEST_F(ConsoleOnWayland, UserReadsTheControllerStartsTheCalibrationAndSavesTheOp
   ASSERT_TRUE(KeyUntilAsked("ctrl+Tab", kCommandReportId, CFG_12)) << Log();
   ASSERT_TRUE(KeyUntilAsked("ctrl+Tab", kCommandReportId, CAL_OPTION_13)) << Log();
   ASSERT_TRUE(KeyUntilAsked("alt+c", kCalibrationReportId, CAL_BEGIN)) << Log();
-  ASSERT_TRUE(CalibrationShown(true)) << "the calibration did not come to the front";
+  ASSERT_TRUE(OnSecondOutput(kLitTarget, true)) << "the calibration is not before the user";
   ASSERT_TRUE(KeyUntilAsked("Escape", kCalibrationReportId, CAL_END));
-  ASSERT_TRUE(CalibrationShown(false));
+  ASSERT_TRUE(OnSecondOutput(kLitTarget, false));
+
+  // The touch test goes full screen on the console's output too.
+  Keys({"super+Tab", "alt+s"});
+  ASSERT_TRUE(TouchTestOnSecondOutput()) << "the touch test is not on the console's output";
+  Keys({"Escape"});
 
   // Weston focuses no window when a full-screen one closes: the user takes
   // the console back with weston's window switcher, then saves the options.
-  Keys({"super+Tab"});
-  Keys({"ctrl+Tab", "alt+c", "alt+l", "alt+s"});
+  Keys({"super+Tab", "ctrl+Tab", "alt+c", "alt+l", "alt+s"});
   EXPECT_TRUE(
       WaitUntil([&] { return Log().find("Completed successfully.") != std::string::npos; }, 20s))
       << Log();
