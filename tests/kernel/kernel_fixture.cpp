@@ -18,13 +18,6 @@
 namespace orvelle::kernel {
 namespace {
 
-std::string ReadText(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 int EntriesIn(const char* folder) {
   int count = 0;
   for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(folder))
@@ -38,6 +31,18 @@ std::string Setting(const char* name) {
   const char* value = std::getenv(name);
   EXPECT_TRUE(value && *value) << name << " is not set";
   return value ? value : "";
+}
+
+SimControllerOptions ThroughUhid() {
+  SimControllerOptions options;
+  options.transport = SimTransport::Uhid;
+  return options;
+}
+
+std::string ReadText(const std::string& path) {
+  std::stringstream text;
+  text << std::ifstream(path).rdbuf();
+  return text.str();
 }
 
 std::vector<HidCollection> WaitForController(HidBus& bus, std::chrono::milliseconds limit) {
@@ -118,6 +123,10 @@ double Median(std::vector<double> values) {
   std::nth_element(values.begin(), values.begin() + static_cast<long>(values.size() / 2),
                    values.end());
   return values[values.size() / 2];
+}
+
+double Milliseconds(Clock::duration duration) {
+  return std::chrono::duration<double, std::milli>(duration).count();
 }
 
 }  // namespace orvelle::kernel

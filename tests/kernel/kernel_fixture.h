@@ -20,6 +20,12 @@ inline const std::string kStableNode = std::string("/dev/hidraw@") + kSimUsbPort
 // The variable's value; the test fails when it is not set.
 std::string Setting(const char* name);
 
+// The simulated controller, plugged in through /dev/uhid when started.
+SimControllerOptions ThroughUhid();
+
+// A file's whole text; empty when it cannot be read.
+std::string ReadText(const std::string& path);
+
 // The controller's collections, once the kernel made its node; empty when
 // they did not all come within `limit`.
 std::vector<HidCollection> WaitForController(HidBus& bus, std::chrono::milliseconds limit = 10s);
@@ -49,5 +55,8 @@ int ThreadCount();
 std::chrono::microseconds ThreadCpu(const std::string& namePrefix);
 
 double Median(std::vector<double> values);
+
+using Clock = std::chrono::steady_clock;
+double Milliseconds(Clock::duration duration);
 
 }  // namespace orvelle::kernel

@@ -7,8 +7,6 @@
 #include <unistd.h>
 
 #include <array>
-#include <fstream>
-#include <sstream>
 
 #include "devlink/catalogue.h"
 #include "devlink/hid/event.h"
@@ -17,6 +15,7 @@
 #include "sim/uhid_device.h"
 #include "tests/kernel/kernel_fixture.h"
 #include "tests/support/sim_fixture.h"
+#include "tests/support/wait_until.h"
 
 namespace orvelle::kernel {
 namespace {
@@ -24,19 +23,6 @@ namespace {
 using orvelle::testing::Quick;
 using orvelle::testing::RecordingSink;
 using orvelle::testing::Request;
-
-SimControllerOptions ThroughUhid() {
-  SimControllerOptions options;
-  options.transport = SimTransport::Uhid;
-  return options;
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 class KernelLink : public ::testing::Test {
  protected:
@@ -95,7 +81,7 @@ TEST_F(KernelLink, EveryOrvellectlExchangeWorksThroughTheKernel) {
   const CommandResult imported = Shell(Program("orvellectl", "calibration import /tmp/before.cal"));
   EXPECT_EQ(imported.status, 0) << imported.output;
   ASSERT_EQ(Shell(Program("orvellectl", "calibration export /tmp/after.cal")).status, 0);
-  EXPECT_EQ(ReadFile("/tmp/after.cal"), ReadFile("/tmp/before.cal"));
+  EXPECT_EQ(ReadText("/tmp/after.cal"), ReadText("/tmp/before.cal"));
 }
 
 TEST_F(KernelLink, TheCalibrationProfileTakesEveryRawPointOfATargetRun) {
@@ -159,11 +145,9 @@ TEST_F(KernelLink, Figures) {
   auto console = OpenLink(LinkProfile::Console(), consoleSink);
   std::vector<double> linkTimes;
   for (int i = 0; i < 200; ++i) {
-    const auto begin = std::chrono::steady_clock::now();
+    const auto begin = Clock::now();
     ASSERT_TRUE(console->SendAndWait(kCommandChannel, Request(7, GET_MODEL, {})));
-    linkTimes.push_back(
-        std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - begin)
-            .count());
+    linkTimes.push_back(1000 * Milliseconds(Clock::now() - begin));
   }
   Figure("SendAndWait round trip, median", Median(linkTimes), "us");
 
@@ -177,23 +161,19 @@ TEST_F(KernelLink, Figures) {
   echoSelf = &echo;
   ASSERT_TRUE(echo.Plug(""));
   std::string node;
-  const auto deadline = std::chrono::steady_clock::now() + 10s;
-  while ((node = NodeAtPort(echoPort)).empty() && std::chrono::steady_clock::now() < deadline)
-    std::this_thread::sleep_for(10ms);
+  orvelle::testing::WaitUntil([&] { return !(node = NodeAtPort(echoPort)).empty(); }, 10s, 10ms);
   const int fd = open(node.c_str(), O_RDWR | O_CLOEXEC);
   ASSERT_GE(fd, 0) << node;
   std::vector<double> echoTimes;
   std::array<uint8_t, 64> report{7, 0x5A};
   std::array<uint8_t, 64> answer{};
   for (int i = 0; i < 200; ++i) {
-    const auto begin = std::chrono::steady_clock::now();
+    const auto begin = Clock::now();
     ASSERT_EQ(write(fd, report.data(), report.size()), 64);
     pollfd p{fd, POLLIN, 0};
     ASSERT_EQ(poll(&p, 1, 5000), 1);
     ASSERT_EQ(read(fd, answer.data(), answer.size()), 64);
-    echoTimes.push_back(
-        std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - begin)
-            .count());
+    echoTimes.push_back(1000 * Milliseconds(Clock::now() - begin));
   }
   close(fd);
   Figure("bare uhid echo round trip, median", Median(echoTimes), "us");

@@ -8,12 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <condition_variable>
-#include <deque>
-#include <fstream>
-#include <mutex>
 #include <regex>
-#include <sstream>
 #include <thread>
 
 #include "devlink/catalogue.h"
@@ -24,54 +19,10 @@
 namespace orvelle::kernel {
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using orvelle::testing::NoticeLog;
 using orvelle::testing::Quick;
 using orvelle::testing::RecordingSink;
 using orvelle::testing::Request;
-
-// The notices a link's watch gave, with the time each came.
-class NoticeLog {
- public:
-  void Add(const DeviceNotice& notice) {
-    std::lock_guard lock(mutex_);
-    notices_.push_back({notice.kind, Clock::now()});
-    changed_.notify_all();
-  }
-  // The time of the next notice of `kind`, passing over the others (there is
-  // one per collection); nullopt when none came in time.
-  std::optional<Clock::time_point> Next(DeviceNotice::Kind kind,
-                                        std::chrono::milliseconds limit = 10s) {
-    std::unique_lock lock(mutex_);
-    std::optional<Clock::time_point> when;
-    changed_.wait_for(lock, limit, [&] {
-      while (!notices_.empty()) {
-        const auto [k, t] = notices_.front();
-        notices_.pop_front();
-        if (k == kind) {
-          when = t;
-          return true;
-        }
-      }
-      return false;
-    });
-    return when;
-  }
-  void Clear() {
-    std::lock_guard lock(mutex_);
-    notices_.clear();
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  std::deque<std::pair<DeviceNotice::Kind, Clock::time_point>> notices_;
-};
-
-SimControllerOptions ThroughUhid() {
-  SimControllerOptions options;
-  options.transport = SimTransport::Uhid;
-  return options;
-}
 
 class KernelUdev : public ::testing::Test {
  protected:
@@ -80,21 +31,20 @@ class KernelUdev : public ::testing::Test {
   void SetUp() override {
     Shell("udevadm settle --timeout=10");
     link.SetOwner(&sink);
-    watch = link.WatchDevices([this](const DeviceNotice& n) { notices.Add(n); });
+    watch = link.WatchDevices(notices.Callback());
     ASSERT_TRUE(watch) << "no udev monitor";
     std::string error;
     ASSERT_TRUE(sim.Start(error)) << error;
     ASSERT_TRUE(notices.Next(DeviceNotice::Kind::Arrival)) << "udev told no arrival";
-    notices.Clear();
+    notices.Take(0);
     ASSERT_TRUE(link.Open());
   }
   void TearDown() override { link.StopThreads(); }
 
-  // Unplugs and plugs back; empty once the link is open on the new node,
-  // else what went wrong. `reopen` is how long that took after udev's
-  // arrival notice.
-  std::string Replug(double& reopen) {
-    sim.Unplug();
+  // Once udev told the unplug, plugs back; empty once the link is open on
+  // the new node, else what went wrong. `reopen` is how long that took after
+  // udev's arrival notice.
+  std::string PlugBack(double& reopen) {
     if (!notices.Next(DeviceNotice::Kind::Removal)) return "udev told no removal";
     std::string error;
     if (!sim.Plug("", error)) return error;
@@ -102,8 +52,8 @@ class KernelUdev : public ::testing::Test {
     if (!arrived) return "udev told no arrival";
     link.StopThreads();
     const bool open = link.Open();
-    reopen = std::chrono::duration<double, std::milli>(Clock::now() - *arrived).count();
-    notices.Clear();
+    reopen = Milliseconds(Clock::now() - *arrived);
+    notices.Take(0);
     return open ? "" : "the link did not open";
   }
 
@@ -136,31 +86,21 @@ TEST_F(KernelUdev, UnplugDuringARequestEndsItsWaitAndAReplugIsReopened) {
     }
     nodeHungUp = Clock::now();
   });
-  ASSERT_TRUE(sim.Events().WaitFor(
-      [](const SimEvent& e) { return e.IsFrame(SimEvent::Kind::In, 7, GET_MODEL); }, before, 5s));
+  ASSERT_TRUE(orvelle::testing::AwaitFrame(sim, SimEvent::Kind::In, 7, GET_MODEL, 5s, before));
   unplugged = Clock::now();
   sim.Unplug();
   request.join();
   hangUp.join();
   close(bare);
-  const auto ms = [](Clock::duration d) {
-    return std::chrono::duration<double, std::milli>(d).count();
-  };
-  Figure("kernel: unplug to the node's hang-up", ms(nodeHungUp - unplugged), "ms");
-  Figure("link: hang-up to the end of the wait", ms(requestEnded - nodeHungUp), "ms");
-  EXPECT_LT(ms(requestEnded - nodeHungUp), 100);
+  Figure("kernel: unplug to the node's hang-up", Milliseconds(nodeHungUp - unplugged), "ms");
+  Figure("link: hang-up to the end of the wait", Milliseconds(requestEnded - nodeHungUp), "ms");
+  EXPECT_LT(Milliseconds(requestEnded - nodeHungUp), 100);
 
   sim.ClearFaults();
-  ASSERT_TRUE(notices.Next(DeviceNotice::Kind::Removal)) << "udev told no removal";
-  std::string error;
-  ASSERT_TRUE(sim.Plug("", error)) << error;
-  const auto arrived = notices.Next(DeviceNotice::Kind::Arrival);
-  ASSERT_TRUE(arrived) << "udev told no arrival";
-  link.StopThreads();
-  ASSERT_TRUE(link.Open());
-  const double reopen = std::chrono::duration<double, std::milli>(Clock::now() - *arrived).count();
   // The first open after the notice succeeds: udev has set the node up by
   // then. How long the open takes is the emulated machine's speed.
+  double reopen = 0;
+  ASSERT_EQ(PlugBack(reopen), "");
   Figure("re-opened after udev's arrival notice", reopen, "ms");
   EXPECT_TRUE(link.SendAndWait(kCommandChannel, Request(7, GET_MODEL, {})));
 }
@@ -171,7 +111,8 @@ TEST_F(KernelUdev, AHundredReplugsLeaveNoDescriptorOrThreadBehind) {
   std::vector<double> reopens;
   for (int cycle = 0; cycle < 100; ++cycle) {
     double reopen = 0;
-    ASSERT_EQ(Replug(reopen), "") << "cycle " << cycle;
+    sim.Unplug();
+    ASSERT_EQ(PlugBack(reopen), "") << "cycle " << cycle;
     reopens.push_back(reopen);
   }
   EXPECT_TRUE(link.SendAndWait(kCommandChannel, Request(7, GET_MODEL, {})));
@@ -182,35 +123,24 @@ TEST_F(KernelUdev, AHundredReplugsLeaveNoDescriptorOrThreadBehind) {
   EXPECT_EQ(ThreadCount(), threads);
 }
 
-struct RulePromise {
-  std::string group;
-  mode_t mode = 0;
-};
-
-RulePromise ReadRule(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  const std::string rule = text.str();
-  std::smatch group, mode;
-  RulePromise promise;
-  if (std::regex_search(rule, group, std::regex("GROUP=\"([^\"]+)\""))) promise.group = group[1];
-  if (std::regex_search(rule, mode, std::regex("MODE=\"([0-7]+)\"")))
-    promise.mode = static_cast<mode_t>(std::stoul(mode[1], nullptr, 8));
-  return promise;
+// The value the rule gives `key`; empty when it gives none.
+std::string RuleValue(const std::string& rule, const std::string& key) {
+  std::smatch value;
+  return std::regex_search(rule, value, std::regex(key + "=\"([^\"]+)\"")) ? value[1].str() : "";
 }
 
 TEST_F(KernelUdev, ThePackagesRuleGivesTheNodeItsGroupAndMode) {
-  const RulePromise promise = ReadRule(Setting("ORVELLE_UDEV_RULE"));
-  ASSERT_FALSE(promise.group.empty());
-  const group* named = getgrnam(promise.group.c_str());
-  ASSERT_TRUE(named) << "no group " << promise.group;
+  const std::string rule = ReadText(Setting("ORVELLE_UDEV_RULE"));
+  const std::string group = RuleValue(rule, "GROUP"), mode = RuleValue(rule, "MODE");
+  ASSERT_FALSE(group.empty() || mode.empty()) << rule;
+  const struct group* named = getgrnam(group.c_str());
+  ASSERT_TRUE(named) << "no group " << group;
   const std::string node = NodeAtPort(kSimUsbPort);
   struct stat st;
   ASSERT_EQ(stat(node.c_str(), &st), 0);
   std::printf("%s", Shell("ls -l " + node).output.c_str());
   EXPECT_EQ(st.st_gid, named->gr_gid);
-  EXPECT_EQ(st.st_mode & 07777, promise.mode);
+  EXPECT_EQ(st.st_mode & 07777, std::stoul(mode, nullptr, 8));
 }
 
 TEST_F(KernelUdev, AUserWhoMayNotOpenTheNodeIsToldSoAndNeverConnected) {

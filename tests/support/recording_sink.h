@@ -8,6 +8,7 @@
 #include <condition_variable>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <thread>
 #include <utility>
@@ -93,10 +94,12 @@ class RecordingSink : public AnswerSink {
 
 class NoticeLog {
  public:
+  using Clock = std::chrono::steady_clock;
   HidBus::NoticeCallback Callback() {
     return [this](const DeviceNotice& n) {
       std::lock_guard lock(mutex_);
       notices_.push_back(n);
+      times_.push_back(Clock::now());
       changed_.notify_all();
     };
   }
@@ -105,13 +108,30 @@ class NoticeLog {
   std::vector<DeviceNotice> Take(size_t count = 1) {
     std::unique_lock lock(mutex_);
     changed_.wait_for(lock, std::chrono::seconds(10), [&] { return notices_.size() >= count; });
+    times_.clear();
     return std::exchange(notices_, {});
+  }
+  // When the next notice of `kind` came, taking it and those before it;
+  // nullopt when none came within a limit that only ends a failing test.
+  std::optional<Clock::time_point> Next(DeviceNotice::Kind kind) {
+    std::unique_lock lock(mutex_);
+    std::optional<Clock::time_point> when;
+    changed_.wait_for(lock, std::chrono::seconds(10), [&] {
+      while (!when && !notices_.empty()) {
+        if (notices_.front().kind == kind) when = times_.front();
+        notices_.erase(notices_.begin());
+        times_.erase(times_.begin());
+      }
+      return when.has_value();
+    });
+    return when;
   }
 
  private:
   std::mutex mutex_;
   std::condition_variable changed_;
   std::vector<DeviceNotice> notices_;
+  std::vector<Clock::time_point> times_;
 };
 
 }  // namespace orvelle::testing

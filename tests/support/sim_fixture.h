@@ -1,6 +1,10 @@
 #pragma once
 // Header-only: users link orvelle-simulator themselves.
 
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
 #include <string>
 
 #include "devlink/frame.h"
@@ -34,6 +38,28 @@ inline SimControllerOptions ControllerIn(const TempFolder& folder, uint8_t vendo
   options.socketPath = DefaultSocketPath(folder.Path(), 0x2A5C, 19);
   options.vendorOutputLength = vendorOutput;
   return options;
+}
+
+// A controller started at the usual socket in `folder`; null, and the test
+// failed, when it could not start.
+inline std::unique_ptr<SimulatedController> StartController(const std::string& folder,
+                                                            const ControllerState& state = {}) {
+  SimControllerOptions options;
+  options.socketPath = DefaultSocketPath(folder, options.vendorId, options.productId);
+  options.initialState = state;
+  auto sim = std::make_unique<SimulatedController>(options);
+  std::string error;
+  if (sim->Start(error)) return sim;
+  ADD_FAILURE() << error;
+  return nullptr;
+}
+
+// The first frame of `kind` with this report ID and code logged after `after`.
+inline std::optional<SimEvent> AwaitFrame(SimulatedController& sim, SimEvent::Kind kind,
+                                          uint8_t reportId, uint8_t code,
+                                          std::chrono::milliseconds limit, uint64_t after = 0) {
+  return sim.Events().WaitFor([&](const SimEvent& e) { return e.IsFrame(kind, reportId, code); },
+                              after, limit);
 }
 
 }  // namespace orvelle::testing

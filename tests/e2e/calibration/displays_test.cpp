@@ -25,13 +25,12 @@
 #include "tests/support/e2e/child_process.h"
 #include "tests/support/e2e/desktop.h"
 #include "tests/support/e2e/weston.h"
-#include "tests/support/temp_folder.h"
+#include "tests/support/sim_fixture.h"
 
 namespace orvelle::e2e {
 namespace {
 
 using namespace std::chrono_literals;
-using orvelle::testing::TempFolder;
 
 constexpr int kPanelWidth = 1280, kPanelHeight = 800;
 constexpr int kNineTargets = 4;
@@ -77,13 +76,8 @@ std::string Name(const ::testing::TestParamInfo<Rotation>& info) {
 class DisplayRun : public ::testing::Test {
  protected:
   void PlugController() {
-    SimControllerOptions options;
-    options.socketPath =
-        DefaultSocketPath(folder_.File("sim"), options.vendorId, options.productId);
-    options.initialState.calMode = kNineTargets;
-    sim_ = std::make_unique<SimulatedController>(options);
-    std::string error;
-    ASSERT_TRUE(sim_->Start(error)) << error;
+    sim_ = testing::StartController(folder_.File("sim"), {.calMode = kNineTargets});
+    ASSERT_TRUE(sim_);
   }
 
   bool StartTessaly(bool wayland, const std::vector<std::string>& arguments = {}) {
@@ -97,10 +91,7 @@ class DisplayRun : public ::testing::Test {
   }
 
   std::optional<SimEvent> Received(uint8_t code, std::chrono::milliseconds limit) {
-    const auto match = [&](const SimEvent& e) {
-      return e.IsFrame(SimEvent::Kind::In, kCalibrationReportId, code);
-    };
-    return sim_->Events().WaitFor(match, 0, limit);
+    return testing::AwaitFrame(*sim_, SimEvent::Kind::In, kCalibrationReportId, code, limit);
   }
 
   // The panel's picture once a target is lit at `at`; a null image when none

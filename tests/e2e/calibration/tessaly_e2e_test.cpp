@@ -10,7 +10,7 @@
 #include "devlink/catalogue.h"
 #include "devlink/frame.h"
 #include "sim/simulated_controller.h"
-#include "tests/support/temp_folder.h"
+#include "tests/support/sim_fixture.h"
 
 namespace orvelle {
 namespace {
@@ -37,21 +37,11 @@ class TessalyE2E : public ::testing::Test {
       EXPECT_TRUE(QFile::copy(TESSALY_PACK_DIR "/" + pack, home_ + "/" + pack));
   }
 
-  void PlugController(uint8_t mode) {
-    SimControllerOptions options;
-    options.socketPath =
-        DefaultSocketPath(simDir_.toStdString(), options.vendorId, options.productId);
-    options.initialState.calMode = mode;
-    sim_ = std::make_unique<SimulatedController>(options);
-    std::string error;
-    ASSERT_TRUE(sim_->Start(error)) << error;
-  }
-
   void Start(const QStringList& arguments) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_QPA_PLATFORM", "offscreen");
     env.insert("ORVELLE_MESSAGE_BOXES", "log");
-    env.insert("ORVELLE_SIM_DIR", simDir_);
+    env.insert("ORVELLE_SIM_DIR", QString::fromStdString(simFolder_.Path()));
     env.insert("ORVELLE_CONFIG_DIR", home_ + "/config");
     env.insert("XDG_RUNTIME_DIR", home_);
     process_.setProcessEnvironment(env);
@@ -68,15 +58,11 @@ class TessalyE2E : public ::testing::Test {
 
   std::optional<SimEvent> WaitForFrame(uint8_t code, std::chrono::milliseconds limit,
                                        SimEvent::Kind kind = SimEvent::Kind::In) {
-    const auto match = [&](const SimEvent& e) {
-      return e.IsFrame(kind, kCalibrationReportId, code);
-    };
-    return sim_->Events().WaitFor(match, 0, limit);
+    return testing::AwaitFrame(*sim_, kind, kCalibrationReportId, code, limit);
   }
 
   orvelle::testing::TempFolder homeFolder_, simFolder_;
   const QString home_ = QString::fromStdString(homeFolder_.Path());
-  const QString simDir_ = QString::fromStdString(simFolder_.Path());
   std::unique_ptr<SimulatedController> sim_;
   QProcess process_;
 };
@@ -88,7 +74,8 @@ TEST_F(TessalyE2E, AloneItSaysSoThenNineTargetsAreWrittenAndUnpluggingEndsIt) {
   const QString alone = Finish();
   EXPECT_TRUE(alone.contains(QString::fromUtf8("未找到设备"))) << alone.toStdString();
 
-  PlugController(4);
+  sim_ = testing::StartController(simFolder_.Path(), {.calMode = 4});
+  ASSERT_TRUE(sim_);
   // More reports per target than a point needs: a touch that lands while the
   // program is still starting is made up for, and the surplus on one target
   // is rejected as too near it when the next target is active.

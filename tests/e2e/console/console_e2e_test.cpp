@@ -16,30 +16,17 @@ using namespace std::chrono_literals;
 const std::string kTitle = "OrvelleConsole";
 const char* const kTabNames[] = {"info", "config", "calibration", "options", "about"};
 
-class ConsoleEndToEnd : public ::testing::Test {
+class ConsoleEndToEnd : public DesktopTest {
  protected:
-  void SetUp() override {
-    std::filesystem::create_directories(folder_.File("sim"));
-    ASSERT_TRUE(display_.Start(folder_.File("xvfb.log")));
-  }
-
-  std::vector<std::string> Env() const {
-    return desktop_.Env({"ORVELLE_SIM_DIR=" + folder_.File("sim"), "ORVELLE_MESSAGE_BOXES=log",
-                         "ORVELLE_CONFIG_DIR=" + folder_.File("config"),
-                         "XDG_CONFIG_HOME=" + folder_.File("xdg")});
-  }
-
   // The console's window, once it is shown; "" when it did not come.
   std::string StartConsole(const std::string& logName) {
     console_.Stop();
-    if (!console_.Start({ORVELLE_CONSOLE_COMMAND}, Env(), folder_.File(logName))) return {};
+    const std::vector<std::string> env = Env(
+        {"ORVELLE_CONFIG_DIR=" + folder_.File("config"), "XDG_CONFIG_HOME=" + folder_.File("xdg")});
+    if (!console_.Start({ORVELLE_CONSOLE_COMMAND}, env, folder_.File(logName))) return {};
     return desktop_.WaitForWindow(kTitle);
   }
 
-  std::string Log(const std::string& name) const { return ReadFile(folder_.File(name)); }
-  bool LogHas(const std::string& name, const std::string& text) const {
-    return WaitUntil([&] { return Log(name).find(text) != std::string::npos; }, 10s);
-  }
   size_t Count(const std::string& name, const std::string& text) const {
     const std::string log = Log(name);
     size_t count = 0;
@@ -73,17 +60,11 @@ class ConsoleEndToEnd : public ::testing::Test {
     }
   }
 
-  TempFolder folder_;
-  VirtualDisplay display_;
-  Desktop desktop_{display_};
-  ChildProcess sim_;
   ChildProcess console_;
 };
 
 TEST_F(ConsoleEndToEnd, UserReadsTheControllerStartsTheCalibrationAndChoosesChinese) {
-  ASSERT_TRUE(sim_.Start({ORVELLE_SIM_COMMAND, "--dir", folder_.File("sim"), "--log"}, Env(),
-                         folder_.File("sim.log")));
-  ASSERT_TRUE(LogHas("sim.log", "plugged in"));
+  ASSERT_TRUE(StartSimulator(ORVELLE_SIM_COMMAND)) << Log("sim.log");
   std::string window = StartConsole("console.log");
   ASSERT_FALSE(window.empty()) << Log("console.log");
   EXPECT_TRUE(LogHas("sim.log", "GET_LAYOUT")) << Log("sim.log");
@@ -130,9 +111,7 @@ TEST_F(ConsoleEndToEnd, UserReadsTheControllerStartsTheCalibrationAndChoosesChin
 // shown: the console reports every failure, reads again, and writes back only
 // what it read of the controller connected now.
 TEST_F(ConsoleEndToEnd, LostAndRefusedWritesFailAndAnotherControllerIsReadAfresh) {
-  ASSERT_TRUE(sim_.Start({ORVELLE_SIM_COMMAND, "--dir", folder_.File("sim"), "--log"}, Env(),
-                         folder_.File("sim.log")));
-  ASSERT_TRUE(LogHas("sim.log", "plugged in"));
+  ASSERT_TRUE(StartSimulator(ORVELLE_SIM_COMMAND)) << Log("sim.log");
   const std::string window = StartConsole("console.log");
   ASSERT_FALSE(window.empty()) << Log("console.log");
   const std::string readLast = "in  07 14 01 01 FF", readMode = "in  06 01 00 FF";

@@ -17,6 +17,7 @@
 #include "sim/simulated_controller.h"
 #include "tests/support/e2e/desktop.h"
 #include "tests/support/e2e/weston.h"
+#include "tests/support/sim_fixture.h"
 
 namespace orvelle::e2e {
 namespace {
@@ -40,19 +41,13 @@ class ConsoleOnWayland : public ::testing::Test {
     ASSERT_FALSE(second.empty());
     desktop_.Xdotool({"windowraise", second});
     desktop_.Xdotool({"mousemove", "--window", second, "20", "20"});
-    SimControllerOptions options;
-    options.socketPath =
-        DefaultSocketPath(folder_.File("sim"), options.vendorId, options.productId);
-    sim_ = std::make_unique<SimulatedController>(options);
-    std::string error;
-    ASSERT_TRUE(sim_->Start(error)) << error;
+    sim_ = testing::StartController(folder_.File("sim"));
+    ASSERT_TRUE(sim_);
   }
 
   bool Saw(uint8_t reportId, uint8_t code, std::chrono::milliseconds limit, uint64_t afterSeq = 0) {
-    const auto match = [&](const SimEvent& e) {
-      return e.IsFrame(SimEvent::Kind::In, reportId, code);
-    };
-    return sim_->Events().WaitFor(match, afterSeq, limit).has_value();
+    return testing::AwaitFrame(*sim_, SimEvent::Kind::In, reportId, code, limit, afterSeq)
+        .has_value();
   }
 
   // Keys go to the Wayland window that weston has focused.

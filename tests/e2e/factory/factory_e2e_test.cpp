@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <filesystem>
 #include <sstream>
 
 #include "tests/support/e2e/desktop.h"
@@ -19,21 +18,8 @@ const std::string kMainTitle = "红外触摸屏工厂配置工具";
 const std::string kInfoTitle = "触摸屏信息";
 const std::string kTouchTitle = "触点个数设置";
 
-class FactoryEndToEnd : public ::testing::Test {
+class FactoryEndToEnd : public DesktopTest {
  protected:
-  void SetUp() override {
-    std::filesystem::create_directories(folder_.File("sim"));
-    ASSERT_TRUE(display_.Start(folder_.File("xvfb.log")));
-  }
-
-  std::vector<std::string> Env() const {
-    return desktop_.Env({"ORVELLE_SIM_DIR=" + folder_.File("sim"), "ORVELLE_MESSAGE_BOXES=log"});
-  }
-  std::string Log(const std::string& name) const { return ReadFile(folder_.File(name)); }
-  bool LogHas(const std::string& name, const std::string& text) const {
-    return WaitUntil([&] { return Log(name).find(text) != std::string::npos; }, 10s);
-  }
-
   // A click at a point given in the dialog's own units (its layout is
   // `units` wide and high), scaled to the window as it was laid out, so the
   // test does not depend on the font.
@@ -49,17 +35,11 @@ class FactoryEndToEnd : public ::testing::Test {
                       std::to_string(int(y * height / units.second)), "click", "1"});
   }
 
-  TempFolder folder_;
-  VirtualDisplay display_;
-  Desktop desktop_{display_};
-  ChildProcess sim_;
   ChildProcess tool_;
 };
 
 TEST_F(FactoryEndToEnd, UserReadsTheModelAndSetsFourTouchPoints) {
-  ASSERT_TRUE(sim_.Start({ORVELLE_SIM_COMMAND, "--dir", folder_.File("sim"), "--log"}, Env(),
-                         folder_.File("sim.log")));
-  ASSERT_TRUE(LogHas("sim.log", "plugged in")) << Log("sim.log");
+  ASSERT_TRUE(StartSimulator(ORVELLE_SIM_COMMAND)) << Log("sim.log");
   ASSERT_TRUE(tool_.Start({ORVELLE_FACTORY_COMMAND}, Env(), folder_.File("tool.log")));
   const std::string main = desktop_.WaitForWindow(kMainTitle);
   ASSERT_FALSE(main.empty()) << Log("tool.log");

@@ -50,11 +50,8 @@ class CalibrationDialogTest : public ::testing::Test {
   }
 
   void PlugController(uint8_t mode) {
-    SimControllerOptions options = testing::ControllerIn(simDir_);
-    options.initialState.calMode = mode;
-    sim_ = std::make_unique<SimulatedController>(options);
-    std::string error;
-    ASSERT_TRUE(sim_->Start(error)) << error;
+    sim_ = testing::StartController(simDir_.Path(), {.calMode = mode});
+    ASSERT_TRUE(sim_);
   }
 
   // Initialised as exec does; the test gives every tick. Zero start pauses are not recorded.

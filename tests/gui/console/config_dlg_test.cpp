@@ -234,10 +234,7 @@ TEST_F(ConfigPageTest, ApplyWritesOnlyWhatWasReadOfTheControllerConnectedNow) {
   sim_->SetFault({kCommandReportId, CFG_16}, {FaultKind::Silent, true});
   const uint64_t seq = sim_->Events().LastSeq();
   std::thread controller([&] {
-    const auto read16 = [](const SimEvent& e) {
-      return e.IsFrame(SimEvent::Kind::In, kCommandReportId, CFG_16);
-    };
-    if (sim_->Events().WaitFor(read16, seq, 10s))
+    if (orvelle::testing::AwaitFrame(*sim_, SimEvent::Kind::In, kCommandReportId, CFG_16, 10s, seq))
       sim_->SendFrame(kCommandReportId, CFG_16, std::array<uint8_t, 3>{kSubRead, 1, 127});
   });
   Page().Refresh();

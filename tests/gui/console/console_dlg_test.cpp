@@ -4,7 +4,6 @@
 #include <QAbstractButton>
 #include <QSystemTrayIcon>
 
-#include "console/calibration_dlg.h"
 #include "console/core/routing.h"
 #include "console/options_dlg.h"
 #include "devlink/catalogue.h"
@@ -15,7 +14,7 @@
 namespace orvelle::console {
 namespace {
 
-// Answers on the about page end the wait but are dropped; calibration frames arrive from any tab.
+// Answers on the about page end the wait but are dropped: the window follows the tab on show.
 TEST_F(ConsoleTest, StartShowsTheControllersIdentityAndFramesGoToThePageThatCanUseThem) {
   Plug({.layoutB = {-4}});
   Start();
@@ -28,21 +27,12 @@ TEST_F(ConsoleTest, StartShowsTheControllersIdentityAndFramesGoToThePageThatCanU
   EXPECT_EQ(fields.join(' '), "OVT-6510 FW2.10.7 3 3 12+12+13 1 -4");
   EXPECT_EQ(dialog_->CurrentTab(), kTabInfo);
 
-  CCalibrationDlg& calibration = dialog_->CalibrationPage();
   SelectTab(kTabAbout);
   std::string error;
   ASSERT_TRUE(sim_->SetState({.modelText = "CHANGED"}, error)) << error;
   const FrameBuffer request = InfoExchange::Request(GET_MODEL);
   EXPECT_TRUE(dialog_->Link().SendAndWait(kCommandChannel, {request.data(), kCommandFrameLength}));
   EXPECT_EQ(dialog_->InfoPage().State().modelText, "OVT-6510");
-  EXPECT_FALSE(calibration.State().optionKnown);
-  for (const auto& [tab, mode] :
-       {std::pair{kTabAbout, uint8_t{3}}, std::pair{kTabInfo, uint8_t{4}}}) {
-    SelectTab(tab);
-    ASSERT_TRUE(sim_->SendFrame(kCalibrationReportId, CAL_GET_MODE, std::span(&mode, 1)));
-    EXPECT_TRUE(PumpUntil([&] { return calibration.State().calMode == mode; })) << tab;
-  }
-  EXPECT_TRUE(DialogItemAs<QAbstractButton>(calibration, CCalibrationDlg::IDC_MODE_4)->isChecked());
   EXPECT_TRUE(Boxes().empty());
   bool ended = false;
   QObject::connect(dialog_.get(), &QDialog::finished, [&] { ended = true; });

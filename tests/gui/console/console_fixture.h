@@ -71,11 +71,8 @@ class ConsoleTest : public ::testing::Test {
 
   void Plug(const ControllerState& state = {}) {
     sim_.reset();
-    SimControllerOptions options = orvelle::testing::ControllerIn(simFolder_);
-    options.initialState = state;
-    sim_ = std::make_unique<SimulatedController>(options);
-    std::string error;
-    ASSERT_TRUE(sim_->Start(error)) << error;
+    sim_ = orvelle::testing::StartController(simFolder_.Path(), state);
+    ASSERT_TRUE(sim_);
   }
 
   // `timeout` stands for the console's 2 s wait; it only limits a failing test.

@@ -42,11 +42,8 @@ class FactoryMainTest : public ::testing::Test {
 
   // `timeout` stands for the profile's 20 s and is only a limit unless the test is about time-outs.
   void Open(std::chrono::milliseconds timeout = 10s, const ControllerState& state = {}) {
-    SimControllerOptions options = testing::ControllerIn(folder_);
-    options.initialState = state;
-    sim_ = std::make_unique<SimulatedController>(options);
-    std::string error;
-    ASSERT_TRUE(sim_->Start(error)) << error;
+    sim_ = testing::StartController(folder_.Path(), state);
+    ASSERT_TRUE(sim_);
     dialog_ = std::make_unique<COrvelleFactoryConfig2Dlg>(std::make_unique<CUSBTransfer>(
         testing::Quick(LinkProfile::Factory(), timeout), testing::SimOnlyBus(folder_.Path())));
     dialog_->SetModalRunner([this](QDialog& d) {
@@ -62,10 +59,7 @@ class FactoryMainTest : public ::testing::Test {
     const uint64_t after = sim_->Events().LastSeq();
     sim_->SetFault({kCommandReportId, requestCode}, {FaultKind::Silent, true});
     answerers_.emplace_back([this, requestCode, answerCode, after, payload = std::move(payload)] {
-      const auto isRequest = [&](const SimEvent& e) {
-        return e.IsFrame(SimEvent::Kind::In, kCommandReportId, requestCode);
-      };
-      if (sim_->Events().WaitFor(isRequest, after, 10s))
+      if (testing::AwaitFrame(*sim_, SimEvent::Kind::In, kCommandReportId, requestCode, 10s, after))
         sim_->SendFrame(kCommandReportId, answerCode, payload);
     });
   }

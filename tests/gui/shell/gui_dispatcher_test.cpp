@@ -21,31 +21,20 @@
 #include "shell/resource_message.h"
 #include "tests/support/frames.h"
 #include "tests/support/hidraw_like_bus.h"
+#include "tests/support/pump.h"
 
 namespace orvelle {
 namespace {
 
 using namespace std::chrono_literals;
 using orvelle::testing::HidrawLikeBus;
+using orvelle::testing::PumpUntil;
 
 constexpr uint8_t kAnswered = 0x81;  // the request the controller answers
 constexpr uint8_t kUnasked = 0x12;   // a frame the controller sends by itself
 
 bool OnWindowThread() {
   return QThread::currentThread() == qApp->thread();
-}
-
-// Runs the window thread's event loop until `done` or a generous limit.
-bool SpinUntil(const std::function<bool()>& done) {
-  QEventLoop loop;
-  QTimer poll;
-  QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-    if (done()) loop.quit();
-  });
-  poll.start(1);
-  QTimer::singleShot(10s, &loop, &QEventLoop::quit);
-  if (!done()) loop.exec();
-  return done();
 }
 
 class BoxingSink : public AnswerSink {
@@ -94,7 +83,7 @@ class GuiDispatcherTest : public ::testing::Test {
 TEST_F(GuiDispatcherTest, UnaskedFramesAreHandledOnTheWindowThreadWhenIdleAndInPauses) {
   for (int i = 0; i < 20; ++i)
     bus_->PushInput(kCommandChannel, testing::Request(kCommandReportId, kUnasked, {1, 0}));
-  ASSERT_TRUE(SpinUntil([&] { return sink_.events.size() == 20; }));
+  ASSERT_TRUE(PumpUntil([&] { return sink_.events.size() == 20; }));
   bus_->PushInput(kCommandChannel, testing::Request(kCommandReportId, kUnasked, {1, 1}));
   for (int i = 0; i < 1000 && sink_.events.size() < 21; ++i)
     dispatcher_->Pause(10ms);
@@ -120,7 +109,7 @@ TEST_F(GuiDispatcherTest, HandlersBoxOpensOnTheWindowThreadAndTheWaitEndsAfterIt
 
   EXPECT_TRUE(link_->SendAndWait(5, testing::Request(kCommandReportId, kAnswered, {2})));
   sink_.events.push_back("wait ended");
-  EXPECT_TRUE(SpinUntil([&] { return sink_.events.size() == 6; }))
+  EXPECT_TRUE(PumpUntil([&] { return sink_.events.size() == 6; }))
       << ::testing::PrintToString(sink_.events);
   EXPECT_EQ(sink_.events,
             (std::vector<std::string>{"handled answer", "box open", "box closed", "deferred work",

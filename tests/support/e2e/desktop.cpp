@@ -3,6 +3,7 @@
 #include <stdlib.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <sstream>
 #include <thread>
 
@@ -81,6 +82,28 @@ void Desktop::Screenshot(const std::string& window, const std::string& name) con
   // A window just mapped or changed may not have painted yet.
   std::this_thread::sleep_for(500ms);
   RunCommand({"import", "-window", window, std::string(folder) + "/" + name}, Env());
+}
+
+void DesktopTest::SetUp() {
+  std::filesystem::create_directories(folder_.File("sim"));
+  ASSERT_TRUE(display_.Start(folder_.File("xvfb.log")));
+}
+
+std::vector<std::string> DesktopTest::Env(const std::vector<std::string>& more) const {
+  std::vector<std::string> overrides = {"ORVELLE_SIM_DIR=" + folder_.File("sim"),
+                                        "ORVELLE_MESSAGE_BOXES=log"};
+  overrides.insert(overrides.end(), more.begin(), more.end());
+  return desktop_.Env(overrides);
+}
+
+bool DesktopTest::StartSimulator(const std::string& command) {
+  return sim_.Start({command, "--dir", folder_.File("sim"), "--log"}, Env(),
+                    folder_.File("sim.log")) &&
+         LogHas("sim.log", "plugged in");
+}
+
+bool DesktopTest::LogHas(const std::string& name, const std::string& text) const {
+  return WaitUntil([&] { return Log(name).find(text) != std::string::npos; }, 10s);
 }
 
 int SkipWithoutDesktopTools() {

@@ -3,6 +3,8 @@
 // found windows, keys and clicks through xdotool, and screenshots into
 // $ORVELLE_SCREENSHOT_DIR when it is set.
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <string>
 #include <vector>
@@ -47,5 +49,23 @@ class Desktop {
 
 // For main(): 77 (skipped) when Xvfb or xdotool is missing, else 0.
 int SkipWithoutDesktopTools();
+
+// A program's end-to-end test: an X server of its own, and orvelle-sim at its
+// prompt; each writes a log into the test's folder.
+class DesktopTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  std::vector<std::string> Env(const std::vector<std::string>& more = {}) const;
+  // The simulator, once it has plugged its controller in.
+  bool StartSimulator(const std::string& command);
+  std::string Log(const std::string& name) const { return ReadFile(folder_.File(name)); }
+  // Waits until the log holds `text`.
+  bool LogHas(const std::string& name, const std::string& text) const;
+
+  TempFolder folder_;
+  VirtualDisplay display_;
+  Desktop desktop_{display_};
+  ChildProcess sim_;
+};
 
 }  // namespace orvelle::e2e

@@ -1,5 +1,5 @@
-// The calibration GUI tests run on the offscreen platform unless told
-// otherwise (test discovery runs without the tests' environment).
+// The main of the tests that need a QApplication: on the offscreen platform
+// unless told otherwise (test discovery runs without the tests' environment).
 #include <gtest/gtest.h>
 
 #include <QApplication>
