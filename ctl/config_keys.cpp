@@ -10,29 +10,26 @@ namespace {
 using namespace orvelle::console;
 using S = ConfigPageState;
 
-constexpr int kStepsPerCombo = 10;  // the combos of ten entries
-
 const ConfigKey kKeys[] = {
-    {"touch.setting", TOUCH_SETTINGS, IDC_TOUCH_SETTING, KeyKind::TouchSetting, 1,
-     &S::touchSetting2},
-    {"cfg12.a", CFG_12, IDC_SWITCH_A12, KeyKind::Switch, 1, &S::switchA12},
-    {"cfg12.b", CFG_12, IDC_SWITCH_B12, KeyKind::Switch, 1, &S::switchB12},
-    {"cfg12.c", CFG_12, IDC_SWITCH_C12, KeyKind::Switch, 1, &S::switchC12},
-    {"cfg16.on", CFG_16, IDC_ON16, KeyKind::Switch, 1, &S::on16},
-    {"cfg16.value", CFG_16, IDC_VALUE16_SPIN, KeyKind::Spin, 1, nullptr, &S::value16},
-    {"cfg17.a", CFG_17, IDC_LEVEL_A17, KeyKind::Slider, 1, nullptr, &S::levelA17},
-    {"cfg17.b", CFG_17, IDC_LEVEL_B17, KeyKind::Slider, 1, nullptr, &S::levelB17},
-    {"cfg17.c", CFG_17, IDC_LEVEL_C17, KeyKind::Steps, 1, nullptr, &S::levelC17},
-    {"cfg17.d", CFG_17, IDC_LEVEL_D17, KeyKind::Steps, 1, nullptr, &S::levelD17},
-    {"cfg21.on", CFG_21, IDC_ON21, KeyKind::Switch, 1, &S::on21},
-    {"cfg21.period-a", CFG_21, IDC_PERIOD_A21, KeyKind::PeriodA, 1, nullptr, &S::periodA21},
-    {"cfg21.period-b", CFG_21, IDC_PERIOD_B21, KeyKind::PeriodB, 1, nullptr, &S::periodB21},
-    {"cfg15.on", CFG_15, IDC_ON15, KeyKind::Switch, 1, &S::on15},
-    {"cfg15.level", CFG_15, IDC_LEVEL15, KeyKind::Steps, 1, nullptr, &S::level15},
-    {"cfg15.value", CFG_15, IDC_VALUE15, KeyKind::Steps, 500, nullptr, &S::value15},
-    {"cfg14.on", CFG_14, IDC_ON14, KeyKind::Switch, 1, &S::on14},
-    {"cfg14.level", CFG_14, IDC_LEVEL14, KeyKind::Steps, 1, nullptr, &S::level14},
-    {"cfg14.value", CFG_14, IDC_VALUE14, KeyKind::Steps, 100, nullptr, &S::value14},
+    {"touch.setting", TOUCH_SETTINGS, IDC_TOUCH_SETTING, KeyKind::TouchSetting, &S::touchSetting2},
+    {"cfg12.a", CFG_12, IDC_SWITCH_A12, KeyKind::Switch, &S::switchA12},
+    {"cfg12.b", CFG_12, IDC_SWITCH_B12, KeyKind::Switch, &S::switchB12},
+    {"cfg12.c", CFG_12, IDC_SWITCH_C12, KeyKind::Switch, &S::switchC12},
+    {"cfg16.on", CFG_16, IDC_ON16, KeyKind::Switch, &S::on16},
+    {"cfg16.value", CFG_16, IDC_VALUE16_SPIN, KeyKind::Spin, nullptr, &S::value16},
+    {"cfg17.a", CFG_17, IDC_LEVEL_A17, KeyKind::Slider, nullptr, &S::levelA17},
+    {"cfg17.b", CFG_17, IDC_LEVEL_B17, KeyKind::Slider, nullptr, &S::levelB17},
+    {"cfg17.c", CFG_17, IDC_LEVEL_C17, KeyKind::Steps, nullptr, &S::levelC17},
+    {"cfg17.d", CFG_17, IDC_LEVEL_D17, KeyKind::Steps, nullptr, &S::levelD17},
+    {"cfg21.on", CFG_21, IDC_ON21, KeyKind::Switch, &S::on21},
+    {"cfg21.period-a", CFG_21, IDC_PERIOD_A21, KeyKind::PeriodA, nullptr, &S::periodA21},
+    {"cfg21.period-b", CFG_21, IDC_PERIOD_B21, KeyKind::PeriodB, nullptr, &S::periodB21},
+    {"cfg15.on", CFG_15, IDC_ON15, KeyKind::Switch, &S::on15},
+    {"cfg15.level", CFG_15, IDC_LEVEL15, KeyKind::Steps, nullptr, &S::level15},
+    {"cfg15.value", CFG_15, IDC_VALUE15, KeyKind::Steps, nullptr, &S::value15},
+    {"cfg14.on", CFG_14, IDC_ON14, KeyKind::Switch, &S::on14},
+    {"cfg14.level", CFG_14, IDC_LEVEL14, KeyKind::Steps, nullptr, &S::level14},
+    {"cfg14.value", CFG_14, IDC_VALUE14, KeyKind::Steps, nullptr, &S::value14},
 };
 
 template <size_t N>
@@ -68,8 +65,7 @@ std::optional<int> Position(const ConfigKey& key, std::string_view text) {
     case KeyKind::Spin:
       return v >= kValue16Min && v <= kValue16Max ? value : std::nullopt;
     case KeyKind::Steps:
-      if (v % key.step != 0 || v < key.step || v > key.step * kStepsPerCombo) return std::nullopt;
-      return v / key.step - 1;
+      return StepEntry(*FindStepCombo(key.control), v);
     case KeyKind::PeriodA:
       return IndexIn(kPeriodsA21, v);
     case KeyKind::PeriodB:
@@ -111,9 +107,11 @@ std::string Accepted(const ConfigKey& key) {
       return std::to_string(kSliderMin) + " to " + std::to_string(kSliderMax);
     case KeyKind::Spin:
       return std::to_string(kValue16Min) + " to " + std::to_string(kValue16Max);
-    case KeyKind::Steps:
-      return std::to_string(key.step) + " to " + std::to_string(key.step * kStepsPerCombo) +
-             (key.step > 1 ? " in steps of " + std::to_string(key.step) : "");
+    case KeyKind::Steps: {
+      const int step = FindStepCombo(key.control)->step;
+      return std::to_string(step) + " to " + std::to_string(step * kStepEntries) +
+             (step > 1 ? " in steps of " + std::to_string(step) : "");
+    }
     case KeyKind::PeriodA:
       return Listed(kPeriodsA21);
     case KeyKind::PeriodB:

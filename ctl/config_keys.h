@@ -21,7 +21,6 @@ struct ConfigKey {
   uint8_t group;
   int control;
   KeyKind kind;
-  int step = 1;  // Steps: the value of the control's first entry and its spacing
   bool console::ConfigPageState::*flag = nullptr;
   int console::ConfigPageState::*number = nullptr;
 };

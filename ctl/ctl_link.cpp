@@ -63,17 +63,11 @@ LinkProfile CtlProfile() {
 }
 
 std::vector<FoundController> FindControllers(HidBus& bus, const LinkProfile& profile) {
-  const auto accepted = [&](const HidCollection& c) {
-    for (size_t i = 0; i < profile.vendorIds.size() && i < profile.productIds.size(); ++i) {
-      if (profile.vendorIds[i] == c.vendorId && profile.productIds[i] == c.productId) return true;
-    }
-    return false;
-  };
   std::vector<HidCollection> collections = bus.Enumerate();
   SortForDiscovery(collections);
   std::vector<FoundController> found;
   for (const HidCollection& c : collections) {
-    if (!accepted(c)) continue;
+    if (!profile.Accepts(c.vendorId, c.productId)) continue;
     const std::string node = NodeOf(c.path);
     auto it = std::find_if(found.begin(), found.end(),
                            [&](const FoundController& f) { return f.path == node; });

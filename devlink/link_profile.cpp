@@ -1,5 +1,7 @@
 #include "devlink/link_profile.h"
 
+#include <algorithm>
+
 namespace orvelle {
 namespace {
 
@@ -22,6 +24,19 @@ int FindChannel(const ChannelTable& table, uint16_t inputLength, uint16_t output
     if (table[i].inputLength == inputLength && table[i].outputLength == outputLength) return i;
   }
   return -1;
+}
+
+std::vector<std::pair<uint16_t, uint16_t>> LinkProfile::AcceptedPairs() const {
+  std::vector<std::pair<uint16_t, uint16_t>> pairs;
+  if (vendorIds.size() != productIds.size()) return pairs;
+  for (size_t i = 0; i < vendorIds.size(); ++i)
+    pairs.emplace_back(vendorIds[i], productIds[i]);
+  return pairs;
+}
+
+bool LinkProfile::Accepts(uint16_t vendorId, uint16_t productId) const {
+  const auto pairs = AcceptedPairs();
+  return std::find(pairs.begin(), pairs.end(), std::pair(vendorId, productId)) != pairs.end();
 }
 
 LinkProfile LinkProfile::Console() {

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "devlink/recognise.h"
@@ -44,13 +45,18 @@ struct LinkProfile {
   ChannelTable channels{};
   // Channels that get a reader and a write-drain thread, ascending.
   std::vector<int> threadChannels;
-  std::chrono::milliseconds startPause{0};      // after each channel's threads
-  std::chrono::milliseconds answerTimeout{0};   // SendAndWait
+  std::chrono::milliseconds startPause{0};     // after each channel's threads
+  std::chrono::milliseconds answerTimeout{0};  // SendAndWait
   Recogniser recogniser = Recogniser::Console;
   // The console's discovery already set the flag; the others set it once
   // their threads run.
   bool connectAfterThreads = false;
   DeviceChangeHandling deviceChanges = DeviceChangeHandling::React;
+
+  // The (vendor, product) pairs of the lists; none when the lists differ in
+  // length, since which vendor goes with which product is then unknown.
+  std::vector<std::pair<uint16_t, uint16_t>> AcceptedPairs() const;
+  bool Accepts(uint16_t vendorId, uint16_t productId) const;
 
   static LinkProfile Console();
   static LinkProfile Calibration();

@@ -43,14 +43,6 @@ void CUSBTransfer::SetOutOfMemoryHandler(std::function<void()> handler) {
   outOfMemory_ = std::move(handler);
 }
 
-bool CUSBTransfer::IsAcceptedId(uint16_t vendorId, uint16_t productId) const {
-  if (profile_.vendorIds.size() != profile_.productIds.size()) return false;
-  for (size_t i = 0; i < profile_.vendorIds.size(); ++i) {
-    if (profile_.vendorIds[i] == vendorId && profile_.productIds[i] == productId) return true;
-  }
-  return false;
-}
-
 int CUSBTransfer::QueryReportLengths(const HidCollection& collection, uint16_t& inputLength,
                                      uint16_t& outputLength) {
   if (collection.caps == CapsState::NoPreparsedData) return 0;
@@ -80,7 +72,7 @@ int CUSBTransfer::Discover() {
   SortForDiscovery(collections);
   int count = 0;
   for (const HidCollection& c : collections) {
-    if (!IsAcceptedId(c.vendorId, c.productId)) continue;
+    if (!profile_.Accepts(c.vendorId, c.productId)) continue;
     uint16_t inputLength = 0;
     uint16_t outputLength = 0;
     if (QueryReportLengths(c, inputLength, outputLength) == 0) continue;

@@ -69,7 +69,6 @@ class CUSBTransfer {
   // a program says that the controller is there but cannot be opened.
   int LastOpenError() const { return lastOpenError_.load(); }
 
-  bool IsAcceptedId(uint16_t vendorId, uint16_t productId) const;
   // 0 when the collection has no preparsed data; otherwise 1, with the lengths
   // written only when the capabilities query succeeded.
   static int QueryReportLengths(const HidCollection& collection, uint16_t& inputLength,

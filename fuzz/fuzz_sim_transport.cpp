@@ -6,28 +6,28 @@
 #include <cstdlib>
 #include <span>
 
-#include "devlink/hid/virtual_device.h"
+#include "devlink/hid/sim_wire.h"
 
 namespace {
 
-using orvelle::VirtualHidDevice;
+using namespace orvelle;
 
 void Header(std::span<const uint8_t> packet) {
-  orvelle::VirtualDeviceIdentity identity;
-  if (!VirtualHidDevice::DecodeHeader(packet, identity)) return;
-  const auto encoded = VirtualHidDevice::EncodeHeader(identity);
-  orvelle::VirtualDeviceIdentity again;
-  if (!VirtualHidDevice::DecodeHeader(encoded, again)) std::abort();
-  if (VirtualHidDevice::EncodeHeader(again) != encoded) std::abort();
+  VirtualDeviceIdentity identity;
+  if (!DecodeSimHeader(packet, identity)) return;
+  const auto encoded = EncodeSimHeader(identity);
+  VirtualDeviceIdentity again;
+  if (!DecodeSimHeader(encoded, again)) std::abort();
+  if (EncodeSimHeader(again) != encoded) std::abort();
 }
 
 void Hello(std::span<const uint8_t> packet) {
-  VirtualHidDevice::Subscription subscription;
-  if (!VirtualHidDevice::DecodeHello(packet, subscription)) return;
-  const auto encoded = VirtualHidDevice::EncodeHello(subscription);
-  VirtualHidDevice::Subscription again;
-  if (!VirtualHidDevice::DecodeHello(encoded, again)) std::abort();
-  if (VirtualHidDevice::EncodeHello(again) != encoded) std::abort();
+  SimSubscription subscription;
+  if (!DecodeSimHello(packet, subscription)) return;
+  const auto encoded = EncodeSimHello(subscription);
+  SimSubscription again;
+  if (!DecodeSimHello(encoded, again)) std::abort();
+  if (EncodeSimHello(again) != encoded) std::abort();
 }
 
 }  // namespace

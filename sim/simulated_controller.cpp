@@ -4,10 +4,10 @@
 
 #include "devlink/catalogue.h"
 #include "devlink/hid/sim_bus.h"
-#include "devlink/hid/virtual_device.h"
 #include "sim/report_descriptor.h"
 #include "sim/state_file.h"
 #include "sim/uhid_device.h"
+#include "sim/virtual_device.h"
 
 namespace orvelle {
 namespace {

@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "devlink/hid/device_end.h"
 #include "sim/controller_model.h"
+#include "sim/device_end.h"
 #include "sim/fault_rules.h"
 #include "sim/sim_events.h"
 #include "sim/timed_worker.h"

@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "devlink/hid/device_end.h"
+#include "sim/device_end.h"
 
 namespace orvelle {
 

@@ -32,8 +32,8 @@
 #include "devlink/device_change.h"
 #include "devlink/frame.h"
 #include "devlink/hid/sim_bus.h"
-#include "devlink/hid/virtual_device.h"
 #include "devlink/usb_transfer.h"
+#include "sim/virtual_device.h"
 #include "tests/support/hidraw_like_bus.h"
 #include "tests/support/temp_folder.h"
 

@@ -176,8 +176,8 @@ std::vector<HidIdentity> AcceptedIdentities() {
   std::set<std::pair<uint16_t, uint16_t>> pairs;
   for (const LinkProfile& profile :
        {LinkProfile::Console(), LinkProfile::Calibration(), LinkProfile::Factory()}) {
-    for (size_t i = 0; i < profile.vendorIds.size() && i < profile.productIds.size(); ++i)
-      pairs.emplace(profile.vendorIds[i], profile.productIds[i]);
+    for (const auto& pair : profile.AcceptedPairs())
+      pairs.insert(pair);
   }
   std::vector<HidIdentity> identities;
   for (const auto& [vendor, product] : pairs)

@@ -21,8 +21,8 @@
 
 #include "devlink/hid/descriptor.h"
 #include "devlink/hid/event.h"
+#include "devlink/hid/sim_wire.h"
 #include "devlink/hid/tlc_reports.h"
-#include "devlink/hid/virtual_device.h"
 
 namespace orvelle {
 namespace {
@@ -30,7 +30,6 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr int kHeaderTimeoutMs = 1000;
-constexpr size_t kMaxPacket = 4096;
 
 struct NodeInfo {
   VirtualDeviceIdentity identity;
@@ -74,11 +73,11 @@ std::optional<NodeInfo> ProbeNode(const std::string& node, Fd* keep = nullptr) {
   if (fd.get() < 0) return std::nullopt;
   pollfd p{fd.get(), POLLIN, 0};
   if (poll(&p, 1, kHeaderTimeoutMs) <= 0 || !(p.revents & POLLIN)) return std::nullopt;
-  std::vector<uint8_t> packet(kMaxPacket + 512);
+  std::vector<uint8_t> packet(kSimMaxPacket + 512);
   const ssize_t n = recv(fd.get(), packet.data(), packet.size(), MSG_DONTWAIT);
   if (n <= 0) return std::nullopt;
   NodeInfo info;
-  if (!VirtualHidDevice::DecodeHeader({packet.data(), static_cast<size_t>(n)}, info.identity)) {
+  if (!DecodeSimHeader({packet.data(), static_cast<size_t>(n)}, info.identity)) {
     return std::nullopt;
   }
   auto parsed = ParseReportDescriptor(info.identity.reportDescriptor);
@@ -90,8 +89,8 @@ std::optional<NodeInfo> ProbeNode(const std::string& node, Fd* keep = nullptr) {
 
 // Sends the open's hello and waits for the device's echo, so that every
 // report sent after Open returns reaches this open.
-bool Greet(int fd, const VirtualHidDevice::Subscription& subscription) {
-  const auto hello = VirtualHidDevice::EncodeHello(subscription);
+bool Greet(int fd, const SimSubscription& subscription) {
+  const auto hello = EncodeSimHello(subscription);
   if (send(fd, hello.data(), hello.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(hello.size())) {
     return false;
   }
@@ -174,7 +173,7 @@ class SimChannel final : public HidChannel {
  private:
   Fd fd_;
   TlcReportFilter filter_;
-  uint8_t packet_[kMaxPacket];
+  uint8_t packet_[kSimMaxPacket];
 };
 
 // Watches the folder: a socket renamed into place is a device plugged in, a
@@ -295,7 +294,7 @@ class SimBus final : public HidBus {
     TlcReportFilter filter = TlcReportFilter::For(info->descriptor, index);
     // The device sends an open only the reports of its collection, none to a
     // write-only open.
-    VirtualHidDevice::Subscription subscription;
+    SimSubscription subscription;
     subscription.reads = access == Access::Read;
     subscription.allReports = !filter.usesReportIds;
     if (filter.usesReportIds) subscription.reportIds = filter.inputReportIds;

@@ -22,15 +22,13 @@ TEST(LinkProfile, ChannelTableFirstMatchWins) {
 }
 
 TEST(LinkProfile, IdentitiesArePairsOfTheParallelLists) {
-  auto bus = std::make_shared<testing::HidrawLikeBus>();
-  CUSBTransfer console(LinkProfile::Console(), bus);
-  EXPECT_TRUE(console.IsAcceptedId(0x3D17, 8));
-  EXPECT_TRUE(console.IsAcceptedId(0x3A52, 0x68)) << "the last pair";
-  EXPECT_FALSE(console.IsAcceptedId(0x3D17, 16)) << "product of another row";
-  auto uneven = LinkProfile::Console();
+  const auto console = LinkProfile::Console();
+  EXPECT_TRUE(console.Accepts(0x3D17, 8));
+  EXPECT_TRUE(console.Accepts(0x3A52, 0x68)) << "the last pair";
+  EXPECT_FALSE(console.Accepts(0x3D17, 16)) << "product of another row";
+  auto uneven = console;
   uneven.productIds.pop_back();
-  CUSBTransfer broken(uneven, bus);
-  EXPECT_FALSE(broken.IsAcceptedId(0x3D17, 8)) << "lists of different lengths accept nothing";
+  EXPECT_FALSE(uneven.Accepts(0x3D17, 8)) << "lists of different lengths accept nothing";
 }
 
 // Paths compare without regard to case, as Windows device paths do.

@@ -13,8 +13,8 @@
 #include "devlink/frame.h"
 #include "devlink/hid/event.h"
 #include "devlink/hid/sim_bus.h"
-#include "devlink/hid/virtual_device.h"
 #include "devlink/usb_transfer.h"
+#include "sim/virtual_device.h"
 #include "tests/support/hidraw_like_bus.h"
 #include "tests/support/sim_fixture.h"
 
@@ -164,13 +164,13 @@ TEST(SimTransport, OpensReceiveTheirCollectionsReportsOnlyAndWatchersHearEveryCo
 
 TEST(SimTransport, HeaderRoundTripAndTruncation) {
   const auto identity = Controller();
-  const auto header = VirtualHidDevice::EncodeHeader(identity);
+  const auto header = EncodeSimHeader(identity);
   VirtualDeviceIdentity decoded;
-  ASSERT_TRUE(VirtualHidDevice::DecodeHeader(header, decoded));
+  ASSERT_TRUE(DecodeSimHeader(header, decoded));
   EXPECT_EQ(decoded.name, identity.name);
   EXPECT_EQ(decoded.reportDescriptor, identity.reportDescriptor);
   for (size_t cut = 0; cut < header.size(); ++cut)
-    EXPECT_FALSE(VirtualHidDevice::DecodeHeader({header.data(), cut}, decoded)) << cut;
+    EXPECT_FALSE(DecodeSimHeader({header.data(), cut}, decoded)) << cut;
 }
 
 }  // namespace

@@ -9,18 +9,9 @@
 #include <string>
 #include <vector>
 
-namespace orvelle {
+#include "devlink/hid/sim_wire.h"
 
-struct VirtualDeviceIdentity {
-  uint32_t busType = 3;  // BUS_USB
-  uint16_t vendorId = 0;
-  uint16_t productId = 0;
-  std::string name;
-  std::vector<uint8_t> reportDescriptor;
-  // Where the device sits, shaped as a USB port path; the kernel's HID_PHYS,
-  // from which the hidraw bus names the device. Unused by the socket folder.
-  std::string phys;
-};
+namespace orvelle {
 
 class HidDeviceEnd {
  public:

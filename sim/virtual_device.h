@@ -2,16 +2,10 @@
 // The device end of the simulator transport: a virtual HID device that every
 // program finds like a plugged-in one.
 //
-// One SOCK_SEQPACKET Unix socket per device node. A connection is one open of
-// the node. On connect the device sends a header packet with what the hidraw
-// ioctls give (bus type, vendor id, product id, name, report descriptor). The
-// open answers with a hello packet naming the input report IDs it reads (none
-// for a write-only open; an empty list with "all" for devices without IDs), as
-// a Windows handle on one collection receives only that collection's reports;
-// the device echoes the hello once the subscription holds. After that every packet is one report,
-// report ID first, in both directions; every open receives every input report it asked for, so
-// several programs can hold the device at once. Plugging creates the socket file (under a temporary
-// name, renamed into place once it listens), unplugging removes it.
+// Speaks the packets of devlink/hid/sim_wire.h, and serves every open that
+// reads a report: several programs can hold the device at once. Plugging
+// creates the socket file (under a temporary name, renamed into place once it
+// listens), unplugging removes it.
 
 #include <atomic>
 #include <cstdint>
@@ -22,7 +16,8 @@
 #include <thread>
 #include <vector>
 
-#include "devlink/hid/device_end.h"
+#include "devlink/hid/sim_wire.h"
+#include "sim/device_end.h"
 
 namespace orvelle {
 
@@ -49,23 +44,11 @@ class VirtualHidDevice final : public HidDeviceEnd {
   size_t OpenCount() const override;
   uint64_t DroppedReports() const override { return dropped_.load(); }
 
-  static std::vector<uint8_t> EncodeHeader(const VirtualDeviceIdentity& identity);
-  static bool DecodeHeader(std::span<const uint8_t> packet, VirtualDeviceIdentity& identity);
-
-  // What an open reads: nothing, every report, or the reports with these IDs.
-  struct Subscription {
-    bool reads = false;
-    bool allReports = false;
-    std::vector<uint8_t> reportIds;
-  };
-  static std::vector<uint8_t> EncodeHello(const Subscription& subscription);
-  static bool DecodeHello(std::span<const uint8_t> packet, Subscription& subscription);
-
  private:
   struct Client {
     int fd = -1;
     bool greeted = false;  // its hello arrived
-    Subscription subscription;
+    SimSubscription subscription;
     bool Wants(uint8_t reportId) const;
   };
   void Serve();

@@ -1,0 +1,121 @@
+// The controller's answers to the configuration page: which are the page's,
+// and what a read answer changes of what the page holds.
+#include "console/core/config_page.h"
+
+namespace orvelle::console {
+namespace {
+
+// Payload lengths (frame byte 2) of each group's read answer; -1 for codes
+// that are no group of this page.
+int ReadAnswerLength(uint8_t code) {
+  switch (code) {
+    case TOUCH_SETTINGS:
+      return 2;
+    case CFG_12:
+      return 4;
+    case CFG_16:
+      return 3;
+    case CFG_17:
+    case CFG_15:
+    case CFG_14:
+      return 5;
+    case CFG_21:
+      return 6;
+    default:
+      return -1;
+  }
+}
+
+// The controller acknowledges CFG_21, CFG_15 and CFG_14 writes with the
+// length of their read answers, the others with {2, status} alone.
+int AcknowledgementLength(uint8_t code) {
+  return code == CFG_21 || code == CFG_15 || code == CFG_14 ? ReadAnswerLength(code) : 2;
+}
+
+constexpr int kResetAnswerLength = 5;
+
+// The high byte is signed, so 0x80 and above give values no range admits.
+int BigEndianValue(uint8_t high, uint8_t low) {
+  return static_cast<int8_t>(high) * 256 + low;
+}
+
+}  // namespace
+
+ConfigAnswer ConfigExchange::HandleFrame(std::span<const uint8_t> bytes) {
+  const FrameView frame(bytes.first(std::min(bytes.size(), kCommandFrameLength)));
+  if (frame.ReportId() != kCommandReportId) return ConfigAnswer::None;
+  const uint8_t code = frame.Code();
+  const int length = frame.PayloadLength();
+  const uint8_t sub = frame.Payload(0);
+  if (code == CFG_RESET) {
+    if (length != kResetAnswerLength || sub != kSubWrite) return ConfigAnswer::None;
+    return frame.Payload(1) == 0 ? ConfigAnswer::ResetRefused : ConfigAnswer::ResetDone;
+  }
+  if (ReadAnswerLength(code) < 0) return ConfigAnswer::None;
+  if (sub == kSubRead && length == ReadAnswerLength(code)) {
+    TakeRead(code, frame);
+    unreadGroups_ &= static_cast<uint8_t>(~GroupBit(code));
+    return ConfigAnswer::ReadTaken;
+  }
+  if (sub == kSubWrite && length == AcknowledgementLength(code) && frame.Payload(1) == 0) {
+    applyOk_ = false;
+    return ConfigAnswer::WriteRefused;
+  }
+  return ConfigAnswer::None;
+}
+
+// Each field out of its range keeps the value held before.
+void ConfigExchange::TakeRead(uint8_t code, const FrameView& f) {
+  ConfigPageState& s = state_;
+  const auto keepIf = [](int& field, int value, bool valid) {
+    if (valid) field = value;
+  };
+  const auto keepEntry = [&s](int control, int value) {
+    const StepCombo& combo = *FindStepCombo(control);
+    if (StepEntry(combo, value)) s.*combo.field = value;
+  };
+  switch (code) {
+    case TOUCH_SETTINGS:
+      s.touchSetting2 = f.Payload(1) == 2;
+      break;
+    case CFG_12:
+      s.switchA12 = f.Payload(1) == 1;
+      s.switchB12 = f.Payload(2) == 1;
+      s.switchC12 = f.Payload(3) == 1;
+      break;
+    case CFG_16:
+      s.on16 = f.Payload(1) == 1;
+      if (s.on16) s.value16 = static_cast<int8_t>(f.Payload(2));
+      break;
+    case CFG_17:
+      keepIf(s.levelA17, f.Payload(1), InRange(f.Payload(1), kSliderMin, kSliderMax));
+      keepIf(s.levelB17, f.Payload(2), InRange(f.Payload(2), kSliderMin, kSliderMax));
+      keepEntry(IDC_LEVEL_C17, f.Payload(3));
+      keepEntry(IDC_LEVEL_D17, f.Payload(4));
+      break;
+    case CFG_21: {
+      s.on21 = f.Payload(1) == 1;
+      if (!s.on21) break;
+      const int a = BigEndianValue(f.Payload(2), f.Payload(3));
+      const int b = BigEndianValue(f.Payload(4), f.Payload(5));
+      keepIf(s.periodA21, a, IndexIn(kPeriodsA21, a).has_value());
+      keepIf(s.periodB21, b, IndexIn(kPeriodsB21, b).has_value());
+      break;
+    }
+    case CFG_15:
+    case CFG_14: {
+      const bool is15 = code == CFG_15;
+      bool& on = is15 ? s.on15 : s.on14;
+      on = f.Payload(1) == 1;
+      if (on) {
+        keepEntry(is15 ? IDC_LEVEL15 : IDC_LEVEL14, f.Payload(2));
+        keepEntry(is15 ? IDC_VALUE15 : IDC_VALUE14, BigEndianValue(f.Payload(3), f.Payload(4)));
+      }
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+}  // namespace orvelle::console

@@ -1,0 +1,70 @@
+// The configuration page's requests: each group's values in the order and
+// byte layout the controller reads them.
+#include "console/core/config_page.h"
+
+namespace orvelle::console {
+namespace {
+
+uint8_t Low(int value) {
+  return static_cast<uint8_t>(value & 0xFF);
+}
+uint8_t High(int value) {
+  return static_cast<uint8_t>((value >> 8) & 0xFF);
+}
+uint8_t Bit(bool on) {
+  return on ? 1 : 0;
+}
+
+}  // namespace
+
+FrameBuffer ConfigExchange::ReadRequest(uint8_t code) {
+  FrameBuffer frame;
+  BuildFrame(frame, kCommandReportId, code, {kSubRead});
+  return frame;
+}
+
+FrameBuffer ConfigExchange::ResetRequest() {
+  FrameBuffer frame;
+  BuildFrame(frame, kCommandReportId, CFG_RESET, {kSubWrite});
+  return frame;
+}
+
+FrameBuffer ConfigExchange::WriteRequest(uint8_t code) const {
+  const ConfigPageState& s = state_;
+  FrameBuffer frame;
+  switch (code) {
+    case TOUCH_SETTINGS:
+      BuildFrame(frame, kCommandReportId, code, {kSubWrite, Low(s.touchSetting2 ? 2 : 1)});
+      break;
+    case CFG_12:
+      BuildFrame(frame, kCommandReportId, code,
+                 {kSubWrite, Bit(s.switchA12), Bit(s.switchB12), Bit(s.switchC12)});
+      break;
+    case CFG_16:
+      BuildFrame(frame, kCommandReportId, code, {kSubWrite, Bit(s.on16), Low(s.value16)});
+      break;
+    case CFG_17:
+      BuildFrame(frame, kCommandReportId, code,
+                 {kSubWrite, Low(s.levelA17), Low(s.levelB17), Low(s.levelC17), Low(s.levelD17)});
+      break;
+    case CFG_21:
+      BuildFrame(frame, kCommandReportId, code,
+                 {kSubWrite, Bit(s.on21), High(s.periodA21), Low(s.periodA21), High(s.periodB21),
+                  Low(s.periodB21)});
+      break;
+    case CFG_15:
+      BuildFrame(frame, kCommandReportId, code,
+                 {kSubWrite, Bit(s.on15), Low(s.level15), High(s.value15), Low(s.value15)});
+      break;
+    case CFG_14:
+      BuildFrame(frame, kCommandReportId, code,
+                 {kSubWrite, Bit(s.on14), Low(s.level14), High(s.value14), Low(s.value14)});
+      break;
+    default:
+      frame.fill(0);
+      break;
+  }
+  return frame;
+}
+
+}  // namespace orvelle::console
