@@ -31,10 +31,9 @@ class FakeUhidKernel {
     auto event = std::make_unique<uhid_event>();
     event->type = 0xFF;
     pollfd fd{fds_[0], POLLIN, 0};
-    if (poll(&fd, 1, 5000) == 1 && read(fds_[0], event.get(), sizeof *event) > 0) return *event;
-    uhid_event none{};
-    none.type = 0xFF;
-    return none;
+    if (poll(&fd, 1, 5000) == 1 && read(fds_[0], event.get(), sizeof *event) <= 0)
+      event->type = 0xFF;
+    return *event;
   }
   void Send(const uhid_event& event) {
     ASSERT_EQ(write(fds_[0], &event, sizeof event), static_cast<ssize_t>(sizeof event));

@@ -39,8 +39,8 @@ TEST(ApplyMouseSettings, SmallDoubleClickAreasAreEnlarged) {
     std::string after;    // height, width, speed
   };
   const Case cases[] = {
-      {"small area", {{kWidth, "4"}, {kHeight, "4"}, {kSpeed, "500"}}, {}, "", "24 24 600"},
-      {"one wide axis", {{kWidth, "10"}, {kHeight, "4"}}, {}, "", "4 10 -"},
+      {"small area", {{kWidth, "8"}, {kHeight, "8"}, {kSpeed, "500"}}, {}, "", "24 24 600"},
+      {"one wide axis", {{kWidth, "9"}, {kHeight, "4"}}, {}, "", "4 9 -"},
       {"height missing", {{kWidth, "4"}}, {}, "1054DoubleClickHeight", "- 4 -"},
       {"long width", {{kHeight, "4"}, {kWidth, "1234"}}, {}, "1054DoubleClickWidth", "4 1234 -"},
       {"no key where the system keeps it", {}, {}, "1063", "- - -"},

@@ -16,15 +16,10 @@ TEST(OsClassFor, MapsWindowsVersions) {
     EXPECT_EQ(OsClassFor(c[0], c[1], c[2]), c[3]) << c[0] << " " << c[1] << "." << c[2];
 }
 
-TEST(StartUpValues, OrientationDoubleClickAreaAndLeadingDigits) {
+TEST(StartUpValues, OrientationAndLeadingDigits) {
   const std::pair<int, int> orientations[] = {{2, 2}, {3, 3}, {0, 0}, {4, 0}, {-1, 0}};
   for (const auto& [value, kept] : orientations)
     EXPECT_EQ(OrientationFromDisplayValue(value), kept) << value;
-  // Only small areas on both axes are enlarged.
-  const std::tuple<int, int, bool> areas[] = {
-      {4, 4, true}, {8, 8, true}, {10, 4, false}, {4, 9, false}};
-  for (const auto& [width, height, enlarge] : areas)
-    EXPECT_EQ(ShouldEnlargeDoubleClick(width, height), enlarge) << width << " " << height;
   // Read as the C library reads them.
   const std::pair<const char*, int> texts[] = {{"24", 24}, {" 8px", 8},
                                                {"-3", -3}, {"", 0},

@@ -2,12 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -15,6 +13,7 @@
 #include "console/core/program_launch.h"
 #include "tests/support/frames.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/wait_until.h"
 
 namespace orvelle::console {
 namespace {
@@ -152,10 +151,7 @@ TEST(ProgramLaunch, TheProgramComesFromTheConsolesFolderElseTheInstalledOne) {
     if (started.Id() == 0) continue;
     EXPECT_FALSE(started.HasEnded());
     std::ofstream(program.string() + ".go");
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (!started.HasEnded() && std::chrono::steady_clock::now() < deadline)
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_TRUE(started.HasEnded()) << "its end is seen";
+    EXPECT_TRUE(testing::WaitUntil([&] { return started.HasEnded(); })) << "its end is seen";
   }
   // The screen's name arrives as one word, however it is spelt.
   std::ifstream arguments(installed / "Tessaly.args");

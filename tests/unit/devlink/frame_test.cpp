@@ -49,14 +49,6 @@ TEST(Frame, NeverReadsPastTheReport) {
   EXPECT_EQ(v.At(1000), 0);
 }
 
-TEST(Catalogue, NamesDependOnTheFrameKind) {
-  EXPECT_STREQ(CommandName(kCalibrationReportId, 0x01), "CAL_GET_MODE");
-  EXPECT_STREQ(CommandName(kCommandReportId, 0x01), "INFO_01");
-  EXPECT_STREQ(CommandName(kCommandReportId, 0x81), "CFG_RESET");
-  EXPECT_EQ(CommandName(kCommandReportId, 0x99), nullptr);
-  EXPECT_EQ(CommandName(5, 0x01), nullptr);
-}
-
 // Every report lies in a larger buffer whose next byte is a terminator, so a
 // recogniser that looks one byte past the report takes a report it must not.
 TEST(Recognise, WhichReportsEachProgramTakes) {

@@ -13,14 +13,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-TEST(LinkProfile, ChannelTableFirstMatchWins) {
-  auto table = MakeChannelTable(4);
-  EXPECT_EQ(FindChannel(table, 48, 48), 4);
-  EXPECT_EQ(FindChannel(table, 64, 8), -1);
-  table[2] = {48, 48};
-  EXPECT_EQ(FindChannel(table, 48, 48), 2);
-}
-
 TEST(LinkProfile, IdentitiesArePairsOfTheParallelLists) {
   const auto console = LinkProfile::Console();
   EXPECT_TRUE(console.Accepts(0x3D17, 8));

@@ -8,13 +8,11 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <map>
-#include <sstream>
 #include <tuple>
 
-#include "shell/language_library.h"
 #include "shell/core/pack_check.h"
 #include "shell/core/pack_needs.h"
+#include "shell/language_library.h"
 #include "tests/support/damage.h"
 #include "tests/support/temp_folder.h"
 
@@ -25,53 +23,33 @@ QString Bin() {
   return QCoreApplication::applicationDirPath();
 }
 
-// Each manifest line: a kind ("pack", "string", ...) and its identifiers,
-// ranges like 1054-1066 inclusive.
-TEST(LanguagePacks, EachHoldsEveryIdentifierItsManifestListsAndItsLanguagesFont) {
-  for (const char* family : {"Kelvra", "Tessaly"}) {
-    std::ifstream in(std::string(ORVELLE_RESOURCES_DIR) + "/" + family + ".manifest");
-    ASSERT_TRUE(in.good()) << family;
-    std::vector<std::string> packs;
-    std::map<std::string, std::vector<int>> ids;
-    std::string kind, word;
-    for (std::string line; std::getline(in, line);) {
-      std::istringstream words(line);
-      if (!(words >> kind) || kind.starts_with('#')) continue;
-      while (words >> word) {
-        if (kind == "pack") packs.push_back(word);
-        if (kind == "pack") continue;
-        ASSERT_TRUE(kind == "string" || kind == "template" || kind == "icon" || kind == "bitmap");
-        const size_t dash = word.find('-');
-        const int first = std::stoi(word);
-        const int last = dash == std::string::npos ? first : std::stoi(word.substr(dash + 1));
-        for (int id = first; id <= last; ++id)
-          ids[kind].push_back(id);
-      }
-    }
-    ASSERT_EQ(packs.size(), 2u);
-    for (const std::string& pack : packs) {
+// Each pack holds what its program looks up, as the program's manifest lists it, with text in
+// every string and its language's font.
+TEST(LanguagePacks, EachHoldsWhatItsProgramNeedsAndItsLanguagesFont) {
+  for (const ShellProgram program : {ShellProgram::Console, ShellProgram::Calibration}) {
+    const PackNeeds& needs = PackNeedsOf(program);
+    ASSERT_FALSE(needs.strings.empty() || needs.templates.empty() || needs.icons.empty());
+    for (const int code : {kLanguageEnglish, kLanguageChinese}) {
+      const std::string pack = LanguagePackName(program, code);
       SCOPED_TRACE(pack);
       LanguageLibrary library;
-      ASSERT_TRUE(library.Load(QString::fromStdString(pack), {Bin()}));
+      ASSERT_TRUE(library.Load(QString::fromStdString(pack), {Bin()}, &needs))
+          << library.Fault().toStdString();
       EXPECT_TRUE(library.Problems().isEmpty()) << library.Problems().join("\n").toStdString();
-      const bool chinese = pack.ends_with("Chinese");
+      const bool chinese = code == kLanguageChinese;
       EXPECT_EQ(library.Language(), chinese ? "zh_CN" : "en");
       EXPECT_EQ(library.FontFamilies().value(0), chinese ? "WenQuanYi Micro Hei" : "");
       EXPECT_EQ(library.FontFamilies().isEmpty(), !chinese);
-      for (int id : ids["string"])
+      for (int id : needs.strings)
         EXPECT_FALSE(library.String(id).trimmed().isEmpty()) << "string " << id;
       QWidget parent;
-      for (int id : ids["template"])
+      for (int id : needs.templates)
         EXPECT_NE(library.Template(id, &parent), nullptr) << "template " << id;
-      for (int id : ids["icon"]) {
-        const QIcon icon = library.Icon(id);
-        EXPECT_FALSE(icon.isNull()) << "icon " << id;
-        // The window and taskbar ask for 16 to 256 pixels; each is drawn, not scaled.
-        for (int size : {16, 24, 32, 48, 64, 128, 256})
-          EXPECT_TRUE(id != 128 || icon.availableSizes().contains(QSize(size, size))) << size;
-      }
-      for (int id : ids["bitmap"])
+      for (int id : needs.bitmaps)
         EXPECT_FALSE(library.Bitmap(id).isNull()) << "bitmap " << id;
+      // The window and taskbar ask for 16 to 256 pixels; each is drawn, not scaled.
+      for (int size : {16, 24, 32, 48, 64, 128, 256})
+        EXPECT_TRUE(library.Icon(128).availableSizes().contains(QSize(size, size))) << size;
     }
   }
 }
