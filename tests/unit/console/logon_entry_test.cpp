@@ -9,6 +9,7 @@
 #include "platform/file_registry.h"
 #include "platform/registry.h"
 #include "tests/support/desktop_entry.h"
+#include "tests/support/scoped_env.h"
 #include "tests/support/temp_folder.h"
 
 namespace orvelle::console {
@@ -51,14 +52,12 @@ TEST(AutostartEntry, RemovingIsDoneWhetherOrNotThereWasOneAndAnUnmakeableFolderF
   EXPECT_EQ(MakeAutostartEntry(folder.File("file"))->Add("/bin/x"), LogonResult::Failed);
   // Without HOME the folder comes from the password database; without any
   // folder nothing relative to the current one is written or removed.
-  const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
-  const char* xdg = std::getenv("XDG_CONFIG_HOME");
-  const std::string config = xdg ? xdg : "";
-  ::unsetenv("HOME");
-  ::unsetenv("XDG_CONFIG_HOME");
-  EXPECT_TRUE(DefaultAutostartFolder().is_absolute()) << DefaultAutostartFolder();
-  ::setenv("HOME", home.c_str(), 1);
-  if (xdg) ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+  {
+    const testing::ScopedEnv restored{"HOME", "XDG_CONFIG_HOME"};
+    ::unsetenv("HOME");
+    ::unsetenv("XDG_CONFIG_HOME");
+    EXPECT_TRUE(DefaultAutostartFolder().is_absolute()) << DefaultAutostartFolder();
+  }
   const fs::path previous = fs::current_path();
   fs::current_path(folder.Path());
   std::ofstream("OrvelleConsole.desktop") << "someone else's";

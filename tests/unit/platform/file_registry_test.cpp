@@ -18,6 +18,7 @@
 #include "platform/reg_text.h"
 #include "platform/user_folders.h"
 #include "tests/support/platform_store_semantics.h"
+#include "tests/support/scoped_env.h"
 #include "tests/support/temp_folder.h"
 
 namespace orvelle {
@@ -222,6 +223,7 @@ TEST_F(FileRegistryTest, KilledWritersLeaveAParsableStoreAndNothingBehind) {
 }
 
 TEST(FileRegistryFolder, FollowsTheEnvironmentAndNeverFallsBackToASharedPlace) {
+  const testing::ScopedEnv restored{"ORVELLE_CONFIG_DIR", "XDG_CONFIG_HOME"};
   ::setenv("ORVELLE_CONFIG_DIR", "/x/orvelle-config", 1);
   EXPECT_EQ(FileRegistry::DefaultFolder(), fs::path("/x/orvelle-config"));
   ::unsetenv("ORVELLE_CONFIG_DIR");
