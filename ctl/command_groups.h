@@ -13,7 +13,14 @@ namespace orvelle::ctl {
   GROUP("config", RunConfig)              \
   GROUP("calibration", RunCalibration)    \
   GROUP("monitor", RunMonitor)            \
-  GROUP("doctor", RunDoctorCommand)
+  ORVELLE_CTL_PLATFORM_GROUPS(GROUP)
+
+// The doctor reads udev's rules and the hidraw nodes: Linux only.
+#ifdef __linux__
+#define ORVELLE_CTL_PLATFORM_GROUPS(GROUP) GROUP("doctor", RunDoctorCommand)
+#else
+#define ORVELLE_CTL_PLATFORM_GROUPS(GROUP)
+#endif
 
 #define ORVELLE_CTL_DECLARE_GROUP(name, function) int function(Invocation& run);
 ORVELLE_CTL_COMMAND_GROUPS(ORVELLE_CTL_DECLARE_GROUP)

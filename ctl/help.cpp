@@ -1,5 +1,18 @@
 #include "ctl/help.h"
 
+// The doctor and the simulator are Linux's; Windows finds controllers through
+// its own HID class only.
+#ifdef __linux__
+#define ORVELLE_CTL_DOCTOR_LINE \
+  "  doctor                     why a frame cannot be opened, and what to do\n"
+#define ORVELLE_CTL_SIMULATOR_NOTE                                            \
+  "Simulated controllers (orvelle-sim) are found in $ORVELLE_SIM_DIR, else\n" \
+  "$XDG_RUNTIME_DIR/orvelle-sim, else /tmp/orvelle-sim-<uid>.\n\n"
+#else
+#define ORVELLE_CTL_DOCTOR_LINE ""
+#define ORVELLE_CTL_SIMULATOR_NOTE ""
+#endif
+
 namespace orvelle::ctl {
 namespace {
 
@@ -20,8 +33,7 @@ Commands:
   calibration export|import FILE, calibration reset
                              the calibration record
   monitor                    every frame the controller sends, until Ctrl-C
-  doctor                     why a frame cannot be opened, and what to do
-  help [COMMAND]             this text, or a command's
+)" ORVELLE_CTL_DOCTOR_LINE R"(  help [COMMAND]             this text, or a command's
 
 Options:
   --device PATH   the controller to use (a path from `orvellectl list`);
@@ -31,10 +43,7 @@ Options:
   --help, -h      help; with a command, that command's
   --version       the version of orvellectl
 
-Simulated controllers (orvelle-sim) are found in $ORVELLE_SIM_DIR, else
-$XDG_RUNTIME_DIR/orvelle-sim, else /tmp/orvelle-sim-<uid>.
-
-Exit status:
+)" ORVELLE_CTL_SIMULATOR_NOTE R"(Exit status:
   0    done
   1    the controller refused a request, a request could not be sent (the
        controller went away), or a file could not be opened or written

@@ -10,6 +10,10 @@
 #include "devlink/hid/default_bus.h"
 #include "platform/os_version.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace orvelle::ctl {
 namespace {
 
@@ -19,22 +23,49 @@ void OnStopSignal(int signal) {
   stopSignal = signal;
 }
 
-}  // namespace
+#ifdef _WIN32
+// Ctrl-C and Ctrl-Break reach a console program as SIGINT; the C runtime
+// keeps the handler installed, as sigaction does.
+void CatchStopSignals() {
+  std::signal(SIGINT, OnStopSignal);
+  std::signal(SIGTERM, OnStopSignal);
+}
 
-CtlContext SystemContext() {
-  static_assert(std::atomic<int>::is_always_lock_free);
+std::filesystem::path OwnProgram() {
+  std::wstring path(MAX_PATH, L'\0');
+  DWORD n = 0;
+  while ((n = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()))) ==
+         path.size())
+    path.resize(path.size() * 2);
+  path.resize(n);
+  return path;
+}
+#else
+void CatchStopSignals() {
   struct sigaction action {};
   action.sa_handler = OnStopSignal;
   sigemptyset(&action.sa_mask);
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
+}
+
+std::filesystem::path OwnProgram() {
+  std::error_code error;
+  return std::filesystem::read_symlink("/proc/self/exe", error);
+}
+#endif
+
+}  // namespace
+
+CtlContext SystemContext() {
+  static_assert(std::atomic<int>::is_always_lock_free);
+  CatchStopSignals();
   CtlContext context;
   context.stopSignal = [] { return stopSignal.load(); };
   context.makeBus = [] { return MakeDefaultBus(); };
   context.profile = CtlProfile();
   context.windowsClass = console::WindowsClass(SystemOsVersion());
-  std::error_code error;
-  context.program = std::filesystem::read_symlink("/proc/self/exe", error);
+  context.program = OwnProgram();
   context.installedPrograms = ORVELLE_INSTALLED_BIN_DIR;
   context.out = &std::cout;
   context.err = &std::cerr;
