@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QCursor>
+#include <QDir>
 #include <QEvent>
 #include <QEventLoop>
 #include <QLabel>
@@ -10,6 +11,7 @@
 #include <QTabWidget>
 #include <QTimer>
 
+#include "console/about_page.h"
 #include "console/calibration_dlg.h"
 #include "console/config_dlg.h"
 #include "console/console_services.h"
@@ -18,7 +20,6 @@
 #include "console/core/routing.h"
 #include "console/info_dlg.h"
 #include "console/options_dlg.h"
-#include "console/about_page.h"
 #include "devlink/device_change.h"
 #include "devlink/usb_transfer.h"
 #include "platform/os_version.h"
@@ -70,7 +71,9 @@ COrvelleConsoleDlg::COrvelleConsoleDlg(ConsoleEnvironment environment, QWidget* 
     environment_.logonEntry = ownLogonEntry_.get();
   }
   if (environment_.programPath.empty()) {
-    environment_.programPath = QCoreApplication::applicationFilePath().toStdString();
+    // Qt names files with '/'; the log-on entry is read by Windows' shell.
+    environment_.programPath =
+        QDir::toNativeSeparators(QCoreApplication::applicationFilePath()).toStdString();
   }
   if (!environment_.fileDialogs) {
     ownFileDialogs_ = std::make_unique<QtFileDialogs>();
@@ -140,8 +143,8 @@ bool COrvelleConsoleDlg::OnInitDialog() {
 
 void COrvelleConsoleDlg::CreatePages() {
   infoPage_ = new CInfoDlg(link_);
-  optionsPage_ = new COptionsDlg(*environment_.registry, *environment_.logonEntry,
-                                 environment_.programPath);
+  optionsPage_ =
+      new COptionsDlg(*environment_.registry, *environment_.logonEntry, environment_.programPath);
   auto* configPage =
       new CConfigDlg(link_, environment_.osVersion ? *environment_.osVersion : SystemOsVersion());
   calibrationPage_ = new CCalibrationDlg(link_, *environment_.fileDialogs, *environment_.launcher);
