@@ -71,12 +71,3 @@ TEST_F(FactoryEndToEnd, UserReadsTheModelAndSetsFourTouchPoints) {
 
 }  // namespace
 }  // namespace orvelle::e2e
-
-int main(int argc, char** argv) {
-  ::testing::InitGoogleTest(&argc, argv);
-  // Listing must work everywhere; running needs an X server and xdotool.
-  if (!::testing::GTEST_FLAG(list_tests)) {
-    if (const int skip = orvelle::e2e::SkipWithoutDesktopTools()) return skip;
-  }
-  return RUN_ALL_TESTS();
-}

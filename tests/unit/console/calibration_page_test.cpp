@@ -50,6 +50,7 @@ TEST(CalibrationExchange, AnswersChangeThePageAsTheCommandTableSays) {
   const std::vector<uint8_t> recordPayload(record.begin(), record.end());
 
   const CalibrationAnswerEffect failed{.message = kMsgOperationFailed},
+      notSaved{.message = kMsgNotSavedToFile},
       saved{.message = kMsgSaved, .showMode = true, .repaint = true},
       refused{.message = kMsgOperationFailed, .showMode = true, .repaint = true};
   const Case cases[] = {
@@ -74,7 +75,7 @@ TEST(CalibrationExchange, AnswersChangeThePageAsTheCommandTableSays) {
       {"record refused", Cal(CAL_WRITE_DATA, {0, 9}), refused, start},
       {"reset", Cal(CAL_RESET, {1}), saved, start},
       {"record read", Cal(CAL_READ_DATA, recordPayload), {.recordToExport = record}, start},
-      {"record short", Cal(CAL_READ_DATA, {1, 2}), {.message = kMsgNotSavedToFile}, start},
+      {"record short", Cal(CAL_READ_DATA, {1, 2}), notSaved, start},
       {"raw point", Cal(CAL_RAW_POINT, {7, 0, 1, 0, 1}), {}, start},
       {"calibration end", Cal(CAL_END, {1}), {}, start},
       {"other report", Request(5, CAL_GET_MODE, {4}), {}, start},
@@ -88,9 +89,13 @@ TEST(CalibrationExchange, AnswersChangeThePageAsTheCommandTableSays) {
     EXPECT_EQ(exchange.HandleFrame(frame), effect) << name;
     EXPECT_EQ(exchange.State(), state) << name;
   }
-  // A record nobody asked for is not saved anywhere.
+  // A record nobody asked for is not saved anywhere, nor one of mode 2.
   EXPECT_EQ(CalibrationExchange().HandleFrame(Cal(CAL_READ_DATA, recordPayload)),
             CalibrationAnswerEffect{});
+  CalibrationExchange mode2;
+  mode2.ChooseMode(2);
+  mode2.BeginExport();
+  EXPECT_EQ(mode2.HandleFrame(Cal(CAL_READ_DATA, recordPayload)), notSaved);
 }
 
 TEST(CalibrationPage, RadioAndPictureRules) {
