@@ -27,6 +27,23 @@ class ConsoleEndToEnd : public DesktopTest {
     return desktop_.WaitForWindow(kTitle);
   }
 
+  size_t Count(const std::string& name, const std::string& text) const {
+    const std::string log = Log(name);
+    size_t count = 0;
+    for (size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1))
+      ++count;
+    return count;
+  }
+  // Waits until `text` has been logged `count` times.
+  bool LogReaches(const std::string& name, const std::string& text, size_t count) const {
+    return WaitUntil([&] { return Count(name, text) >= count; }, 15s);
+  }
+  // A line typed at the simulator's prompt, once it has answered with `reply`.
+  bool Sim(const std::string& line, const std::string& reply) {
+    const size_t before = Count("sim.log", reply);
+    return sim_.Input(line) && LogReaches("sim.log", reply, before + 1);
+  }
+
   // Every tab from the first, as a user flips through them, pictured.
   // The calibration page also with each orientation chosen (not applied).
   void PictureEveryTab(const std::string& window, const std::string& language) {
@@ -88,6 +105,52 @@ TEST_F(ConsoleEndToEnd, UserReadsTheControllerStartsTheCalibrationAndChoosesChin
   PictureEveryTab(window, "zh");
   desktop_.Keys(window, {"Escape"});
   EXPECT_EQ(console_.WaitExit(10s), 0) << Log("console-zh.log");
+}
+
+// A lost write, a refused one and a controller swapped while the page is
+// shown: the console reports every failure, reads again, and writes back only
+// what it read of the controller connected now.
+TEST_F(ConsoleEndToEnd, LostAndRefusedWritesFailAndAnotherControllerIsReadAfresh) {
+  ASSERT_TRUE(StartSimulator(ORVELLE_SIM_COMMAND)) << Log("sim.log");
+  const std::string window = StartConsole("console.log");
+  ASSERT_FALSE(window.empty()) << Log("console.log");
+  const std::string readLast = "in  07 14 01 01 FF", readMode = "in  06 01 00 FF";
+  const std::string failed = "Error: The operation failed", done = "Completed successfully";
+
+  desktop_.Keys(window, {"ctrl+Tab"});
+  ASSERT_TRUE(LogReaches("sim.log", readLast, 1)) << Log("sim.log");
+  ASSERT_TRUE(Sim("silent CFG_16 always", "rule: CFG_16"));
+  desktop_.Keys(window, {"alt+a"});
+  EXPECT_TRUE(LogReaches("console.log", failed, 1)) << Log("console.log");
+  EXPECT_TRUE(LogReaches("sim.log", readLast, 2)) << "read again";
+
+  ASSERT_TRUE(Sim("clear all", "ok"));
+  desktop_.Keys(window, {"ctrl+Tab"});
+  ASSERT_TRUE(LogReaches("sim.log", readMode, 1));
+  desktop_.Keys(window, {"ctrl+shift+Tab"});
+  ASSERT_TRUE(LogReaches("sim.log", readLast, 3));
+  ASSERT_TRUE(Sim("refuse CFG_12 once", "rule: CFG_12"));
+  desktop_.Keys(window, {"alt+a"});
+  EXPECT_TRUE(LogReaches("console.log", failed, 2)) << Log("console.log");
+
+  // The calibration page, with another controller plugged in while it shows.
+  desktop_.Keys(window, {"ctrl+Tab"});
+  ASSERT_TRUE(LogReaches("sim.log", readMode, 2));
+  ASSERT_TRUE(Sim("unplug", "unplugged"));
+  ASSERT_TRUE(Sim("set mode 2", "ok"));
+  ASSERT_TRUE(Sim("plug", "plugged in"));
+  ASSERT_TRUE(LogReaches("sim.log", readMode, 3)) << "the arrival is read";
+  ASSERT_TRUE(Sim("silent CAL_SET_MODE always", "rule: CAL_SET_MODE"));
+  desktop_.Keys(window, {"alt+a"});
+  EXPECT_TRUE(LogReaches("console.log", failed, 3)) << Log("console.log");
+  ASSERT_TRUE(Sim("clear all", "ok"));
+  desktop_.Keys(window, {"alt+a"});
+  EXPECT_TRUE(LogHas("console.log", done)) << Log("console.log");
+  EXPECT_EQ(Count("console.log", done), 1u) << Log("console.log");
+  ASSERT_TRUE(Sim("show", "cal_mode="));
+  EXPECT_NE(Log("sim.log").find("cal_mode=2"), std::string::npos) << "the new controller's mode";
+  desktop_.Keys(window, {"Escape"});
+  EXPECT_EQ(console_.WaitExit(10s), 0) << Log("console.log");
 }
 
 }  // namespace

@@ -78,6 +78,12 @@ bool ChildProcess::Start(const std::vector<std::string>& argv,
   return true;
 }
 
+bool ChildProcess::Input(const std::string& line) {
+  const std::string text = line + "\n";
+  return stdinWrite_ >= 0 &&
+         write(stdinWrite_, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+}
+
 bool ChildProcess::Running() {
   return pid_ >= 0 && WaitExit(std::chrono::milliseconds(0)) < 0;
 }

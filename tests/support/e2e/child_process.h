@@ -28,6 +28,8 @@ class ChildProcess {
   // that stays open until the process ends.
   bool Start(const std::vector<std::string>& argv, const std::vector<std::string>& environment,
              const std::string& outputFile);
+  // Writes `line` and a line end to the program's standard input.
+  bool Input(const std::string& line);
   bool Running();
   pid_t Pid() const { return pid_; }
   // The exit status, or -1 when the process did not end within `limit`.
