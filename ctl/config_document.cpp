@@ -52,8 +52,9 @@ std::optional<std::vector<Setting>> ParseConfigDocument(std::string_view text, i
   if (document.is_discarded() || !document.is_object())
     return Fail(error, "(document)", "not a JSON object");
   for (const auto& [name, value] : document.items()) {
+    // A member may be named "": the message must still say which one.
     if (name != "format" && name != "version" && name != kSettings)
-      return Fail(error, name, "no member of a settings file");
+      return Fail(error, name.empty() ? "\"\"" : name, "no member of a settings file");
   }
   const auto format = document.find("format");
   if (format == document.end() || !format->is_string() || *format != kFormat)

@@ -124,7 +124,7 @@ TEST_F(CtlTest, ValuesNoControlHoldsAreRefusedBeforeAnythingIsSent) {
       {{"config", "load", file}, document(""), 2, "settings.cfg15.value: is missing"},
       {{"config", "load", file}, document(R"(,"cfg15.value":3000,"x":1)"), 2, "settings.x: there"},
       {{"config", "load", file}, document(R"(,"cfg15.value":3000.5)"), 2, "cfg15.value"},
-      {{"config", "load", file}, document(R"(,"cfg15.value":3000},"more":{)"), 2, "more"},
+      {{"config", "load", file}, document(R"(,"cfg15.value":3000},"":{)"), 2, R"("": no member)"},
       {{"config", "load", file}, "{\"format\":", 2, "not a JSON object"},
       {{"config", "load", file}, R"({"format":"x","version":1,"settings":{}})", 2, "format"},
       {{"config", "load", file}, R"({"format":1,"version":1,"settings":{}})", 2, "format"},
