@@ -15,6 +15,12 @@ uint8_t Bit(bool on) {
   return on ? 1 : 0;
 }
 
+// CFG_15 and CFG_14 share one layout: the switch, the level, the value high byte first.
+void BuildSwitchLevelValue(FrameBuffer& frame, uint8_t code, bool on, int level, int value) {
+  BuildFrame(frame, kCommandReportId, code,
+             {kSubWrite, Bit(on), Low(level), High(value), Low(value)});
+}
+
 }  // namespace
 
 FrameBuffer ConfigExchange::ReadRequest(uint8_t code) {
@@ -53,12 +59,10 @@ FrameBuffer ConfigExchange::WriteRequest(uint8_t code) const {
                   Low(s.periodB21)});
       break;
     case CFG_15:
-      BuildFrame(frame, kCommandReportId, code,
-                 {kSubWrite, Bit(s.on15), Low(s.level15), High(s.value15), Low(s.value15)});
+      BuildSwitchLevelValue(frame, code, s.on15, s.level15, s.value15);
       break;
     case CFG_14:
-      BuildFrame(frame, kCommandReportId, code,
-                 {kSubWrite, Bit(s.on14), Low(s.level14), High(s.value14), Low(s.value14)});
+      BuildSwitchLevelValue(frame, code, s.on14, s.level14, s.value14);
       break;
     default:
       frame.fill(0);
