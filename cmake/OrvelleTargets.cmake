@@ -77,3 +77,23 @@ macro(orvelle_find_json)
     find_package(nlohmann_json 3.10 REQUIRED)
   endif()
 endmacro()
+
+# orvelle_add_build_tool(<name> SOURCES ... LIBS ...): a program that the build
+# itself runs (to draw icons, seal packs). A cross build cannot run its own, so
+# it takes the one of a native build of this project, in ORVELLE_HOST_TOOLS_DIR.
+set(ORVELLE_HOST_TOOLS_DIR "" CACHE PATH "A native build's bin folder, for a cross build's tools")
+function(orvelle_add_build_tool name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  if(CMAKE_CROSSCOMPILING)
+    if(NOT ORVELLE_HOST_TOOLS_DIR)
+      message(FATAL_ERROR "${name} runs while building: set ORVELLE_HOST_TOOLS_DIR to the bin "
+                          "folder of a native build of this project")
+    endif()
+    add_executable(${name} IMPORTED GLOBAL)
+    set_target_properties(${name} PROPERTIES IMPORTED_LOCATION ${ORVELLE_HOST_TOOLS_DIR}/${name})
+    return()
+  endif()
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS})
+  orvelle_project_target(${name})
+endfunction()

@@ -1,0 +1,73 @@
+# Sourced by the scripts that run the Windows programs under Wine: an X server
+# and a Wine prefix of the run's own, removed at the end, and windows found and
+# driven with xdotool as a user would. Every wait ends at a deadline that fails.
+
+WINE_RUN=$(mktemp -d "${TMPDIR:-/tmp}/orvelle-wine-desktop.XXXXXX")
+# No Mono or Gecko prompts, and no menu entries of the installer copied into
+# the desktop of the user running the tests.
+export WINEPREFIX="$WINE_RUN/prefix" WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+
+fail() { printf 'FAIL: %s\n' "$*" >&2; exit 1; }
+note() { printf '%s\n' "$*" >&2; }
+
+end_wine_desktop() {
+  wineserver --kill >/dev/null 2>&1 || true
+  [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null
+  rm -rf "$WINE_RUN"
+}
+trap end_wine_desktop EXIT
+
+# until SECONDS COMMAND...: true once the command succeeds, false at the deadline.
+until_true() {
+  local deadline=$((SECONDS + $1))
+  shift
+  until "$@"; do
+    [ $SECONDS -ge $deadline ] && return 1
+    sleep 0.2
+  done
+}
+
+# Xvfb picks a free display and writes its number once it accepts clients.
+start_wine_desktop() {
+  Xvfb -displayfd 1 -screen 0 1280x1024x24 -nolisten tcp -noreset >"$WINE_RUN/display" \
+    2>"$WINE_RUN/xvfb.log" &
+  XVFB_PID=$!
+  until_true 20 grep -q '^[0-9]' "$WINE_RUN/display" || fail "Xvfb did not start"
+  export DISPLAY=":$(head -n 1 "$WINE_RUN/display")"
+  wineboot --init >/dev/null 2>&1 || fail "wineboot failed"
+}
+
+# The mapped window of exactly this title, or nothing.
+window_of() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1; }
+has_window() { [ -n "$(window_of "$1")" ]; }
+no_window() { [ -z "$(window_of "$1")" ]; }
+wait_window() { until_true 90 has_window "$1" || fail "no window \"$1\""; window_of "$1"; }
+
+keys() {
+  local window=$1
+  shift
+  xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window"
+  xdotool key --delay 100 "$@"
+}
+
+# screenshot WINDOW NAME: into $ORVELLE_SCREENSHOT_DIR when it is set.
+screenshot() {
+  [ -n "${ORVELLE_SCREENSHOT_DIR:-}" ] || return 0
+  command -v import >/dev/null || fail "ORVELLE_SCREENSHOT_DIR is set but ImageMagick's import is missing"
+  sleep 1  # a window just mapped or changed may not have painted yet
+  import -window "$1" "$ORVELLE_SCREENSHOT_DIR/$2"
+}
+
+# wait_exit PID STATUS: the program ends, with this status.
+wait_exit() {
+  until_true 30 bash -c "! kill -0 $1 2>/dev/null" || fail "process $1 did not end"
+  local status=0
+  wait "$1" || status=$?
+  [ "$status" -eq "$2" ] || fail "process $1 ended with $status, not $2"
+}
+
+# The 64-bit registry's value, as reg.exe prints it, or nothing.
+registry_value() {
+  wine reg query "$1" /v "$2" /reg:64 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"
+}
