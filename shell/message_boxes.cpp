@@ -77,8 +77,9 @@ int QtMessageBoxes::Show(QWidget* owner, const QString& text, const QString& cap
 
 int LoggingMessageBoxes::Show(QWidget*, const QString& text, const QString& caption,
                               unsigned style) {
-  std::fprintf(stderr, "%s: %s\n", caption.toLocal8Bit().constData(),
-               text.toLocal8Bit().constData());
+  // UTF-8 on every system: Windows' 8-bit code page cannot hold the Chinese
+  // packs' texts, and what reads this log reads UTF-8.
+  std::fprintf(stderr, "%s: %s\n", caption.toUtf8().constData(), text.toUtf8().constData());
   std::fflush(stderr);
   return DefaultMessageBoxResult(style);
 }
