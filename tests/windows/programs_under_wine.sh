@@ -44,12 +44,12 @@ keys "$window" Escape
 wait_exit "$started" 0
 note "OrvelleConsole (English): shown, log-on entry written, ended"
 
-# In Chinese from its next start; the page shows the log-on start chosen,
-# so the same key clears it and saving removes the value.
+# In Chinese from its next start; the page shows the log-on start chosen, so
+# its key (Alt+L in both packs) clears it and saving removes the value.
 ORVELLE_MESSAGE_BOXES=log start OrvelleConsole console-zh.log
 window=$(wait_window OrvelleConsole)
 screenshot "$window" windows-console-zh.png
-keys "$window" ctrl+Tab ctrl+Tab ctrl+Tab alt+c alt+s
+keys "$window" ctrl+Tab ctrl+Tab ctrl+Tab alt+l alt+s
 wait_logged console-zh.log "成功"
 [ -z "$(registry_value "$run_key" OrvelleConsole)" ] || fail "the Run value was not removed"
 keys "$window" Escape
