@@ -36,8 +36,10 @@ QString QtFileDialogs::OpenFileName(QWidget* owner, const QString& filter,
   return AskForFile(owner, QFileDialog::AcceptOpen, filter, defaultSuffix);
 }
 
-SystemProgramLauncher::SystemProgramLauncher(std::string consoleProgram)
-    : consoleProgram_(std::move(consoleProgram)) {}
+// Read as UTF-8: a narrow string would be the system's 8-bit code page on
+// Windows, and a folder named in Chinese would not be found.
+SystemProgramLauncher::SystemProgramLauncher(const std::string& consoleProgram)
+    : consoleProgram_(std::u8string(consoleProgram.begin(), consoleProgram.end())) {}
 
 // A calibration program still running goes on after the console ends.
 SystemProgramLauncher::~SystemProgramLauncher() = default;

@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QString>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -48,7 +49,8 @@ class ProgramLauncher {
 // installed programs folder, and watches for its end.
 class SystemProgramLauncher : public QObject, public ProgramLauncher {
  public:
-  explicit SystemProgramLauncher(std::string consoleProgram);
+  // `consoleProgram` is UTF-8, as every path the programs hold in a string.
+  explicit SystemProgramLauncher(const std::string& consoleProgram);
   ~SystemProgramLauncher() override;
   LaunchResult StartCalibrationProgram(const std::string& screen,
                                        std::function<void()> ended) override;
@@ -56,7 +58,7 @@ class SystemProgramLauncher : public QObject, public ProgramLauncher {
  private:
   void timerEvent(QTimerEvent* event) override;
 
-  std::string consoleProgram_;
+  std::filesystem::path consoleProgram_;
   std::vector<StartedProgram> started_;  // not yet seen to end
   long latest_ = 0;
   int timer_ = 0;

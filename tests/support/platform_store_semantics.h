@@ -32,7 +32,7 @@ inline void ExpectStoreSemantics(Registry& registry, RegRoot root, const std::st
 
   // A value is read into the caller's buffer only when it fits; its size and
   // type come back either way.
-  const std::string text = "longer than four";
+  const std::string text = "D:\\软件\\Orvelle";  // UTF-8, longer than four bytes
   const struct {
     const char* name;
     RegType type;
@@ -42,6 +42,7 @@ inline void ExpectStoreSemantics(Registry& registry, RegRoot root, const std::st
   } cases[] = {
       {"Dword", RegType::Dword, {0x01, 0x01, 0x00, 0x00}, 4, RegStatus::Success},
       {"String", RegType::String, {text.begin(), text.end() + 1}, 4, RegStatus::MoreData},
+      {"Text", RegType::String, {text.begin(), text.end() + 1}, 64, RegStatus::Success},
       {"Short", RegType::Binary, {0xAB, 0xCD}, 4, RegStatus::Success},
       {"SizeOnly", RegType::Binary, {0xAB, 0xCD}, 0, RegStatus::Success},
   };

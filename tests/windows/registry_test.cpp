@@ -14,6 +14,14 @@ namespace {
 TEST(WindowsRegistry, KeepsTheStoresSemantics) {
   const std::string path = "Software\\OrvelleTests\\" + std::to_string(::GetCurrentProcessId());
   testing::ExpectStoreSemantics(*OpenSystemRegistry(), RegRoot::CurrentUser, path);
+  // Windows' own readers (its shell, for a log-on entry) read UTF-16.
+  const std::string key = path + "\\Key";
+  wchar_t text[64] = {};
+  DWORD size = sizeof text;
+  EXPECT_EQ(::RegGetValueW(HKEY_CURRENT_USER, std::wstring(key.begin(), key.end()).c_str(), L"Text",
+                           RRF_RT_REG_SZ, nullptr, text, &size),
+            ERROR_SUCCESS);
+  EXPECT_EQ(std::wstring(text), L"D:\\软件\\Orvelle");
   ::RegDeleteTreeA(HKEY_CURRENT_USER, path.c_str());
 }
 
