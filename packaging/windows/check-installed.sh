@@ -28,16 +28,25 @@ for entry in OrvelleConsole Tessaly "Uninstall Orvelle"; do
   [ -f "$menu/$entry.lnk" ] || fail "no Start-menu entry $entry"
 done
 
+# The installed console as a user starts it: it says that no controller is
+# connected, shows its window, and its options page writes the log-on entry,
+# which the uninstaller must remove. Its boxes are shown and answered.
 wine "$folder/OrvelleConsole.exe" >"$WINE_RUN/console.log" 2>&1 &
 console=$!
+answer Error
 window=$(wait_window OrvelleConsole)
+# The configuration and calibration pages read the controller when shown.
+keys "$window" ctrl+Tab
+answer Error
+keys "$window" ctrl+Tab
+answer Error
+keys "$window" ctrl+Tab alt+l alt+s
+answer Information  # "Completed successfully."
+until_true 30 test -n "$(registry_value "$run_key" OrvelleConsole)" ||
+  fail "the installed console wrote no log-on entry"
 keys "$window" Escape
 wait_exit "$console" 0
-note "the installed console started and ended"
-
-# The log-on entry, as the console's options page writes it.
-wine reg add "$run_key" /v OrvelleConsole /t REG_SZ /d "\"C:\\Program Files\\Orvelle\\OrvelleConsole.exe\"" \
-  /f /reg:64 >/dev/null 2>&1 || fail "could not write the log-on entry"
+note "the installed console started, wrote its log-on entry and ended"
 
 wine "$folder/Uninstall.exe" /S || fail "the silent uninstall failed"
 wineserver --wait

@@ -7,9 +7,12 @@
 # and orvellectl finds no controller. Pictures go to $ORVELLE_SCREENSHOT_DIR.
 # Usage: programs_under_wine.sh STAGE
 set -euo pipefail
-stage=$(realpath "${1:?usage: programs_under_wine.sh STAGE}")
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/wine_desktop.sh"
+# From a folder named in Chinese, as a user may choose: the paths the programs
+# hand to Windows (the log-on entry) must survive it.
+stage="$WINE_RUN/程序"
+cp -r "$(realpath "${1:?usage: programs_under_wine.sh STAGE}")" "$stage"
 start_wine_desktop
 run_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
 console_path=$(winepath -w "$stage/OrvelleConsole.exe")
@@ -56,22 +59,31 @@ keys "$window" Escape
 wait_exit "$started" 0
 note "OrvelleConsole (Chinese): shown, log-on entry read back and removed, ended"
 
-# says_so_and_ends PROGRAM NAME CAPTION TEXT [ARGS]: without a controller the
-# program says so in a message box and ends. Once with the box logged, to
-# read its text; once shown, as the user sees it.
+# says_so_and_ends PROGRAM NAME [ARGS] -- BOX...: without a controller the
+# program says so in message boxes, each BOX "CAPTION: TEXT", and ends. Once
+# with the boxes logged, to read their texts; once shown, as the user sees
+# them, each answered in turn (the first one's picture kept).
 says_so_and_ends() {
-  local program=$1 name=$2 caption=$3 text=$4
-  shift 4
-  ORVELLE_MESSAGE_BOXES=log start "$program" "$name.log" "$@"
+  local program=$1 name=$2 args=() box shot
+  shift 2
+  while [ "$1" != -- ]; do args+=("$1"); shift; done
+  shift
+  ORVELLE_MESSAGE_BOXES=log start "$program" "$name.log" "${args[@]}"
   wait_exit "$started" 0
-  logged "$name.log" "$caption: $text" || fail "$name did not say \"$text\": $(cat "$WINE_RUN/$name.log")"
-  ORVELLE_MESSAGE_BOXES= start "$program" "$name-shown.log" "$@"
-  window=$(wait_window "$caption")
-  screenshot "$window" "windows-$name.png"
-  keys "$window" Return
+  for box in "$@"; do
+    logged "$name.log" "$box" || fail "$name did not say \"$box\": $(cat "$WINE_RUN/$name.log")"
+  done
+  ORVELLE_MESSAGE_BOXES= start "$program" "$name-shown.log" "${args[@]}"
+  shot="windows-$name.png"
+  for box in "$@"; do
+    answer "${box%%: *}" "$shot"
+    shot=
+  done
   wait_exit "$started" 0
-  note "$program ($name): no controller, said \"$text\", ended"
+  note "$program ($name): no controller, said \"${1#*: }\" and $(($# - 1)) more, ended"
 }
-says_so_and_ends Tessaly tessaly-en "Controller Not Found" "No touch controller was found" 0
-says_so_and_ends Tessaly tessaly-zh "未找到设备" "未找到设备，请检查 USB 连接" 1
-says_so_and_ends OrvelleFactoryConfig2 factory "注意" "设备还没有连接，请检查!"
+says_so_and_ends Tessaly tessaly-en 0 -- \
+  "Controller Not Found: No touch controller was found" \
+  "Error: The touch controller is not connected. Nothing was sent."
+says_so_and_ends Tessaly tessaly-zh 1 -- "未找到设备: 未找到设备，请检查 USB 连接" "错误: 设备未连接，命令未发送。"
+says_so_and_ends OrvelleFactoryConfig2 factory -- "注意: 设备还没有连接，请检查!"

@@ -44,6 +44,17 @@ has_window() { [ -n "$(window_of "$1")" ]; }
 no_window() { [ -z "$(window_of "$1")" ]; }
 wait_window() { until_true 90 has_window "$1" || fail "no window \"$1\""; window_of "$1"; }
 
+# answer CAPTION [PICTURE]: the box of this caption, once shown, answered
+# with Return (its picture taken first when named), and gone.
+answer() {
+  local window
+  window=$(wait_window "$1")
+  [ -n "${2:-}" ] && screenshot "$window" "$2"
+  keys "$window" Return
+  until_true 30 not_shown "$1" "$window" || fail "the box \"$1\" stayed"
+}
+not_shown() { [ "$(window_of "$1")" != "$2" ]; }
+
 keys() {
   local window=$1
   shift
@@ -67,7 +78,12 @@ wait_exit() {
   [ "$status" -eq "$2" ] || fail "process $1 ended with $status, not $2"
 }
 
-# The 64-bit registry's value, as reg.exe prints it, or nothing.
+# The 64-bit registry's text value, or nothing. Read from an export, which is
+# UTF-16: reg query prints in the console's code page, where Chinese is lost.
 registry_value() {
-  wine reg query "$1" /v "$2" /reg:64 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"
+  local file="$WINE_RUN/export.reg"
+  rm -f "$file"
+  wine reg export "$1" "$(winepath -w "$file")" /reg:64 /y >/dev/null 2>&1 || return 0
+  iconv -f UTF-16 -t UTF-8 "$file" | tr -d '\r' |
+    sed -n "s/^\"$2\"=\"\(.*\)\"\$/\1/p" | sed 's/\\\\/\\/g; s/\\"/"/g'
 }
