@@ -97,3 +97,17 @@ function(orvelle_add_build_tool name)
   target_link_libraries(${name} PRIVATE ${T_LIBS})
   orvelle_project_target(${name})
 endfunction()
+
+# orvelle_window_program(<target> <console|calibration>): a program with windows.
+# On Windows it opens no console window of its own and carries the family's
+# icon (drawn in resources/), which Explorer and the Start menu show.
+function(orvelle_window_program target variant)
+  if(NOT WIN32)
+    return()
+  endif()
+  set(dir ${CMAKE_BINARY_DIR}/resources/icons/${variant})
+  set_target_properties(${target} PROPERTIES WIN32_EXECUTABLE ON)
+  target_sources(${target} PRIVATE ${dir}/app.rc)
+  set_source_files_properties(${dir}/app.rc PROPERTIES OBJECT_DEPENDS ${dir}/app.ico)
+  add_dependencies(${target} orvelle-${variant}-icon)
+endfunction()

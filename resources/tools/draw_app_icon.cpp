@@ -5,10 +5,15 @@
 // calibration program's a calibration target.
 //
 //   orvelle-draw-app-icon <console|calibration> <output folder>
-// writes <output folder>/<size>.png for each size.
+// writes <output folder>/<size>.png for each size, and app.ico holding them
+// all for Windows' programs (an icon file whose images are PNG, as Windows
+// reads since Vista).
 
 #include <QColor>
+#include <QBuffer>
+#include <QByteArray>
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
@@ -18,6 +23,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -171,6 +178,33 @@ QImage DrawIcon(int size, bool calibration) {
 
 }  // namespace
 
+void PutLittleEndian(QByteArray& out, uint32_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) out.append(static_cast<char>((value >> (8 * i)) & 0xFF));
+}
+
+// ICONDIR, one ICONDIRENTRY per image (a width or height of 256 is written
+// as 0), then the images.
+QByteArray IconFile(const std::vector<std::pair<int, QByteArray>>& images) {
+  constexpr uint32_t kHeader = 6, kEntry = 16;
+  QByteArray out;
+  PutLittleEndian(out, 0, 2);
+  PutLittleEndian(out, 1, 2);
+  PutLittleEndian(out, static_cast<uint32_t>(images.size()), 2);
+  uint32_t offset = kHeader + kEntry * static_cast<uint32_t>(images.size());
+  for (const auto& [size, png] : images) {
+    PutLittleEndian(out, size >= 256 ? 0 : static_cast<uint32_t>(size), 1);
+    PutLittleEndian(out, size >= 256 ? 0 : static_cast<uint32_t>(size), 1);
+    PutLittleEndian(out, 0, 2);   // no palette
+    PutLittleEndian(out, 1, 2);   // planes
+    PutLittleEndian(out, 32, 2);  // bits per pixel
+    PutLittleEndian(out, static_cast<uint32_t>(png.size()), 4);
+    PutLittleEndian(out, offset, 4);
+    offset += static_cast<uint32_t>(png.size());
+  }
+  for (const auto& image : images) out.append(image.second);
+  return out;
+}
+
 int main(int argc, char** argv) {
   if (argc != 3 ||
       (std::strcmp(argv[1], "console") != 0 && std::strcmp(argv[1], "calibration") != 0)) {
@@ -183,12 +217,24 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "cannot create %s\n", argv[2]);
     return 1;
   }
+  std::vector<std::pair<int, QByteArray>> images;
   for (int size : kSizes) {
-    const QString file = out.filePath(QString::number(size) + ".png");
-    if (!DrawIcon(size, calibration).save(file, "PNG")) {
-      std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    DrawIcon(size, calibration).save(&buffer, "PNG");
+    QFile file(out.filePath(QString::number(size) + ".png"));
+    if (!file.open(QIODevice::WriteOnly) || file.write(png) != png.size()) {
+      std::fprintf(stderr, "cannot write %s\n", qPrintable(file.fileName()));
       return 1;
     }
+    images.emplace_back(size, png);
+  }
+  QFile ico(out.filePath("app.ico"));
+  const QByteArray icon = IconFile(images);
+  if (!ico.open(QIODevice::WriteOnly) || ico.write(icon) != icon.size()) {
+    std::fprintf(stderr, "cannot write %s\n", qPrintable(ico.fileName()));
+    return 1;
   }
   return 0;
 }
