@@ -15,12 +15,12 @@ for program in OrvelleConsole Tessaly OrvelleFactoryConfig2 orvellectl; do
   cp "$bin/$program.exe" "$stage/"
 done
 cp "$bin"/*.rcc "$stage/"
-# The programs find plugins in these folders beside them. Only the platform
-# and the styles are needed: the packs' pictures are PNG, which Qt reads itself.
-for kind in platforms styles; do
-  mkdir -p "$stage/$kind"
-  cp "$qt/plugins/$kind"/*.dll "$stage/$kind/"
-done
+# The programs find plugins in these folders beside them. Only Windows'
+# platform and the styles are needed (as windeployqt gathers them): the packs'
+# pictures are PNG, which Qt reads itself.
+mkdir -p "$stage/platforms" "$stage/styles"
+cp "$qt/plugins/platforms/qwindows.dll" "$stage/platforms/"
+cp "$qt/plugins/styles"/*.dll "$stage/styles/"
 
 # Every DLL that a program or a plugin imports, and theirs in turn, from Qt
 # or the compiler's runtime; the rest are Windows' own.
