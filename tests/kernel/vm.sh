@@ -16,7 +16,9 @@ CACHE=${ORVELLE_KERNEL_CACHE:-/var/cache/orvelle-kernel}
 LIMIT=${ORVELLE_VM_LIMIT:-420}
 
 command -v qemu-system-x86_64 >/dev/null || fail "qemu-system-x86_64 is missing (package qemu-system-x86)"
-[ -x /bin/busybox ] && /bin/busybox --list 2>/dev/null | grep -qx insmod ||
+# grep reads the whole list: with -q it would stop at the match, and busybox,
+# still writing, would die of SIGPIPE and fail the pipe.
+[ -x /bin/busybox ] && /bin/busybox --list 2>/dev/null | grep -x insmod >/dev/null ||
   fail "a static busybox is missing (package busybox-static)"
 [ $# -gt 0 ] || fail "usage: vm.sh COMMAND..."
 
