@@ -138,7 +138,7 @@ int Import(Invocation& run, const std::string& file) {
   // Only the first bytes count, however large a wrongly chosen file is.
   const std::optional<InputFileContent> content =
       ReadInputFile(file, kCalibrationFileLength, error);
-  if (!content) return run.Error(error.status, error.text + "; nothing was sent");
+  if (!content) return RefuseInputFile(run, file, error);
   const std::optional<CalibrationRecord> record = ParseCalibrationFile(content->bytes);
   if (!record) return run.Error(kExitUsage, file + " is damaged; nothing was sent");
   return Change(run, CalibrationExchange::RecordWrite(*record), kPauseAfterWrite,

@@ -142,7 +142,7 @@ int Save(Invocation& run, const std::string& file) {
 int Load(Invocation& run, const std::string& file) {
   InputFileError error;
   const std::optional<InputFileContent> content = ReadInputFile(file, kConfigFileLimit, error);
-  if (!content) return run.Error(error.status, error.text + "; nothing was sent");
+  if (!content) return RefuseInputFile(run, file, error);
   const auto refuse = [&](const DocumentError& why) {
     return run.Error(kExitUsage, file + ": " + why.field + ": " + why.why + "; nothing was sent");
   };

@@ -1,26 +1,17 @@
 #pragma once
-// Reading a file that the user names as input. Scripts pass whatever they
-// are given: a FIFO or a device must neither hang the tool nor be read as
-// settings, so only a regular file is taken.
+// What the tool says, and with which exit status, of a file the user named
+// that it could not read (platform/input_file.h reads it).
 
-#include <cstddef>
-#include <optional>
 #include <string>
+
+#include "platform/input_file.h"
 
 namespace orvelle::ctl {
 
-struct InputFileError {
-  int status;        // an exit status: 1 when it cannot be opened, 2 when it is no file to read
-  std::string text;  // for the user, with the path
-};
+class Invocation;
 
-// The first `limit` bytes of the file, and whether there was more.
-struct InputFileContent {
-  std::string bytes;
-  bool truncated = false;
-};
-
-std::optional<InputFileContent> ReadInputFile(const std::string& path, size_t limit,
-                                              InputFileError& error);
+// Ends the command: 1 when the file cannot be read, 2 when it is no file to
+// read; nothing was sent to the controller.
+int RefuseInputFile(Invocation& run, const std::string& file, const InputFileError& error);
 
 }  // namespace orvelle::ctl

@@ -1,9 +1,9 @@
 #include "console/core/calibration_file.h"
 
 #include <algorithm>
-#include <fstream>
 
 #include "platform/atomic_file.h"
+#include "platform/input_file.h"
 
 namespace orvelle::console {
 namespace {
@@ -128,12 +128,13 @@ CalibrationFileResult WriteCalibrationFile(const std::filesystem::path& path,
 CalibrationFileResult ReadCalibrationFile(const std::filesystem::path& path,
                                           CalibrationRecord& record) {
   if (path.empty()) return CalibrationFileResult::EmptyPath;
-  std::ifstream in(path, std::ios::binary);
-  // Only the first 137 bytes count, however large a wrongly chosen file is.
-  std::string content(kCalibrationFileLength, '\0');
-  in.read(content.data(), static_cast<std::streamsize>(content.size()));
-  content.resize(static_cast<size_t>(in.gcount()));
-  const auto parsed = ParseCalibrationFile(content);
+  // Only the first 137 bytes count, however large a wrongly chosen file is;
+  // a FIFO or a folder is refused, not waited on.
+  InputFileError error;
+  const std::optional<InputFileContent> content =
+      ReadInputFile(path, kCalibrationFileLength, error);
+  if (!content) return CalibrationFileResult::Failed;
+  const auto parsed = ParseCalibrationFile(content->bytes);
   if (!parsed) return CalibrationFileResult::Failed;
   record = *parsed;
   return CalibrationFileResult::Done;

@@ -1,35 +1,33 @@
-// orvellectl's Windows seams on the system itself: which input files it reads
-// and refuses, and that without a controller it says so with status 3.
+// The tool's Windows seams on the system itself: which input files are read
+// and refused, and that without a controller orvellectl says so with status 3.
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
+#include <utility>
 
 #include "ctl/commands.h"
-#include "ctl/input_file.h"
+#include "platform/input_file.h"
 #include "tests/support/temp_folder.h"
 
 namespace orvelle::ctl {
 namespace {
 
-TEST(WindowsCtl, OnlyARegularFileIsReadAsInput) {
+TEST(WindowsInputFile, OnlyARegularFileIsRead) {
   const orvelle::testing::TempFolder folder;
   { std::ofstream(folder.File("frame.json")) << "0123456789"; }
-  struct Case {
-    std::string path;
-    int status;  // 0: read
+  const std::pair<std::string, std::optional<InputFileFault>> cases[] = {
+      {folder.File("frame.json"), std::nullopt},
+      {folder.File("missing.json"), InputFileFault::CannotRead},
+      {folder.Path(), InputFileFault::NotAFile},  // a folder
+      {"NUL", InputFileFault::NotAFile},          // a device
   };
-  const Case cases[] = {
-      {folder.File("frame.json"), 0},
-      {folder.File("missing.json"), kExitFailed},
-      {folder.Path(), kExitUsage},  // a folder
-      {"NUL", kExitUsage},          // a device
-  };
-  for (const Case& c : cases) {
+  for (const auto& [path, fault] : cases) {
     InputFileError error{};
-    const auto content = ReadInputFile(c.path, 4, error);
-    EXPECT_EQ(content ? 0 : error.status, c.status) << c.path << ": " << error.text;
+    const auto content = ReadInputFile(path, 4, error);
+    EXPECT_EQ(content ? std::nullopt : std::optional(error.fault), fault) << path;
     if (content) {
       EXPECT_EQ(content->bytes, "0123");
       EXPECT_TRUE(content->truncated);

@@ -4,6 +4,7 @@
 #include <signal.h>
 #ifndef _WIN32
 #include <sys/resource.h>
+#include <sys/stat.h>
 #endif
 
 #include <filesystem>
@@ -113,6 +114,14 @@ TEST(CalibrationFile, FilesAreWrittenWholeAndReadBack) {
   EXPECT_EQ(WriteCalibrationFile("", record), CalibrationFileResult::EmptyPath);
   EXPECT_EQ(ReadCalibrationFile("", back), CalibrationFileResult::EmptyPath);
   EXPECT_EQ(ReadCalibrationFile(path, back), CalibrationFileResult::Failed);
+  EXPECT_EQ(ReadCalibrationFile(folder.Path(), back), CalibrationFileResult::Failed);
+#ifndef _WIN32
+  // Chosen in the import dialog, a FIFO is refused at once, not waited on.
+  const std::string fifo = folder.File("fifo");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_EQ(ReadCalibrationFile(fifo, back), CalibrationFileResult::Failed);
+  std::filesystem::remove(fifo);
+#endif
   EXPECT_EQ(WriteCalibrationFile(folder.File("missing/calibration.ini"), record),
             CalibrationFileResult::Failed);
 

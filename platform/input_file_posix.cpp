@@ -1,4 +1,4 @@
-#include "ctl/input_file.h"
+#include "platform/input_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -7,9 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "ctl/commands.h"
-
-namespace orvelle::ctl {
+namespace orvelle {
 namespace {
 
 class Descriptor {
@@ -28,18 +26,18 @@ class Descriptor {
 
 }  // namespace
 
-std::optional<InputFileContent> ReadInputFile(const std::string& path, size_t limit,
+std::optional<InputFileContent> ReadInputFile(const std::filesystem::path& path, size_t limit,
                                               InputFileError& error) {
   // Opening a FIFO for reading blocks until a writer comes; without blocking
   // it opens at once, and fstat then tells what it is.
   const Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
   if (file.Get() < 0) {
-    error = {kExitFailed, "cannot read " + path + ": " + std::strerror(errno)};
+    error = {InputFileFault::CannotRead, std::strerror(errno)};
     return std::nullopt;
   }
   struct stat st {};
   if (::fstat(file.Get(), &st) != 0 || !S_ISREG(st.st_mode)) {
-    error = {kExitUsage, path + " is not a regular file"};
+    error = {InputFileFault::NotAFile, {}};
     return std::nullopt;
   }
   InputFileContent content;
@@ -50,7 +48,7 @@ std::optional<InputFileContent> ReadInputFile(const std::string& path, size_t li
         ::read(file.Get(), content.bytes.data() + filled, content.bytes.size() - filled);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
-      error = {kExitFailed, "cannot read " + path + ": " + std::strerror(errno)};
+      error = {InputFileFault::CannotRead, std::strerror(errno)};
       return std::nullopt;
     }
     if (n == 0) break;
@@ -61,4 +59,4 @@ std::optional<InputFileContent> ReadInputFile(const std::string& path, size_t li
   return content;
 }
 
-}  // namespace orvelle::ctl
+}  // namespace orvelle

@@ -1,14 +1,11 @@
-#include "ctl/input_file.h"
+#include "platform/input_file.h"
 
 #include <windows.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <system_error>
 
-#include "ctl/commands.h"
-
-namespace orvelle::ctl {
+namespace orvelle {
 namespace {
 
 class FileHandle {
@@ -31,22 +28,22 @@ std::string LastErrorText() {
 
 }  // namespace
 
-std::optional<InputFileContent> ReadInputFile(const std::string& path, size_t limit,
+std::optional<InputFileContent> ReadInputFile(const std::filesystem::path& path, size_t limit,
                                               InputFileError& error) {
   // Backup semantics let a folder open too, so that it is refused as no file
   // rather than reported as unreadable; a pipe or a device is refused alike.
-  const FileHandle file(::CreateFileW(std::filesystem::path(path).c_str(), GENERIC_READ,
+  const FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                       FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   if (file.Get() == INVALID_HANDLE_VALUE) {
-    error = {kExitFailed, "cannot read " + path + ": " + LastErrorText()};
+    error = {InputFileFault::CannotRead, LastErrorText()};
     return std::nullopt;
   }
   BY_HANDLE_FILE_INFORMATION info{};
   if (::GetFileType(file.Get()) != FILE_TYPE_DISK ||
       !::GetFileInformationByHandle(file.Get(), &info) ||
       (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-    error = {kExitUsage, path + " is not a regular file"};
+    error = {InputFileFault::NotAFile, {}};
     return std::nullopt;
   }
   InputFileContent content;
@@ -57,7 +54,7 @@ std::optional<InputFileContent> ReadInputFile(const std::string& path, size_t li
     const DWORD wanted =
         static_cast<DWORD>(std::min<size_t>(content.bytes.size() - filled, 1 << 20));
     if (!::ReadFile(file.Get(), content.bytes.data() + filled, wanted, &n, nullptr)) {
-      error = {kExitFailed, "cannot read " + path + ": " + LastErrorText()};
+      error = {InputFileFault::CannotRead, LastErrorText()};
       return std::nullopt;
     }
     if (n == 0) break;
@@ -68,4 +65,4 @@ std::optional<InputFileContent> ReadInputFile(const std::string& path, size_t li
   return content;
 }
 
-}  // namespace orvelle::ctl
+}  // namespace orvelle

@@ -1,0 +1,14 @@
+#include "ctl/input_file.h"
+
+#include "ctl/commands.h"
+#include "ctl/invocation.h"
+
+namespace orvelle::ctl {
+
+int RefuseInputFile(Invocation& run, const std::string& file, const InputFileError& error) {
+  if (error.fault == InputFileFault::NotAFile)
+    return run.Error(kExitUsage, file + " is not a regular file; nothing was sent");
+  return run.Error(kExitFailed, "cannot read " + file + ": " + error.reason + "; nothing was sent");
+}
+
+}  // namespace orvelle::ctl
