@@ -19,7 +19,26 @@ bool BuildFrame(FrameBuffer& frame, uint8_t reportId, uint8_t code,
 
 bool BuildFrame(FrameBuffer& frame, uint8_t reportId, uint8_t code,
                 std::initializer_list<uint8_t> payload) {
-  return BuildFrame(frame, reportId, code, std::span<const uint8_t>(payload.begin(), payload.size()));
+  return BuildFrame(frame, reportId, code,
+                    std::span<const uint8_t>(payload.begin(), payload.size()));
+}
+
+AnswerPattern AnswerPattern::Of(std::span<const uint8_t> request) {
+  const FrameView r(request);
+  AnswerPattern pattern{r.ReportId(), r.Code()};
+  // Command frames carry their sub-function first; a request without payload
+  // has none to echo.
+  if (r.ReportId() == kCommandReportId && r.PayloadLength() > 0) {
+    pattern.hasSub = true;
+    pattern.sub = r.Payload(0);
+  }
+  return pattern;
+}
+
+bool AnswerPattern::Matches(std::span<const uint8_t> frame) const {
+  const FrameView f(frame);
+  if (f.Size() < 3 || f.ReportId() != reportId || f.Code() != code) return false;
+  return !hasSub || (f.PayloadLength() > 0 && f.Payload(0) == sub);
 }
 
 std::string FrameText(std::span<const uint8_t> frame, size_t offset, size_t fieldLength) {

@@ -39,7 +39,7 @@ bool BuildFrame(FrameBuffer& frame, uint8_t reportId, uint8_t code,
 
 // Read access to a received frame that never looks past its bytes.
 class FrameView {
-public:
+ public:
   explicit FrameView(std::span<const uint8_t> bytes) : bytes_(bytes) {}
   uint8_t ReportId() const { return At(0); }
   uint8_t Code() const { return At(1); }
@@ -50,8 +50,21 @@ public:
   size_t Size() const { return bytes_.size(); }
   std::span<const uint8_t> Bytes() const { return bytes_; }
 
-private:
+ private:
   std::span<const uint8_t> bytes_;
+};
+
+// What answers a request: a frame of the same report ID and command code and,
+// for command frames, of the same sub-function. The protocol carries no request
+// number, so this is all that tells one program's answer from another's.
+struct AnswerPattern {
+  uint8_t reportId = 0;
+  uint8_t code = 0;
+  bool hasSub = false;
+  uint8_t sub = 0;
+
+  static AnswerPattern Of(std::span<const uint8_t> request);
+  bool Matches(std::span<const uint8_t> frame) const;
 };
 
 // Text of an answer: single-byte characters up to the first zero byte, at most

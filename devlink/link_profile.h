@@ -47,6 +47,10 @@ struct LinkProfile {
   std::vector<int> threadChannels;
   std::chrono::milliseconds startPause{0};     // after each channel's threads
   std::chrono::milliseconds answerTimeout{0};  // SendAndWait
+  // How long an exchange group waits for another program to let the
+  // controller go: a few groups of an answering controller, so that a page's
+  // read or a command of orvellectl beside it passes unnoticed.
+  std::chrono::milliseconds lockWait{3000};
   Recogniser recogniser = Recogniser::Console;
   // The console's discovery already set the flag; the others set it once
   // their threads run.

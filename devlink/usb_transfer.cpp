@@ -34,6 +34,16 @@ void CUSBTransfer::SetOwner(AnswerSink* owner) {
   owner_.store(owner);
 }
 
+void CUSBTransfer::TakeUnasked(std::function<bool(std::span<const uint8_t>)> wanted) {
+  std::lock_guard lock(unaskedMutex_);
+  unasked_ = std::move(wanted);
+}
+
+bool CUSBTransfer::TakenUnasked(std::span<const uint8_t> frame) {
+  std::lock_guard lock(unaskedMutex_);
+  return unasked_ && unasked_(frame);
+}
+
 void CUSBTransfer::SetDispatcher(AnswerDispatcher* dispatcher) {
   std::lock_guard lock(dispatcherMutex_);
   dispatcher_.store(dispatcher);
@@ -301,10 +311,64 @@ class OwnerWait {
 
 }  // namespace
 
+std::string CUSBTransfer::LockPath() const {
+  for (int channel : {kCommandChannel, kCalibrationChannel}) {
+    if (!slots_[channel].path.empty()) return slots_[channel].path;
+  }
+  for (const Slot& slot : slots_) {
+    if (!slot.path.empty()) return slot.path;
+  }
+  return {};
+}
+
+ExchangeGroup CUSBTransfer::BeginGroup() {
+  using Status = ExchangeGroup::Status;
+  if (groupDepth_ > 0) {
+    ++groupDepth_;
+    return {this, Status::Held};
+  }
+  const std::string path = LockPath();
+  if (path.empty() || connected_.load() == 0) return {nullptr, Status::Failed};
+  constexpr auto kRetry = std::chrono::milliseconds(20);
+  const auto deadline = Clock::now() + profile_.lockWait;
+  for (;;) {
+    LockHolder holder;
+    switch (bus_->TryLockController(path, groupLock_, holder)) {
+      case LockStatus::Taken:
+        groupDepth_ = 1;
+        return {this, Status::Held};
+      case LockStatus::Failed:
+        return {nullptr, Status::Failed, {}, errno};
+      case LockStatus::Busy:
+        break;
+    }
+    if (Clock::now() >= deadline || DeviceLeft()) return {nullptr, Status::Busy, holder};
+    Wait(kRetry);
+  }
+}
+
+ExchangeGroup CUSBTransfer::BeginGroup(const std::function<bool(const LockHolder&)>& tryAgain) {
+  for (;;) {
+    ExchangeGroup group = BeginGroup();
+    if (group.GetStatus() != ExchangeGroup::Status::Busy || !tryAgain(group.Holder())) return group;
+  }
+}
+
+void CUSBTransfer::EndGroup() {
+  if (groupDepth_ > 0 && --groupDepth_ == 0) groupLock_.reset();
+}
+
+void ExchangeGroup::End() {
+  if (CUSBTransfer* link = std::exchange(link_, nullptr)) link->EndGroup();
+}
+
 SendOutcome CUSBTransfer::Exchange(int channel, std::span<const uint8_t> report) {
   const auto deadline = Clock::now() + profile_.answerTimeout;
-  const AnswerQueue::Ticket ticket = answers_.Take();
-  if (!WriteReport(channel, report)) return SendOutcome::Failed;
+  const AnswerQueue::Ticket ticket = answers_.Expect(AnswerPattern::Of(report));
+  if (!WriteReport(channel, report)) {
+    answers_.Withdraw(ticket);
+    return SendOutcome::Failed;
+  }
   AnswerQueue::WaitResult result;
   {
     OwnerWait wait(dispatcher_.load());
@@ -349,6 +413,10 @@ void CUSBTransfer::RecordPauses(std::function<void(std::chrono::milliseconds)> r
 
 void CUSBTransfer::Pause(std::chrono::milliseconds duration) {
   if (pauseRecorder_) pauseRecorder_(duration);
+  Wait(duration);
+}
+
+void CUSBTransfer::Wait(std::chrono::milliseconds duration) {
   if (duration.count() <= 0) return;
   {
     OwnerWait wait(dispatcher_.load());
@@ -377,17 +445,20 @@ bool CUSBTransfer::OnInputReport(std::span<const uint8_t> report) {
 }
 
 void CUSBTransfer::Deliver(std::span<const uint8_t> frame) {
+  const bool unasked = TakenUnasked(frame);
   std::unique_lock lock(dispatcherMutex_);
   AnswerDispatcher* dispatcher = dispatcher_.load();
   if (dispatcher == nullptr) {
     lock.unlock();
+    const std::optional<uint64_t> request = answers_.Claim(frame, unasked);
+    if (!request) return;
     if (AnswerSink* owner = owner_.load()) owner->OnAnswer(frame);
-    answers_.Handled();
+    answers_.Handled(*request);
     return;
   }
   // Post() never blocks; calling it under the lock keeps SetDispatcher from
   // returning while it runs.
-  if (answers_.Push(frame)) dispatcher->Post();
+  if (answers_.Push(frame, unasked)) dispatcher->Post();
 }
 
 bool CUSBTransfer::MatchesDevicePath(const std::string& path) const {

@@ -8,6 +8,11 @@
 // When the controller goes (a reader sees the hang-up) or a request's write
 // fails, every wait under way ends at once with failure; a failed write also
 // drops the writes queued behind it on that channel, and the link goes on.
+//
+// Other programs may have the same controller open and receive every answer
+// too: a request is answered only by a frame that answers it (AnswerPattern),
+// the program's handler sees nothing else but the frames it takes unasked,
+// and each exchange group holds the controller's lock (BeginGroup).
 
 #include <array>
 #include <atomic>
@@ -24,6 +29,7 @@
 
 #include "devlink/answer_queue.h"
 #include "devlink/dispatch.h"
+#include "devlink/exchange_group.h"
 #include "devlink/frame.h"
 #include "devlink/hid/bus.h"
 #include "devlink/hid/event.h"
@@ -46,6 +52,10 @@ class CUSBTransfer {
   static CUSBTransfer& Instance();
 
   void SetOwner(AnswerSink* owner);
+  // Frames that no request of this program waits for and that its handler
+  // still takes (raw touch points during a calibration, everything for a
+  // monitor). Called on reader threads; must not block. None: only answers.
+  void TakeUnasked(std::function<bool(std::span<const uint8_t>)> wanted);
   // nullptr: handlers run on the reader threads. The dispatcher's Post() is
   // called with the link's queue locked: it must only wake the owner thread.
   void SetDispatcher(AnswerDispatcher* dispatcher);
@@ -87,8 +97,16 @@ class CUSBTransfer {
   // waiting, else hands it to the channel's write-drain thread. False when not
   // connected, when the slot is empty, or when the device has left.
   bool WriteReport(int channel, std::span<const uint8_t> report);
-  // Writes and waits for any recognised answer, up to the profile's time-out;
-  // ends at once when the device goes or the write fails meanwhile.
+  // Takes the controller's lock for one exchange group, waiting up to the
+  // profile's lockWait while another program holds it (answers keep being
+  // handed over meanwhile). Nested groups of this link share the outer's lock.
+  ExchangeGroup BeginGroup();
+  // The same, asking `tryAgain` whether to wait once more each time another
+  // program held the controller all the wait long.
+  ExchangeGroup BeginGroup(const std::function<bool(const LockHolder&)>& tryAgain);
+
+  // Writes and waits for the request's own answer, up to the profile's
+  // time-out; ends at once when the device goes or the write fails meanwhile.
   SendOutcome Exchange(int channel, std::span<const uint8_t> report);
   bool SendAndWait(int channel, std::span<const uint8_t> report);
   // Exchange for a frame built for `channel`: its command or calibration
@@ -119,6 +137,8 @@ class CUSBTransfer {
   HidBus& Bus() { return *bus_; }
   // Frames dropped because the owner thread did not keep up (dispatcher mode).
   uint64_t DroppedFrames() const { return answers_.Dropped(); }
+  // Answers that no request of this program waited for.
+  uint64_t UnaskedFrames() const { return answers_.Unasked(); }
 
  private:
   using Clock = std::chrono::steady_clock;
@@ -151,6 +171,14 @@ class CUSBTransfer {
   void WriteDrainThread(int channel);
   void HandleRead(int channel, std::span<const uint8_t> read);
   void Deliver(std::span<const uint8_t> frame);
+  bool TakenUnasked(std::span<const uint8_t> frame);
+  // Hands answers over for `duration` without recording it as a pause.
+  void Wait(std::chrono::milliseconds duration);
+  // The collection whose controller is locked: the command channel's, else
+  // the calibration channel's, so that every program names the same one.
+  std::string LockPath() const;
+  friend class ExchangeGroup;
+  void EndGroup();
   // Frames were left queued behind a handler: ask the owner for a drain.
   void RepostIfQueued();
 
@@ -171,6 +199,12 @@ class CUSBTransfer {
   std::mutex dispatcherMutex_;
   std::atomic<AnswerDispatcher*> dispatcher_{nullptr};
   std::function<void(std::chrono::milliseconds)> pauseRecorder_;
+
+  std::mutex unaskedMutex_;
+  std::function<bool(std::span<const uint8_t>)> unasked_;
+  // The lock of the group under way, and how deep groups nest (owner thread).
+  std::unique_ptr<ControllerLock> groupLock_;
+  int groupDepth_ = 0;
 };
 
 }  // namespace orvelle

@@ -82,6 +82,25 @@ class DeviceWatch {
   virtual ~DeviceWatch() = default;
 };
 
+// Who holds a controller's lock, as far as the system can tell.
+struct LockHolder {
+  long pid = 0;         // 0: not known
+  std::string program;  // empty: not known
+};
+
+// An advisory lock on one controller, shared by every program of the suite
+// and every user: held while this lives.
+class ControllerLock {
+ public:
+  virtual ~ControllerLock() = default;
+};
+
+enum class LockStatus : uint8_t {
+  Taken,
+  Busy,    // another open holds it
+  Failed,  // it cannot be taken (errno says why)
+};
+
 class HidBus {
  public:
   using NoticeCallback = std::function<void(const DeviceNotice&)>;
@@ -96,6 +115,17 @@ class HidBus {
   virtual std::unique_ptr<DeviceWatch> WatchDevices(NoticeCallback callback) = 0;
   // True when `path` names a collection of this bus (used to combine buses).
   virtual bool Owns(const std::string& path) const = 0;
+
+  // Takes, without waiting, the lock of the controller that collection `path`
+  // belongs to. Busy fills `holder` where the system can tell. A bus that no
+  // other program can reach (a test's own) needs no lock: the default grants it.
+  virtual LockStatus TryLockController(const std::string& path,
+                                       std::unique_ptr<ControllerLock>& lock, LockHolder& holder) {
+    (void)path;
+    (void)holder;
+    lock = std::make_unique<ControllerLock>();
+    return LockStatus::Taken;
+  }
 
   // A read open of one collection, as Open(path, Access::Read) gave it.
   struct ReadOpen {

@@ -1,5 +1,6 @@
 #include "devlink/hid/default_bus.h"
 
+#include <cerrno>
 #include <cstdlib>
 
 #ifdef _WIN32
@@ -51,6 +52,15 @@ class CombinedBus final : public HidBus {
       if (bus->Owns(path)) return true;
     }
     return false;
+  }
+
+  LockStatus TryLockController(const std::string& path, std::unique_ptr<ControllerLock>& lock,
+                               LockHolder& holder) override {
+    for (auto& bus : buses_) {
+      if (bus->Owns(path)) return bus->TryLockController(path, lock, holder);
+    }
+    errno = ENOENT;
+    return LockStatus::Failed;
   }
 
   // Each bus shares the reads of its own opens; members are mapped back to

@@ -12,6 +12,7 @@
 #include <thread>
 #include <utility>
 
+#include "devlink/hid/controller_lock.h"
 #include "devlink/hid/event.h"
 #include "devlink/hid/hidraw_sysfs.h"
 #include "devlink/hid/tlc_reports.h"
@@ -228,6 +229,23 @@ class HidrawBus : public HidBus {
 
   bool Owns(const std::string& path) const override {
     return path.rfind(roots_.dev + "/hidraw", 0) == 0;
+  }
+
+  // The lock is the node's own: every program opens it, whoever it runs as.
+  LockStatus TryLockController(const std::string& path, std::unique_ptr<ControllerLock>& lock,
+                               LockHolder& holder) override {
+    std::string node;
+    size_t index = 0;
+    if (!Owns(path) || !SplitCollectionPath(path, node, index)) node = path;
+    const std::string name = node.size() > roots_.dev.size() + 1 ? NodeNamed(node) : "";
+    if (name.empty()) {
+      errno = ENOENT;
+      return LockStatus::Failed;
+    }
+    const std::string file = roots_.dev + "/" + name;
+    int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0 && errno == EACCES) fd = open(file.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK);
+    return LockOpenFile(fd, lock, holder);
   }
 
   // The first open of each node reads for the node's other collections; the

@@ -1,6 +1,7 @@
 #include "devlink/hid/sim_bus.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/inotify.h>
@@ -19,6 +20,7 @@
 #include <thread>
 #include <utility>
 
+#include "devlink/hid/controller_lock.h"
 #include "devlink/hid/descriptor.h"
 #include "devlink/hid/event.h"
 #include "devlink/hid/sim_wire.h"
@@ -312,6 +314,21 @@ class SimBus final : public HidBus {
   bool Owns(const std::string& path) const override {
     return path.size() > folder_.size() && path.compare(0, folder_.size(), folder_) == 0 &&
            path[folder_.size()] == '/';
+  }
+
+  // A socket cannot be locked for every program: a file beside it, hidden from
+  // the device list, stands for the controller.
+  LockStatus TryLockController(const std::string& path, std::unique_ptr<ControllerLock>& lock,
+                               LockHolder& holder) override {
+    std::string node;
+    size_t index = 0;
+    if (!Owns(path) || !SplitCollectionPath(path, node, index) || !PrepareSimFolder(folder_)) {
+      errno = ENOENT;
+      return LockStatus::Failed;
+    }
+    const std::string file = folder_ + "/." + node.substr(folder_.size() + 1) + ".lock";
+    const int fd = open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    return LockOpenFile(fd, lock, holder);
   }
 
  private:

@@ -1,5 +1,7 @@
 #include "devlink/hid/win_bus.h"
 
+#include "devlink/hid/controller_lock.h"
+
 // windows.h comes first.
 // clang-format off
 #include <windows.h>
@@ -300,6 +302,11 @@ class WinHidBus final : public HidBus {
 
   bool Owns(const std::string& path) const override {
     return Lower(path).rfind("\\\\?\\hid#", 0) == 0;
+  }
+
+  LockStatus TryLockController(const std::string& path, std::unique_ptr<ControllerLock>& lock,
+                               LockHolder& holder) override {
+    return LockNamedMutex(path, lock, holder);
   }
 };
 

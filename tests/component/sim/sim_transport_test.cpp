@@ -112,6 +112,8 @@ TEST(SimTransport, RequestAndAnswerThroughTheLinkAndEveryOpenGetsEveryReport) {
   CUSBTransfer b(Quick(LinkProfile::Calibration()), MakeSimBus(dir.Path()));
   a.SetOwner(&first);
   b.SetOwner(&second);
+  for (CUSBTransfer* link : {&a, &b})
+    link->TakeUnasked([](std::span<const uint8_t>) { return true; });
   ASSERT_TRUE(a.Open());
   ASSERT_TRUE(b.Open());
   constexpr int kReports = 300;
@@ -120,6 +122,43 @@ TEST(SimTransport, RequestAndAnswerThroughTheLinkAndEveryOpenGetsEveryReport) {
   EXPECT_TRUE(first.WaitFor(kReports));
   EXPECT_TRUE(second.WaitFor(kReports));
   EXPECT_EQ(device.DroppedReports(), 0u);
+}
+
+// Every program takes the controller's lock for a group of exchanges: another
+// waits, told who holds it; groups of one program nest. Every open receives
+// every answer, and each link takes only its own.
+TEST(SimTransport, TwoLinksOnOneControllerTakeTurnsAndTakeOnlyTheirAnswers) {
+  testing::TempFolder dir;
+  auto sim = testing::StartController(dir.Path());
+  ASSERT_TRUE(sim);
+  LinkProfile profile = Quick(LinkProfile::Console());
+  profile.lockWait = std::chrono::milliseconds(50);
+  testing::RecordingSink sinkA, sinkB;
+  CUSBTransfer a(profile, testing::SimOnlyBus(dir.Path())),
+      b(profile, testing::SimOnlyBus(dir.Path()));
+  a.SetOwner(&sinkA);
+  b.SetOwner(&sinkB);
+  ASSERT_TRUE(a.Open() && b.Open());
+  {
+    const ExchangeGroup held = a.BeginGroup();
+    ASSERT_TRUE(held);
+    EXPECT_TRUE(a.BeginGroup()) << "groups of one link nest";
+    const ExchangeGroup refused = b.BeginGroup();
+    EXPECT_EQ(refused.GetStatus(), ExchangeGroup::Status::Busy);
+    EXPECT_EQ(refused.Holder().pid, getpid());
+    EXPECT_EQ(refused.Holder().program, "component_sim");
+
+    // The lock is advisory: b's exchange still goes through, and a, which
+    // receives its answer too, does not take it.
+    for (CUSBTransfer* link : {&a, &b, &a}) {
+      const uint8_t code = link == &a ? 0x15 : 0x14;
+      ASSERT_TRUE(link->SendAndWait(kCommandChannel, Request(kCommandReportId, code, {1})));
+    }
+  }
+  EXPECT_EQ(sinkA.Count(0x07, 0x15), 2u);
+  EXPECT_EQ(sinkA.Count(), 2u) << "b's answer is dropped";
+  EXPECT_EQ(sinkB.Count(), 1u);
+  EXPECT_TRUE(b.BeginGroup()) << "a let go when its group ended";
 }
 
 TEST(SimTransport, OpensReceiveTheirCollectionsReportsOnlyAndWatchersHearEveryCollection) {

@@ -62,6 +62,7 @@ class GuiDispatcherTest : public ::testing::Test {
     profile.answerTimeout = 10s;  // a limit only: every answer here comes at once
     link_ = std::make_unique<CUSBTransfer>(profile, bus_);
     link_->SetOwner(&sink_);
+    link_->TakeUnasked([](std::span<const uint8_t> frame) { return frame[1] == kUnasked; });
     dispatcher_ = std::make_unique<GuiAnswerDispatcher>(*link_);
     ASSERT_TRUE(link_->Open());
   }
