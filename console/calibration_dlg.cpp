@@ -10,6 +10,7 @@
 #include <string>
 
 #include "console/console_services.h"
+#include "console/controller_group.h"
 #include "console/core/exchange_outcome.h"
 #include "console/core/message_ids.h"
 #include "console/core/pacing.h"
@@ -23,7 +24,6 @@
 namespace orvelle::console {
 namespace {
 
-constexpr int kConnectedAndCalibrating = 2;
 constexpr int kConnected = 1;
 
 const QString kFileFilter = QStringLiteral("Ini Files (*.ini);;All Files (*)");
@@ -75,11 +75,19 @@ void CCalibrationDlg::ConnectControls() {
 void CCalibrationDlg::Refresh() {
   exchange_.BeginRefresh();
   if (Connected()) {
-    Send(kCommandChannel, CalibrationExchange::OptionRead());
-    link_.Pause(kPauseAfterRead);
-    Send(kCalibrationChannel, CalibrationExchange::Request(CAL_GET_MODE));
-    link_.Pause(kPauseAfterRead);
+    if (const auto group = TakeController(link_, GroupFor::Refresh)) ReadModeAndOption();
   }
+  ShowKnown();
+}
+
+void CCalibrationDlg::ReadModeAndOption() {
+  Send(kCommandChannel, CalibrationExchange::OptionRead());
+  link_.Pause(kPauseAfterRead);
+  Send(kCalibrationChannel, CalibrationExchange::Request(CAL_GET_MODE));
+  link_.Pause(kPauseAfterRead);
+}
+
+void CCalibrationDlg::ShowKnown() {
   EnableKnownControls();
   const CalibrationPageState& s = exchange_.State();
   if (s.optionKnown) ShowOption();
@@ -119,7 +127,11 @@ void CCalibrationDlg::StartCalibrationProgram() {
   const LaunchResult result =
       launcher_.StartCalibrationProgram(ScreenChoice(window()->screen()), [this, page] {
         // A removal or a new open since the start has set the flag already.
-        if (page && link_.IsConnected() == kConnectedAndCalibrating) link_.SetConnected(kConnected);
+        if (!page || link_.IsConnected() != kConnectedAndCalibrating) return;
+        link_.SetConnected(kConnected);
+        // The console stood aside while the calibration ran: what it shows
+        // may have changed.
+        if (isVisible()) Refresh();
       });
   if (result != LaunchResult::Started) return ShowMessage(LaunchFailureMessage(result));
   link_.SetConnected(kConnectedAndCalibrating);
@@ -149,6 +161,8 @@ void CCalibrationDlg::ExportCalibration() {
   if (!Connected()) return;
   const QString path = fileDialogs_.SaveFileName(this, kFileFilter, kFileSuffix);
   if (path.isEmpty()) return;  // cancelled: nothing is asked, nothing written
+  const auto group = TakeController(link_, GroupFor::Action);
+  if (!group) return;
   exportPath_ = path;
   exchange_.BeginExport();
   if (!Send(kCalibrationChannel, CalibrationExchange::Request(CAL_READ_DATA))) {
@@ -177,9 +191,7 @@ void CCalibrationDlg::ImportCalibration() {
   CalibrationRecord record{};
   switch (ReadCalibrationFile(FilePath(importPath_), record)) {
     case CalibrationFileResult::Done:
-      if (!Send(kCalibrationChannel, CalibrationExchange::RecordWrite(record)))
-        ShowMessage(kMsgOperationFailed);
-      return;
+      return WriteRecord(record);
     case CalibrationFileResult::EmptyPath:
       ShowMessage(kMsgFileNotFound);
       [[fallthrough]];
@@ -189,12 +201,32 @@ void CCalibrationDlg::ImportCalibration() {
   }
 }
 
+// The record goes in, and is done when the controller reports it back.
+void CCalibrationDlg::WriteRecord(const CalibrationRecord& record) {
+  const auto group = TakeController(link_, GroupFor::Action);
+  if (!group) return;
+  exchange_.BeginImport(record);
+  if (!Send(kCalibrationChannel, CalibrationExchange::RecordWrite(record))) {
+    exchange_.AbandonImport();
+    return ShowMessage(kMsgOperationFailed);
+  }
+  if (!exchange_.ImportAwaited()) return;  // refused, and said so
+  link_.Pause(kPauseAfterWrite);
+  if (!Send(kCalibrationChannel, CalibrationExchange::Request(CAL_READ_DATA))) {
+    exchange_.AbandonImport();
+    return ShowMessage(kMsgOperationFailed);
+  }
+  ShowMessage(exchange_.ImportKept() ? kMsgSaved : kMsgNotKept);
+}
+
 void CCalibrationDlg::ResetCalibration() {
   if (!Connected()) return;
   if (ShowResourceMessage(kMsgRestoreDefaults, kMsgSavedCaption, kMbYesNo | kMbIconQuestion, {}) ==
       kIdNo) {
     return;
   }
+  const auto group = TakeController(link_, GroupFor::Action);
+  if (!group) return;
   if (!Send(kCalibrationChannel, CalibrationExchange::Request(CAL_RESET)))
     ShowMessage(kMsgOperationFailed);
   link_.Pause(kPauseAfterReset);
@@ -207,18 +239,24 @@ void CCalibrationDlg::ResetCalibration() {
 void CCalibrationDlg::Apply() {
   const CalibrationPageState& s = exchange_.State();
   if (!s.optionKnown || !s.modeKnown || !Connected()) return;
+  const auto group = TakeController(link_, GroupFor::Action);
+  if (!group) return;
   exchange_.BeginApply();
   OutcomeTally tally;
   tally.Sent(Send(kCommandChannel, exchange_.OptionWrite()));
   link_.Pause(kPauseAfterWrite);
   tally.Sent(Send(kCalibrationChannel, exchange_.ModeWrite()));
   link_.Pause(kPauseAfterWrite);
-  if (tally.Outcome(!s.applyOk) == ExchangeOutcome::Done) {
-    ShowMessage(kMsgSaved);
-    return;
+  if (tally.Outcome(!s.applyOk) != ExchangeOutcome::Done) {
+    ShowMessage(kMsgOperationFailed);
+    return Refresh();
   }
-  ShowMessage(kMsgOperationFailed);
-  Refresh();
+  // Done when the controller reports what was written.
+  exchange_.BeginRefresh();
+  ReadModeAndOption();
+  ShowKnown();
+  if (exchange_.AppliedKept()) return ShowMessage(kMsgSaved);
+  ShowMessage(kMsgNotKept);
 }
 
 void CCalibrationDlg::OnOptionClicked(int option) {

@@ -81,6 +81,10 @@ class CCalibrationDlg : public ConsolePage {
   void ShowMode();
   void EnableControls(std::span<const int> ids, bool enabled);
   void EnableKnownControls();
+  // The option and the mode asked for, and the page set from what is known.
+  void ReadModeAndOption();
+  void ShowKnown();
+  void WriteRecord(const CalibrationRecord& record);
   bool Connected();
   // False when no answer came.
   bool Send(int channel, const FrameBuffer& frame);

@@ -7,6 +7,7 @@
 #include <QSpinBox>
 #include <algorithm>
 
+#include "console/controller_group.h"
 #include "console/core/exchange_outcome.h"
 #include "console/core/message_ids.h"
 #include "console/core/pacing.h"
@@ -98,11 +99,8 @@ void CConfigDlg::Refresh() {
   exchange_.BeginRefresh(windowsClass_);
   if (link_.IsConnected() == 0) {
     ShowError(kMsgNotConnected);
-  } else {
-    for (uint8_t code : kConfigGroups) {
-      if (GroupInClass(code, windowsClass_)) Send(ConfigExchange::ReadRequest(code));
-      link_.Pause(kPauseAfterRead);
-    }
+  } else if (const auto group = TakeController(link_, GroupFor::Refresh)) {
+    ReadGroups();
   }
   if (exchange_.ReadComplete()) {
     FillControls();
@@ -112,8 +110,16 @@ void CConfigDlg::Refresh() {
   UpdateData();
 }
 
-// Only values read from the controller connected now are written back. A
-// write that was refused or not answered leaves the controller's settings
+void CConfigDlg::ReadGroups() {
+  for (uint8_t code : kConfigGroups) {
+    if (GroupInClass(code, windowsClass_)) Send(ConfigExchange::ReadRequest(code));
+    link_.Pause(kPauseAfterRead);
+  }
+}
+
+// Only values read from the controller connected now are written back, and
+// a write is done when the controller reports what was written. A write that
+// was refused, not answered or not kept leaves the controller's settings
 // unknown: the page says so and reads them again.
 void CConfigDlg::Apply() {
   if (!exchange_.ReadComplete()) return;
@@ -121,17 +127,21 @@ void CConfigDlg::Apply() {
     ShowError(kMsgNotConnected);
     return;
   }
+  const auto group = TakeController(link_, GroupFor::Action);
+  if (!group) return;
   exchange_.BeginApply();
   OutcomeTally tally;
   for (uint8_t code : kConfigGroups) {
-    if (GroupInClass(code, windowsClass_)) tally.Sent(Send(exchange_.WriteRequest(code)));
+    if (GroupInClass(code, windowsClass_)) tally.Sent(Send(exchange_.ApplyRequest(code)));
     link_.Pause(kPauseAfterWrite);
   }
-  if (tally.Outcome(!exchange_.ApplyOk()) == ExchangeOutcome::Done) {
-    ShowDone();
-    return;
+  if (tally.Outcome(!exchange_.ApplyOk()) != ExchangeOutcome::Done) {
+    ShowError(kMsgOperationFailed);
+  } else {
+    ReadGroups();
+    if (exchange_.UnkeptGroups().empty()) return ShowDone();
+    ShowError(kMsgNotKept);
   }
-  ShowError(kMsgOperationFailed);
   Refresh();
 }
 
@@ -142,10 +152,13 @@ void CConfigDlg::ControllerGone() {
 }
 
 void CConfigDlg::RestoreDefaults() {
+  std::optional<ExchangeGroup> group;
   if (link_.IsConnected() == 0) {
     ShowError(kMsgNotConnected);
   } else if (ShowResourceMessage(kMsgRestoreDefaults, kMsgSavedCaption, kMbYesNo | kMbIconQuestion,
                                  {}) != kIdNo) {
+    group = TakeController(link_, GroupFor::Action);
+    if (!group) return;
     if (!Send(ConfigExchange::ResetRequest())) ShowError(kMsgOperationFailed);
   }
   link_.Pause(kPauseAfterReset);
@@ -163,6 +176,7 @@ void CConfigDlg::HandleFrame(std::span<const uint8_t> frame) {
       break;
     case ConfigAnswer::None:
     case ConfigAnswer::ReadTaken:
+    case ConfigAnswer::ReadRefused:   // the group stays unread: the page is disabled
     case ConfigAnswer::WriteRefused:  // Apply reports it with the other writes
       break;
   }
@@ -171,7 +185,7 @@ void CConfigDlg::HandleFrame(std::span<const uint8_t> frame) {
 void CConfigDlg::FillControls() {
   const ConfigPageState& s = exchange_.State();
   SetControls(FilledControls(s, windowsClass_));
-  if (s.on16) value16Text_ = QString::number(s.value16);
+  value16Text_ = QString::number(s.value16);
 }
 
 void CConfigDlg::DisableAll() {

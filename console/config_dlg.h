@@ -43,6 +43,8 @@ class CConfigDlg : public ConsolePage {
   void SetControls(const ControlSettings& controls);
   void SetSpinPosition(int position);
   void UpdateData();
+  // The read requests of every group of this system's class.
+  void ReadGroups();
   // False when no answer came.
   bool Send(const FrameBuffer& request);
 

@@ -1,5 +1,6 @@
 #include "console/info_dlg.h"
 
+#include "console/controller_group.h"
 #include "console/core/message_ids.h"
 #include "console/core/pacing.h"
 #include "devlink/usb_transfer.h"
@@ -27,7 +28,7 @@ void CInfoDlg::Refresh() {
   exchange_.Begin();
   if (link_.IsConnected() == 0) {
     ShowResourceMessage(kMsgNotConnected, kMsgErrorCaption, kMbOk | kMbIconError, {});
-  } else {
+  } else if (const auto group = TakeController(link_, GroupFor::Refresh)) {
     for (uint8_t code : kInfoRequests) {
       // An unanswered request is no reason to skip the others.
       link_.SendFrame(kCommandChannel, InfoExchange::Request(code));

@@ -95,6 +95,11 @@ int Set(Invocation& run) {
     return status;
   if (!exchange.State().applyOk)
     return run.Error(kExitFailed, "the controller refused the calibration mode or option");
+  // Done when the controller reports what was written.
+  exchange.BeginRefresh();
+  if (const int status = Read(run, exchange)) return status;
+  if (!exchange.AppliedKept())
+    return run.Error(kExitFailed, "the controller did not keep the calibration mode and option");
   return kExitDone;
 }
 
@@ -120,18 +125,6 @@ int Export(Invocation& run, const std::string& file) {
   return kExitDone;
 }
 
-// A calibration request that the controller answers as saved or refused.
-int Change(Invocation& run, const FrameBuffer& request, std::chrono::milliseconds pauseAfter,
-           const std::string& refused) {
-  if (const int status = run.Connect()) return status;
-  CalibrationExchange exchange;
-  CalibrationAnswers answers;
-  Listen(run, exchange, answers);
-  if (const int status = run.Ask(kCalibrationChannel, request, pauseAfter)) return status;
-  if (answers.message != kMsgSaved) return run.Error(kExitFailed, refused);
-  return kExitDone;
-}
-
 int Import(Invocation& run, const std::string& file) {
   if (file.empty()) return run.Usage("the file name is empty");
   InputFileError error;
@@ -141,8 +134,36 @@ int Import(Invocation& run, const std::string& file) {
   if (!content) return RefuseInputFile(run, file, error);
   const std::optional<CalibrationRecord> record = ParseCalibrationFile(content->bytes);
   if (!record) return run.Error(kExitUsage, file + " is damaged; nothing was sent");
-  return Change(run, CalibrationExchange::RecordWrite(*record), kPauseAfterWrite,
-                "the controller refused the calibration record");
+  if (const int status = run.Connect()) return status;
+  CalibrationExchange exchange;
+  CalibrationAnswers answers;
+  Listen(run, exchange, answers);
+  exchange.BeginImport(*record);
+  if (const int status =
+          run.Ask(kCalibrationChannel, CalibrationExchange::RecordWrite(*record), kPauseAfterWrite))
+    return status;
+  if (!exchange.ImportAwaited())
+    return run.Error(kExitFailed, "the controller refused the calibration record");
+  // Done when the controller reports the record it was sent.
+  if (const int status = run.Ask(kCalibrationChannel, CalibrationExchange::Request(CAL_READ_DATA),
+                                 kPauseAfterRead))
+    return status;
+  if (!exchange.ImportKept())
+    return run.Error(kExitFailed, "the controller did not keep the calibration record");
+  return kExitDone;
+}
+
+int Reset(Invocation& run) {
+  if (const int status = run.Connect()) return status;
+  CalibrationExchange exchange;
+  CalibrationAnswers answers;
+  Listen(run, exchange, answers);
+  if (const int status =
+          run.Ask(kCalibrationChannel, CalibrationExchange::Request(CAL_RESET), kPauseAfterReset))
+    return status;
+  if (answers.message != kMsgSaved)
+    return run.Error(kExitFailed, "the controller refused to restore its calibration");
+  return kExitDone;
 }
 
 // Starts Tessaly by the console's rules; it opens the controller the console
@@ -167,6 +188,8 @@ int Start(Invocation& run) {
                                      (found.empty() ? std::string("none") : found.front().path) +
                                      " only; unplug the others to calibrate this one");
   }
+  // Tessaly holds the controller for its whole run.
+  run.LetGo();
   const auto program =
       LocateCalibrationProgram(run.Context().program, run.Context().installedPrograms);
   StartedProgram started;  // left running when the tool ends
@@ -189,11 +212,7 @@ int RunCalibration(Invocation& run) {
   if (sub == "start") return Start(run);
   if (sub == "export") return run.Arguments(3) ? Export(run, w[2]) : kExitUsage;
   if (sub == "import") return run.Arguments(3) ? Import(run, w[2]) : kExitUsage;
-  if (sub == "reset") {
-    if (!run.Arguments(2)) return kExitUsage;
-    return Change(run, CalibrationExchange::Request(CAL_RESET), kPauseAfterReset,
-                  "the controller refused to restore its calibration");
-  }
+  if (sub == "reset") return run.Arguments(2) ? Reset(run) : kExitUsage;
   return run.Usage("calibration takes show, set, start, export, import or reset");
 }
 

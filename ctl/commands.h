@@ -21,6 +21,7 @@ enum ExitStatus : int {
   kExitUsage = 2,         // the command line is wrong, or a value no control can hold
   kExitNoController = 3,  // none found, or --device names none
   kExitNoAnswer = 4,      // a request went unanswered within the link's time-out
+  kExitBusy = 5,          // another program held the controller all the wait long
 };
 
 struct CtlContext {

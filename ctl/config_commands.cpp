@@ -28,57 +28,95 @@ bool InClass(const Invocation& run, const ConfigKey& key) {
   return GroupInClass(key.group, run.Context().windowsClass);
 }
 
-// The exchange's answers, and the groups whose writes were refused.
-void Listen(Invocation& run, ConfigExchange& exchange, std::vector<std::string>& refused,
-            std::optional<ConfigAnswer>* reset = nullptr) {
-  run.Controller().OnAnswers([&exchange, &refused, reset](std::span<const uint8_t> frame) {
-    const ConfigAnswer answer = exchange.HandleFrame(frame);
-    if (answer == ConfigAnswer::WriteRefused) refused.push_back(CommandText(frame[0], frame[1]));
-    if (reset && (answer == ConfigAnswer::ResetDone || answer == ConfigAnswer::ResetRefused))
-      *reset = answer;
+// The groups named, as the tool names commands.
+std::string Names(std::span<const uint8_t> groups) {
+  std::string names;
+  for (uint8_t code : groups)
+    names += (names.empty() ? "" : ", ") + CommandText(kCommandReportId, code);
+  return names;
+}
+
+// The exchange's answers: the groups whose reads or writes were refused, and
+// the reset's outcome.
+struct Answers {
+  std::vector<uint8_t> readRefused;
+  std::vector<uint8_t> writeRefused;
+  std::optional<ConfigAnswer> reset;
+};
+
+void Listen(Invocation& run, ConfigExchange& exchange, Answers& answers) {
+  run.Controller().OnAnswers([&exchange, &answers](std::span<const uint8_t> frame) {
+    switch (const ConfigAnswer answer = exchange.HandleFrame(frame)) {
+      case ConfigAnswer::ReadRefused:
+        answers.readRefused.push_back(frame[1]);
+        break;
+      case ConfigAnswer::WriteRefused:
+        answers.writeRefused.push_back(frame[1]);
+        break;
+      case ConfigAnswer::ResetDone:
+      case ConfigAnswer::ResetRefused:
+        answers.reset = answer;
+        break;
+      case ConfigAnswer::None:
+      case ConfigAnswer::ReadTaken:
+        break;
+    }
   });
 }
 
-// Connects and reads every group of this system's class, as the page's
-// refresh does.
-int ConnectAndRead(Invocation& run, ConfigExchange& exchange, std::vector<std::string>& refused) {
-  if (const int status = run.Connect()) return status;
-  Listen(run, exchange, refused);
-  exchange.BeginRefresh(run.Context().windowsClass);
+// Reads `groups` (every group of this system's class when none are given),
+// in the page's order.
+int Read(Invocation& run, Answers& answers, const std::vector<uint8_t>& groups = {}) {
+  answers.readRefused.clear();
   for (uint8_t code : kConfigGroups) {
     if (!GroupInClass(code, run.Context().windowsClass)) continue;
+    if (!groups.empty() && std::find(groups.begin(), groups.end(), code) == groups.end()) continue;
     if (const int status =
             run.Ask(kCommandChannel, ConfigExchange::ReadRequest(code), kPauseAfterRead))
       return status;
   }
+  if (!answers.readRefused.empty())
+    return run.Error(kExitFailed, "the controller refused to report the settings of " +
+                                      Names(answers.readRefused));
+  return kExitDone;
+}
+
+// Connects and reads every group, as the page's refresh does.
+int ConnectAndRead(Invocation& run, ConfigExchange& exchange, Answers& answers) {
+  if (const int status = run.Connect()) return status;
+  Listen(run, exchange, answers);
+  exchange.BeginRefresh(run.Context().windowsClass);
+  if (const int status = Read(run, answers)) return status;
   if (!exchange.ReadComplete())
     return run.Error(kExitFailed, "the controller did not report all of its settings");
   return kExitDone;
 }
 
-// Writes `groups` in the page's order, as its Apply does.
+// Writes `groups` in the page's order, as its Apply does, and reads them back:
+// a write is done when the controller reports what was written.
 int Write(Invocation& run, ConfigExchange& exchange, const std::vector<uint8_t>& groups,
-          const std::vector<std::string>& refused) {
+          Answers& answers) {
   exchange.BeginApply();
   for (uint8_t code : kConfigGroups) {
     if (std::find(groups.begin(), groups.end(), code) == groups.end()) continue;
-    if (const int status = run.Ask(kCommandChannel, exchange.WriteRequest(code), kPauseAfterWrite))
+    if (const int status = run.Ask(kCommandChannel, exchange.ApplyRequest(code), kPauseAfterWrite))
       return status;
   }
-  if (!exchange.ApplyOk()) {
-    std::string names;
-    for (const std::string& g : refused)
-      names += (names.empty() ? "" : ", ") + g;
-    return run.Error(kExitFailed, "the controller refused the settings of " + names);
-  }
+  if (!exchange.ApplyOk())
+    return run.Error(kExitFailed,
+                     "the controller refused the settings of " + Names(answers.writeRefused));
+  if (const int status = Read(run, answers, groups)) return status;
+  if (const std::vector<uint8_t> unkept = exchange.UnkeptGroups(); !unkept.empty())
+    return run.Error(kExitFailed, "the controller did not keep the settings of " + Names(unkept) +
+                                      "; orvellectl config show shows what it holds");
   return kExitDone;
 }
 
 int Show(Invocation& run) {
   if (!run.Arguments(2)) return kExitUsage;
   ConfigExchange exchange;
-  std::vector<std::string> refused;
-  if (const int status = ConnectAndRead(run, exchange, refused)) return status;
+  Answers answers;
+  if (const int status = ConnectAndRead(run, exchange, answers)) return status;
   const int windowsClass = run.Context().windowsClass;
   if (run.Given().json) {
     run.Out() << FormatConfigDocument(exchange.State(), windowsClass);
@@ -106,32 +144,36 @@ int Set(Invocation& run) {
     groups.push_back(setting->key->group);
   }
   ConfigExchange exchange;
-  std::vector<std::string> refused;
-  if (const int status = ConnectAndRead(run, exchange, refused)) return status;
+  Answers answers;
+  if (const int status = ConnectAndRead(run, exchange, answers)) return status;
   for (const Setting& setting : settings)
     ApplySetting(setting, exchange);
-  return Write(run, exchange, groups, refused);
+  return Write(run, exchange, groups, answers);
 }
 
 int Reset(Invocation& run) {
   if (!run.Arguments(2)) return kExitUsage;
   if (const int status = run.Connect()) return status;
   ConfigExchange exchange;
-  std::vector<std::string> refused;
-  std::optional<ConfigAnswer> reset;
-  Listen(run, exchange, refused, &reset);
+  Answers answers;
+  Listen(run, exchange, answers);
   if (const int status = run.Ask(kCommandChannel, ConfigExchange::ResetRequest(), kPauseAfterReset))
     return status;
-  if (reset != ConfigAnswer::ResetDone)
+  if (answers.reset != ConfigAnswer::ResetDone)
     return run.Error(kExitFailed, "the controller refused to restore its default settings");
+  // Done when the controller reports every setting again, as the page shows them.
+  exchange.BeginRefresh(run.Context().windowsClass);
+  if (const int status = Read(run, answers)) return status;
+  if (!exchange.ReadComplete())
+    return run.Error(kExitFailed, "the controller did not report its settings after the reset");
   return kExitDone;
 }
 
 int Save(Invocation& run, const std::string& file) {
   if (file.empty()) return run.Usage("the file name is empty");
   ConfigExchange exchange;
-  std::vector<std::string> refused;
-  if (const int status = ConnectAndRead(run, exchange, refused)) return status;
+  Answers answers;
+  if (const int status = ConnectAndRead(run, exchange, answers)) return status;
   if (const int status = run.Stopped()) return status;
   const FileWriteResult written =
       WriteFileAtomically(file, FormatConfigDocument(exchange.State(), run.Context().windowsClass));
@@ -153,12 +195,12 @@ int Load(Invocation& run, const std::string& file) {
       ParseConfigDocument(content->bytes, windowsClass, invalid);
   if (!settings) return refuse(invalid);
   ConfigExchange exchange;
-  std::vector<std::string> refused;
-  if (const int status = ConnectAndRead(run, exchange, refused)) return status;
+  Answers answers;
+  if (const int status = ConnectAndRead(run, exchange, answers)) return status;
   const std::optional<std::vector<uint8_t>> groups =
       ApplyChangedSettings(*settings, windowsClass, exchange, invalid);
   if (!groups) return refuse(invalid);
-  return Write(run, exchange, *groups, refused);
+  return Write(run, exchange, *groups, answers);
 }
 
 }  // namespace

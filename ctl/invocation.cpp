@@ -5,6 +5,15 @@
 #include "ctl/text.h"
 
 namespace orvelle::ctl {
+namespace {
+
+std::string HolderText(const LockHolder& holder) {
+  if (holder.pid == 0) return "another program";
+  return (holder.program.empty() ? "a program" : holder.program) + " (process " +
+         std::to_string(holder.pid) + ")";
+}
+
+}  // namespace
 
 Invocation::Invocation(const CtlContext& context, Options options)
     : context_(context), options_(std::move(options)), out_(*context.out), err_(*context.err) {}
@@ -57,6 +66,11 @@ int Invocation::Connect() {
   session_ = std::make_unique<Session>(context_.profile, OnlyController(bus, chosen));
   std::string error;
   if (!session_->Open(error)) return Error(kExitNoController, error + " (" + chosen + ")");
+  group_ = session_->Link().BeginGroup();
+  if (group_.Busy()) {
+    return Error(kExitBusy, "the controller is in use by " + HolderText(group_.Holder()) +
+                                "; try again when it has finished");
+  }
   // From here on: the threads' start-up pauses are the link's own.
   if (context_.recordPauses) session_->Link().RecordPauses(context_.recordPauses);
   return kExitDone;

@@ -42,10 +42,14 @@ class Invocation {
   // Never throws: bytes that are no UTF-8 become U+FFFD.
   void PrintJson(const Json& document);
 
-  // Opens the controller that --device names, or the only one found; with
-  // several and no --device nothing is opened, since a script must never
-  // reach a controller by chance.
+  // Opens the controller that --device names, or the only one found, and
+  // holds it for the command (one exchange group); with several and no
+  // --device nothing is opened, since a script must never reach a controller
+  // by chance.
   int Connect();
+  // Lets the controller go before the command ends (it only listens, or
+  // hands the controller to Tessaly).
+  void LetGo() { group_.End(); }
   // Sends, waits for the answer, then pauses as the pages do before their
   // next request. Says what went wrong: a failed write or a controller gone
   // (1), silence (4), a stop signal (128 + it).
@@ -60,6 +64,7 @@ class Invocation {
   std::ostream& out_;
   std::ostream& err_;
   std::unique_ptr<Session> session_;
+  ExchangeGroup group_;
 };
 
 }  // namespace orvelle::ctl

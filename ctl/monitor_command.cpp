@@ -39,6 +39,10 @@ std::string FrameLine(std::span<const uint8_t> bytes) {
 int RunMonitor(Invocation& run) {
   if (!run.Arguments(1)) return kExitUsage;
   if (const int status = run.Connect()) return status;
+  // Listening holds nothing: every other program goes on meanwhile, and
+  // every frame the controller sends is shown, whoever asked for it.
+  run.LetGo();
+  run.Controller().Link().TakeUnasked([](std::span<const uint8_t>) { return true; });
   std::ostream& out = run.Out();
   // Each collection has its reader thread: one line at a time. The readers
   // may outlive this function, the lock outlives them.

@@ -42,6 +42,10 @@ int ShowOnThisThread(QWidget* owner, const QString& text, const QString& caption
       box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
       box.setDefaultButton(QMessageBox::Ok);
       break;
+    case kMbRetryCancel:
+      box.setStandardButtons(QMessageBox::Retry | QMessageBox::Cancel);
+      box.setDefaultButton(QMessageBox::Cancel);
+      break;
     default:
       box.setStandardButtons(QMessageBox::Ok);
       break;
@@ -53,6 +57,8 @@ int ShowOnThisThread(QWidget* owner, const QString& text, const QString& caption
       return kIdNo;
     case QMessageBox::Cancel:
       return kIdCancel;
+    case QMessageBox::Retry:
+      return kIdRetry;
     default:
       return kIdOk;
   }

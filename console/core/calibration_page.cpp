@@ -48,6 +48,22 @@ FrameBuffer CalibrationExchange::Request(uint8_t code) {
   return frame;
 }
 
+void CalibrationExchange::BeginApply() {
+  state_.applyOk = true;
+  appliedOption_ = state_.calOption;
+  appliedMode_ = state_.calMode;
+}
+
+bool CalibrationExchange::AppliedKept() const {
+  return state_.optionKnown && state_.modeKnown && state_.calOption == appliedOption_ &&
+         state_.calMode == appliedMode_;
+}
+
+void CalibrationExchange::BeginImport(const CalibrationRecord& record) {
+  imported_ = record;
+  importKept_ = false;
+}
+
 CalibrationAnswerEffect CalibrationExchange::HandleFrame(std::span<const uint8_t> bytes) {
   const FrameView frame(bytes);
   switch (frame.ReportId()) {
@@ -93,11 +109,23 @@ CalibrationAnswerEffect CalibrationExchange::HandleCalibration(const FrameView& 
       state_.applyOk = false;
       return {.showMode = true};
     case CAL_WRITE_DATA:
+      if (first == kRefused) {
+        imported_.reset();
+        return {.message = kMsgOperationFailed, .showMode = true, .repaint = true};
+      }
+      return {.showMode = true, .repaint = true};  // the read-back tells how it went
     case CAL_RESET:
       return {.message = first == kRefused ? kMsgOperationFailed : kMsgSaved,
               .showMode = true,
               .repaint = true};
     case CAL_READ_DATA: {
+      if (imported_) {
+        importKept_ = length == kCalibrationRecordLength;
+        for (size_t k = 0; importKept_ && k < imported_->size(); ++k)
+          importKept_ = frame.Payload(k) == (*imported_)[k];
+        imported_.reset();
+        return {};
+      }
       // Only an export the user asked for takes the record; a record that
       // cannot be saved (mode 2, or the wrong length) still ends it with a word.
       if (!exportAwaited_) return {};

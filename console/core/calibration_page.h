@@ -51,7 +51,17 @@ class CalibrationExchange {
 
   // What is known comes from this refresh's answers alone.
   void BeginRefresh() { state_.optionKnown = state_.modeKnown = false; }
-  void BeginApply() { state_.applyOk = true; }
+  // Apply writes the option and mode chosen now; a refresh after its writes
+  // tells whether the controller kept them.
+  void BeginApply();
+  bool AppliedKept() const;
+  // The next record answer is the read-back of an import of `record`: an
+  // accepted write is done when the controller reports the same record.
+  void BeginImport(const CalibrationRecord& record);
+  // The import's write was refused or not answered: no read-back follows.
+  bool ImportAwaited() const { return imported_.has_value(); }
+  void AbandonImport() { imported_.reset(); }
+  bool ImportKept() const { return importKept_; }
   // The next record answer belongs to an export the user asked for.
   void BeginExport() { exportAwaited_ = true; }
   // The record's request went unanswered: a late record is no export's.
@@ -72,6 +82,10 @@ class CalibrationExchange {
 
   CalibrationPageState state_;
   bool exportAwaited_ = false;
+  int appliedOption_ = 0;
+  int appliedMode_ = kFirstCalMode;
+  std::optional<CalibrationRecord> imported_;
+  bool importKept_ = false;
 };
 
 // The value of a group of radios after a click: the clicked one when it is

@@ -34,6 +34,19 @@ int AcknowledgementLength(uint8_t code) {
 
 constexpr int kResetAnswerLength = 5;
 
+// A refusal is a status answer: the request's sub-function, status 0 and
+// zeros to the acknowledgement's length. Where that length is the read
+// answer's, no read answer looks so, since its levels, values and periods are
+// never 0.
+bool IsRefusal(uint8_t code, const FrameView& f) {
+  const int length = f.PayloadLength();
+  if (length != AcknowledgementLength(code)) return false;
+  for (int k = 1; k < length; ++k) {
+    if (f.Payload(static_cast<size_t>(k)) != 0) return false;
+  }
+  return true;
+}
+
 // The high byte is signed, so 0x80 and above give values no range admits.
 int BigEndianValue(uint8_t high, uint8_t low) {
   return static_cast<int8_t>(high) * 256 + low;
@@ -52,16 +65,52 @@ ConfigAnswer ConfigExchange::HandleFrame(std::span<const uint8_t> bytes) {
     return frame.Payload(1) == 0 ? ConfigAnswer::ResetRefused : ConfigAnswer::ResetDone;
   }
   if (ReadAnswerLength(code) < 0) return ConfigAnswer::None;
+  if (IsRefusal(code, frame)) {
+    if (sub == kSubRead) return ConfigAnswer::ReadRefused;
+    if (sub != kSubWrite) return ConfigAnswer::None;
+    applyOk_ = false;
+    return ConfigAnswer::WriteRefused;
+  }
   if (sub == kSubRead && length == ReadAnswerLength(code)) {
+    CheckKept(code, frame);
     TakeRead(code, frame);
     unreadGroups_ &= static_cast<uint8_t>(~GroupBit(code));
     return ConfigAnswer::ReadTaken;
   }
-  if (sub == kSubWrite && length == AcknowledgementLength(code) && frame.Payload(1) == 0) {
-    applyOk_ = false;
-    return ConfigAnswer::WriteRefused;
-  }
   return ConfigAnswer::None;
+}
+
+void ConfigExchange::BeginApply() {
+  applyOk_ = true;
+  unverified_.clear();
+  unkept_.clear();
+}
+
+FrameBuffer ConfigExchange::ApplyRequest(uint8_t code) {
+  const FrameBuffer request = WriteRequest(code);
+  const FrameView written(request);
+  std::vector<uint8_t>& data = unverified_[code];
+  data.clear();
+  for (size_t k = 1; k < written.PayloadLength(); ++k)
+    data.push_back(written.Payload(k));
+  return request;
+}
+
+void ConfigExchange::CheckKept(uint8_t code, const FrameView& read) {
+  const auto it = unverified_.find(code);
+  if (it == unverified_.end()) return;
+  bool same = it->second.size() + 1 == read.PayloadLength();
+  for (size_t k = 0; same && k < it->second.size(); ++k)
+    same = read.Payload(k + 1) == it->second[k];
+  if (!same) unkept_.push_back(code);
+  unverified_.erase(it);
+}
+
+std::vector<uint8_t> ConfigExchange::UnkeptGroups() const {
+  std::vector<uint8_t> groups = unkept_;
+  for (const auto& [code, data] : unverified_)
+    groups.push_back(code);
+  return groups;
 }
 
 // Each field out of its range keeps the value held before.
@@ -85,7 +134,7 @@ void ConfigExchange::TakeRead(uint8_t code, const FrameView& f) {
       break;
     case CFG_16:
       s.on16 = f.Payload(1) == 1;
-      if (s.on16) s.value16 = static_cast<int8_t>(f.Payload(2));
+      s.value16 = static_cast<int8_t>(f.Payload(2));
       break;
     case CFG_17:
       keepIf(s.levelA17, f.Payload(1), InRange(f.Payload(1), kSliderMin, kSliderMax));
@@ -95,7 +144,6 @@ void ConfigExchange::TakeRead(uint8_t code, const FrameView& f) {
       break;
     case CFG_21: {
       s.on21 = f.Payload(1) == 1;
-      if (!s.on21) break;
       const int a = BigEndianValue(f.Payload(2), f.Payload(3));
       const int b = BigEndianValue(f.Payload(4), f.Payload(5));
       keepIf(s.periodA21, a, IndexIn(kPeriodsA21, a).has_value());
@@ -107,10 +155,8 @@ void ConfigExchange::TakeRead(uint8_t code, const FrameView& f) {
       const bool is15 = code == CFG_15;
       bool& on = is15 ? s.on15 : s.on14;
       on = f.Payload(1) == 1;
-      if (on) {
-        keepEntry(is15 ? IDC_LEVEL15 : IDC_LEVEL14, f.Payload(2));
-        keepEntry(is15 ? IDC_VALUE15 : IDC_VALUE14, BigEndianValue(f.Payload(3), f.Payload(4)));
-      }
+      keepEntry(is15 ? IDC_LEVEL15 : IDC_LEVEL14, f.Payload(2));
+      keepEntry(is15 ? IDC_VALUE15 : IDC_VALUE14, BigEndianValue(f.Payload(3), f.Payload(4)));
       break;
     }
     default:

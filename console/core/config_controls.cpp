@@ -49,15 +49,15 @@ std::optional<int> ShownEntry(int control, const ConfigPageState& state) {
   return StepEntry(combo, state.*combo.field);
 }
 
-// A switch combo and its value controls: each value control is set and
-// enabled where it has a position, untouched where it has none, and
-// disabled with the switch off.
+// A switch combo and its value controls: each value control is set where it
+// has a position (the controller keeps a switched-off setting's values, and
+// they are shown), untouched where it has none, enabled with the switch on.
 void AddSwitchedGroup(ControlSettings& controls, int switchId, bool on,
                       std::initializer_list<std::pair<int, std::optional<int>>> values) {
   controls.push_back({switchId, SwitchIndex(on), true});
   for (const auto& [id, position] : values) {
     if (!on) {
-      controls.push_back({id, {}, false});
+      controls.push_back({id, position, false});
     } else if (position) {
       controls.push_back({id, position, true});
     }

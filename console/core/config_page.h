@@ -6,7 +6,9 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <span>
+#include <vector>
 
 #include "console/core/config_controls.h"
 #include "console/core/version_class.h"
@@ -23,6 +25,7 @@ inline constexpr std::array<uint8_t, 7> kConfigGroups = {TOUCH_SETTINGS, CFG_12,
 enum class ConfigAnswer {
   None,          // not for this page, or a write accepted
   ReadTaken,     // a read answer, applied field by field
+  ReadRefused,   // the controller would not report the group
   WriteRefused,  // a failure acknowledgement of a write
   ResetRefused,
   ResetDone,
@@ -34,15 +37,21 @@ class ConfigExchange {
   static FrameBuffer ResetRequest();
   // The write request of `code` with the values the page holds.
   FrameBuffer WriteRequest(uint8_t code) const;
+  // The same, as a write of Apply: what it carries is what the group's next
+  // read must report.
+  FrameBuffer ApplyRequest(uint8_t code);
 
   // Reads of every group of `windowsClass` are about to be asked for.
   void BeginRefresh(int windowsClass);
   // Every group of the refresh answered its read: the page holds what the
   // controller holds.
   bool ReadComplete() const { return unreadGroups_ == 0; }
-  void BeginApply() { applyOk_ = true; }
+  void BeginApply();
   // No write was refused since Apply began.
   bool ApplyOk() const { return applyOk_; }
+  // The groups Apply wrote whose read since did not report what was written,
+  // or has not come; none when the controller kept every write.
+  std::vector<uint8_t> UnkeptGroups() const;
   // The controller went: what was read of it is no longer the page's.
   void Forget();
 
@@ -62,12 +71,17 @@ class ConfigExchange {
   // The bit of `code` in unreadGroups_; 0 for codes that are no group.
   static uint8_t GroupBit(uint8_t code);
   void TakeRead(uint8_t code, const FrameView& frame);
+  void CheckKept(uint8_t code, const FrameView& frame);
 
   ConfigPageState state_;
   // One bit per group of kConfigGroups whose read answer is still due; all
   // set while no refresh has begun.
   uint8_t unreadGroups_ = 0xFF;
   bool applyOk_ = true;
+  // Apply's writes not yet read back (their data after the sub-function),
+  // and those read back different.
+  std::map<uint8_t, std::vector<uint8_t>> unverified_;
+  std::vector<uint8_t> unkept_;
 };
 
 }  // namespace orvelle::console

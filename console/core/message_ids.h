@@ -14,6 +14,9 @@ enum ConsoleMessage : int {
   kMsgLaunchFolderNotFound = 1089,
   kMsgOutOfMemory = 1090,
   kMsgCannotOpen = 1091,  // present, but this user may not open it
+  kMsgControllerBusy = 1092,
+  kMsgControllerHolder = 1093,  // %1 the program, %2 its process
+  kMsgNotKept = 1094,
   kMsgCannotOpenForSave = 1096,
   kMsgCannotOpenOrCreate = 1097,
   kMsgCannotWriteNew = 1098,

@@ -109,7 +109,7 @@ TEST_F(CalibrationPageTest, TheRecordGoesToAFileAndComesBackOnlyWhole) {
   ASSERT_NE(sim_->State().record, calibrated.record);
   use(Page::IDC_IMPORT, "", {}, {});
   use(Page::IDC_IMPORT, damaged, {}, {QCoreApplication::applicationName() + "|Failed to import!"});
-  use(Page::IDC_IMPORT, file, {CAL_WRITE_DATA}, {Box(kMsgSaved, kMsgSavedCaption)});
+  use(Page::IDC_IMPORT, file, {CAL_WRITE_DATA, CAL_READ_DATA}, {Box(kMsgSaved, kMsgSavedCaption)});
   EXPECT_EQ(sim_->State().record, calibrated.record);
 }
 

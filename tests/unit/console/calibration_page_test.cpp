@@ -52,6 +52,7 @@ TEST(CalibrationExchange, AnswersChangeThePageAsTheCommandTableSays) {
   const CalibrationAnswerEffect failed{.message = kMsgOperationFailed},
       notSaved{.message = kMsgNotSavedToFile},
       saved{.message = kMsgSaved, .showMode = true, .repaint = true},
+      written{.showMode = true, .repaint = true},
       refused{.message = kMsgOperationFailed, .showMode = true, .repaint = true};
   const Case cases[] = {
       {"option read", Option({1, 3}), {}, known(3)},
@@ -71,7 +72,7 @@ TEST(CalibrationExchange, AnswersChangeThePageAsTheCommandTableSays) {
       {"mode refused", Cal(CAL_SET_MODE, {0}), {.showMode = true}, with([](auto& s) {
          s.calMode = 2, s.applyOk = false;
        })},
-      {"record written", Cal(CAL_WRITE_DATA, {1}), saved, start},
+      {"record written", Cal(CAL_WRITE_DATA, {1}), written, start},
       {"record refused", Cal(CAL_WRITE_DATA, {0, 9}), refused, start},
       {"reset", Cal(CAL_RESET, {1}), saved, start},
       {"record read", Cal(CAL_READ_DATA, recordPayload), {.recordToExport = record}, start},
@@ -96,6 +97,32 @@ TEST(CalibrationExchange, AnswersChangeThePageAsTheCommandTableSays) {
   mode2.ChooseMode(2);
   mode2.BeginExport();
   EXPECT_EQ(mode2.HandleFrame(Cal(CAL_READ_DATA, recordPayload)), notSaved);
+
+  // An import is done when the record reads back; Apply when mode and option do.
+  for (const uint8_t last : {0x99, 0x98}) {
+    CalibrationExchange import;
+    import.BeginImport(record);
+    import.HandleFrame(Cal(CAL_WRITE_DATA, {1}));
+    ASSERT_TRUE(import.ImportAwaited());
+    std::vector<uint8_t> readBack = recordPayload;
+    readBack[40] = last;
+    EXPECT_EQ(import.HandleFrame(Cal(CAL_READ_DATA, readBack)), CalibrationAnswerEffect{});
+    EXPECT_EQ(import.ImportKept(), last == 0x99);
+  }
+  CalibrationExchange refusedImport;
+  refusedImport.BeginImport(record);
+  refusedImport.HandleFrame(Cal(CAL_WRITE_DATA, {0}));
+  EXPECT_FALSE(refusedImport.ImportAwaited());
+  for (const uint8_t mode : {3, 4}) {
+    CalibrationExchange apply;
+    apply.ChooseOption(1);
+    apply.ChooseMode(3);
+    apply.BeginApply();
+    apply.BeginRefresh();
+    apply.HandleFrame(Option({1, 1}));
+    apply.HandleFrame(Cal(CAL_GET_MODE, {mode}));
+    EXPECT_EQ(apply.AppliedKept(), mode == 3);
+  }
 }
 
 TEST(CalibrationPage, RadioAndPictureRules) {

@@ -42,12 +42,13 @@ TEST(ConfigExchange, ReadAnswersTakeEachFieldOnlyInItsRange) {
       {"touch not 2", Read(TOUCH_SETTINGS, {3}), [](auto& s) { s.touchSetting2 = false; }},
       {"switch on only at 1", Read(CFG_12, {1, 0, 2}), [](auto& s) { s.switchA12 = true; }},
       {"16 signed", Read(CFG_16, {1, 0xFB}), [](auto& s) { s.value16 = -5; }},
-      {"16 kept while off", Read(CFG_16, {0, 9}), [](auto& s) { s.on16 = false; }},
+      {"16 stored while off", Read(CFG_16, {0, 9}), [](auto& s) { s.on16 = false, s.value16 = 9; }},
       {"levels each alone", Read(CFG_17, {0, 6, 10, 11}), [](auto& s) { s.levelC17 = 10; }},
       {"levels in range", Read(CFG_17, {1, 5, 1, 10}),
        [](auto& s) { s.levelA17 = 1, s.levelB17 = 5, s.levelC17 = 1, s.levelD17 = 10; }},
       {"period off table", Read(CFG_21, {1, 0, 15, 2, 0xEE}), [](auto& s) { s.periodB21 = 750; }},
-      {"periods kept while off", Read(CFG_21, {0, 0, 3, 0, 100}), [](auto& s) { s.on21 = false; }},
+      {"periods stored while off", Read(CFG_21, {0, 0, 3, 0, 100}),
+       [](auto& s) { s.on21 = false, s.periodA21 = 3, s.periodB21 = 100; }},
       {"15 not a step of 500", Read(CFG_15, {1, 7, 0x02, 0xEE}), [](auto& s) { s.level15 = 7; }},
       {"15 above 5000", Read(CFG_15, {1, 11, 0x15, 0x7C}), nullptr},
       {"high byte 0x80 negative", Read(CFG_15, {1, 0, 0x80, 0x00}), nullptr},
@@ -55,7 +56,8 @@ TEST(ConfigExchange, ReadAnswersTakeEachFieldOnlyInItsRange) {
        [](auto& s) { s.level15 = 10, s.value15 = 5000; }},
       {"14 in range", Read(CFG_14, {1, 1, 3, 0xE8}),
        [](auto& s) { s.level14 = 1, s.value14 = 1000; }},
-      {"14 off", Read(CFG_14, {0, 1, 0, 100}), [](auto& s) { s.on14 = false; }},
+      {"14 off, its values stored", Read(CFG_14, {0, 1, 0, 100}),
+       [](auto& s) { s.on14 = false, s.level14 = 1, s.value14 = 100; }},
       {"14 of 50 kept", Read(CFG_14, {1, 5, 0, 50}), nullptr},
       {"wrong length", Answer(CFG_14, {1, 1, 1, 1}), nullptr},
       {"calibration report", Request(kCalibrationReportId, CFG_12, {1, 1, 1, 1}), nullptr},
@@ -92,8 +94,9 @@ TEST(ConfigExchange, TheReadIsCompleteOnlyWhenEveryGroupOfTheClassAnswered) {
   }
 }
 
-// Only a failure of the right length counts.
-TEST(ConfigExchange, Acknowledgements) {
+// Only a failure of the right length counts; a refused read is told by its
+// zero status and padding, never taken as a setting switched off.
+TEST(ConfigExchange, AcknowledgementsAndRefusals) {
   const std::tuple<const char*, uint8_t, Bytes, ConfigAnswer> cases[] = {
       {"TouchSettings", TOUCH_SETTINGS, {2, 0}, ConfigAnswer::WriteRefused},
       {"Cfg12", CFG_12, {2, 0}, ConfigAnswer::WriteRefused},
@@ -110,6 +113,11 @@ TEST(ConfigExchange, Acknowledgements) {
       {"ResetDone", CFG_RESET, {2, 3, 0, 0, 0}, ConfigAnswer::ResetDone},
       {"ResetOfLength2", CFG_RESET, {2, 0}, ConfigAnswer::None},
       {"ResetAsRead", CFG_RESET, {1, 0, 0, 0, 0}, ConfigAnswer::None},
+      {"Cfg15ReadRefused", CFG_15, {1, 0, 0, 0, 0}, ConfigAnswer::ReadRefused},
+      {"Cfg21ReadRefused", CFG_21, {1, 0, 0, 0, 0, 0}, ConfigAnswer::ReadRefused},
+      {"TouchReadRefused", TOUCH_SETTINGS, {1, 0}, ConfigAnswer::ReadRefused},
+      {"Cfg12ReadRefused", CFG_12, {1, 0}, ConfigAnswer::ReadRefused},
+      {"Cfg12AllOff", CFG_12, {1, 0, 0, 0}, ConfigAnswer::ReadTaken},
   };
   for (const auto& [name, code, payload, expected] : cases) {
     SCOPED_TRACE(name);
@@ -119,6 +127,22 @@ TEST(ConfigExchange, Acknowledgements) {
     EXPECT_EQ(exchange.ApplyOk(), expected != ConfigAnswer::WriteRefused);
     EXPECT_EQ(exchange.State(), ConfigPageState{});
   }
+}
+
+// Apply is done when each group written reads back as written.
+TEST(ConfigExchange, WritesAreKeptWhenTheyReadBack) {
+  ConfigExchange exchange;
+  exchange.BeginApply();
+  for (uint8_t code : {CFG_15, CFG_14, CFG_16})
+    exchange.ApplyRequest(code);
+  const ConfigPageState written = exchange.State();
+  exchange.HandleFrame(Read(CFG_15, {1, 5, 0x0B, 0xB8}));
+  exchange.HandleFrame(Read(CFG_14, {1, 5, 0x03, 0x84}));
+  EXPECT_EQ(exchange.UnkeptGroups(), (std::vector<uint8_t>{CFG_14, CFG_16}))
+      << "CFG_14 read back 900, CFG_16 not at all";
+  EXPECT_NE(exchange.State(), written) << "the page shows what the controller holds";
+  exchange.BeginApply();
+  EXPECT_TRUE(exchange.UnkeptGroups().empty());
 }
 
 TEST(ConfigExchange, UserChoicesChangeOnlyTheirField) {
