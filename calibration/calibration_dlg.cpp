@@ -8,6 +8,7 @@
 #include <QStyleHints>
 #include <utility>
 
+#include "calibration/core/answer.h"
 #include "calibration/core/start_up.h"
 #include "calibration/screen_setup.h"
 #include "calibration/target_painter.h"
@@ -18,10 +19,12 @@
 #include "platform/os_version.h"
 #include "platform/registry.h"
 #include "shell/about_dlg.h"
+#include "shell/controller_busy.h"
 #include "shell/dialog_support.h"
 #include "shell/gui_dispatcher.h"
 #include "shell/language_library.h"
 #include "shell/resource_message.h"
+#include "shell/termination_watch.h"
 
 namespace orvelle {
 namespace {
@@ -31,6 +34,8 @@ constexpr int kMsgNoController = 1059;
 constexpr int kCaptionNoController = 1060;
 constexpr int kMsgCannotOpen = 1068;
 constexpr int kMsgOutOfMemory = 1062;
+constexpr int kMsgControllerBusy = 1069;
+constexpr int kMsgControllerHolder = 1070;  // %1 the program, %2 its process
 constexpr int kAboutEntryText = 101;
 constexpr int kAppIcon = 128;
 constexpr int kOkIcon = 1006;
@@ -53,6 +58,7 @@ CCalibrationDlg::CCalibrationDlg(Environment environment)
   if (!environment_.bus) environment_.bus = MakeDefaultBus();
   link_ = std::make_unique<CUSBTransfer>(environment_.profile, environment_.bus);
   link_->SetOwner(this);
+  link_->TakeUnasked(IsRawPoint);
   dispatcher_ = std::make_unique<GuiAnswerDispatcher>(*link_);
   link_->SetOutOfMemoryHandler([this] { ShowMessage(kMsgOutOfMemory); });
 
@@ -66,6 +72,8 @@ CCalibrationDlg::~CCalibrationDlg() {
   ShowCursor(true);
   timer1_.stop();
   watch_.reset();
+  termination_.reset();
+  group_.End();
   link_->StopThreads();
 }
 
@@ -111,10 +119,12 @@ bool CCalibrationDlg::OnInitDialog() {
     OnCancel();
     return false;
   }
-  SendCalibrationFrame(CAL_GET_MODE, {});
-  Pause(50);
-  SendCalibrationFrame(CAL_BEGIN, {});
-  Pause(500);
+  // A controller that went during the start is told by its removal notice,
+  // which ends the run as an unplug does.
+  if (!BeginRun() && !link_->DeviceLeft()) {
+    OnCancel();
+    return false;
+  }
   timer1_.start();
   run_.Start();
   if (okButton_) okButton_->hide();
@@ -125,6 +135,23 @@ bool CCalibrationDlg::OnInitDialog() {
     if (ended_ || ending_) break;
     OnDeviceChange(notice);
   }
+  return !ended_;
+}
+
+bool CCalibrationDlg::BeginRun() {
+  group_ = link_->BeginGroup([this](const LockHolder& holder) {
+    return AskToTryAgain(this, holder, LoadResourceString(kMsgControllerBusy),
+                         LoadResourceString(kMsgControllerHolder), LoadResourceString(1050));
+  });
+  if (group_.Busy()) return false;
+  // Ended by the system (a signal, the session's end), the run ends in the
+  // controller too: a controller left calibrating is no touch screen.
+  termination_ =
+      std::make_unique<TerminationWatch>([this] { dispatcher_->WhenIdle([this] { OnCancel(); }); });
+  if (!SendCalibrationFrame(CAL_GET_MODE, {})) return false;
+  Pause(50);
+  if (!SendCalibrationFrame(CAL_BEGIN, {}) || !taken_) return false;
+  Pause(500);
   return !ended_;
 }
 

@@ -19,6 +19,7 @@
 #include "calibration/core/calibration_run.h"
 #include "calibration/core/mouse_settings.h"
 #include "devlink/dispatch.h"
+#include "devlink/exchange_group.h"
 #include "devlink/frame.h"
 #include "devlink/hid/bus.h"
 #include "devlink/link_profile.h"
@@ -29,6 +30,7 @@ class CUSBTransfer;
 class GuiAnswerDispatcher;
 class OsVersion;
 class Registry;
+class TerminationWatch;
 class XPImageButton;
 
 #ifdef _WIN32
@@ -113,7 +115,12 @@ class CCalibrationDlg : public QDialog, public AnswerSink {
   void AddAboutEntry();
   void LayoutControls();
   void UpdateData();
+  // True when the controller answered and did not refuse.
   bool SendCalibrationFrame(uint8_t code, std::span<const uint8_t> payload);
+  bool Exchange();
+  // Holds the controller from the first request to CAL_END; false, with the
+  // user told why, when the run cannot begin.
+  bool BeginRun();
   void Pause(int milliseconds);
   void RegisterForDeviceChanges();
   void InvalidateTargets();
@@ -127,6 +134,12 @@ class CCalibrationDlg : public QDialog, public AnswerSink {
   std::unique_ptr<CUSBTransfer> link_;
   std::unique_ptr<GuiAnswerDispatcher> dispatcher_;
   std::unique_ptr<DeviceWatch> watch_;
+  std::unique_ptr<TerminationWatch> termination_;
+  // The controller, held for the run: while held, the run ends in it.
+  ExchangeGroup group_;
+  // The last request's answer: refused, or positively taken.
+  bool refused_ = false;
+  bool taken_ = false;
   // Notices that came during initialisation wait until it is done: the link
   // is not open, or not yet told to calibrate, before then.
   bool startingUp_ = true;

@@ -20,6 +20,7 @@ constexpr int kMsgUnplugged = 1061;
 constexpr int kMsgNotConnected = 1065;
 constexpr int kMsgRefused = 1066;
 constexpr int kMsgPointsUndefined = 1067;
+constexpr int kMsgNoAnswer = 1071;
 constexpr uint8_t kEndKeep = 1;
 constexpr uint8_t kEndDiscard = 0;
 
@@ -33,8 +34,13 @@ void CCalibrationDlg::OnAnswer(std::span<const uint8_t> frame) {
       break;
     case CalibrationAnswer::BeginConfirmed:
       link_->SetConnected(2);
+      taken_ = true;
+      break;
+    case CalibrationAnswer::Taken:
+      taken_ = true;
       break;
     case CalibrationAnswer::Refused:
+      refused_ = true;
       ShowMessage(kMsgRefused);
       break;
     case CalibrationAnswer::RawPoint:
@@ -91,8 +97,15 @@ void CCalibrationDlg::OnTimer(int timerId) {
   }
 }
 
+// The user is offered to keep the calibration only once the controller has
+// taken it; otherwise the run ends, and nothing was changed.
 void CCalibrationDlg::OnCalibrationDone() {
-  SendCalibrationPoints();
+  if (ending_ || ended_) return;
+  if (SendCalibrationPoints()) {
+    run_.ResultTaken();
+    return;
+  }
+  OnCancel();
 }
 
 bool CCalibrationDlg::SendCalibrationPoints() {
@@ -101,8 +114,7 @@ bool CCalibrationDlg::SendCalibrationPoints() {
     return false;
   }
   if (!BuildCalibrationPointsFrame(requestFrame_, run_.result())) return false;
-  link_->SendAndWait(kCalibrationChannel, {requestFrame_.data(), kCalibrationFrameLength});
-  return true;
+  return Exchange() && taken_;
 }
 
 bool CCalibrationDlg::SendCalibrationFrame(uint8_t code, std::span<const uint8_t> payload) {
@@ -111,8 +123,19 @@ bool CCalibrationDlg::SendCalibrationFrame(uint8_t code, std::span<const uint8_t
     return false;
   }
   BuildFrame(requestFrame_, kCalibrationReportId, code, payload);
-  link_->SendAndWait(kCalibrationChannel, {requestFrame_.data(), kCalibrationFrameLength});
-  return true;
+  return Exchange();
+}
+
+// Sends requestFrame_: true when the controller answered and did not refuse
+// (a refusal was said by its answer's handler, silence is said here).
+bool CCalibrationDlg::Exchange() {
+  refused_ = taken_ = false;
+  if (!link_->SendAndWait(kCalibrationChannel, {requestFrame_.data(), kCalibrationFrameLength})) {
+    // A controller that went is told by its removal notice.
+    if (!link_->DeviceLeft()) ShowMessage(kMsgNoAnswer);
+    return false;
+  }
+  return !refused_;
 }
 
 void CCalibrationDlg::OnOK() {
@@ -130,9 +153,13 @@ void CCalibrationDlg::EndRun(bool accept) {
   if (ending_ || ended_) return;
   ending_ = true;
   timer1_.stop();
-  const uint8_t keep[] = {accept ? kEndKeep : kEndDiscard};
-  SendCalibrationFrame(CAL_END, keep);
-  Pause(500);
+  // A run that found another program's under way must not end that one.
+  if (!group_.Busy()) {
+    const uint8_t keep[] = {accept ? kEndKeep : kEndDiscard};
+    SendCalibrationFrame(CAL_END, keep);
+    Pause(500);
+  }
+  group_.End();
   ended_ = true;
   QDialog::done(accept ? QDialog::Accepted : QDialog::Rejected);
 }

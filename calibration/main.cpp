@@ -8,6 +8,7 @@
 #include "calibration/core/screen_choice.h"
 #include "calibration/screen_setup.h"
 #include "shell/shell_app.h"
+#include "shell/termination_watch.h"
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
@@ -25,5 +26,8 @@ int main(int argc, char** argv) {
     rest.push_back(QString::fromStdString(word));
   app.SetArguments(rest);
   app.InitInstance();
+  // Asked to end by a signal: the run has ended in the controller; the
+  // process now ends as the signal asked.
+  orvelle::TerminationWatch::EndAsReceived();
   return app.ExitCode();
 }

@@ -29,8 +29,8 @@ CalibrationAnswer InterpretCalibrationFrame(const FrameView& f) {
                                       : CalibrationAnswer::Refused);
     case CAL_SET_POINTS:
     case CAL_END:
-      if (n == 1 && f.Payload(0) == 0) return OfKind(CalibrationAnswer::Refused);
-      return {};
+      if (n != 1) return {};
+      return OfKind(f.Payload(0) == 0 ? CalibrationAnswer::Refused : CalibrationAnswer::Taken);
     case CAL_RAW_POINT: {
       if (n != 5) return {};
       CalibrationAnswer answer = OfKind(CalibrationAnswer::RawPoint);
@@ -49,12 +49,14 @@ CalibrationAnswer InterpretAnswer(std::span<const uint8_t> frame) {
   const FrameView f(frame);
   // The recogniser already checked the envelope; still never read past a short one.
   if (f.Size() < 3 || f.Size() < 3u + f.PayloadLength()) return {};
+  // Command frames are other programs' answers: this program sends none.
   if (f.ReportId() == kCalibrationReportId) return InterpretCalibrationFrame(f);
-  if (f.ReportId() == kCommandReportId && f.Code() == CFG_12 && f.PayloadLength() == 2 &&
-      f.Payload(0) == kSubWrite && f.Payload(1) == 0) {
-    return OfKind(CalibrationAnswer::Refused);
-  }
   return {};
+}
+
+bool IsRawPoint(std::span<const uint8_t> frame) {
+  const FrameView f(frame);
+  return f.ReportId() == kCalibrationReportId && f.Code() == CAL_RAW_POINT;
 }
 
 }  // namespace orvelle

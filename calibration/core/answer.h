@@ -14,6 +14,7 @@ struct CalibrationAnswer {
     Mode,            // CAL_GET_MODE answered with 2, 3 or 4: `mode`
     BeginConfirmed,  // CAL_BEGIN answered {1}: the link's connected flag becomes 2
     Refused,         // the controller refused a request: message 1066
+    Taken,           // CAL_SET_POINTS or CAL_END answered with a status other than 0
     RawPoint,        // CAL_RAW_POINT: `raw` holds its five payload bytes
   };
   Kind kind = None;
@@ -22,5 +23,8 @@ struct CalibrationAnswer {
 };
 
 CalibrationAnswer InterpretAnswer(std::span<const uint8_t> frame);
+
+// The frames the calibration program takes unasked: the raw touch positions.
+bool IsRawPoint(std::span<const uint8_t> frame);
 
 }  // namespace orvelle

@@ -93,8 +93,12 @@ CaptureResult CalibrationRun::FinishPoint() {
     return CaptureResult::CalibrationUndefined;
   }
   NextTarget();
-  finished_ = true;
   return CaptureResult::RunComplete;
+}
+
+void CalibrationRun::ResultTaken() {
+  finished_ = true;
+  tickCount_ = 0;
 }
 
 void CalibrationRun::NextTarget() {

@@ -53,6 +53,8 @@ class CalibrationRun {
   // The five payload bytes of a CAL_RAW_POINT report: state, x low, x high,
   // y low, y high.
   CaptureResult CaptureSample(std::span<const uint8_t, 5> p);
+  // The controller acknowledged result(): the user may now keep it.
+  void ResultTaken();
   // One 500 ms timer tick.
   TickAction Tick();
 
@@ -60,6 +62,7 @@ class CalibrationRun {
   int targetCount() const { return targetCount_; }
   int targetIndex() const { return targetIndex_; }
   bool blinkOn() const { return blinkOn_; }
+  // The result was acknowledged: the run waits for the user to keep it.
   bool finished() const { return finished_; }
   int tickCount() const { return tickCount_; }
   int sampleCount() const { return sampleCount_; }

@@ -242,16 +242,23 @@ TEST_F(CalibrationDialogTest, StartWithAnUnopenableOrVanishingController) {
   }
 }
 
-TEST_F(CalibrationDialogTest, RefusedPointsAreReportedAndTheRunGoesOn) {
-  PlugController(3);
-  sim_->SetFault({kCalibrationReportId, CAL_SET_POINTS}, FaultRule{FaultKind::Refuse});
-  auto dialog = StartDialog();
-  TouchTargets();
-  ASSERT_TRUE(PumpUntil([&] { return !Boxes().empty(); }));
-  EXPECT_EQ(Boxes(), std::vector<QString>{Box(1066)});
-  EXPECT_EQ(Sent(CAL_SET_POINTS).value_or(Bytes{}).size(), 36u) << "mode 3 sends nine points";
-  dialog->OnTimer(CCalibrationDlg::kTimerId);
-  EXPECT_FALSE(dialog->okButton()->isHidden());
+// A result the controller did not take is never offered to be kept: the run
+// ends, discarded, and says why.
+TEST_F(CalibrationDialogTest, PointsRefusedOrLostEndTheRunUnchanged) {
+  environment_.profile.answerTimeout = 300ms;
+  for (const auto& [fault, box] : {std::pair{FaultKind::Refuse, 1066}, {FaultKind::Silent, 1071}}) {
+    boxes_.Clear();
+    sim_.reset();
+    PlugController(3);
+    sim_->SetFault({kCalibrationReportId, CAL_SET_POINTS}, FaultRule{fault});
+    auto dialog = StartDialog();
+    TouchTargets();
+    ASSERT_TRUE(PumpUntil([&] { return dialog->ended(); }));
+    EXPECT_EQ(Boxes(), std::vector<QString>{Box(box)});
+    EXPECT_EQ(Sent(CAL_SET_POINTS).value_or(Bytes{}).size(), 36u) << "mode 3 sends nine points";
+    EXPECT_EQ(Sent(CAL_END), Bytes{0});
+    EXPECT_TRUE(dialog->okButton()->isHidden());
+  }
 }
 
 TEST_F(CalibrationDialogTest, AboutBoxComesFromItsTemplate) {

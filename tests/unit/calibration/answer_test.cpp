@@ -17,16 +17,14 @@ TEST(InterpretAnswer, EachAnswerCountsOnlyInItsExactShape) {
   const std::pair<A::Kind, Frames> groups[] = {
       {A::Mode, {Request(6, 0x01, {2}), Request(6, 0x01, {4})}},
       {A::BeginConfirmed, {Request(6, 0x03, {1})}},
-      {A::Refused,
-       {Request(6, 0x03, {0}), Request(6, 0x04, {0}), Request(6, 0x05, {0}),
-        Request(7, 0x12, {2, 0})}},
+      {A::Refused, {Request(6, 0x03, {0}), Request(6, 0x04, {0}), Request(6, 0x05, {0})}},
+      {A::Taken, {Request(6, 0x04, {1}), Request(6, 0x05, {2})}},
       {A::RawPoint, {Request(6, 0x08, {7, 1, 2, 3, 4})}},
-      // Wrong values or lengths; a command frame's code 0x04 is not CAL_SET_POINTS.
+      // Wrong values or lengths; command frames are other programs' answers.
       {A::None,
        {Request(6, 0x01, {1}), Request(6, 0x01, {5}), Request(6, 0x01, {4, 0}),
-        Request(6, 0x03, {1, 1}), Request(6, 0x04, {1}), Request(6, 0x05, {0, 0}),
-        Request(7, 0x12, {2, 1}), Request(7, 0x12, {2, 0, 0}), Request(7, 0x04, {0}),
-        Request(6, 0x08, {7, 1, 2, 3}), Request(6, 0x08, {7, 1, 2, 3, 4, 5})}},
+        Request(6, 0x03, {1, 1}), Request(6, 0x05, {0, 0}), Request(7, 0x12, {2, 0}),
+        Request(7, 0x04, {0}), Request(6, 0x08, {7, 1, 2, 3}), Request(6, 0x08, {7, 1, 2, 3, 4, 5})}},
       // Shorter than their envelope says.
       {A::None, {{}, {6, 0x08}, {6, 0x08, 5, 7, 1}, {6, 0x03, 1}}},
   };

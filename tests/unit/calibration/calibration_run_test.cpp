@@ -107,13 +107,16 @@ TEST(CalibrationRun, CountDownPerTargetEndsOnTheFortiethTick) {
   EXPECT_EQ(run.Tick().seconds, 20) << "an accepted target renews the 20 s";
 }
 
-// After completion one more point restarts the accept count-down only.
+// The user may keep the result once the controller took it; after that one
+// more point restarts the accept count-down only.
 TEST(CalibrationRun, FourCornersCompleteTheRunAndStartTheAcceptCountDown) {
   CalibrationRun run = Started(2);
   for (int t = 0; t < 3; ++t)
     EXPECT_EQ(Hold(run, kCornersX[t], kCornersY[t]), R::TargetAccepted);
-  EXPECT_FALSE(run.finished());
   EXPECT_EQ(Hold(run, kCornersX[3], kCornersY[3]), R::RunComplete);
+  EXPECT_FALSE(run.finished()) << "not before the controller took the result";
+  EXPECT_FALSE(run.Tick().complete);
+  run.ResultTaken();
   EXPECT_TRUE(run.finished());
   EXPECT_EQ(run.result().calMode, 2);
   EXPECT_EQ(run.result().coefficients, kIdentityCoefficients);
