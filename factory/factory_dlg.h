@@ -9,9 +9,11 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 
 #include "devlink/dispatch.h"
+#include "devlink/exchange_group.h"
 #include "devlink/frame.h"
 #include "factory/shared_values.h"
 
@@ -78,6 +80,11 @@ class COrvelleFactoryConfig2Dlg : public QDialog, public AnswerSink {
   // Up to kPollLimit pauses of kPollStep while `flag` is clear; answers are
   // handled during each pause.
   bool PollFlag(const bool& flag, bool pauseFirst);
+  // The touch limits asked for and polled; false after the time-out message.
+  bool ReadTouchLimits(bool pauseFirst);
+  // The controller for one group; none when another program holds it and
+  // the user gave up.
+  std::optional<ExchangeGroup> TakeController();
   int Message(int textId, int captionId);
 
   // Declared first: destroyed after everything that uses it.

@@ -7,6 +7,8 @@
 #include "factory/factory_strings.h"
 #include "factory/info_dlg.h"
 #include "factory/touch_num_dlg.h"
+#include "shell/controller_busy.h"
+#include "shell/message_boxes.h"
 
 namespace orvelle {
 
@@ -28,6 +30,16 @@ bool COrvelleFactoryConfig2Dlg::SendCommand(uint8_t code, std::initializer_list<
                             std::span<const uint8_t>(frame_.data(), kCommandFrameLength));
 }
 
+std::optional<ExchangeGroup> COrvelleFactoryConfig2Dlg::TakeController() {
+  ExchangeGroup group = link_->BeginGroup([this](const LockHolder& holder) {
+    using namespace factory;
+    return AskToTryAgain(this, holder, LoadFactoryString(IDS_BUSY),
+                         LoadFactoryString(IDS_BUSY_HOLDER), LoadFactoryString(IDS_ERROR));
+  });
+  if (group.Busy()) return std::nullopt;
+  return group;
+}
+
 bool COrvelleFactoryConfig2Dlg::PollFlag(const bool& flag, bool pauseFirst) {
   if (pauseFirst) link_->Pause(kPollStep);
   for (int i = 0; !flag && i < kPollLimit; ++i)
@@ -37,33 +49,55 @@ bool COrvelleFactoryConfig2Dlg::PollFlag(const bool& flag, bool pauseFirst) {
 
 void COrvelleFactoryConfig2Dlg::ShowBasicInfo() {
   if (SayIfRemoved()) return;
-  modelReceived_ = false;
-  SendCommand(GET_MODEL, {kSubRead});
-  // No answer: nothing to show and nothing to say.
-  if (!PollFlag(modelReceived_, true)) return;
+  {
+    const auto group = TakeController();
+    if (!group) return;
+    modelReceived_ = false;
+    SendCommand(GET_MODEL, {kSubRead});
+    // No answer: nothing to show and nothing to say.
+    if (!PollFlag(modelReceived_, true)) return;
+  }
   CInfoDlg info(shared_.modelText, this);
   runModal_(info);
 }
 
-void COrvelleFactoryConfig2Dlg::SetTouchCount() {
-  if (SayIfRemoved()) return;
+bool COrvelleFactoryConfig2Dlg::ReadTouchLimits(bool pauseFirst) {
   limitsReceived_ = false;
   SendCommand(TOUCH_SETTINGS, {kSubReadTouchLimits});
-  if (!PollFlag(limitsReceived_, false)) {
-    Message(factory::IDS_TIMED_OUT, factory::IDS_ERROR);
-    return;
+  if (PollFlag(limitsReceived_, pauseFirst)) return true;
+  Message(factory::IDS_TIMED_OUT, factory::IDS_ERROR);
+  return false;
+}
+
+// The controller is not held while the user chooses: the limits are read,
+// then the count is written and read back, each in a group of its own.
+void COrvelleFactoryConfig2Dlg::SetTouchCount() {
+  if (SayIfRemoved()) return;
+  {
+    const auto group = TakeController();
+    if (!group || !ReadTouchLimits(false)) return;
   }
   CTouchNumDlg choose(shared_, this);
   if (runModal_(choose) != QDialog::Accepted) return;
 
+  const auto group = TakeController();
+  if (!group) return;
+  const int chosen = shared_.touchCount;
   touchAcknowledged_ = false;
-  SendCommand(TOUCH_SETTINGS, {kSubWriteTouchCount, static_cast<uint8_t>(shared_.touchCount)});
+  SendCommand(TOUCH_SETTINGS, {kSubWriteTouchCount, static_cast<uint8_t>(chosen)});
   if (!PollFlag(touchAcknowledged_, true)) {
     Message(factory::IDS_TIMED_OUT, factory::IDS_ERROR);
-  } else if (touchAccepted_) {
-    Message(factory::IDS_SETTING_SUCCEEDED, factory::IDS_ATTENTION);
-  } else {
+  } else if (!touchAccepted_) {
     Message(factory::IDS_SETTING_FAILED, factory::IDS_ERROR);
+  } else if (ReadTouchLimits(true)) {
+    // Done when the controller reports the count it was sent.
+    if (shared_.touchCount == chosen) {
+      Message(factory::IDS_SETTING_SUCCEEDED, factory::IDS_ATTENTION);
+    } else {
+      MessageBoxes().Show(this,
+                          factory::LoadFactoryString(factory::IDS_NOT_KEPT).arg(shared_.touchCount),
+                          factory::LoadFactoryString(factory::IDS_ERROR), kMbOk);
+    }
   }
 }
 

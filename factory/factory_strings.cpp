@@ -9,7 +9,7 @@ namespace {
 
 // 1051..1055 and 1061 are kept for the settings and events that this tool
 // has no operation for; nothing shows them.
-const std::array<std::pair<int, const char16_t*>, 13> kStringTable = {{
+const std::array<std::pair<int, const char16_t*>, 16> kStringTable = {{
     {IDS_ABOUTBOX, u"关于 OrvelleFactoryConfig2(&A)..."},
     {IDS_ERROR, u"错误"},
     {IDS_SIZE_TOO_LARGE, u"触摸屏尺寸比原始尺寸大，请重设!"},
@@ -23,6 +23,9 @@ const std::array<std::pair<int, const char16_t*>, 13> kStringTable = {{
     {IDS_NOT_CONNECTED, u"设备没有连接，不能访问!"},
     {IDS_SETTING_SUCCEEDED, u"设置成功!"},
     {IDS_TIMED_OUT, u"操作超时，请重试!"},
+    {IDS_NOT_KEPT, u"设置没有生效，设备现在的触点个数是 %1!"},
+    {IDS_BUSY, u"设备正被其他程序使用，请等它用完后重试。"},
+    {IDS_BUSY_HOLDER, u"使用者：%1（进程 %2）"},
 }};
 
 }  // namespace

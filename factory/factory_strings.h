@@ -21,6 +21,9 @@ enum StringId : int {
   IDS_NOT_CONNECTED = 1063,
   IDS_SETTING_SUCCEEDED = 1064,
   IDS_TIMED_OUT = 1065,
+  IDS_NOT_KEPT = 1066,  // %1 the count the controller holds
+  IDS_BUSY = 1067,
+  IDS_BUSY_HOLDER = 1068,  // %1 the program, %2 its process
 };
 
 // LoadString: the table's text, empty when the identifier has none.

@@ -142,10 +142,13 @@ TEST_F(FactoryMainTest, OnlyItsTwoOperationsSendAnythingAndEachAnswerCountsInIts
       return d.result();
     };
     dialog_->SetTouchCount();
+    // A count the controller took is read back.
+    const bool taken = boxes == std::vector{kSucceeded};
     std::vector<Bytes> sent{kLimitsRequest};
     if (written) sent.push_back({0x07, 0x11, 0x02, 0x04, *written, 0xFF});
+    if (taken) sent.push_back(kLimitsRequest);
     EXPECT_EQ(Requests(before), sent);
-    EXPECT_EQ(pauses_, written ? Pauses{20ms} : Pauses{}) << "after the write only";
+    EXPECT_EQ(pauses_, Pauses(written ? (taken ? 2 : 1) : 0, 20ms)) << "after a write and its read";
     EXPECT_EQ(Boxes(), boxes);
   }
 
@@ -189,28 +192,36 @@ TEST_F(FactoryMainTest, OnlyItsTwoOperationsSendAnythingAndEachAnswerCountsInIts
   EXPECT_TRUE(Requests(before).empty());
 }
 
-// An answer after the wait is seen while polling; a late answer to the other request or a
-// wrong-length acknowledgement does not end the wait.
+// An answer after the wait, one to the other request or a wrong-length acknowledgement
+// is no answer; a lost write acknowledged by a stray answer is caught by its read-back.
 // After an unplug the tool does not re-open: the next button says why nothing is done.
 TEST_F(FactoryMainTest, OnlyTheAwaitedAnswerEndsPollingAndAnUnplugIsToldAtTheNextButton) {
-  Open(100ms);
+  ControllerState state;
+  state.touchMaximum = 10;
+  state.touchCount = 4;
+  Open(100ms, state);
   sim_->SetFault({kCommandReportId, GET_MODEL}, {FaultKind::Delay, true, 500ms});
   dialog_->ShowBasicInfo();
-  EXPECT_EQ(shown_, std::vector<std::type_index>{typeid(CInfoDlg)}) << "seen while polling";
-  shown_.clear();
   ReplyToNext(GET_MODEL, TOUCH_SETTINGS, {3, 10, 4});
   dialog_->ShowBasicInfo();
   EXPECT_TRUE(shown_.empty());
   EXPECT_TRUE(Boxes().empty()) << "basic information gives up silently";
 
-  answerDialog_ = [this](QDialog& d) {
-    ReplyToNext(TOUCH_SETTINGS, TOUCH_SETTINGS, {4, 1, 1});
-    DialogItemAs<QAbstractButton>(d, 1)->click();
-    return d.result();
-  };
-  dialog_->SetTouchCount();
-  EXPECT_EQ(shown_, std::vector<std::type_index>{typeid(CTouchNumDlg)});
-  EXPECT_EQ(Boxes(), std::vector{kTimedOut});
+  for (const auto& [acknowledgement, box] :
+       {std::pair{Bytes{4, 1, 1}, kTimedOut},
+        {Bytes{4, 1}, QStringLiteral(u"错误|设置没有生效，设备现在的触点个数是 4!")}}) {
+    boxes_.Clear();
+    answerDialog_ = [this, acknowledgement](QDialog& d) {
+      ReplyToNext(TOUCH_SETTINGS, TOUCH_SETTINGS, acknowledgement);
+      DialogItemAs<QAbstractButton>(d, 1010)->click();  // 2 points
+      DialogItemAs<QAbstractButton>(d, 1)->click();
+      return d.result();
+    };
+    dialog_->SetTouchCount();
+    EXPECT_EQ(Boxes(), std::vector{box});
+  }
+  EXPECT_EQ(shown_, std::vector<std::type_index>(2, typeid(CTouchNumDlg)));
+  EXPECT_EQ(sim_->State().touchCount, 4);
 
   boxes_.Clear();
   sim_->Unplug();
