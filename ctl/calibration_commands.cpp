@@ -1,4 +1,4 @@
-// calibration show, set, export, import and reset: the calibration page's
+// calibration show, set, start, export, import and reset: the calibration page's
 // exchange without its window.
 #include <cctype>
 #include <optional>
@@ -43,8 +43,21 @@ int Read(Invocation& run, CalibrationExchange& exchange) {
   return kExitDone;
 }
 
-int Show(Invocation& run) {
-  if (!run.Arguments(2)) return kExitUsage;
+// A calibration request that the controller answers as saved or refused.
+int Change(Invocation& run, const FrameBuffer& request, std::chrono::milliseconds pauseAfter,
+           const std::string& refused) {
+  if (const int status = run.Connect()) return status;
+  CalibrationExchange exchange;
+  CalibrationAnswers answers;
+  Listen(run, exchange, answers);
+  if (const int status = run.Ask(kCalibrationChannel, request, pauseAfter)) return status;
+  if (answers.message != kMsgSaved) return run.Error(kExitFailed, refused);
+  return kExitDone;
+}
+
+}  // namespace
+
+int RunCalibrationShow(Invocation& run) {
   if (const int status = run.Connect()) return status;
   CalibrationExchange exchange;
   CalibrationAnswers answers;
@@ -59,7 +72,7 @@ int Show(Invocation& run) {
   return kExitDone;
 }
 
-int Set(Invocation& run) {
+int RunCalibrationSet(Invocation& run) {
   std::optional<int> mode, option;
   const std::vector<std::string>& w = run.Words();
   if (w.size() < 3) return run.Usage("calibration set needs mode=N and/or option=N");
@@ -98,7 +111,8 @@ int Set(Invocation& run) {
   return kExitDone;
 }
 
-int Export(Invocation& run, const std::string& file) {
+int RunCalibrationExport(Invocation& run) {
+  const std::string& file = run.Words()[2];
   if (file.empty()) return run.Usage("the file name is empty");
   if (const int status = run.Connect()) return status;
   CalibrationExchange exchange;
@@ -120,19 +134,8 @@ int Export(Invocation& run, const std::string& file) {
   return kExitDone;
 }
 
-// A calibration request that the controller answers as saved or refused.
-int Change(Invocation& run, const FrameBuffer& request, std::chrono::milliseconds pauseAfter,
-           const std::string& refused) {
-  if (const int status = run.Connect()) return status;
-  CalibrationExchange exchange;
-  CalibrationAnswers answers;
-  Listen(run, exchange, answers);
-  if (const int status = run.Ask(kCalibrationChannel, request, pauseAfter)) return status;
-  if (answers.message != kMsgSaved) return run.Error(kExitFailed, refused);
-  return kExitDone;
-}
-
-int Import(Invocation& run, const std::string& file) {
+int RunCalibrationImport(Invocation& run) {
+  const std::string& file = run.Words()[2];
   if (file.empty()) return run.Usage("the file name is empty");
   InputFileError error;
   // Only the first bytes count, however large a wrongly chosen file is.
@@ -147,7 +150,7 @@ int Import(Invocation& run, const std::string& file) {
 
 // Starts Tessaly by the console's rules; it opens the controller the console
 // would, so --device may only confirm that one.
-int Start(Invocation& run) {
+int RunCalibrationStart(Invocation& run) {
   const std::vector<std::string>& w = run.Words();
   std::string screen;
   if (w.size() == 4 && w[2] == "--screen") {
@@ -179,22 +182,9 @@ int Start(Invocation& run) {
   return kExitDone;
 }
 
-}  // namespace
-
-int RunCalibration(Invocation& run) {
-  const std::vector<std::string>& w = run.Words();
-  const std::string sub = w.size() > 1 ? w[1] : "";
-  if (sub == "show") return Show(run);
-  if (sub == "set") return Set(run);
-  if (sub == "start") return Start(run);
-  if (sub == "export") return run.Arguments(3) ? Export(run, w[2]) : kExitUsage;
-  if (sub == "import") return run.Arguments(3) ? Import(run, w[2]) : kExitUsage;
-  if (sub == "reset") {
-    if (!run.Arguments(2)) return kExitUsage;
-    return Change(run, CalibrationExchange::Request(CAL_RESET), kPauseAfterReset,
-                  "the controller refused to restore its calibration");
-  }
-  return run.Usage("calibration takes show, set, start, export, import or reset");
+int RunCalibrationReset(Invocation& run) {
+  return Change(run, CalibrationExchange::Request(CAL_RESET), kPauseAfterReset,
+                "the controller refused to restore its calibration");
 }
 
 }  // namespace orvelle::ctl

@@ -74,8 +74,9 @@ int Write(Invocation& run, ConfigExchange& exchange, const std::vector<uint8_t>&
   return kExitDone;
 }
 
-int Show(Invocation& run) {
-  if (!run.Arguments(2)) return kExitUsage;
+}  // namespace
+
+int RunConfigShow(Invocation& run) {
   ConfigExchange exchange;
   std::vector<std::string> refused;
   if (const int status = ConnectAndRead(run, exchange, refused)) return status;
@@ -91,7 +92,7 @@ int Show(Invocation& run) {
   return kExitDone;
 }
 
-int Set(Invocation& run) {
+int RunConfigSet(Invocation& run) {
   const std::vector<std::string>& w = run.Words();
   if (w.size() < 3) return run.Usage("config set needs at least one KEY=VALUE");
   std::vector<Setting> settings;
@@ -113,8 +114,7 @@ int Set(Invocation& run) {
   return Write(run, exchange, groups, refused);
 }
 
-int Reset(Invocation& run) {
-  if (!run.Arguments(2)) return kExitUsage;
+int RunConfigReset(Invocation& run) {
   if (const int status = run.Connect()) return status;
   ConfigExchange exchange;
   std::vector<std::string> refused;
@@ -127,7 +127,8 @@ int Reset(Invocation& run) {
   return kExitDone;
 }
 
-int Save(Invocation& run, const std::string& file) {
+int RunConfigSave(Invocation& run) {
+  const std::string& file = run.Words()[2];
   if (file.empty()) return run.Usage("the file name is empty");
   ConfigExchange exchange;
   std::vector<std::string> refused;
@@ -139,7 +140,8 @@ int Save(Invocation& run, const std::string& file) {
   return kExitDone;
 }
 
-int Load(Invocation& run, const std::string& file) {
+int RunConfigLoad(Invocation& run) {
+  const std::string& file = run.Words()[2];
   InputFileError error;
   const std::optional<InputFileContent> content = ReadInputFile(file, kConfigFileLimit, error);
   if (!content) return RefuseInputFile(run, file, error);
@@ -159,19 +161,6 @@ int Load(Invocation& run, const std::string& file) {
       ApplyChangedSettings(*settings, windowsClass, exchange, invalid);
   if (!groups) return refuse(invalid);
   return Write(run, exchange, *groups, refused);
-}
-
-}  // namespace
-
-int RunConfig(Invocation& run) {
-  const std::vector<std::string>& w = run.Words();
-  const std::string sub = w.size() > 1 ? w[1] : "";
-  if (sub == "show") return Show(run);
-  if (sub == "set") return Set(run);
-  if (sub == "reset") return Reset(run);
-  if (sub == "save") return run.Arguments(3) ? Save(run, w[2]) : kExitUsage;
-  if (sub == "load") return run.Arguments(3) ? Load(run, w[2]) : kExitUsage;
-  return run.Usage("config takes show, set, reset, save or load");
 }
 
 }  // namespace orvelle::ctl

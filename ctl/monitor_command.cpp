@@ -37,7 +37,6 @@ std::string FrameLine(std::span<const uint8_t> bytes) {
 }  // namespace
 
 int RunMonitor(Invocation& run) {
-  if (!run.Arguments(1)) return kExitUsage;
   if (const int status = run.Connect()) return status;
   std::ostream& out = run.Out();
   // Each collection has its reader thread: one line at a time. The readers
