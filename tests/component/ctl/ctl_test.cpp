@@ -265,9 +265,19 @@ TEST_F(CtlTest, ExchangesArePacedAsOnThePages) {
   EXPECT_EQ(pauses_, expected);
 }
 
-// A write that fails is not silence; answers that the page cannot read are no values.
+// A refused write and one that fails are not silence; answers that the page cannot read are
+// no values.
 TEST_F(CtlTest, ExitStatusTellsFailureFromSilence) {
   SimulatedController& sim = Add("a");
+  const auto in = [](const SimEvent& e) { return e.kind == SimEvent::Kind::In; };
+  const Outcome refused = Ctl({"config", "set", "cfg12.a=on"}, 5s, [&] {
+    if (sim.Events().Count(in, 0) == 6)  // every read answered: the write is refused
+      sim.SetFault({kCommandReportId, CFG_12}, {FaultKind::Refuse, true});
+    return 0;
+  });
+  EXPECT_EQ(
+      std::tie(refused.status, refused.err),
+      std::tuple(ctl::kExitFailed, "orvellectl: the controller refused the settings of CFG_12\n"));
   int asks = 0;
   const Outcome gone = Ctl({"config", "show"}, 5s, [&] {
     if (++asks == 3) sim.Unplug();
