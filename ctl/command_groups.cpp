@@ -6,43 +6,47 @@ namespace {
 using enum CommandArguments;
 constexpr unsigned kDeviceAndJson = kDeviceOption | kJsonOption;
 
+// One command a row: its words, what follows them, its options, the function
+// that runs it and, below, what it does.
+// clang-format off
 const Command kCommands[] = {
-    {"list", "", None, kJsonOption,
-     "the controllers found, real ones first, as the console ranks them", RunList},
-    {"info", "", None, kDeviceAndJson, "model, identity texts, info value, counts and lists",
-     RunInfo},
-    {"config", "show", None, kDeviceAndJson, "every setting as KEY=VALUE", RunConfigShow},
-    {"config", "set", Settings, kDeviceOption,
-     "checks every value, then writes the groups of the named settings only", RunConfigSet},
-    {"config", "reset", None, kDeviceOption, "has the controller restore its default settings",
-     RunConfigReset},
-    {"config", "save", File, kDeviceOption, "all settings to FILE as JSON, replaced atomically",
-     RunConfigSave},
-    {"config", "load", File, kDeviceOption,
-     "checks all of FILE, then writes the groups in which it differs from the controller",
-     RunConfigLoad},
-    {"calibration", "show", None, kDeviceAndJson, "the calibration mode and option",
-     RunCalibrationShow},
-    {"calibration", "set", CalibrationValues, kDeviceOption, "writes the option and the mode",
-     RunCalibrationSet},
-    {"calibration", "start", Screen, kDeviceOption,
-     "starts Tessaly, the calibration program, from this program's folder or the installed one",
-     RunCalibrationStart},
-    {"calibration", "export", File, kDeviceOption, "the calibration record to FILE",
-     RunCalibrationExport},
-    {"calibration", "import", File, kDeviceOption, "the record of FILE to the controller",
-     RunCalibrationImport},
-    {"calibration", "reset", None, kDeviceOption,
-     "has the controller restore its factory calibration", RunCalibrationReset},
-    {"monitor", "", None, kDeviceOption, "every frame the controller sends, until Ctrl-C",
-     RunMonitor},
+    {"list",        "",       None,              kJsonOption,    RunList,
+     "the controllers found, real ones first, as the console ranks them"},
+    {"info",        "",       None,              kDeviceAndJson, RunInfo,
+     "model, identity texts, info value, counts and lists"},
+    {"config",      "show",   None,              kDeviceAndJson, RunConfigShow,
+     "every setting as KEY=VALUE"},
+    {"config",      "set",    Settings,          kDeviceOption,  RunConfigSet,
+     "checks every value, then writes the groups of the named settings only"},
+    {"config",      "reset",  None,              kDeviceOption,  RunConfigReset,
+     "has the controller restore its default settings"},
+    {"config",      "save",   File,              kDeviceOption,  RunConfigSave,
+     "all settings to FILE as JSON, replaced atomically"},
+    {"config",      "load",   File,              kDeviceOption,  RunConfigLoad,
+     "checks all of FILE, then writes the groups in which it differs from the controller"},
+    {"calibration", "show",   None,              kDeviceAndJson, RunCalibrationShow,
+     "the calibration mode and option"},
+    {"calibration", "set",    CalibrationValues, kDeviceOption,  RunCalibrationSet,
+     "writes the option and the mode"},
+    {"calibration", "start",  Screen,            kDeviceOption,  RunCalibrationStart,
+     "starts Tessaly, the calibration program, from this program's folder or the installed one"},
+    {"calibration", "export", File,              kDeviceOption,  RunCalibrationExport,
+     "the calibration record to FILE"},
+    {"calibration", "import", File,              kDeviceOption,  RunCalibrationImport,
+     "the record of FILE to the controller"},
+    {"calibration", "reset",  None,              kDeviceOption,  RunCalibrationReset,
+     "has the controller restore its factory calibration"},
+    {"monitor",     "",       None,              kDeviceOption,  RunMonitor,
+     "every frame the controller sends, until Ctrl-C"},
 // The doctor reads udev's rules and the hidraw nodes.
 #ifdef __linux__
-    {"doctor", "", None, kJsonOption, "why a frame cannot be opened, and what to do",
-     RunDoctorCommand},
+    {"doctor",      "",       None,              kJsonOption,    RunDoctorCommand,
+     "why a frame cannot be opened, and what to do"},
 #endif
-    {"help", "", Topic, kNoOptions, "the overview of the commands, or a command's help", RunHelp},
+    {"help",        "",       Topic,             kNoOptions,     RunHelp,
+     "the overview of the commands, or a command's help"},
 };
+// clang-format on
 
 }  // namespace
 

@@ -28,8 +28,8 @@ struct Command {
   const char* action;  // the second, or "" where the group is one command
   CommandArguments arguments;
   unsigned options;
-  const char* summary;
   int (*run)(Invocation& run);
+  const char* summary;
 };
 
 // In the order the help lists them.

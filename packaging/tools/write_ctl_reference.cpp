@@ -94,39 +94,43 @@ std::string CompletionWords() {
   return text;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: %s <template> <output file>\n", argv[0]);
-    return 2;
-  }
+// The template with its lists filled in; false, and `error` says why, when
+// it cannot be read or names a list there is none of.
+bool FillTemplate(const char* path, std::string& text, std::string& error) {
   const std::map<std::string, std::string> lists = {
       {"@COMMANDS@", Tagged(CommandEntries())}, {"@OPTIONS@", Tagged(OptionEntries())},
       {"@SETTINGS@", Tagged(SettingEntries())}, {"@EXIT_STATUS@", Tagged(ExitStatusEntries())},
       {"@WORDS@", CompletionWords()},
   };
-  std::ifstream in(argv[1]);
-  if (!in) {
-    std::fprintf(stderr, "%s: cannot read %s\n", argv[0], argv[1]);
-    return 1;
-  }
-  std::ostringstream out;
+  std::ifstream in(path);
+  if (!in) error = "cannot be read";
   std::string line;
-  while (std::getline(in, line)) {
-    if (line.size() > 1 && line.front() == '@' && line.back() == '@') {
-      const auto list = lists.find(line);
-      if (list == lists.end()) {
-        std::fprintf(stderr, "%s: %s names no list\n", argv[1], line.c_str());
-        return 1;
-      }
-      out << list->second;
+  while (in && std::getline(in, line)) {
+    if (line.size() < 2 || line.front() != '@' || line.back() != '@') {
+      text += line + "\n";
+    } else if (const auto list = lists.find(line); list != lists.end()) {
+      text += list->second;
     } else {
-      out << line << "\n";
+      error = line + " names no list";
     }
   }
-  std::ofstream file(argv[2], std::ios::trunc);
-  file << out.str();
-  file.flush();
-  return file ? 0 : 1;
+  return error.empty();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string text, error;
+  if (argc == 3 && FillTemplate(argv[1], text, error)) {
+    std::ofstream file(argv[2], std::ios::trunc);
+    file << text;
+    file.flush();
+    return file ? 0 : 1;
+  }
+  if (argc == 3) {
+    std::fprintf(stderr, "%s: %s\n", argv[1], error.c_str());
+    return 1;
+  }
+  std::fprintf(stderr, "usage: %s <template> <output file>\n", argv[0]);
+  return 2;
 }
