@@ -20,7 +20,8 @@ enum ExitStatus : int {
   kExitFailed = 1,        // the controller refused or failed, or a file could not be used
   kExitUsage = 2,         // the command line is wrong, or a value no control can hold
   kExitNoController = 3,  // none found, or --device names none
-  kExitNoAnswer = 4,      // a request went unanswered within the link's time-out
+  kExitNoAnswer = 4,      // unanswered within the link's time-out, or answers that cannot be read
+  kExitWriteError = 5,    // standard output could not be written
 };
 
 struct CtlContext {

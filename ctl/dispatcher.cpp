@@ -76,7 +76,7 @@ int RunCtl(std::span<const std::string> args, const CtlContext& context) {
   std::optional<Options> options = ParseOptions(args, *context.err);
   if (!options) return kExitUsage;
   Invocation run(context, std::move(*options));
-  return Dispatch(run);
+  return run.Finish(Dispatch(run));
 }
 
 }  // namespace orvelle::ctl

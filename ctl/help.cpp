@@ -52,6 +52,7 @@ Options:
        file that is not a regular file or whose content is wrong
   3    no controller found, or none at --device
   4    the controller did not answer in time, or its answers could not be read
+  5    standard output could not be written (closed, a full disk)
   130  ended by SIGINT (Ctrl-C), 143 by SIGTERM: after the exchange under
        way; a save or export then writes nothing
 Errors go to standard error, one line each. Every request is followed by the

@@ -65,7 +65,7 @@ class CtlTest : public ::testing::Test {
   Outcome Ctl(std::vector<std::string> args, std::chrono::milliseconds timeout = 5s,
               std::function<int()> stopSignal = {}) {
     output_ = std::make_unique<SharedOutput>();
-    std::ostream out(output_.get());
+    std::ostream out(redirected_ ? redirected_ : output_.get());
     std::ostringstream err;
     ctl::CtlContext context{.makeBus = [this] { return SimOnlyBus(folder_.Path()); },
                             .profile = Quick(ctl::CtlProfile(), timeout),
@@ -88,6 +88,7 @@ class CtlTest : public ::testing::Test {
   std::vector<std::unique_ptr<SimulatedController>> sims_;
   std::vector<std::chrono::milliseconds> pauses_;  // of the last run
   std::unique_ptr<SharedOutput> output_;           // of the last run
+  std::streambuf* redirected_ = nullptr;           // standard output instead of output_
   std::filesystem::path program_;                  // where orvellectl would lie
 };
 
@@ -385,6 +386,19 @@ TEST_F(CtlTest, MonitorShowsEachFrameUntilStoppedOrTheControllerGoes) {
               HasSubstr("out 06 08 05 07 34 12 10 00 FF  CAL_RAW_POINT x=4660 y=16 touching\n"));
   EXPECT_THAT(run.out, HasSubstr("out 07 02 02 01 00 FF  GET_LAYOUT\n"));
   EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 2);
+
+  // A line that cannot be written ends it.
+  std::filebuf full;
+  ASSERT_TRUE(full.open("/dev/full", std::ios::out));
+  redirected_ = &full;
+  polls = 0;
+  const Outcome lost = Ctl({"monitor"}, 5s, [&] {
+    if (polls == 0) sim.SendFrame(kCommandReportId, GET_LAYOUT, layout);
+    return ++polls > 400 ? SIGINT : 0;  // only a failing test gets here
+  });
+  redirected_ = nullptr;
+  EXPECT_EQ(lost.status, ctl::kExitWriteError);
+  EXPECT_EQ(lost.err, "orvellectl: write error: No space left on device\n");
 
   // monitor asks for no device notices (hidraw without udevd has none): the
   // node's own hang-up ends it.
