@@ -3,6 +3,7 @@
 
 #include "ctl/command_groups.h"
 #include "ctl/help.h"
+#include "ctl/text.h"
 
 namespace orvelle::ctl {
 namespace {
@@ -42,7 +43,8 @@ std::optional<Options> ParseOptions(std::span<const std::string> args, std::ostr
       o.words.push_back(a);
       if (a == "--screen" && i + 1 < args.size()) o.words.push_back(args[++i]);
     } else if (a.rfind("-", 0) == 0 && a.size() > 1) {
-      err << "orvellectl: unknown option " << a << " (orvellectl --help shows the options)\n";
+      err << "orvellectl: unknown option " << QuoteGiven(a)
+          << " (orvellectl --help shows the options)\n";
       return std::nullopt;
     } else {
       o.words.push_back(a);
@@ -67,7 +69,7 @@ int Dispatch(Invocation& run) {
   for (const CommandGroup& group : kGroups) {
     if (command == group.name) return group.run(run);
   }
-  return run.Usage("there is no command \"" + command + "\"");
+  return run.Usage("there is no command " + QuoteGiven(command));
 }
 
 }  // namespace

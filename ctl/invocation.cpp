@@ -73,8 +73,8 @@ int Invocation::Connect() {
       if (named) chosen = f.path;
     }
     if (chosen.empty()) {
-      return Error(kExitNoController,
-                   "no controller at " + options_.device + "; orvellectl list shows those found");
+      return Error(kExitNoController, "no controller at " + QuoteGiven(options_.device) +
+                                          "; orvellectl list shows those found");
     }
   }
   session_ = std::make_unique<Session>(context_.profile, OnlyController(bus, chosen));

@@ -277,11 +277,26 @@ TEST_F(CtlTest, ExitStatusTellsFailureFromSilence) {
   EXPECT_EQ(gone.status, ctl::kExitFailed) << gone.err;
   std::string error;
   ASSERT_TRUE(sim.Plug("", error)) << error;
-  for (uint8_t code : console::kInfoRequests)
-    sim.SetFault({kCommandReportId, code}, {FaultKind::Refuse});
-  const Outcome info = Ctl({"info"});
-  EXPECT_EQ(info.status, ctl::kExitNoAnswer) << info.out;
-  EXPECT_EQ(info.out, "");
+  // Refused, or answered in the other collection's frame.
+  const FaultRule refused{FaultKind::Refuse},
+      otherFrame{FaultKind::Malformed, false, {}, MalformKind::ReportId};
+  const std::tuple<std::vector<std::string>, std::vector<CommandKey>, FaultRule> cases[] = {
+      {{"info"}, {}, refused},
+      {{"config", "show"}, {{kCommandReportId, CFG_12}}, otherFrame},
+      {{"calibration", "show"}, {{kCalibrationReportId, CAL_GET_MODE}}, otherFrame},
+  };
+  for (auto [args, faulty, rule] : cases) {
+    SCOPED_TRACE(args.back());
+    sim.ClearFaults();
+    if (faulty.empty())
+      for (uint8_t code : console::kInfoRequests)
+        faulty.push_back({kCommandReportId, code});
+    for (const CommandKey& key : faulty)
+      sim.SetFault(key, rule);
+    const Outcome run = Ctl(args);
+    EXPECT_EQ(run.status, ctl::kExitNoAnswer) << run.err;
+    EXPECT_EQ(run.out, "");
+  }
 }
 
 // Tessaly comes from the tool's own folder, with the screen asked for; never from a relative
@@ -330,7 +345,7 @@ TEST_F(CtlTest, CommandLinesExitAndPrint) {
   const struct {
     std::vector<std::string> args;
     int status;
-    std::string out;
+    std::string out;  // or error
   } cases[] = {
       {{"info"}, ctl::kExitNoAnswer, ""},
       {{"info"}, ctl::kExitDone, "model:       A?[2J\xc3\xa9\n"},
@@ -350,7 +365,10 @@ TEST_F(CtlTest, CommandLinesExitAndPrint) {
       {{"config"}, ctl::kExitUsage, ""},
       {{"--colour", "info"}, ctl::kExitUsage, ""},
       {{"config", "save"}, ctl::kExitUsage, ""},
-      {{"--device", folder_.File("none"), "info"}, ctl::kExitNoController, ""},
+      {{"--device", folder_.File("no\nne"), "info"}, ctl::kExitNoController, "no\\nne\""},
+      {{"calibration", "export", folder_.File("none/r.cal")},
+       ctl::kExitFailed,
+       "r.cal\": No such file or directory\n"},
       {{"--version"}, ctl::kExitDone, "orvellectl 1.0.0\n"},
   };
   for (const auto& c : cases) {
@@ -358,9 +376,9 @@ TEST_F(CtlTest, CommandLinesExitAndPrint) {
     const Outcome run = Ctl(c.args, c.status == ctl::kExitNoAnswer ? 200ms : 10s);
     SCOPED_TRACE(c.args.empty() ? "(none)" : c.args.back());
     EXPECT_EQ(run.status, c.status) << run.err;
-    EXPECT_EQ(run.err.empty(), c.status == 0) << run.err;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), c.status == 0 ? 0 : 1) << run.err;
     if (c.args.empty() || c.args[0] != "--json")
-      EXPECT_THAT(run.out, HasSubstr(c.out));
+      EXPECT_THAT(run.out + run.err, HasSubstr(c.out));
     else  // a document that does not parse contains nothing
       EXPECT_TRUE(Json::parse(run.out, nullptr, false).contains(Json::json_pointer(c.out)))
           << run.out;
