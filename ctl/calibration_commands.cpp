@@ -10,6 +10,7 @@
 #include "console/core/program_launch.h"
 #include "ctl/command_groups.h"
 #include "ctl/input_file.h"
+#include "ctl/text.h"
 
 namespace orvelle::ctl {
 namespace {
@@ -38,8 +39,11 @@ int Read(Invocation& run, CalibrationExchange& exchange) {
           run.Ask(kCalibrationChannel, CalibrationExchange::Request(CAL_GET_MODE), kPauseAfterRead))
     return status;
   const CalibrationPageState& s = exchange.State();
-  if (!s.optionKnown || !s.modeKnown)
-    return run.Error(kExitFailed, "the controller reported no valid calibration mode and option");
+  if (!s.optionKnown || !s.modeKnown) {
+    return run.Error(
+        kExitNoAnswer,
+        "the controller's answers could not be read: no valid calibration mode and option");
+  }
   return kExitDone;
 }
 
@@ -91,7 +95,7 @@ int RunCalibrationSet(Invocation& run) {
       return run.Error(kExitUsage, isMode ? "mode takes 2 (four targets), 3 (five) or 4 (nine)"
                                           : "option takes 0, 1, 2 or 3");
     } else {
-      return run.Usage("calibration set takes mode=N and option=N, not \"" + a + "\"");
+      return run.Usage("calibration set takes mode=N and option=N, not " + QuoteGiven(a));
     }
   }
   if (const int status = run.Connect()) return status;
@@ -123,14 +127,17 @@ int RunCalibrationExport(Invocation& run) {
   if (const int status = run.Ask(kCalibrationChannel, CalibrationExchange::Request(CAL_READ_DATA),
                                  kPauseAfterRead))
     return status;
+  const int mode = exchange.State().calMode;
+  if (!answers.record && (mode == 3 || mode == 4))
+    return run.Error(kExitNoAnswer, "the controller's calibration record could not be read");
   if (!answers.record) {
     return run.Error(kExitFailed, "the controller holds no record that can be exported (mode " +
-                                      std::to_string(exchange.State().calMode) +
-                                      "; modes 3 and 4 keep one)");
+                                      std::to_string(mode) + "; modes 3 and 4 keep one)");
   }
   if (const int status = run.Stopped()) return status;
-  if (WriteCalibrationFile(file, *answers.record) != CalibrationFileResult::Done)
-    return run.Error(kExitFailed, "cannot write " + file);
+  std::string why;
+  if (WriteCalibrationFile(file, *answers.record, &why) != CalibrationFileResult::Done)
+    return run.Error(kExitFailed, "cannot write " + QuoteGiven(file) + ": " + why);
   return kExitDone;
 }
 
@@ -143,7 +150,7 @@ int RunCalibrationImport(Invocation& run) {
       ReadInputFile(file, kCalibrationFileLength, error);
   if (!content) return RefuseInputFile(run, file, error);
   const std::optional<CalibrationRecord> record = ParseCalibrationFile(content->bytes);
-  if (!record) return run.Error(kExitUsage, file + " is damaged; nothing was sent");
+  if (!record) return run.Error(kExitUsage, QuoteGiven(file) + " is damaged; nothing was sent");
   return Change(run, CalibrationExchange::RecordWrite(*record), kPauseAfterWrite,
                 "the controller refused the calibration record");
 }

@@ -29,7 +29,8 @@ namespace orvelle::ctl {
          "whose content is wrong")                                                               \
   STATUS(kExitNoController, 3, "no controller found, or none at --device")                       \
   STATUS(kExitNoAnswer, 4,                                                                       \
-         "the controller did not answer in time, or its answers could not be read")
+         "the controller did not answer in time, or its answers could not be read")              \
+  STATUS(kExitWriteError, 5, "standard output could not be written (closed, a full disk)")
 
 enum ExitStatus : int {
 #define ORVELLE_CTL_EXIT_NAME(name, number, meaning) name = number,

@@ -52,7 +52,8 @@ int ConnectAndRead(Invocation& run, ConfigExchange& exchange, std::vector<std::s
       return status;
   }
   if (!exchange.ReadComplete())
-    return run.Error(kExitFailed, "the controller did not report all of its settings");
+    return run.Error(kExitNoAnswer,
+                     "the controller's answers could not be read: not every setting came");
   return kExitDone;
 }
 
@@ -136,7 +137,8 @@ int RunConfigSave(Invocation& run) {
   if (const int status = run.Stopped()) return status;
   const FileWriteResult written =
       WriteFileAtomically(file, FormatConfigDocument(exchange.State(), run.Context().windowsClass));
-  if (!written) return run.Error(kExitFailed, "cannot write " + file + ": " + written.Reason());
+  if (!written)
+    return run.Error(kExitFailed, "cannot write " + QuoteGiven(file) + ": " + written.Reason());
   return kExitDone;
 }
 
@@ -146,7 +148,8 @@ int RunConfigLoad(Invocation& run) {
   const std::optional<InputFileContent> content = ReadInputFile(file, kConfigFileLimit, error);
   if (!content) return RefuseInputFile(run, file, error);
   const auto refuse = [&](const DocumentError& why) {
-    return run.Error(kExitUsage, file + ": " + why.field + ": " + why.why + "; nothing was sent");
+    return run.Error(kExitUsage,
+                     QuoteGiven(file) + ": " + why.field + ": " + why.why + "; nothing was sent");
   };
   if (content->truncated) return refuse({"(document)", "larger than a settings file"});
   DocumentError invalid;

@@ -4,6 +4,7 @@
 
 #include "ctl/command_groups.h"
 #include "ctl/help.h"
+#include "ctl/text.h"
 
 namespace orvelle::ctl {
 namespace {
@@ -34,7 +35,8 @@ std::optional<Options> ParseOptions(std::span<const std::string> args, std::ostr
       o.words.push_back(a);
       if (a == "--screen" && i + 1 < args.size()) o.words.push_back(args[++i]);
     } else if (a.rfind("-", 0) == 0 && a.size() > 1) {
-      err << "orvellectl: unknown option " << a << " (orvellectl --help shows the options)\n";
+      err << "orvellectl: unknown option " << QuoteGiven(a)
+          << " (orvellectl --help shows the options)\n";
       return std::nullopt;
     } else {
       o.words.push_back(a);
@@ -79,8 +81,8 @@ int Dispatch(Invocation& run) {
     if (command.arguments == File && !run.Arguments(words + 1)) return kExitUsage;
     return command.run(run);
   }
-  if (groupFound) return run.Usage(group + " takes " + Actions(group));
-  return run.Usage("there is no command \"" + group + "\"");
+  if (groupFound) return run.Usage(QuoteGiven(group) + " takes " + Actions(group));
+  return run.Usage("there is no command " + QuoteGiven(group));
 }
 
 }  // namespace
@@ -89,7 +91,7 @@ int RunCtl(std::span<const std::string> args, const CtlContext& context) {
   std::optional<Options> options = ParseOptions(args, *context.err);
   if (!options) return kExitUsage;
   Invocation run(context, std::move(*options));
-  return Dispatch(run);
+  return run.Finish(Dispatch(run));
 }
 
 }  // namespace orvelle::ctl

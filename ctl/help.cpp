@@ -107,8 +107,8 @@ reset   has the controller restore its factory calibration.
     {"monitor", R"(One line per frame the controller sends, as orvelle-sim --log shows it:
 "out", the bytes up to the frame's end, the command's name; for the raw
 touch positions of a running calibration also x, y and whether the finger
-touches. Runs until Ctrl-C (exit 130) or SIGTERM (143), or until the
-controller goes (exit 1).
+touches. Runs until Ctrl-C (exit 130) or SIGTERM (143), until the
+controller goes (exit 1), or until a line cannot be written (exit 5).
 Requests that other programs send are not seen: the controller does not
 echo them.
 )"},

@@ -100,6 +100,10 @@ TEST_F(CalibrationPageTest, TheRecordGoesToAFileAndComesBackOnlyWhole) {
   };
   use(Page::IDC_EXPORT, "", {}, {});
   use(Page::IDC_EXPORT, file, {CAL_READ_DATA}, {Box(kMsgSavedToFile, kMsgSavedCaption)});
+  const std::string lost = configFolder_.File("none/saved.ini");
+  use(Page::IDC_EXPORT, lost, {CAL_READ_DATA},
+      {Box(kMsgNotSavedToFile) + "\n" + QString::fromStdString(lost) +
+       ": No such file or directory"});
   std::ifstream saved(file, std::ios::binary);
   std::ofstream(damaged, std::ios::binary)
       << std::string(std::istreambuf_iterator<char>(saved), {}).substr(0, 120);
