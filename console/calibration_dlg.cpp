@@ -172,14 +172,16 @@ void CCalibrationDlg::ExportCalibration() {
 }
 
 void CCalibrationDlg::SaveExport(const CalibrationRecord& record) {
-  switch (WriteCalibrationFile(FilePath(exportPath_), record)) {
+  std::string why;
+  switch (WriteCalibrationFile(FilePath(exportPath_), record, &why)) {
     case CalibrationFileResult::Done:
       return ShowMessage(kMsgSavedToFile);
     case CalibrationFileResult::EmptyPath:
       ShowMessage(kMsgFileNotFound);
       [[fallthrough]];
     case CalibrationFileResult::Failed:
-      return ShowMessage(kMsgNotSavedToFile);
+      // Why, in orvellectl's words: a full disk, a link another user planted.
+      return ShowMessage(kMsgNotSavedToFile, exportPath_ + ": " + QString::fromStdString(why));
   }
 }
 
@@ -308,10 +310,11 @@ bool CCalibrationDlg::Send(int channel, const FrameBuffer& frame) {
   return link_.SendFrame(channel, frame);
 }
 
-void CCalibrationDlg::ShowMessage(int textId) {
+void CCalibrationDlg::ShowMessage(int textId, const QString& detail) {
   const bool information = textId == kMsgSaved || textId == kMsgSavedToFile;
   ShowResourceMessage(textId, information ? kMsgSavedCaption : kMsgErrorCaption,
-                      kMbOk | (information ? kMbIconInformation : kMbIconError), {});
+                      kMbOk | (information ? kMbIconInformation : kMbIconError),
+                      detail.isEmpty() ? QString() : "\n" + detail);
 }
 
 QRect CCalibrationDlg::PictureRect() const {

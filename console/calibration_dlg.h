@@ -89,7 +89,8 @@ class CCalibrationDlg : public ConsolePage {
   // False when no answer came.
   bool Send(int channel, const FrameBuffer& frame);
   void SaveExport(const CalibrationRecord& record);
-  void ShowMessage(int textId);
+  // `detail`, when given, on a line of its own below the text.
+  void ShowMessage(int textId, const QString& detail = {});
 
   CUSBTransfer& link_;
   FileDialogService& fileDialogs_;

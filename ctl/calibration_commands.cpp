@@ -1,4 +1,4 @@
-// calibration show, set, export, import and reset: the calibration page's
+// calibration show, set, start, export, import and reset: the calibration page's
 // exchange without its window.
 #include <cctype>
 #include <optional>
@@ -10,6 +10,7 @@
 #include "console/core/program_launch.h"
 #include "ctl/command_groups.h"
 #include "ctl/input_file.h"
+#include "ctl/text.h"
 
 namespace orvelle::ctl {
 namespace {
@@ -38,13 +39,29 @@ int Read(Invocation& run, CalibrationExchange& exchange) {
           run.Ask(kCalibrationChannel, CalibrationExchange::Request(CAL_GET_MODE), kPauseAfterRead))
     return status;
   const CalibrationPageState& s = exchange.State();
-  if (!s.optionKnown || !s.modeKnown)
-    return run.Error(kExitFailed, "the controller reported no valid calibration mode and option");
+  if (!s.optionKnown || !s.modeKnown) {
+    return run.Error(
+        kExitNoAnswer,
+        "the controller's answers could not be read: no valid calibration mode and option");
+  }
   return kExitDone;
 }
 
-int Show(Invocation& run) {
-  if (!run.Arguments(2)) return kExitUsage;
+// A calibration request that the controller answers as saved or refused.
+int Change(Invocation& run, const FrameBuffer& request, std::chrono::milliseconds pauseAfter,
+           const std::string& refused) {
+  if (const int status = run.Connect()) return status;
+  CalibrationExchange exchange;
+  CalibrationAnswers answers;
+  Listen(run, exchange, answers);
+  if (const int status = run.Ask(kCalibrationChannel, request, pauseAfter)) return status;
+  if (answers.message != kMsgSaved) return run.Error(kExitFailed, refused);
+  return kExitDone;
+}
+
+}  // namespace
+
+int RunCalibrationShow(Invocation& run) {
   if (const int status = run.Connect()) return status;
   CalibrationExchange exchange;
   CalibrationAnswers answers;
@@ -59,7 +76,7 @@ int Show(Invocation& run) {
   return kExitDone;
 }
 
-int Set(Invocation& run) {
+int RunCalibrationSet(Invocation& run) {
   std::optional<int> mode, option;
   const std::vector<std::string>& w = run.Words();
   if (w.size() < 3) return run.Usage("calibration set needs mode=N and/or option=N");
@@ -78,7 +95,7 @@ int Set(Invocation& run) {
       return run.Error(kExitUsage, isMode ? "mode takes 2 (four targets), 3 (five) or 4 (nine)"
                                           : "option takes 0, 1, 2 or 3");
     } else {
-      return run.Usage("calibration set takes mode=N and option=N, not \"" + a + "\"");
+      return run.Usage("calibration set takes mode=N and option=N, not " + QuoteGiven(a));
     }
   }
   if (const int status = run.Connect()) return status;
@@ -103,7 +120,8 @@ int Set(Invocation& run) {
   return kExitDone;
 }
 
-int Export(Invocation& run, const std::string& file) {
+int RunCalibrationExport(Invocation& run) {
+  const std::string& file = run.Words()[2];
   if (file.empty()) return run.Usage("the file name is empty");
   if (const int status = run.Connect()) return status;
   CalibrationExchange exchange;
@@ -114,18 +132,22 @@ int Export(Invocation& run, const std::string& file) {
   if (const int status = run.Ask(kCalibrationChannel, CalibrationExchange::Request(CAL_READ_DATA),
                                  kPauseAfterRead))
     return status;
+  const int mode = exchange.State().calMode;
+  if (!answers.record && (mode == 3 || mode == 4))
+    return run.Error(kExitNoAnswer, "the controller's calibration record could not be read");
   if (!answers.record) {
     return run.Error(kExitFailed, "the controller holds no record that can be exported (mode " +
-                                      std::to_string(exchange.State().calMode) +
-                                      "; modes 3 and 4 keep one)");
+                                      std::to_string(mode) + "; modes 3 and 4 keep one)");
   }
   if (const int status = run.Stopped()) return status;
-  if (WriteCalibrationFile(file, *answers.record) != CalibrationFileResult::Done)
-    return run.Error(kExitFailed, "cannot write " + file);
+  std::string why;
+  if (WriteCalibrationFile(file, *answers.record, &why) != CalibrationFileResult::Done)
+    return run.Error(kExitFailed, "cannot write " + QuoteGiven(file) + ": " + why);
   return kExitDone;
 }
 
-int Import(Invocation& run, const std::string& file) {
+int RunCalibrationImport(Invocation& run) {
+  const std::string& file = run.Words()[2];
   if (file.empty()) return run.Usage("the file name is empty");
   InputFileError error;
   // Only the first bytes count, however large a wrongly chosen file is.
@@ -133,7 +155,7 @@ int Import(Invocation& run, const std::string& file) {
       ReadInputFile(file, kCalibrationFileLength, error);
   if (!content) return RefuseInputFile(run, file, error);
   const std::optional<CalibrationRecord> record = ParseCalibrationFile(content->bytes);
-  if (!record) return run.Error(kExitUsage, file + " is damaged; nothing was sent");
+  if (!record) return run.Error(kExitUsage, QuoteGiven(file) + " is damaged; nothing was sent");
   if (const int status = run.Connect()) return status;
   CalibrationExchange exchange;
   CalibrationAnswers answers;
@@ -153,22 +175,9 @@ int Import(Invocation& run, const std::string& file) {
   return kExitDone;
 }
 
-int Reset(Invocation& run) {
-  if (const int status = run.Connect()) return status;
-  CalibrationExchange exchange;
-  CalibrationAnswers answers;
-  Listen(run, exchange, answers);
-  if (const int status =
-          run.Ask(kCalibrationChannel, CalibrationExchange::Request(CAL_RESET), kPauseAfterReset))
-    return status;
-  if (answers.message != kMsgSaved)
-    return run.Error(kExitFailed, "the controller refused to restore its calibration");
-  return kExitDone;
-}
-
 // Starts Tessaly by the console's rules; it opens the controller the console
 // would, so --device may only confirm that one.
-int Start(Invocation& run) {
+int RunCalibrationStart(Invocation& run) {
   const std::vector<std::string>& w = run.Words();
   std::string screen;
   if (w.size() == 4 && w[2] == "--screen") {
@@ -202,18 +211,9 @@ int Start(Invocation& run) {
   return kExitDone;
 }
 
-}  // namespace
-
-int RunCalibration(Invocation& run) {
-  const std::vector<std::string>& w = run.Words();
-  const std::string sub = w.size() > 1 ? w[1] : "";
-  if (sub == "show") return Show(run);
-  if (sub == "set") return Set(run);
-  if (sub == "start") return Start(run);
-  if (sub == "export") return run.Arguments(3) ? Export(run, w[2]) : kExitUsage;
-  if (sub == "import") return run.Arguments(3) ? Import(run, w[2]) : kExitUsage;
-  if (sub == "reset") return run.Arguments(2) ? Reset(run) : kExitUsage;
-  return run.Usage("calibration takes show, set, start, export, import or reset");
+int RunCalibrationReset(Invocation& run) {
+  return Change(run, CalibrationExchange::Request(CAL_RESET), kPauseAfterReset,
+                "the controller refused to restore its calibration");
 }
 
 }  // namespace orvelle::ctl

@@ -15,13 +15,29 @@
 
 namespace orvelle::ctl {
 
+// Every exit status but a stop signal's (128 + the signal): its name, its
+// number and what it means, as the help and the manual page list it. One
+// more status is one more line here.
+#define ORVELLE_CTL_EXIT_STATUSES(STATUS)                                                        \
+  STATUS(kExitDone, 0, "done")                                                                   \
+  STATUS(kExitFailed, 1,                                                                         \
+         "the controller refused a request, a request could not be sent (the controller went "   \
+         "away), or a file could not be opened or written")                                      \
+  STATUS(kExitUsage, 2,                                                                          \
+         "usage: an unknown command or option, an empty --device, several controllers and no "   \
+         "--device, a value no setting accepts, or an input file that is not a regular file or " \
+         "whose content is wrong")                                                               \
+  STATUS(kExitNoController, 3, "no controller found, or none at --device")                       \
+  STATUS(kExitNoAnswer, 4,                                                                       \
+         "the controller did not answer in time, or its answers could not be read")              \
+  STATUS(kExitWriteError, 5, "standard output could not be written (closed, a full disk)")     \
+  STATUS(kExitBusy, 6,                                                                           \
+         "another program held the controller (it is named) for longer than a few seconds")
+
 enum ExitStatus : int {
-  kExitDone = 0,
-  kExitFailed = 1,        // the controller refused or failed, or a file could not be used
-  kExitUsage = 2,         // the command line is wrong, or a value no control can hold
-  kExitNoController = 3,  // none found, or --device names none
-  kExitNoAnswer = 4,      // a request went unanswered within the link's time-out
-  kExitBusy = 5,          // another program held the controller all the wait long
+#define ORVELLE_CTL_EXIT_NAME(name, number, meaning) name = number,
+  ORVELLE_CTL_EXIT_STATUSES(ORVELLE_CTL_EXIT_NAME)
+#undef ORVELLE_CTL_EXIT_NAME
 };
 
 struct CtlContext {

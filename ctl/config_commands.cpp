@@ -88,7 +88,8 @@ int ConnectAndRead(Invocation& run, ConfigExchange& exchange, Answers& answers) 
   exchange.BeginRefresh(run.Context().windowsClass);
   if (const int status = Read(run, answers)) return status;
   if (!exchange.ReadComplete())
-    return run.Error(kExitFailed, "the controller did not report all of its settings");
+    return run.Error(kExitNoAnswer,
+                     "the controller's answers could not be read: not every setting came");
   return kExitDone;
 }
 
@@ -112,8 +113,9 @@ int Write(Invocation& run, ConfigExchange& exchange, const std::vector<uint8_t>&
   return kExitDone;
 }
 
-int Show(Invocation& run) {
-  if (!run.Arguments(2)) return kExitUsage;
+}  // namespace
+
+int RunConfigShow(Invocation& run) {
   ConfigExchange exchange;
   Answers answers;
   if (const int status = ConnectAndRead(run, exchange, answers)) return status;
@@ -129,7 +131,7 @@ int Show(Invocation& run) {
   return kExitDone;
 }
 
-int Set(Invocation& run) {
+int RunConfigSet(Invocation& run) {
   const std::vector<std::string>& w = run.Words();
   if (w.size() < 3) return run.Usage("config set needs at least one KEY=VALUE");
   std::vector<Setting> settings;
@@ -151,8 +153,7 @@ int Set(Invocation& run) {
   return Write(run, exchange, groups, answers);
 }
 
-int Reset(Invocation& run) {
-  if (!run.Arguments(2)) return kExitUsage;
+int RunConfigReset(Invocation& run) {
   if (const int status = run.Connect()) return status;
   ConfigExchange exchange;
   Answers answers;
@@ -169,7 +170,8 @@ int Reset(Invocation& run) {
   return kExitDone;
 }
 
-int Save(Invocation& run, const std::string& file) {
+int RunConfigSave(Invocation& run) {
+  const std::string& file = run.Words()[2];
   if (file.empty()) return run.Usage("the file name is empty");
   ConfigExchange exchange;
   Answers answers;
@@ -177,16 +179,19 @@ int Save(Invocation& run, const std::string& file) {
   if (const int status = run.Stopped()) return status;
   const FileWriteResult written =
       WriteFileAtomically(file, FormatConfigDocument(exchange.State(), run.Context().windowsClass));
-  if (!written) return run.Error(kExitFailed, "cannot write " + file + ": " + written.Reason());
+  if (!written)
+    return run.Error(kExitFailed, "cannot write " + QuoteGiven(file) + ": " + written.Reason());
   return kExitDone;
 }
 
-int Load(Invocation& run, const std::string& file) {
+int RunConfigLoad(Invocation& run) {
+  const std::string& file = run.Words()[2];
   InputFileError error;
   const std::optional<InputFileContent> content = ReadInputFile(file, kConfigFileLimit, error);
   if (!content) return RefuseInputFile(run, file, error);
   const auto refuse = [&](const DocumentError& why) {
-    return run.Error(kExitUsage, file + ": " + why.field + ": " + why.why + "; nothing was sent");
+    return run.Error(kExitUsage,
+                     QuoteGiven(file) + ": " + why.field + ": " + why.why + "; nothing was sent");
   };
   if (content->truncated) return refuse({"(document)", "larger than a settings file"});
   DocumentError invalid;
@@ -201,19 +206,6 @@ int Load(Invocation& run, const std::string& file) {
       ApplyChangedSettings(*settings, windowsClass, exchange, invalid);
   if (!groups) return refuse(invalid);
   return Write(run, exchange, *groups, answers);
-}
-
-}  // namespace
-
-int RunConfig(Invocation& run) {
-  const std::vector<std::string>& w = run.Words();
-  const std::string sub = w.size() > 1 ? w[1] : "";
-  if (sub == "show") return Show(run);
-  if (sub == "set") return Set(run);
-  if (sub == "reset") return Reset(run);
-  if (sub == "save") return run.Arguments(3) ? Save(run, w[2]) : kExitUsage;
-  if (sub == "load") return run.Arguments(3) ? Load(run, w[2]) : kExitUsage;
-  return run.Usage("config takes show, set, reset, save or load");
 }
 
 }  // namespace orvelle::ctl

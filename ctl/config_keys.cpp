@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cstdint>
 
+#include "ctl/text.h"
+
 namespace orvelle::ctl {
 namespace {
 
@@ -130,8 +132,8 @@ std::optional<Setting> CheckSetting(const ConfigKey& key, std::string_view value
                                     std::string& error, ValueRange range) {
   const bool held = range == ValueRange::Held && HeldBeyondControl(key, value);
   if (!held && !Position(key, value)) {
-    error =
-        std::string(key.name) + " takes " + Accepted(key) + ", not \"" + std::string(value) + "\"";
+    error = std::string(key.name) + " takes " + Accepted(key) + ", not " +
+            QuoteGiven(std::string(value));
     return std::nullopt;
   }
   return Setting{&key, std::string(value)};
@@ -140,14 +142,14 @@ std::optional<Setting> CheckSetting(const ConfigKey& key, std::string_view value
 std::optional<Setting> ParseSetting(std::string_view text, std::string& error) {
   const size_t equals = text.find('=');
   if (equals == std::string_view::npos) {
-    error = "\"" + std::string(text) + "\" is not KEY=VALUE";
+    error = QuoteGiven(std::string(text)) + " is not KEY=VALUE";
     return std::nullopt;
   }
   const std::string_view name = text.substr(0, equals);
   const ConfigKey* key = FindConfigKey(name);
   if (!key) {
-    error = "there is no setting \"" + std::string(name) +
-            "\"; `orvellectl config show` lists the settings";
+    error = "there is no setting " + QuoteGiven(std::string(name)) +
+            "; `orvellectl config show` lists the settings";
     return std::nullopt;
   }
   return CheckSetting(*key, text.substr(equals + 1), error);

@@ -1,20 +1,13 @@
 // The command line read into options, and the command group it names run.
 #include <optional>
+#include <vector>
 
 #include "ctl/command_groups.h"
 #include "ctl/help.h"
+#include "ctl/text.h"
 
 namespace orvelle::ctl {
 namespace {
-
-struct CommandGroup {
-  const char* name;
-  int (*run)(Invocation&);
-};
-
-#define ORVELLE_CTL_LIST_GROUP(name, function) {name, function},
-constexpr CommandGroup kGroups[] = {ORVELLE_CTL_COMMAND_GROUPS(ORVELLE_CTL_LIST_GROUP)};
-#undef ORVELLE_CTL_LIST_GROUP
 
 std::optional<Options> ParseOptions(std::span<const std::string> args, std::ostream& err) {
   Options o;
@@ -42,7 +35,8 @@ std::optional<Options> ParseOptions(std::span<const std::string> args, std::ostr
       o.words.push_back(a);
       if (a == "--screen" && i + 1 < args.size()) o.words.push_back(args[++i]);
     } else if (a.rfind("-", 0) == 0 && a.size() > 1) {
-      err << "orvellectl: unknown option " << a << " (orvellectl --help shows the options)\n";
+      err << "orvellectl: unknown option " << QuoteGiven(a)
+          << " (orvellectl --help shows the options)\n";
       return std::nullopt;
     } else {
       o.words.push_back(a);
@@ -51,23 +45,44 @@ std::optional<Options> ParseOptions(std::span<const std::string> args, std::ostr
   return o;
 }
 
+// "show, set, reset, save or load": the actions of a group.
+std::string Actions(const std::string& group) {
+  std::vector<std::string> actions;
+  for (const Command& command : Commands()) {
+    if (command.group == group) actions.push_back(command.action);
+  }
+  std::string text;
+  for (size_t i = 0; i < actions.size(); ++i)
+    text += (i == 0 ? "" : i + 1 == actions.size() ? " or " : ", ") + actions[i];
+  return text;
+}
+
 int Dispatch(Invocation& run) {
   const std::vector<std::string>& w = run.Words();
-  const std::string command = w.empty() ? "" : w[0];
+  const std::string group = w.empty() ? "" : w[0];
   if (run.Given().version) {
     run.Out() << "orvellectl " << ORVELLE_VERSION << "\n";
     return kExitDone;
   }
-  if (run.Given().help || command == "help") {
-    const std::string topic = command == "help" ? (w.size() > 1 ? w[1] : "") : command;
-    run.Out() << HelpText(topic);
+  if (run.Given().help) {
+    run.Out() << HelpText(group);
     return kExitDone;
   }
-  if (command.empty()) return run.Usage("no command given");
-  for (const CommandGroup& group : kGroups) {
-    if (command == group.name) return group.run(run);
+  if (group.empty()) return run.Usage("no command given");
+  const std::string action = w.size() > 1 ? w[1] : "";
+  bool groupFound = false;
+  for (const Command& command : Commands()) {
+    if (command.group != group) continue;
+    groupFound = true;
+    const size_t words = *command.action == '\0' ? 1 : 2;
+    if (words == 2 && command.action != action) continue;
+    using enum CommandArguments;
+    if (command.arguments == None && !run.Arguments(words)) return kExitUsage;
+    if (command.arguments == File && !run.Arguments(words + 1)) return kExitUsage;
+    return command.run(run);
   }
-  return run.Usage("there is no command \"" + command + "\"");
+  if (groupFound) return run.Usage(QuoteGiven(group) + " takes " + Actions(group));
+  return run.Usage("there is no command " + QuoteGiven(group));
 }
 
 }  // namespace
@@ -76,7 +91,7 @@ int RunCtl(std::span<const std::string> args, const CtlContext& context) {
   std::optional<Options> options = ParseOptions(args, *context.err);
   if (!options) return kExitUsage;
   Invocation run(context, std::move(*options));
-  return Dispatch(run);
+  return run.Finish(Dispatch(run));
 }
 
 }  // namespace orvelle::ctl

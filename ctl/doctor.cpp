@@ -114,7 +114,6 @@ int RunDoctor(const DoctorSetup& setup, bool json, std::ostream& out, std::ostre
 }
 
 int RunDoctorCommand(Invocation& run) {
-  if (!run.Arguments(1)) return kExitUsage;
   return RunDoctor(DoctorSetup::System(), run.Given().json, run.Out(), run.Err());
 }
 

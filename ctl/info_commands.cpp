@@ -16,7 +16,6 @@ std::string Name(const FoundController& f) {
 }  // namespace
 
 int RunList(Invocation& run) {
-  if (!run.Arguments(1)) return kExitUsage;
   std::shared_ptr<HidBus> bus = run.Context().makeBus();
   const std::vector<FoundController> found = FindControllers(*bus, run.Context().profile);
   if (run.Given().json) {
@@ -39,7 +38,6 @@ int RunList(Invocation& run) {
 }
 
 int RunInfo(Invocation& run) {
-  if (!run.Arguments(1)) return kExitUsage;
   if (const int status = run.Connect()) return status;
   InfoExchange exchange;
   run.Controller().OnAnswers([&](std::span<const uint8_t> frame) { exchange.HandleFrame(frame); });

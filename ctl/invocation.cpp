@@ -1,6 +1,8 @@
 #include "ctl/invocation.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 #include "ctl/text.h"
 
@@ -37,6 +39,27 @@ void Invocation::PrintJson(const Json& document) {
   out_ << document.dump(2, ' ', false, Json::error_handler_t::replace) << "\n";
 }
 
+int Invocation::WriteError(int error) {
+  if (!writeErrorSaid_) {
+    writeErrorSaid_ = true;
+    Error(kExitWriteError,
+          error == 0 ? "write error" : "write error: " + std::string(std::strerror(error)));
+  }
+  return kExitWriteError;
+}
+
+int Invocation::Finish(int status) {
+  if (writeErrorSaid_) return status;
+  // Straight to the buffer, which a stream that failed before no longer
+  // flushes: its failure says why.
+  errno = 0;
+  std::streambuf* buffer = out_.rdbuf();
+  const bool flushed = buffer != nullptr && buffer->pubsync() == 0;
+  if (flushed && out_.good()) return status;
+  const int failed = WriteError(errno);
+  return status == kExitDone ? failed : status;
+}
+
 int Invocation::Connect() {
   std::shared_ptr<HidBus> bus = context_.makeBus();
   const std::vector<FoundController> found = FindControllers(*bus, context_.profile);
@@ -59,8 +82,8 @@ int Invocation::Connect() {
       if (named) chosen = f.path;
     }
     if (chosen.empty()) {
-      return Error(kExitNoController,
-                   "no controller at " + options_.device + "; orvellectl list shows those found");
+      return Error(kExitNoController, "no controller at " + QuoteGiven(options_.device) +
+                                          "; orvellectl list shows those found");
     }
   }
   session_ = std::make_unique<Session>(context_.profile, OnlyController(bus, chosen));

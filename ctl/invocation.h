@@ -41,6 +41,13 @@ class Invocation {
   bool Arguments(size_t count);
   // Never throws: bytes that are no UTF-8 become U+FFFD.
   void PrintJson(const Json& document);
+  // Says, once, that standard output could not be written and why (`error`,
+  // an errno value; 0 when unknown).
+  int WriteError(int error);
+  // Ends the run: what was printed must reach standard output, or the run
+  // ends with the write error (after an error of its own, with that one's
+  // status).
+  int Finish(int status);
 
   // Opens the controller that --device names, or the only one found, and
   // holds it for the command (one exchange group); with several and no
@@ -65,6 +72,7 @@ class Invocation {
   std::ostream& err_;
   std::unique_ptr<Session> session_;
   ExchangeGroup group_;
+  bool writeErrorSaid_ = false;
 };
 
 }  // namespace orvelle::ctl

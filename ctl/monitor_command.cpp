@@ -1,5 +1,7 @@
 // monitor: every frame the controller sends, as the simulator's log shows it.
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <mutex>
 #include <ostream>
@@ -37,7 +39,6 @@ std::string FrameLine(std::span<const uint8_t> bytes) {
 }  // namespace
 
 int RunMonitor(Invocation& run) {
-  if (!run.Arguments(1)) return kExitUsage;
   if (const int status = run.Connect()) return status;
   // Listening holds nothing: every other program goes on meanwhile, and
   // every frame the controller sends is shown, whoever asked for it.
@@ -45,15 +46,22 @@ int RunMonitor(Invocation& run) {
   run.Controller().Link().TakeUnasked([](std::span<const uint8_t>) { return true; });
   std::ostream& out = run.Out();
   // Each collection has its reader thread: one line at a time. The readers
-  // may outlive this function, the lock outlives them.
+  // may outlive this function, the lock and the first failed write's errno
+  // (-1 for none) outlive them.
   static std::mutex printing;
+  static std::atomic<int> writeError;
+  writeError = -1;
   run.Controller().OnAnswers([&out](std::span<const uint8_t> frame) {
     const std::string line = FrameLine(frame);
     std::lock_guard lock(printing);
-    out << line << std::endl;
+    if (writeError >= 0) return;
+    errno = 0;
+    if (!(out << line << std::endl)) writeError = errno;
   });
   CUSBTransfer& link = run.Controller().Link();
   while (!link.DeviceLeft()) {
+    // A line that cannot be written ends it: nobody sees the others.
+    if (const int error = writeError; error >= 0) return run.WriteError(error);
     if (const int status = run.Stopped()) return status;
     link.Pause(kMonitorWait);
   }

@@ -12,6 +12,11 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#else
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #endif
 
 namespace orvelle::ctl {
@@ -41,6 +46,18 @@ std::filesystem::path OwnProgram() {
   return path;
 }
 #else
+// A standard stream that was closed (`>&-`) must not lend its number to a
+// file the tool opens, or what it prints would go to a controller's node (a
+// Windows handle is never a stream's number, so only here): it becomes
+// /dev/null, opened the other way round so that every use fails as on a
+// closed one.
+void KeepStandardStreamsTaken() {
+  for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+    if (::fcntl(fd, F_GETFD) == -1 && errno == EBADF)
+      ::open("/dev/null", fd == STDIN_FILENO ? O_WRONLY : O_RDONLY);
+  }
+}
+
 void CatchStopSignals() {
   struct sigaction action {};
   action.sa_handler = OnStopSignal;
@@ -59,6 +76,9 @@ std::filesystem::path OwnProgram() {
 
 CtlContext SystemContext() {
   static_assert(std::atomic<int>::is_always_lock_free);
+#ifndef _WIN32
+  KeepStandardStreamsTaken();
+#endif
   CatchStopSignals();
   CtlContext context;
   context.stopSignal = [] { return stopSignal.load(); };

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "devlink/catalogue.h"
+#include "platform/quoted_text.h"
 
 namespace orvelle::ctl {
 
@@ -37,6 +38,12 @@ std::string Hex4(uint16_t value) {
 std::string CommandText(uint8_t reportId, uint8_t code) {
   const char* name = CommandName(reportId, code);
   return name ? name : "command 0x" + Hex4(code).substr(2);
+}
+
+std::string QuoteGiven(const std::string& given) {
+  static constexpr QuoteEscape kEscapes[] = {
+      {'"', '"'}, {'\\', '\\'}, {'n', '\n'}, {'r', '\r'}, {'t', '\t'}};
+  return Quoted(given, kEscapes);
 }
 
 }  // namespace orvelle::ctl

@@ -15,5 +15,8 @@ std::string Printable(const std::string& latin1);
 std::string Hex4(uint16_t value);
 // The catalogue's name of a request, else its code in hex.
 std::string CommandText(uint8_t reportId, uint8_t code);
+// What the user gave (a path, a word), quoted so that a message about it
+// stays one line.
+std::string QuoteGiven(const std::string& given);
 
 }  // namespace orvelle::ctl

@@ -2,7 +2,9 @@
 
 #include "devlink/controller_order.h"
 
+#if __has_include(<pthread.h>)
 #include <pthread.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -13,10 +15,16 @@
 namespace orvelle {
 namespace {
 
-// Names show in debuggers and in /proc, e.g. "orv-read-4".
+// Names show in debuggers and in /proc, e.g. "orv-read-4". Where there are
+// no POSIX threads (MSVC), the threads stay unnamed.
 void NameThisThread(const char* role, int channel) {
+#if __has_include(<pthread.h>)
   const std::string name = std::string("orv-") + role + "-" + std::to_string(channel);
   pthread_setname_np(pthread_self(), name.substr(0, 15).c_str());
+#else
+  (void)role;
+  (void)channel;
+#endif
 }
 
 }  // namespace

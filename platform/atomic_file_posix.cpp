@@ -14,6 +14,8 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int kNameAttempts = 100;
+// As many links in a row as the kernel follows.
+constexpr int kMaxLinks = 40;
 
 FileWriteResult Failure(int err) {
   return {FileWriteStatus::Failed, std::error_code(err, std::generic_category())};
@@ -33,18 +35,37 @@ bool WriteAll(int fd, std::string_view data) {
   return true;
 }
 
-// Follows symbolic links to the file they name, which need not exist yet.
-bool ResolveLinks(const fs::path& path, fs::path& target) {
+// Whether the kernel keeps its hands off an entry of `owner` in the folder of
+// `entry`: in a folder that everyone may write in and whose sticky bit keeps
+// each user's entries their own (as /tmp), it neither follows another user's
+// link nor opens another user's file to write it, unless the folder is that
+// user's (fs.protected_symlinks, fs.protected_regular). The writer keeps to
+// that rule whether or not the kernel is told to.
+bool GuardedFromUs(const fs::path& entry, uid_t owner) {
+  if (owner == ::geteuid()) return false;
+  struct stat folder {};
+  if (::stat(FolderOf(entry).c_str(), &folder) != 0) return true;
+  constexpr mode_t kShared = S_ISVTX | S_IWOTH;
+  return (folder.st_mode & kShared) == kShared && folder.st_uid != owner;
+}
+
+// Follows symbolic links to the file they name, which need not exist yet, as
+// far as the kernel's rule above lets it. Written: `target` is that file.
+FileWriteResult ResolveLinks(const fs::path& path, fs::path& target) {
   target = path;
-  for (int hops = 0; hops < 40; ++hops) {
+  for (int hops = 0; hops < kMaxLinks; ++hops) {
+    struct stat link {};
+    // Anything but a link ends the chain; what cannot be looked at, the
+    // writer's own look at the file reports.
+    if (::lstat(target.c_str(), &link) != 0 || !S_ISLNK(link.st_mode))
+      return {FileWriteStatus::Written, {}};
+    if (GuardedFromUs(target, link.st_uid)) return {FileWriteStatus::ForeignLink, {}};
     std::error_code ec;
-    if (!fs::is_symlink(fs::symlink_status(target, ec)) || ec) return true;
     const fs::path next = fs::read_symlink(target, ec);
-    if (ec) return false;
+    if (ec) return {FileWriteStatus::Failed, ec};
     target = next.is_absolute() ? next : FolderOf(target) / next;
   }
-  errno = ELOOP;
-  return false;
+  return Failure(ELOOP);
 }
 
 bool SameFile(int fd, const fs::path& name) {
@@ -103,12 +124,13 @@ bool TakeOverOwnerAndMode(int fd, const struct stat& replaced) {
 FileWriteResult WriteFileAtomically(const fs::path& path, std::string_view content,
                                     NewFileAccess access) {
   fs::path target;
-  if (!ResolveLinks(path, target)) return Failure(errno);
+  if (const FileWriteResult resolved = ResolveLinks(path, target); !resolved) return resolved;
   struct stat replaced {};
   const bool exists = ::stat(target.c_str(), &replaced) == 0;
   if (!exists && errno != ENOENT) return Failure(errno);
   if (exists) {
     if (!S_ISREG(replaced.st_mode)) return {FileWriteStatus::NotRegularFile, {}};
+    if (GuardedFromUs(target, replaced.st_uid)) return {FileWriteStatus::ForeignFile, {}};
     if ((replaced.st_mode & 0222) == 0 || ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS))
       return {FileWriteStatus::ReadOnly, {}};
   }

@@ -294,6 +294,8 @@ class FileStore {
       case FileWriteStatus::NotRegularFile:
         return ReportDamage(path, nullptr, written.Reason());
       case FileWriteStatus::ReadOnly:
+      case FileWriteStatus::ForeignLink:
+      case FileWriteStatus::ForeignFile:
         SetError("Cannot write the settings file " + path.string() + ": " + written.Reason() + ".");
         return RegStatus::AccessDenied;
       case FileWriteStatus::Failed:

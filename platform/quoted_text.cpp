@@ -33,4 +33,20 @@ bool TakeQuoted(std::string_view& s, std::span<const QuoteEscape> escapes, std::
   return false;
 }
 
+std::string Quoted(std::string_view text, std::span<const QuoteEscape> escapes) {
+  std::string quoted = "\"";
+  for (char c : text) {
+    const QuoteEscape* escape = nullptr;
+    for (const QuoteEscape& e : escapes) {
+      if (e.meant == c) escape = &e;
+    }
+    if (escape != nullptr) {
+      quoted += '\\';
+      c = escape->written;
+    }
+    quoted += c;
+  }
+  return quoted + '"';
+}
+
 }  // namespace orvelle

@@ -22,5 +22,7 @@ inline constexpr QuoteEscape kQuoteAndBackslash[] = {{'"', '"'}, {'\\', '\\'}};
 // the quote is never closed, or a backslash is followed by no listed escape.
 bool TakeQuoted(std::string_view& s, std::span<const QuoteEscape> escapes, std::string& out,
                 std::string& why);
+// The quoted text that TakeQuoted reads back as `text`.
+std::string Quoted(std::string_view text, std::span<const QuoteEscape> escapes);
 
 }  // namespace orvelle

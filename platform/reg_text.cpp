@@ -129,15 +129,6 @@ bool ParseValueLine(std::string_view line, RegValueData& value, std::string& why
   return ParseData(Trim(line.substr(1)), value, why);
 }
 
-void AppendQuoted(std::string& out, std::string_view text) {
-  out.push_back('"');
-  for (char c : text) {
-    if (c == '\\' || c == '"') out.push_back('\\');
-    out.push_back(c);
-  }
-  out.push_back('"');
-}
-
 // A REG_SZ is written as text when it reads back to the same bytes: one
 // terminator at the end, and nothing that would break the line.
 bool WritableAsText(const std::vector<uint8_t>& data) {
@@ -160,13 +151,14 @@ void AppendValue(std::string& out, const RegValueData& value) {
   if (value.name.empty()) {
     out.push_back('@');
   } else {
-    AppendQuoted(out, value.name);
+    out += Quoted(value.name, kQuoteAndBackslash);
   }
   out.push_back('=');
   char buf[32];
   if (value.type == RegType::String && WritableAsText(value.data)) {
-    AppendQuoted(out, std::string_view(reinterpret_cast<const char*>(value.data.data()),
-                                       value.data.size() - 1));
+    out += Quoted(
+        std::string_view(reinterpret_cast<const char*>(value.data.data()), value.data.size() - 1),
+        kQuoteAndBackslash);
   } else if (value.type == RegType::Dword && value.data.size() == 4) {
     uint32_t v = value.data[0] | (value.data[1] << 8) | (value.data[2] << 16) |
                  (static_cast<uint32_t>(value.data[3]) << 24);

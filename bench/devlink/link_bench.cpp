@@ -349,12 +349,10 @@ BENCHMARK(BM_UnplugReplugUnderInputStream)->Iterations(1)->Unit(benchmark::kSeco
 
 // Reports of the three collections Tessaly reads, 1,000 per second for 2 s,
 // on a node that hands every report to each of its read opens as hidraw
-// does: reader wake-ups per report with one read open per node (arg 1) and
-// with one per collection (arg 0, the cost before reads were shared).
+// does: reader wake-ups per report (one read open serves the whole node).
 void BM_HidrawNodeWakeUpsPerReport(benchmark::State& state) {
   constexpr int kReports = 2000;
   auto bus = std::make_shared<testing::HidrawLikeBus>();
-  bus->ShareNodeReads(state.range(0) != 0);
   CountingSink sink;
   CUSBTransfer link(Quick(LinkProfile::Calibration()), bus);
   link.SetOwner(&sink);
@@ -385,12 +383,7 @@ void BM_HidrawNodeWakeUpsPerReport(benchmark::State& state) {
     state.counters["readers_cpu_us_per_report"] = readersNs / 1000.0 / kReports;
   }
 }
-BENCHMARK(BM_HidrawNodeWakeUpsPerReport)
-    ->Arg(1)
-    ->Arg(0)
-    ->Iterations(1)
-    ->Unit(benchmark::kSecond)
-    ->UseRealTime();
+BENCHMARK(BM_HidrawNodeWakeUpsPerReport)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
 }  // namespace
 }  // namespace orvelle

@@ -119,10 +119,12 @@ std::optional<CalibrationRecord> ParseCalibrationFile(std::string_view content) 
 }
 
 CalibrationFileResult WriteCalibrationFile(const std::filesystem::path& path,
-                                           const CalibrationRecord& record) {
+                                           const CalibrationRecord& record, std::string* why) {
   if (path.empty()) return CalibrationFileResult::EmptyPath;
-  return WriteFileAtomically(path, FormatCalibrationFile(record)) ? CalibrationFileResult::Done
-                                                                  : CalibrationFileResult::Failed;
+  const FileWriteResult written = WriteFileAtomically(path, FormatCalibrationFile(record));
+  if (written) return CalibrationFileResult::Done;
+  if (why) *why = written.Reason();
+  return CalibrationFileResult::Failed;
 }
 
 CalibrationFileResult ReadCalibrationFile(const std::filesystem::path& path,

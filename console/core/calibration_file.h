@@ -36,9 +36,11 @@ std::string FormatCalibrationFile(const CalibrationRecord& record);
 // -9999..55536).
 std::optional<CalibrationRecord> ParseCalibrationFile(std::string_view content);
 
-// Replaces the file atomically: when writing fails, an old file stays as it was.
+// Replaces the file atomically: when writing fails, an old file stays as it
+// was, and `why` (when given) says what kept it from being written.
 CalibrationFileResult WriteCalibrationFile(const std::filesystem::path& path,
-                                           const CalibrationRecord& record);
+                                           const CalibrationRecord& record,
+                                           std::string* why = nullptr);
 CalibrationFileResult ReadCalibrationFile(const std::filesystem::path& path,
                                           CalibrationRecord& record);
 

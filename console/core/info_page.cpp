@@ -53,6 +53,8 @@ FrameBuffer InfoExchange::Request(uint8_t code) {
 
 bool InfoExchange::HandleFrame(std::span<const uint8_t> bytes) {
   const FrameView frame(bytes);
+  // Identities come as command frames only, as every page takes its answers.
+  if (frame.ReportId() != kCommandReportId) return false;
   const uint8_t code = frame.Code();
   if (static_cast<int8_t>(frame.PayloadLength()) != AcceptedLength(code)) return false;
   if (frame.Payload(0) != kSubRead) return false;

@@ -1,7 +1,7 @@
 // The half of Event that is the same everywhere: waiters test the flag under
 // the mutex, and WaitForAny looks at the flags once the platform's wait
 // ends. Setting, resetting and that wait, which use the platform's handle,
-// live in event.cpp (POSIX) and event_win.cpp.
+// live in event_posix.cpp and event_win.cpp.
 #include "devlink/hid/event.h"
 
 #include <algorithm>

@@ -1,5 +1,5 @@
 #pragma once
-// Linux hidraw backend: udev lists the hidraw nodes, each node's report
+// Linux hidraw backend: sysfs lists the hidraw nodes, each node's report
 // descriptor (sysfs, else the ioctl) is parsed into top-level collections, and
 // each collection becomes one HidCollection named after the USB port,
 // "/dev/hidraw@usb-0000:00:14.0-1/input0#colNN" ("/dev/hidrawN#colNN" for a

@@ -316,7 +316,6 @@ bool HidrawLikeBus::Owns(const std::string&) const {
 }
 
 std::vector<HidBus::SharedReader> HidrawLikeBus::ShareReads(std::vector<ReadOpen> opens) {
-  if (!shareReads_) return HidBus::ShareReads(std::move(opens));
   std::vector<SharedReader> shared;
   for (size_t i = 0; i < opens.size(); ++i) {
     auto* channel = static_cast<LikeChannel*>(opens[i].channel.get());

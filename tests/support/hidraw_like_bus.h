@@ -38,8 +38,6 @@ class HidrawLikeBus final : public HidBus {
   void RefuseOpens(int error);
   // Writes are made at once on the caller's thread, as the simulator's are.
   void AllowDirectWrites(bool allow);
-  // false: every read open keeps its own descriptor (to compare wake-ups).
-  void ShareNodeReads(bool share) { shareReads_ = share; }
   // Hands one read's bytes, as collection `index`'s, to every read open of
   // the current node.
   void PushInput(size_t index, Report bytes);
@@ -70,7 +68,6 @@ class HidrawLikeBus final : public HidBus {
  private:
   void Notify(DeviceNotice::Kind kind);
   std::shared_ptr<State> state_;
-  bool shareReads_ = true;
 };
 
 // A report descriptor with one vendor-defined top-level collection per entry;

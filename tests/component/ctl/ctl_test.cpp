@@ -65,7 +65,7 @@ class CtlTest : public ::testing::Test {
   Outcome Ctl(std::vector<std::string> args, std::chrono::milliseconds timeout = 5s,
               std::function<int()> stopSignal = {}) {
     output_ = std::make_unique<SharedOutput>();
-    std::ostream out(output_.get());
+    std::ostream out(redirected_ ? std::exchange(redirected_, nullptr) : output_.get());
     std::ostringstream err;
     ctl::CtlContext context{.makeBus = [this] { return SimOnlyBus(folder_.Path()); },
                             .profile = Quick(ctl::CtlProfile(), timeout),
@@ -88,6 +88,7 @@ class CtlTest : public ::testing::Test {
   std::vector<std::unique_ptr<SimulatedController>> sims_;
   std::vector<std::chrono::milliseconds> pauses_;  // of the last run
   std::unique_ptr<SharedOutput> output_;           // of the last run
+  std::streambuf* redirected_ = nullptr;           // the next run's output instead of output_
   std::filesystem::path program_;                  // where orvellectl would lie
 };
 
@@ -268,9 +269,19 @@ TEST_F(CtlTest, ExchangesArePacedAsOnThePages) {
   }
 }
 
-// A write that fails is not silence; answers that the page cannot read are no values.
+// A refused write and one that fails are not silence; answers that the page cannot read are
+// no values.
 TEST_F(CtlTest, ExitStatusTellsFailureFromSilence) {
   SimulatedController& sim = Add("a");
+  const auto in = [](const SimEvent& e) { return e.kind == SimEvent::Kind::In; };
+  const Outcome refused = Ctl({"config", "set", "cfg12.a=on"}, 5s, [&] {
+    if (sim.Events().Count(in, 0) == 6)  // every read answered: the write is refused
+      sim.SetFault({kCommandReportId, CFG_12}, {FaultKind::Refuse, true});
+    return 0;
+  });
+  EXPECT_EQ(
+      std::tie(refused.status, refused.err),
+      std::tuple(ctl::kExitFailed, "orvellectl: the controller refused the settings of CFG_12\n"));
   int asks = 0;
   const Outcome gone = Ctl({"config", "show"}, 5s, [&] {
     if (++asks == 3) sim.Unplug();
@@ -279,11 +290,20 @@ TEST_F(CtlTest, ExitStatusTellsFailureFromSilence) {
   EXPECT_EQ(gone.status, ctl::kExitFailed) << gone.err;
   std::string error;
   ASSERT_TRUE(sim.Plug("", error)) << error;
-  for (uint8_t code : console::kInfoRequests)
-    sim.SetFault({kCommandReportId, code}, {FaultKind::Refuse});
-  const Outcome info = Ctl({"info"});
-  EXPECT_EQ(info.status, ctl::kExitNoAnswer) << info.out;
-  EXPECT_EQ(info.out, "");
+  // Refused, or answered in the other collection's frame.
+  const FaultRule otherFrame{FaultKind::Malformed, false, {}, MalformKind::ReportId};
+  const std::tuple<std::vector<std::string>, std::vector<CommandKey>, FaultRule> cases[] = {
+      {{"info"}, {{kCommandReportId, GET_INFO_F5}, {kCommandReportId, GET_LAYOUT}}, {}},
+      {{"config", "show"}, {{kCommandReportId, CFG_12}}, otherFrame},
+      {{"calibration", "show"}, {{kCalibrationReportId, CAL_GET_MODE}}, otherFrame},
+  };
+  for (const auto& [args, faulty, rule] : cases) {
+    sim.ClearFaults();
+    for (const CommandKey& key : faulty)
+      sim.SetFault(key, rule);
+    const Outcome run = Ctl(args);
+    EXPECT_EQ(std::tie(run.status, run.out), std::tuple(ctl::kExitNoAnswer, "")) << run.err;
+  }
 }
 
 // Tessaly comes from the tool's own folder, with the screen asked for; never from a relative
@@ -332,7 +352,7 @@ TEST_F(CtlTest, CommandLinesExitAndPrint) {
   const struct {
     std::vector<std::string> args;
     int status;
-    std::string out;
+    std::string out;  // or error
   } cases[] = {
       {{"info"}, ctl::kExitNoAnswer, ""},
       {{"info"}, ctl::kExitDone, "model:       A?[2J\xc3\xa9\n"},
@@ -352,7 +372,10 @@ TEST_F(CtlTest, CommandLinesExitAndPrint) {
       {{"config"}, ctl::kExitUsage, ""},
       {{"--colour", "info"}, ctl::kExitUsage, ""},
       {{"config", "save"}, ctl::kExitUsage, ""},
-      {{"--device", folder_.File("none"), "info"}, ctl::kExitNoController, ""},
+      {{"--device", folder_.File("no\nne"), "info"}, ctl::kExitNoController, "no\\nne\""},
+      {{"calibration", "export", folder_.File("none/r.cal")},
+       ctl::kExitFailed,
+       "r.cal\": No such file or directory\n"},
       {{"--version"}, ctl::kExitDone, "orvellectl 1.0.0\n"},
   };
   for (const auto& c : cases) {
@@ -360,9 +383,9 @@ TEST_F(CtlTest, CommandLinesExitAndPrint) {
     const Outcome run = Ctl(c.args, c.status == ctl::kExitNoAnswer ? 200ms : 10s);
     SCOPED_TRACE(c.args.empty() ? "(none)" : c.args.back());
     EXPECT_EQ(run.status, c.status) << run.err;
-    EXPECT_EQ(run.err.empty(), c.status == 0) << run.err;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), c.status == 0 ? 0 : 1) << run.err;
     if (c.args.empty() || c.args[0] != "--json")
-      EXPECT_THAT(run.out, HasSubstr(c.out));
+      EXPECT_THAT(run.out + run.err, HasSubstr(c.out));
     else  // a document that does not parse contains nothing
       EXPECT_TRUE(Json::parse(run.out, nullptr, false).contains(Json::json_pointer(c.out)))
           << run.out;
@@ -388,6 +411,18 @@ TEST_F(CtlTest, MonitorShowsEachFrameUntilStoppedOrTheControllerGoes) {
               HasSubstr("out 06 08 05 07 34 12 10 00 FF  CAL_RAW_POINT x=4660 y=16 touching\n"));
   EXPECT_THAT(run.out, HasSubstr("out 07 02 02 01 00 FF  GET_LAYOUT\n"));
   EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 2);
+
+  // A line that cannot be written ends it.
+  std::filebuf full;
+  ASSERT_TRUE(full.open("/dev/full", std::ios::out));
+  redirected_ = &full;
+  polls = 0;
+  const Outcome lost = Ctl({"monitor"}, 5s, [&] {
+    if (polls == 0) sim.SendFrame(kCommandReportId, GET_LAYOUT, layout);
+    return ++polls > 400 ? SIGINT : 0;  // only a failing test gets here
+  });
+  EXPECT_EQ(lost.status, ctl::kExitWriteError);
+  EXPECT_EQ(lost.err, "orvellectl: write error: No space left on device\n");
 
   // monitor asks for no device notices (hidraw without udevd has none): the
   // node's own hang-up ends it.

@@ -16,8 +16,9 @@ namespace {
 using namespace std::chrono_literals;
 using e2e::ChildProcess;
 
-// In order: the commands, a FIFO that must not block the tool, and stop signals during an
-// exchange, which end it with 128 + the signal and leave no saved or exported file behind.
+// In order: the process finds the simulated controller, a FIFO does not block it, output
+// that cannot be written is an error, and stop signals during an exchange end it with 128 + the
+// signal and leave no saved or exported file behind. What each command does is ctl_test's.
 TEST(CtlTranscript, CommandsFifosAndStopSignalsAgainstASimulatedController) {
   testing::TempFolder folder, files;
   SimulatedController sim({.socketPath = folder.File("a")});
@@ -32,17 +33,18 @@ TEST(CtlTranscript, CommandsFifosAndStopSignalsAgainstASimulatedController) {
   const struct {
     std::vector<std::string> args;
     int status;
-    std::string output;  // a part of standard output and error
-    int signal = 0;      // sent once the controller got a silenced request
+    std::string output;    // a part of standard output and error
+    int signal = 0;        // sent once the controller got a silenced request
+    std::string redirect;  // of standard output by the shell, when not to the file
   } steps[] = {
       {{"list"}, 0, "2a5c:0013  simulated touch controller  6 collections"},
-      {{"info"}, 0, "model:       OVT-6510\nidentity 2:  FW2.10.7\n"},
-      {{"config", "set", "cfg15.value=2500", "cfg12.a=on"}, 0, ""},
-      {{"config", "show"}, 0, "cfg15.value=2500\n"},
-      {{"calibration", "set", "mode=3", "option=2"}, 0, ""},
-      {{"--json", "calibration", "show"}, 0, "{\n  \"mode\": 3,\n  \"option\": 2\n}\n"},
       {{"config", "load", fifo}, 2, "not a regular file"},
-      {{"calibration", "import", fifo}, 2, "not a regular file"},
+      {{"config", "show"},
+       5,
+       "orvellectl: write error: No space left on device\n",
+       0,
+       ">/dev/full"},
+      {{"info"}, 5, "orvellectl: write error: Bad file descriptor\n", 0, ">&-"},
       {{"config", "save", files.File("saved.json")}, 130, "", SIGINT},
       {{"calibration", "export", files.File("saved.cal")}, 143, "", SIGTERM},
   };
@@ -53,7 +55,8 @@ TEST(CtlTranscript, CommandsFifosAndStopSignalsAgainstASimulatedController) {
       sim.SetFault({kCommandReportId, CFG_14}, {FaultKind::Silent});
       sim.SetFault({kCalibrationReportId, CAL_READ_DATA}, {FaultKind::Silent});
     }
-    std::vector<std::string> argv = {ORVELLE_CTL_COMMAND};
+    std::vector<std::string> argv = {"/bin/sh", "-c", "exec \"$0\" \"$@\" " + step.redirect,
+                                     ORVELLE_CTL_COMMAND};
     argv.insert(argv.end(), step.args.begin(), step.args.end());
     const std::string output = folder.File("ctl" + std::to_string(n++) + ".log");
     const uint64_t before = sim.Events().LastSeq();

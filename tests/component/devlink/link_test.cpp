@@ -2,7 +2,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <array>
 #include <atomic>
 #include <cerrno>
 #include <future>
@@ -284,23 +283,6 @@ TEST(HidrawFaults, RequestInsideAHandlerIsAnswered) {
     EXPECT_EQ(ByteOf(rig.sink.Frames(), 1),
               (std::vector<uint8_t>{uint8_t(outerIsARequest ? 0x03 : 0x08), 0x05}));
   }
-}
-
-// A reader that lags has 63 unread reports kept for it; the later ones are
-// lost, not queued, as the kernel's hidraw loses them.
-TEST(HidrawFaults, AnOpenThatLagsKeepsOnly63Reports) {
-  HidrawLikeBus bus;
-  auto channel = bus.Open(bus.PathOf(kCommandChannel), Access::Read);
-  ASSERT_TRUE(channel);
-  for (uint8_t i = 0; i < 100; ++i)
-    bus.PushInput(kCommandChannel, Request(7, 0x01, {i}));
-  Event stop;
-  std::array<uint8_t, 64> buffer{};
-  for (int i = 0; i < 63; ++i)
-    ASSERT_EQ(channel->Read(buffer, stop).status, ReadStatus::Data);
-  bus.PushInput(kCommandChannel, Request(7, 0x02, {}));
-  ASSERT_EQ(channel->Read(buffer, stop).status, ReadStatus::Data);
-  EXPECT_EQ(buffer[1], 0x02) << "the reports after the 63rd were kept";
 }
 
 // A controller the user may not open is not connected, and the link says why.

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QtCore/qtestsupport_core.h>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QScreen>
@@ -17,14 +18,13 @@
 #include "shell/recording_message_boxes.h"
 #include "sim/simulated_controller.h"
 #include "tests/support/hidraw_like_bus.h"
-#include "tests/support/pump.h"
 #include "tests/support/sim_fixture.h"
+#include "tests/support/wait_until.h"
 
 namespace orvelle {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::PumpUntil;
 using Bytes = std::vector<uint8_t>;
 
 const std::vector<RawPoint> kSkewedCorners{{100, 90}, {4000, 120}, {3950, 4010}, {140, 3900}};
@@ -129,7 +129,8 @@ TEST_F(CalibrationDialogTest, NineTargetRunIsShownWrittenAndKeptOnOk) {
   const QImage running = shot();
 
   TouchTargets();
-  ASSERT_TRUE(PumpUntil([&] { return Sent(CAL_SET_POINTS).has_value(); }));
+  ASSERT_TRUE(
+      QTest::qWaitFor([&] { return Sent(CAL_SET_POINTS).has_value(); }, testing::kWaitLimitMs));
   EXPECT_FALSE(dialog->cursorHidden());
   EXPECT_EQ(Sent(CAL_SET_POINTS), CalibrationPointsPayload(dialog->run().result()));
 
@@ -160,7 +161,8 @@ TEST_F(CalibrationDialogTest, FourCornersOnARotatedWindows7DisplayAndCancel) {
   auto dialog = StartDialog();
   EXPECT_EQ(std::pair(dialog->run().osClass(), dialog->run().orientation()), std::pair(6, 1));
   TouchTargets(kSkewedCorners);
-  ASSERT_TRUE(PumpUntil([&] { return Sent(CAL_SET_POINTS).has_value(); }));
+  ASSERT_TRUE(
+      QTest::qWaitFor([&] { return Sent(CAL_SET_POINTS).has_value(); }, testing::kWaitLimitMs));
   dialog->OnCancel();
   EXPECT_EQ(std::tuple(dialog->result(), Sent(CAL_END), sim_->State().affineActive),
             std::tuple(int{QDialog::Rejected}, std::optional{Bytes{0}}, false));
@@ -202,9 +204,11 @@ TEST_F(CalibrationDialogTest, CornerTouchedTwiceIsToldOnTheScreen) {
   PlugController(2);
   auto dialog = StartDialog();
   TouchTargets({kSkewedCorners[0], kSkewedCorners[1], kSkewedCorners[2], kSkewedCorners[0]});
-  ASSERT_TRUE(PumpUntil([&] {
-    return sim_->WaitTouchesDone(0ms) && dialog->instructionText() == LoadResourceString(1067);
-  }));
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        return sim_->WaitTouchesDone(0ms) && dialog->instructionText() == LoadResourceString(1067);
+      },
+      testing::kWaitLimitMs));
   EXPECT_FALSE(Sent(CAL_SET_POINTS).has_value()) << "no coefficients from collinear corners";
   EXPECT_TRUE(Boxes().empty()) << "told on the screen, not in a box";
 }
@@ -236,7 +240,7 @@ TEST_F(CalibrationDialogTest, StartWithAnUnopenableOrVanishingController) {
     environment_.bus = bus;
     auto dialog = std::make_unique<CCalibrationDlg>(environment_);
     dialog->OnInitDialog();
-    ASSERT_TRUE(PumpUntil([&] { return dialog->ended(); }, 5s));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dialog->ended(); }, 5000));
     EXPECT_EQ(Boxes(), boxes);
     EXPECT_FALSE(dialog->cursorHidden());
   }
@@ -253,7 +257,7 @@ TEST_F(CalibrationDialogTest, PointsRefusedOrLostEndTheRunUnchanged) {
     sim_->SetFault({kCalibrationReportId, CAL_SET_POINTS}, FaultRule{fault});
     auto dialog = StartDialog();
     TouchTargets();
-    ASSERT_TRUE(PumpUntil([&] { return dialog->ended(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dialog->ended(); }, testing::kWaitLimitMs));
     EXPECT_EQ(Boxes(), std::vector<QString>{Box(box)});
     EXPECT_EQ(Sent(CAL_SET_POINTS).value_or(Bytes{}).size(), 36u) << "mode 3 sends nine points";
     EXPECT_EQ(Sent(CAL_END), Bytes{0});

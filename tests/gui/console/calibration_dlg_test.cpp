@@ -60,7 +60,7 @@ TEST_F(CalibrationPageTest, TheControllersOptionAndModeShowAndDecideWhatCanBeCha
   EXPECT_EQ(TakeBoxes(), (std::vector<QString>{Box(kMsgNotConnected), Box(kMsgNotConnected)}));
   EXPECT_EQ(Enabled(), std::vector<int>{});
   Plug({.calMode = 2, .calOption = 1});
-  ASSERT_TRUE(PumpUntil([&] { return Status() == Text(1081); }));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Status() == Text(1081); }));
   Page& page = dialog_->CalibrationPage();
   page.Refresh();
   EXPECT_EQ(Checked(), (std::vector<int>{Page::IDC_OPTION_1, Page::IDC_MODE_2}));
@@ -100,6 +100,10 @@ TEST_F(CalibrationPageTest, TheRecordGoesToAFileAndComesBackOnlyWhole) {
   };
   use(Page::IDC_EXPORT, "", {}, {});
   use(Page::IDC_EXPORT, file, {CAL_READ_DATA}, {Box(kMsgSavedToFile, kMsgSavedCaption)});
+  const std::string lost = configFolder_.File("none/saved.ini");
+  use(Page::IDC_EXPORT, lost, {CAL_READ_DATA},
+      {Box(kMsgNotSavedToFile) + "\n" + QString::fromStdString(lost) +
+       ": No such file or directory"});
   std::ifstream saved(file, std::ios::binary);
   std::ofstream(damaged, std::ios::binary)
       << std::string(std::istreambuf_iterator<char>(saved), {}).substr(0, 120);
@@ -184,12 +188,12 @@ TEST_F(CalibrationPageTest, UnansweredRequestsFailAndARemovalForgetsTheControlle
 
   const std::string path = sim_->Path();
   sim_->Unplug();
-  ASSERT_TRUE(PumpUntil([&] { return Enabled().empty(); }));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Enabled().empty(); }));
   EXPECT_FALSE(page.State().optionKnown || page.State().modeKnown);
   std::string error;
   ASSERT_TRUE(sim_->SetState({.calMode = 2, .calOption = 3}, error)) << error;
   ASSERT_TRUE(sim_->Plug(path, error)) << error;
-  ASSERT_TRUE(PumpUntil([&] { return !Enabled().empty(); })) << "the arrival is read";
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !Enabled().empty(); })) << "the arrival is read";
   EXPECT_EQ(Checked(), (std::vector<int>{Page::IDC_OPTION_3, Page::IDC_MODE_2}));
 }
 
@@ -242,7 +246,7 @@ TEST_F(CalibrationPageTest, TouchTestMeasuresSynthesisedTouchesAndOffersACalibra
       EXPECT_FALSE(test->isVisible());
       EXPECT_EQ(launcher_.lastScreen, "Frame");
     }
-    ASSERT_TRUE(PumpUntil([&] { return !page.TouchTest(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !page.TouchTest(); }));
   }
   EXPECT_EQ(launcher_.starts, 1);
 }

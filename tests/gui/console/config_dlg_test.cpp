@@ -131,7 +131,7 @@ TEST_F(ConfigPageTest, RefreshAndApplyCarryTouchSettingsOnlyOnWindows7AndAFailur
       EXPECT_EQ(Boxes(), (std::vector<QString>{Box(kMsgNotConnected), Box(kMsgNotConnected)}))
           << "the restore and its refresh";
       Plug();
-      ASSERT_TRUE(PumpUntil([&] { return Status() == Text(1081); }));
+      ASSERT_TRUE(QTest::qWaitFor([&] { return Status() == Text(1081); }));
     }
     SelectTab(kTabOptions);
     SelectTab(kTabConfig);
@@ -208,7 +208,7 @@ TEST_F(ConfigPageTest, ApplyWritesOnlyWhatWasReadOfTheControllerConnectedNow) {
   Open(kLinux, 300ms);
   EXPECT_FALSE(applyEnabled());
   Plug(first);
-  ASSERT_TRUE(PumpUntil(applyEnabled)) << "the arrival is read";
+  ASSERT_TRUE(QTest::qWaitFor(applyEnabled)) << "the arrival is read";
   EXPECT_EQ(EditText(), "11");
   boxes_.Clear();
   Click(IDC_APPLY);
@@ -222,13 +222,13 @@ TEST_F(ConfigPageTest, ApplyWritesOnlyWhatWasReadOfTheControllerConnectedNow) {
   // A removal forgets; another controller is read afresh.
   const std::string path = sim_->Path();
   sim_->Unplug();
-  ASSERT_TRUE(PumpUntil([&] { return !applyEnabled(); }));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !applyEnabled(); }));
   EXPECT_EQ(Page().State(), ConfigPageState{});
   const ControllerState second{.cfg12 = {0, 0, 1}, .value16 = 3};
   std::string error;
   ASSERT_TRUE(sim_->SetState(second, error)) << error;
   ASSERT_TRUE(sim_->Plug(path, error)) << error;
-  ASSERT_TRUE(PumpUntil(applyEnabled));
+  ASSERT_TRUE(QTest::qWaitFor(applyEnabled));
   Click(IDC_APPLY);
   EXPECT_EQ(sim_->State(), second);
 

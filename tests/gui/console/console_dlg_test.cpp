@@ -68,17 +68,17 @@ TEST_F(ConsoleTest, TheStatusFollowsTheControllerARefusedOneIsNamedOptionsSaveTh
   SelectTab(kTabOptions);
   chinese->click();
   Plug();
-  ASSERT_TRUE(PumpUntil([&] { return Status() == Text(1081); }));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Status() == Text(1081); }));
   EXPECT_TRUE(chinese->isChecked()) << "an arrival keeps the options not yet saved";
   const size_t opensBefore = sim_->OpenCount();
   dialog_->OnDeviceChange({DeviceNotice::Kind::Arrival, "/sys/devices/another/hidraw9#col00"});
   EXPECT_EQ(sim_->OpenCount(), opensBefore);
   const std::string path = sim_->Path();
   sim_->Unplug();
-  ASSERT_TRUE(PumpUntil([&] { return Status() == Text(1082); }));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Status() == Text(1082); }));
   std::string error;
   ASSERT_TRUE(sim_->Plug(path, error)) << error;
-  EXPECT_TRUE(PumpUntil([&] { return Status() == Text(1081); }));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Status() == Text(1081); }));
   EXPECT_EQ(TakeBoxes(), notConnected);
   chinese->click();
   english->click();
@@ -124,7 +124,7 @@ TEST_F(ConsoleTest, AHiddenStartLeavesTheTrayIconOrAMinimisedWindow) {
 
   // Minimising hides the window again; the notification menu's one item ends the console.
   dialog.setWindowState(Qt::WindowMinimized);
-  EXPECT_TRUE(PumpUntil([&] { return !dialog.isVisible(); }));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !dialog.isVisible(); }));
   ASSERT_EQ(dialog.TrayMenu().actions().size(), 1);
   bool ended = false;
   QObject::connect(&dialog, &QDialog::finished, [&] { ended = true; });

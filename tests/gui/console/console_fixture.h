@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QtCore/qtestsupport_core.h>
 #include <QLineEdit>
 #include <QTabWidget>
 
@@ -17,13 +18,11 @@
 #include "shell/language_library.h"
 #include "shell/recording_message_boxes.h"
 #include "sim/simulated_controller.h"
-#include "tests/support/pump.h"
 #include "tests/support/sim_fixture.h"
 
 namespace orvelle::console {
 
 using namespace std::chrono_literals;
-using orvelle::testing::PumpUntil;
 
 // Answers the next save or open dialog with `answer`; empty: cancelled.
 class ScriptedFileDialogs : public FileDialogService {

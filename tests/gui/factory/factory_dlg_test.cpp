@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QtCore/qtestsupport_core.h>
 #include <QAbstractButton>
 #include <QLineEdit>
 #include <QMenu>
@@ -16,7 +17,6 @@
 #include "shell/dialog_support.h"
 #include "shell/recording_message_boxes.h"
 #include "sim/simulated_controller.h"
-#include "tests/support/pump.h"
 #include "tests/support/sim_fixture.h"
 
 namespace orvelle {
@@ -225,7 +225,7 @@ TEST_F(FactoryMainTest, OnlyTheAwaitedAnswerEndsPollingAndAnUnplugIsToldAtTheNex
 
   boxes_.Clear();
   sim_->Unplug();
-  ASSERT_TRUE(testing::PumpUntil([this] { return dialog_->ControllerRemoved(); }));
+  ASSERT_TRUE(QTest::qWaitFor([this] { return dialog_->ControllerRemoved(); }));
   EXPECT_EQ(dialog_->StatusText(), factory::DeviceConnectedText());
   EXPECT_NE(dialog_->Link().IsConnected(), 0);
   dialog_->SetTouchCount();

@@ -3,6 +3,7 @@
 // the wait a box belongs to ends after it closes.
 #include <gtest/gtest.h>
 
+#include <QtCore/qtestsupport_core.h>
 #include <QApplication>
 #include <QEventLoop>
 #include <QKeyEvent>
@@ -21,14 +22,12 @@
 #include "shell/resource_message.h"
 #include "tests/support/frames.h"
 #include "tests/support/hidraw_like_bus.h"
-#include "tests/support/pump.h"
 
 namespace orvelle {
 namespace {
 
 using namespace std::chrono_literals;
 using orvelle::testing::HidrawLikeBus;
-using orvelle::testing::PumpUntil;
 
 constexpr uint8_t kAnswered = 0x81;  // the request the controller answers
 constexpr uint8_t kUnasked = 0x12;   // a frame the controller sends by itself
@@ -84,7 +83,7 @@ class GuiDispatcherTest : public ::testing::Test {
 TEST_F(GuiDispatcherTest, UnaskedFramesAreHandledOnTheWindowThreadWhenIdleAndInPauses) {
   for (int i = 0; i < 20; ++i)
     bus_->PushInput(kCommandChannel, testing::Request(kCommandReportId, kUnasked, {1, 0}));
-  ASSERT_TRUE(PumpUntil([&] { return sink_.events.size() == 20; }));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return sink_.events.size() == 20; }));
   bus_->PushInput(kCommandChannel, testing::Request(kCommandReportId, kUnasked, {1, 1}));
   for (int i = 0; i < 1000 && sink_.events.size() < 21; ++i)
     dispatcher_->Pause(10ms);
@@ -110,7 +109,7 @@ TEST_F(GuiDispatcherTest, HandlersBoxOpensOnTheWindowThreadAndTheWaitEndsAfterIt
 
   EXPECT_TRUE(link_->SendAndWait(5, testing::Request(kCommandReportId, kAnswered, {2})));
   sink_.events.push_back("wait ended");
-  EXPECT_TRUE(PumpUntil([&] { return sink_.events.size() == 6; }))
+  EXPECT_TRUE(QTest::qWaitFor([&] { return sink_.events.size() == 6; }))
       << ::testing::PrintToString(sink_.events);
   EXPECT_EQ(sink_.events,
             (std::vector<std::string>{"handled answer", "box open", "box closed", "deferred work",

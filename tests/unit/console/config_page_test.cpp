@@ -72,6 +72,26 @@ TEST(ConfigExchange, ReadAnswersTakeEachFieldOnlyInItsRange) {
   }
 }
 
+// Each field is read from and written to its own byte: a group read is
+// written back as it came (one switch of three on, every other field unlike
+// its neighbours).
+TEST(ConfigExchange, AGroupIsWrittenBackAsItWasRead) {
+  const std::pair<uint8_t, Bytes> groups[] = {
+      {TOUCH_SETTINGS, {2}},    {CFG_12, {0, 0, 1}},          {CFG_16, {1, 7}},
+      {CFG_17, {2, 3, 4, 5}},   {CFG_21, {1, 0, 45, 3, 232}}, {CFG_15, {1, 3, 5, 220}},
+      {CFG_14, {1, 4, 1, 144}},
+  };
+  for (const auto& [code, data] : groups) {
+    ConfigExchange exchange;
+    exchange.HandleFrame(Read(code, data));
+    const FrameBuffer written = exchange.WriteRequest(code);
+    Bytes expected = data;
+    expected.insert(expected.begin(), kSubWrite);
+    EXPECT_EQ(Bytes(written.begin(), written.begin() + kCommandFrameLength), Answer(code, expected))
+        << int(code);
+  }
+}
+
 // A group whose read was lost would be written back with the page's own
 // values; a removal forgets the read.
 TEST(ConfigExchange, TheReadIsCompleteOnlyWhenEveryGroupOfTheClassAnswered) {

@@ -55,6 +55,8 @@ TEST(InfoExchange, ShowsWhatTheAnswersSay) {
   const std::string ones = "1+1+1+1+1+1+1+1+1+1+1+1+1+1", nines = "9+9+9+0+0+0+0+0+0+0+0+0+0+0";
   const std::string twos = "2+2+2+2+2+2+2+2+2+2+2+2+2+2+2+2+2+2+2+2+2+2+2+2+2+2";
   const Bytes modelWithZero = {1, 'O', 'V', 'T', 0, 'X', 'Y', 'Z', 'W'};
+  Bytes calibrationModel = Answer(GET_MODEL, Text("OVT", 8)), calibrationUart = uart;
+  calibrationModel[0] = calibrationUart[0] = kCalibrationReportId;
   // Whether an answer that counts arrived, and the state after End().
   const std::tuple<const char*, std::vector<Bytes>, bool, InfoPageState> cases[] = {
       {"layout", {Layout(3, {12, 12, 13}, 2, {0xFC, 7})}, true, Shown(3, "12+12+13", 2, "-4+7")},
@@ -83,6 +85,7 @@ TEST(InfoExchange, ShowsWhatTheAnswersSay) {
        true,
        Identified("N/A", 0)},
       {"unknown code", {unknown}, false, InfoPageState{}},
+      {"calibration report ID", {calibrationModel, calibrationUart}, false, InfoPageState{}},
   };
   for (const auto& [name, frames, valid, expected] : cases) {
     SCOPED_TRACE(name);
