@@ -105,7 +105,8 @@ void CCalibrationDlg::OnCalibrationDone() {
     run_.ResultTaken();
     return;
   }
-  OnCancel();
+  // A controller that went is told, and the run ended, by its removal notice.
+  if (!link_->DeviceLeft()) OnCancel();
 }
 
 bool CCalibrationDlg::SendCalibrationPoints() {
