@@ -96,5 +96,20 @@ TEST_F(TessalyE2E, AloneItSaysSoThenNineTargetsAreWrittenAndUnpluggingEndsIt) {
   EXPECT_FALSE(WaitForFrame(CAL_END, 0ms).has_value());
 }
 
+// Ended by the system during a run, it ends the run in the controller first:
+// a controller left calibrating sends raw points instead of touches.
+TEST_F(TessalyE2E, ASignalEndsTheRunInTheController) {
+  sim_ = testing::StartController(simFolder_.Path(), {.calMode = 2});
+  ASSERT_TRUE(sim_);
+  Start({QStringLiteral("0")});
+  ASSERT_TRUE(WaitForFrame(CAL_BEGIN, 60s, SimEvent::Kind::Out).has_value());
+  process_.terminate();
+  ASSERT_TRUE(process_.waitForFinished(60000));
+  EXPECT_EQ(process_.exitStatus(), QProcess::CrashExit) << "it ends by the signal";
+  const std::optional<SimEvent> end = WaitForFrame(CAL_END, 0ms);
+  ASSERT_TRUE(end.has_value());
+  EXPECT_EQ(end->bytes[3], 0) << "the run discarded";
+}
+
 }  // namespace
 }  // namespace orvelle
