@@ -43,6 +43,10 @@ class OneControllerBus : public HidBus {
   bool Owns(const std::string& path) const override {
     return NodeOf(path) == node_ && bus_->Owns(path);
   }
+  LockStatus TryLockController(const std::string& path, std::unique_ptr<ControllerLock>& lock,
+                               LockHolder& holder) override {
+    return bus_->TryLockController(path, lock, holder);
+  }
   std::vector<SharedReader> ShareReads(std::vector<ReadOpen> opens) override {
     return bus_->ShareReads(std::move(opens));
   }

@@ -87,6 +87,11 @@ class EchoBus final : public HidBus {
   }
   std::unique_ptr<DeviceWatch> WatchDevices(NoticeCallback) override { return nullptr; }
   bool Owns(const std::string&) const override { return true; }
+  LockStatus TryLockController(const std::string&, std::unique_ptr<ControllerLock>& lock,
+                               LockHolder&) override {
+    lock = std::make_unique<ControllerLock>();
+    return LockStatus::Taken;
+  }
 
  private:
   class Channel final : public HidChannel {

@@ -117,15 +117,12 @@ class HidBus {
   virtual bool Owns(const std::string& path) const = 0;
 
   // Takes, without waiting, the lock of the controller that collection `path`
-  // belongs to. Busy fills `holder` where the system can tell. A bus that no
-  // other program can reach (a test's own) needs no lock: the default grants it.
+  // belongs to. Busy fills `holder` where the system can tell. Every bus
+  // says how: one that wraps another passes the call on, and one that no
+  // other program can reach (a test's own) grants a lock of no effect.
   virtual LockStatus TryLockController(const std::string& path,
-                                       std::unique_ptr<ControllerLock>& lock, LockHolder& holder) {
-    (void)path;
-    (void)holder;
-    lock = std::make_unique<ControllerLock>();
-    return LockStatus::Taken;
-  }
+                                       std::unique_ptr<ControllerLock>& lock,
+                                       LockHolder& holder) = 0;
 
   // A read open of one collection, as Open(path, Access::Read) gave it.
   struct ReadOpen {

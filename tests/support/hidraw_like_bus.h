@@ -61,6 +61,12 @@ class HidrawLikeBus final : public HidBus {
   std::unique_ptr<HidChannel> Open(const std::string& path, Access access) override;
   std::unique_ptr<DeviceWatch> WatchDevices(NoticeCallback callback) override;
   bool Owns(const std::string& path) const override;
+  // No other program reaches this bus: a lock of no effect.
+  LockStatus TryLockController(const std::string&, std::unique_ptr<ControllerLock>& lock,
+                               LockHolder&) override {
+    lock = std::make_unique<ControllerLock>();
+    return LockStatus::Taken;
+  }
   std::vector<SharedReader> ShareReads(std::vector<ReadOpen> opens) override;
 
   struct State;
