@@ -118,6 +118,12 @@ class EchoBus final : public HidBus {
   const int fd_;
 };
 
+// The reports these benchmarks stream answer no request: the link is told to
+// take them, as Tessaly takes its raw points.
+bool EveryFrame(std::span<const uint8_t>) {
+  return true;
+}
+
 void BM_SendAndWaitAgainstBareEcho(benchmark::State& state) {
   // The link through a simulated controller, the link alone in front of a
   // bare echo, the bare echo, and the floor: the echo's answer taken by a
@@ -216,6 +222,7 @@ void BM_InputStream1000PerSecond(benchmark::State& state) {
   CountingSink sink;
   CUSBTransfer link(Quick(LinkProfile::Calibration()), MakeSimBus(setup.Path()));
   link.SetOwner(&sink);
+  link.TakeUnasked(EveryFrame);
   link.Open();
   FrameBuffer raw;
   BuildFrame(raw, kCalibrationReportId, 0x08, {7, 0x00, 0x08, 0x00, 0x08});
@@ -250,6 +257,26 @@ BENCHMARK(BM_InputStream1000PerSecond)
     ->Unit(benchmark::kSecond)
     ->UseRealTime();
 
+// One exchange group's lock taken and let go on a simulated controller (a
+// lock file's open, flock and close), which every page's read, Apply and
+// orvellectl command pays once: compare with a round trip above.
+void BM_ExchangeGroupLock(benchmark::State& state) {
+  testing::TempFolder setup;
+  VirtualHidDevice device({3, 0x2A5C, 19, "bench", testing::ControllerLikeDescriptor(8)}, nullptr);
+  device.Plug(setup.Path() + "/controller");
+  CUSBTransfer link(Quick(LinkProfile::Console()), MakeSimBus(setup.Path()));
+  if (!link.Open()) {
+    state.SkipWithError("link did not open");
+    return;
+  }
+  for (auto _ : state) {
+    ExchangeGroup group = link.BeginGroup();
+    if (!group) state.SkipWithError("the lock was not taken");
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_ExchangeGroupLock)->Unit(benchmark::kMicrosecond);
+
 void BM_IdleConnectedLink(benchmark::State& state) {
   testing::TempFolder setup;
   VirtualHidDevice device({3, 0x2A5C, 19, "bench", testing::ControllerLikeDescriptor(8)}, nullptr);
@@ -281,6 +308,7 @@ void BM_UnplugReplugUnderInputStream(benchmark::State& state) {
   CountingSink sink;
   CUSBTransfer link(Quick(LinkProfile::Calibration()), MakeSimBus(setup.Path()));
   link.SetOwner(&sink);
+  link.TakeUnasked(EveryFrame);
   // Notices are applied on this thread, as a window applies them on its own.
   std::mutex mutex;
   std::condition_variable noticed;
@@ -361,6 +389,7 @@ void BM_HidrawNodeWakeUpsPerReport(benchmark::State& state) {
   CountingSink sink;
   CUSBTransfer link(Quick(LinkProfile::Calibration()), bus);
   link.SetOwner(&sink);
+  link.TakeUnasked(EveryFrame);
   if (!link.Open()) {
     state.SkipWithError("link did not open");
     return;

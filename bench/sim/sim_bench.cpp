@@ -74,6 +74,7 @@ struct StreamSetup {
     bus.withHidraw = false;
     link = std::make_unique<CUSBTransfer>(profile, MakeDefaultBus(bus));
     link->SetOwner(&sink);
+    link->TakeUnasked([](std::span<const uint8_t> frame) { return frame[1] == CAL_RAW_POINT; });
     ok = ok && link->Open() &&
          link->SendAndWait(kCalibrationChannel, Frame(kCalibrationReportId, CAL_BEGIN, {}));
   }
