@@ -56,7 +56,7 @@ TEST_F(KernelLink, SixCollectionsOnOneNodeWithTheLengthsTheProgramsExpect) {
     EXPECT_EQ(collections[i].productId, 19);
     EXPECT_FALSE(collections[i].simulated);
   }
-  const std::string uevent = NodeUevent(NodeAtPort(kSimUsbPort));
+  const std::string uevent = NodeUevent(NodeAtPort(SimUsbPhys()));
   EXPECT_NE(uevent.find("HID_ID=0003:00002A5C:00000013\n"), std::string::npos) << uevent;
   EXPECT_NE(uevent.find("DRIVER=" + Setting("ORVELLE_EXPECT_DRIVER") + "\n"), std::string::npos)
       << uevent;
@@ -114,7 +114,7 @@ TEST_F(KernelLink, TouchReportsStillReachHidraw) {
     EXPECT_EQ(r.count, kDigitizerReportLength);
     EXPECT_EQ(buffer[0], kDigitizerReportId);
   }
-  const std::string node = NodeAtPort(kSimUsbPort);
+  const std::string node = NodeAtPort(SimUsbPhys());
   const std::string inputs =
       Shell("cat /sys/class/hidraw/" + node.substr(5) + "/device/input/*/name 2>/dev/null").output;
   std::printf("input devices of the controller: %s\n", inputs.empty() ? "none\n" : inputs.c_str());
