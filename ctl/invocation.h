@@ -49,9 +49,11 @@ class Invocation {
   // status).
   int Finish(int status);
 
-  // Opens the controller that --device names, or the only one found; with
-  // several and no --device nothing is opened, since a script must never
+  // The path of the controller that --device names, or of the only one
+  // found; with several and no --device none, since a script must never
   // reach a controller by chance.
+  int ChooseController(std::string& chosen);
+  // Opens the chosen controller.
   int Connect();
   // Sends, waits for the answer, then pauses as the pages do before their
   // next request. Says what went wrong: a failed write or a controller gone
