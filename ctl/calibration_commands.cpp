@@ -168,8 +168,10 @@ int RunCalibrationStart(Invocation& run) {
     return run.Usage("calibration start takes --screen NAME at most");
   }
   if (w.size() > 2 && screen.empty()) return run.Usage("--screen is empty");
-  std::string device;
-  if (const int status = run.ChooseController(device)) return status;
+  // Opened here too, so that a frame this user may not open is told as by
+  // every command, before Tessaly starts.
+  if (const int status = run.Connect()) return status;
+  const std::string device = run.Controller().Link().Device();
   const auto program =
       LocateCalibrationProgram(run.Context().program, run.Context().installedPrograms);
   StartedProgram started;  // left running when the tool ends

@@ -49,11 +49,9 @@ class Invocation {
   // status).
   int Finish(int status);
 
-  // The path of the controller that --device names, or of the only one
-  // found; with several and no --device none, since a script must never
+  // Opens the controller that --device names, or the only one found; with
+  // several and no --device nothing is opened, since a script must never
   // reach a controller by chance.
-  int ChooseController(std::string& chosen);
-  // Opens the chosen controller.
   int Connect();
   // Sends, waits for the answer, then pauses as the pages do before their
   // next request. Says what went wrong: a failed write or a controller gone
@@ -64,6 +62,9 @@ class Invocation {
   Session& Controller() { return *session_; }
 
  private:
+  // The path of the controller to open, as Connect tells.
+  int ChooseController(std::string& chosen);
+
   const CtlContext& context_;
   const Options options_;
   std::ostream& out_;
