@@ -9,6 +9,7 @@
 #include <array>
 
 #include "devlink/catalogue.h"
+#include "devlink/controller_order.h"
 #include "devlink/hid/event.h"
 #include "devlink/hid/hidraw_bus.h"
 #include "sim/report_descriptor.h"
@@ -98,6 +99,35 @@ TEST_F(KernelLink, TheCalibrationProfileTakesEveryRawPointOfATargetRun) {
   ASSERT_GE(sent, 4u * 21u) << "every target is touched 20 times, then let go";
   EXPECT_TRUE(sink.WaitForCount(6, CAL_RAW_POINT, sent, 10s))
       << sink.Count(6, CAL_RAW_POINT) << " of " << sent << " arrived";
+}
+
+// Two frames at two ports: each is found at its own port's path, also once both are plugged back
+// in the other order.
+TEST_F(KernelLink, TwoControllersAtTwoPortsKeepTheirPathsAcrossAReplug) {
+  SimControllerOptions options = ThroughUhid();
+  options.port = 2;
+  SimulatedController second(options);
+  std::string error;
+  ASSERT_TRUE(second.Start(error)) << error;
+  const std::vector<std::string> both = {kStableNode, "/dev/hidraw@" + SimUsbPhys(2)};
+  const auto found = [&] {
+    std::vector<std::string> paths;
+    for (const FoundController& f : FindControllers(*bus, LinkProfile::Console()))
+      paths.push_back(f.path);
+    return paths;
+  };
+  const auto waitFor = [&](const std::vector<std::string>& paths) {
+    return orvelle::testing::WaitUntil([&] { return found() == paths; }, 10s, 10ms);
+  };
+  ASSERT_TRUE(waitFor(both));
+  const std::string secondNode = NodeAtPort(SimUsbPhys(2));
+  sim.Unplug();
+  second.Unplug();
+  ASSERT_TRUE(waitFor({}));
+  ASSERT_TRUE(second.Plug("", error) && sim.Plug("", error)) << error;
+  ASSERT_TRUE(waitFor(both));
+  // The kernel numbers the nodes as they come, and may or may not give the same number again.
+  std::printf("port 2: %s, then %s\n", secondNode.c_str(), NodeAtPort(SimUsbPhys(2)).c_str());
 }
 
 // With the kernel's own touch driver bound, hidraw still hands out the
