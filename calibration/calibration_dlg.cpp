@@ -57,6 +57,7 @@ CCalibrationDlg::CCalibrationDlg(Environment environment)
 
   if (!environment_.bus) environment_.bus = MakeDefaultBus();
   link_ = std::make_unique<CUSBTransfer>(environment_.profile, environment_.bus);
+  link_->SetDevice(environment_.device);
   link_->SetOwner(this);
   link_->TakeUnasked(IsRawPoint);
   dispatcher_ = std::make_unique<GuiAnswerDispatcher>(*link_);

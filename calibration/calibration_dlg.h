@@ -15,6 +15,7 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <string>
 
 #include "calibration/core/calibration_run.h"
 #include "calibration/core/mouse_settings.h"
@@ -43,6 +44,7 @@ inline constexpr bool kSuiteOwnSettingsStore = true;
 struct CalibrationEnvironment {
   std::shared_ptr<HidBus> bus;  // null: the default bus
   LinkProfile profile = LinkProfile::Calibration();
+  std::string device;                     // the controller's path; empty: the first as ranked
   Registry* registry = nullptr;           // null: the system's settings store
   const OsVersion* osVersion = nullptr;   // null: the running system
   QPointer<QScreen> display;              // where the run is shown; null: the primary screen

@@ -15,14 +15,16 @@ int main(int argc, char** argv) {
   std::vector<std::string> words;
   for (const QString& argument : QCoreApplication::arguments().mid(1))
     words.push_back(argument.toStdString());
-  const orvelle::ScreenOption option = orvelle::TakeScreenOption(words);
+  const orvelle::TakenOption screen = orvelle::TakeOption(words, orvelle::kScreenOption);
+  const orvelle::TakenOption device = orvelle::TakeOption(screen.rest, orvelle::kDeviceOption);
 
   orvelle::CalibrationEnvironment environment;
-  environment.display = orvelle::ChosenScreen(option.screen);
+  environment.display = orvelle::ChosenScreen(screen.value);
+  environment.device = device.value.value_or("");
   orvelle::CCalibrationApp app(
       [&] { return std::make_unique<orvelle::CCalibrationDlg>(environment); });
   QStringList rest;
-  for (const std::string& word : option.rest)
+  for (const std::string& word : device.rest)
     rest.push_back(QString::fromStdString(word));
   app.SetArguments(rest);
   app.InitInstance();

@@ -124,8 +124,8 @@ void CCalibrationDlg::StartCalibrationProgram() {
       return ShowMessage(kMsgAlreadyStarted);
   }
   QPointer<CCalibrationDlg> page(this);
-  const LaunchResult result =
-      launcher_.StartCalibrationProgram(ScreenChoice(window()->screen()), [this, page] {
+  const LaunchResult result = launcher_.StartCalibrationProgram(
+      link_.Device(), ScreenChoice(window()->screen()), [this, page] {
         // A removal or a new open since the start has set the flag already.
         if (!page || link_.IsConnected() != kConnectedAndCalibrating) return;
         link_.SetConnected(kConnected);

@@ -1,5 +1,6 @@
 #include "console/console_dlg.h"
 
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QCursor>
 #include <QDir>
@@ -10,11 +11,14 @@
 #include <QSystemTrayIcon>
 #include <QTabWidget>
 #include <QTimer>
+#include <utility>
 
 #include "console/about_page.h"
 #include "console/calibration_dlg.h"
 #include "console/config_dlg.h"
 #include "console/console_services.h"
+#include "console/controller_chooser.h"
+#include "console/core/controller_choice.h"
 #include "console/core/logon_entry.h"
 #include "console/core/message_ids.h"
 #include "console/core/routing.h"
@@ -61,6 +65,12 @@ COrvelleConsoleDlg::COrvelleConsoleDlg(ConsoleEnvironment environment, QWidget* 
   ConnectOkCancel(*this);
   tabs_ = DialogItemAs<QTabWidget>(*this, IDC_TAB);
   if (!tabs_) tabs_ = new QTabWidget(this);  // a damaged template still gets its pages
+  controllers_ = DialogItemAs<QComboBox>(*this, IDC_CONTROLLER);
+  if (controllers_) {
+    connect(controllers_, &QComboBox::activated, this,
+            [this](int index) { ShowController(ListedController(*controllers_, index)); });
+  }
+  UpdateControllerChoice({});
 
   if (!environment_.registry) {
     ownRegistry_ = OpenSystemRegistry();
@@ -127,7 +137,10 @@ bool COrvelleConsoleDlg::OnInitDialog() {
   if (QWidget* status = DialogItem(*this, IDC_STATUS)) status->setFont(StatusLineFont());
   RegisterForDeviceChanges();
   link_.SetOwner(this);
+  const std::vector<FoundController> found = FindControllers(link_.Bus(), link_.Profile());
+  ChooseControllerToShow(found);
   ConnectAndShowStatus();
+  UpdateControllerChoice(found);
   CreatePages();
   LayoutPages();
   AddTrayIcon();
@@ -222,6 +235,40 @@ bool COrvelleConsoleDlg::ConnectAndShowStatus() {
   return opened;
 }
 
+void COrvelleConsoleDlg::ChooseControllerToShow(const std::vector<FoundController>& found) {
+  link_.SetDevice(ControllerToShow(found, RememberedController(*environment_.registry)));
+}
+
+void COrvelleConsoleDlg::ShowController(const std::string& path) {
+  if (path.empty() || (path == link_.Device() && link_.IsConnected() != 0)) return;
+  if (!RememberController(*environment_.registry, path)) {
+    ShowResourceMessage(kMsgCannotSave, kMsgErrorCaption, kMbOk | kMbIconError,
+                        QString::fromLatin1(kShownControllerValue));
+  }
+  link_.StopThreads();
+  link_.SetDevice(path);
+  // Nothing read of the controller shown so far may be written to this one.
+  for (ConsolePage* page : pages_) {
+    if (page) page->ControllerGone();
+  }
+  OnControllerArrived();
+  UpdateControllerChoice(FindControllers(link_.Bus(), link_.Profile()));
+}
+
+void COrvelleConsoleDlg::UpdateControllerChoice(const std::vector<FoundController>& found) {
+  if (controllers_) {
+    ListControllers(*controllers_, DialogItem(*this, IDC_CONTROLLER_LABEL), found, link_.Device());
+  }
+}
+
+void COrvelleConsoleDlg::UpdateControllerChoiceSoon() {
+  if (std::exchange(controllerChoiceDue_, true)) return;
+  QTimer::singleShot(0, this, [this] {
+    controllerChoiceDue_ = false;
+    UpdateControllerChoice(FindControllers(link_.Bus(), link_.Profile()));
+  });
+}
+
 void COrvelleConsoleDlg::UpdateData() {
   DataExchange exchange(*this, DataExchange::Direction::ToControls);
   exchange.Text(IDC_STATUS, statusText_);
@@ -231,9 +278,12 @@ void COrvelleConsoleDlg::OnDeviceChange(const DeviceNotice& notice) {
   orvelle::OnDeviceChange(
       link_, notice,
       {.reopen = [this] { OnControllerArrived(); }, .removed = [this] { OnControllerRemoved(); }});
+  UpdateControllerChoiceSoon();
 }
 
 void COrvelleConsoleDlg::OnControllerArrived() {
+  // Started without a controller: the first to come is chosen as at a start.
+  if (link_.Device().empty()) ChooseControllerToShow(FindControllers(link_.Bus(), link_.Profile()));
   if (!ConnectAndShowStatus()) return;
   if (ConsolePage* page = Page(currentTab_)) page->ControllerArrived();
 }

@@ -3,7 +3,9 @@
 // pages, a status line that says whether the controller is connected, and an
 // icon in the notification area. It opens the controller at start-up and
 // when one arrives, and routes every answer frame to the page that can use
-// it, on the window thread.
+// it, on the window thread. With several controllers plugged in, the user
+// chooses the one it shows (and is kept for the next start); the others'
+// arrivals and removals change the choice offered, never the one shown.
 
 #include <QDialog>
 #include <QMenu>
@@ -12,10 +14,13 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
+#include "devlink/controller_order.h"
 #include "devlink/dispatch.h"
 #include "devlink/hid/bus.h"
 
+class QComboBox;
 class QSystemTrayIcon;
 class QTabWidget;
 
@@ -53,7 +58,12 @@ class COrvelleConsoleDlg : public QDialog, public AnswerSink {
 
  public:
   static constexpr int kTemplateId = 102;
-  enum : int { IDC_TAB = 1004, IDC_STATUS = 1020 };
+  enum : int {
+    IDC_TAB = 1004,
+    IDC_STATUS = 1020,
+    IDC_CONTROLLER = 1021,
+    IDC_CONTROLLER_LABEL = 1022
+  };
   static constexpr int kTrayIconId = 128;
   static constexpr unsigned kLeftButtonDoubleClick = 0x0203;
   static constexpr unsigned kRightButtonUp = 0x0205;
@@ -69,6 +79,8 @@ class COrvelleConsoleDlg : public QDialog, public AnswerSink {
   void ShowInitially();
 
   bool ConnectAndShowStatus();
+  // Shows the controller at `path` from now on, and keeps the choice.
+  void ShowController(const std::string& path);
   void LayoutPages();
   void AddTrayIcon();
   void StartHidden();
@@ -82,6 +94,7 @@ class COrvelleConsoleDlg : public QDialog, public AnswerSink {
   QString StatusText() const { return statusText_; }
   int CurrentTab() const { return currentTab_; }
   QTabWidget* TabControl() const { return tabs_; }
+  QComboBox* ControllerChoice() const { return controllers_; }
   ConsolePage* Page(int tab) const;
   CInfoDlg& InfoPage() const { return *infoPage_; }
   CCalibrationDlg& CalibrationPage() const { return *calibrationPage_; }
@@ -102,6 +115,11 @@ class COrvelleConsoleDlg : public QDialog, public AnswerSink {
   void ShowWindowAgain();
   void OnControllerArrived();
   void OnControllerRemoved();
+  // Points the link at the controller to show among those present.
+  void ChooseControllerToShow(const std::vector<FoundController>& found);
+  void UpdateControllerChoice(const std::vector<FoundController>& found);
+  // Once the notices of a plug or unplug (one per collection) are handled.
+  void UpdateControllerChoiceSoon();
 
   ConsoleEnvironment environment_;
   std::unique_ptr<Registry> ownRegistry_;
@@ -113,6 +131,8 @@ class COrvelleConsoleDlg : public QDialog, public AnswerSink {
   std::unique_ptr<DeviceWatch> watch_;
 
   QTabWidget* tabs_ = nullptr;
+  QComboBox* controllers_ = nullptr;
+  bool controllerChoiceDue_ = false;
   QString statusText_;
   int currentTab_ = 0;
   CInfoDlg* infoPage_ = nullptr;

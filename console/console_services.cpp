@@ -44,12 +44,13 @@ SystemProgramLauncher::SystemProgramLauncher(const std::string& consoleProgram)
 // A calibration program still running goes on after the console ends.
 SystemProgramLauncher::~SystemProgramLauncher() = default;
 
-LaunchResult SystemProgramLauncher::StartCalibrationProgram(const std::string& screen,
+LaunchResult SystemProgramLauncher::StartCalibrationProgram(const std::string& device,
+                                                            const std::string& screen,
                                                             std::function<void()> ended) {
   const auto program =
       LocateCalibrationProgram(consoleProgram_, std::filesystem::path(ORVELLE_INSTALLED_BIN_DIR));
   StartedProgram started;
-  const LaunchResult result = StartProgram(program, CalibrationArguments(screen), started);
+  const LaunchResult result = StartProgram(program, CalibrationArguments(device, screen), started);
   if (result != LaunchResult::Started) return result;
   // Ends are seen by polling while a program runs, which also collects every
   // finished one; only the latest start reports its end.

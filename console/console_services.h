@@ -38,10 +38,10 @@ class QtFileDialogs : public FileDialogService {
 class ProgramLauncher {
  public:
   virtual ~ProgramLauncher() = default;
-  // Starts the calibration program on `screen` (a name or number; empty: the
-  // primary screen); `ended` runs on the window thread once the program
-  // started here has ended.
-  virtual LaunchResult StartCalibrationProgram(const std::string& screen,
+  // Starts the calibration program for the controller at `device` on `screen`
+  // (a name or number; empty: the primary screen); `ended` runs on the window
+  // thread once the program started here has ended.
+  virtual LaunchResult StartCalibrationProgram(const std::string& device, const std::string& screen,
                                                std::function<void()> ended) = 0;
 };
 
@@ -52,7 +52,7 @@ class SystemProgramLauncher : public QObject, public ProgramLauncher {
   // `consoleProgram` is UTF-8, as every path the programs hold in a string.
   explicit SystemProgramLauncher(const std::string& consoleProgram);
   ~SystemProgramLauncher() override;
-  LaunchResult StartCalibrationProgram(const std::string& screen,
+  LaunchResult StartCalibrationProgram(const std::string& device, const std::string& screen,
                                        std::function<void()> ended) override;
 
  private:

@@ -175,8 +175,8 @@ int RunCalibrationImport(Invocation& run) {
   return kExitDone;
 }
 
-// Starts Tessaly by the console's rules; it opens the controller the console
-// would, so --device may only confirm that one.
+// Starts Tessaly by the console's rules, on the controller chosen as every
+// command chooses one.
 int RunCalibrationStart(Invocation& run) {
   const std::vector<std::string>& w = run.Words();
   std::string screen;
@@ -188,21 +188,16 @@ int RunCalibrationStart(Invocation& run) {
     return run.Usage("calibration start takes --screen NAME at most");
   }
   if (w.size() > 2 && screen.empty()) return run.Usage("--screen is empty");
+  // Opened here too, so that a frame this user may not open is told as by
+  // every command, before Tessaly starts.
   if (const int status = run.Connect()) return status;
-  const std::string chosen = run.Controller().Link().DevicePath(kCommandChannel);
-  std::shared_ptr<HidBus> bus = run.Context().makeBus();
-  const std::vector<FoundController> found = FindControllers(*bus, run.Context().profile);
-  if (found.empty() || chosen.rfind(found.front().path, 0) != 0) {
-    return run.Error(kExitUsage, "Tessaly calibrates " +
-                                     (found.empty() ? std::string("none") : found.front().path) +
-                                     " only; unplug the others to calibrate this one");
-  }
+  const std::string device = run.Controller().Link().Device();
   // Tessaly holds the controller for its whole run.
   run.LetGo();
   const auto program =
       LocateCalibrationProgram(run.Context().program, run.Context().installedPrograms);
   StartedProgram started;  // left running when the tool ends
-  const LaunchResult result = StartProgram(program, CalibrationArguments(screen), started);
+  const LaunchResult result = StartProgram(program, CalibrationArguments(device, screen), started);
   if (result != LaunchResult::Started) {
     return run.Error(kExitFailed,
                      "cannot start " + (program.empty() ? std::string(kCalibrationProgramFile)

@@ -13,6 +13,10 @@
 #include "devlink/hid/bus.h"
 #include "devlink/link_profile.h"
 
+namespace orvelle {
+class Registry;
+}
+
 namespace orvelle::ctl {
 
 // Every exit status but a stop signal's (128 + the signal): its name, its
@@ -44,6 +48,9 @@ struct CtlContext {
   std::function<std::shared_ptr<HidBus>()> makeBus;
   LinkProfile profile;
   int windowsClass = 3;  // which configuration groups the page uses here
+  // The user's settings, where the console keeps the controller it shows;
+  // null: no choice kept.
+  std::shared_ptr<Registry> settings;
   // Where `calibration start` looks for Tessaly, as the console does: beside
   // this program, then in the installed programs folder.
   std::filesystem::path program;

@@ -1,7 +1,7 @@
 #pragma once
-// The command-line tool's side of the device link: its profile, the
-// controllers found on a bus, and one session with the chosen controller whose
-// answers are handled on the calling thread.
+// The command-line tool's side of the device link: its profile, and one
+// session with the chosen controller whose answers are handled on the calling
+// thread.
 
 #include <chrono>
 #include <cstdint>
@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "devlink/controller_order.h"
 #include "devlink/dispatch.h"
 #include "devlink/frame.h"
 #include "devlink/hid/bus.h"
@@ -22,28 +23,12 @@ namespace orvelle::ctl {
 // buffers the reports that arrive before the first read.
 LinkProfile CtlProfile();
 
-// One accepted controller: its collections share a node.
-struct FoundController {
-  std::string path;  // the node; --device takes it
-  uint16_t vendorId = 0;
-  uint16_t productId = 0;
-  bool simulated = false;
-  std::vector<std::string> collections;
-};
-
-// The one the console would open first (SortForDiscovery), then the others
-// in falling rank.
-std::vector<FoundController> FindControllers(HidBus& bus, const LinkProfile& profile);
-
-// The bus narrowed to one controller's collections, so that the link can
-// only open that one.
-std::shared_ptr<HidBus> OnlyController(std::shared_ptr<HidBus> bus, const std::string& node);
-
 class Session : private AnswerSink, private AnswerDispatcher {
  public:
   using Handler = std::function<void(std::span<const uint8_t>)>;
 
-  Session(LinkProfile profile, std::shared_ptr<HidBus> bus);
+  // The link is pointed at `device`, a controller's path.
+  Session(LinkProfile profile, std::shared_ptr<HidBus> bus, const std::string& device);
   ~Session() override;
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;

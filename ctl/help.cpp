@@ -57,8 +57,10 @@ const GroupHelp kGroupHelp[] = {
     {"list", R"(Every accepted controller: its device path, vendor and product id (hex), a
 name and how many HID collections it has, in the order in which the console
 ranks them (real ones first, then by the USB port). With more than one, the
-other commands need --device with one of these paths. Exits 3 when there is
-none.
+other commands need --device with one of these paths, and the one that the
+console shows is marked "shown by the console" (--json: "shownByConsole"
+of each): the one chosen there last when it is plugged in, else the first.
+Exits 3 when there is none.
 )"},
     {"info", R"(What the console's information page shows: model, identity texts 2 to 4,
 info value, counts A and B and lists A and B. Texts are the controller's
@@ -96,7 +98,7 @@ set     writes the option and the mode, as the page's Apply does; a value
 start   starts Tessaly on the primary screen, or on screen NAME (a name or
         a number from 0), from this program's folder or the installed
         programs folder, never from the current folder or PATH. Tessaly
-        calibrates the controller the console would open.
+        calibrates the controller at --device, or the only one plugged in.
 export  saves the controller's calibration record in the calibration data
         file format (137 bytes), replacing FILE atomically; only modes 3 and
         4 keep a record.

@@ -1,4 +1,5 @@
 // list and info: the controllers found, and what the information page shows.
+#include "console/core/controller_choice.h"
 #include "console/core/info_page.h"
 #include "console/core/pacing.h"
 #include "ctl/command_groups.h"
@@ -18,6 +19,9 @@ std::string Name(const FoundController& f) {
 int RunList(Invocation& run) {
   std::shared_ptr<HidBus> bus = run.Context().makeBus();
   const std::vector<FoundController> found = FindControllers(*bus, run.Context().profile);
+  const std::shared_ptr<Registry>& settings = run.Context().settings;
+  const std::string shown =
+      ControllerToShow(found, settings ? RememberedController(*settings) : std::string());
   if (run.Given().json) {
     Json list = Json::array();
     for (const FoundController& f : found) {
@@ -25,13 +29,15 @@ int RunList(Invocation& run) {
                       {"vendorId", Hex4(f.vendorId)},
                       {"productId", Hex4(f.productId)},
                       {"name", Name(f)},
-                      {"collections", f.collections}});
+                      {"collections", f.collections},
+                      {"shownByConsole", f.path == shown}});
     }
     run.PrintJson(list);
   } else {
     for (const FoundController& f : found) {
       run.Out() << f.path << "  " << Hex4(f.vendorId) << ":" << Hex4(f.productId) << "  " << Name(f)
-                << "  " << f.collections.size() << " collections\n";
+                << "  " << f.collections.size() << " collections"
+                << (found.size() > 1 && f.path == shown ? "  shown by the console" : "") << "\n";
     }
   }
   return found.empty() ? run.Error(kExitNoController, "no controller found") : kExitDone;

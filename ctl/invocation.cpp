@@ -60,10 +60,8 @@ int Invocation::Finish(int status) {
   return status == kExitDone ? failed : status;
 }
 
-int Invocation::Connect() {
-  std::shared_ptr<HidBus> bus = context_.makeBus();
-  const std::vector<FoundController> found = FindControllers(*bus, context_.profile);
-  std::string chosen;
+int Invocation::ChooseController(std::string& chosen) {
+  const std::vector<FoundController> found = FindControllers(*context_.makeBus(), context_.profile);
   if (options_.device.empty()) {
     if (found.empty()) return Error(kExitNoController, "no controller found");
     if (found.size() > 1) {
@@ -86,7 +84,13 @@ int Invocation::Connect() {
                                           "; orvellectl list shows those found");
     }
   }
-  session_ = std::make_unique<Session>(context_.profile, OnlyController(bus, chosen));
+  return kExitDone;
+}
+
+int Invocation::Connect() {
+  std::string chosen;
+  if (const int status = ChooseController(chosen)) return status;
+  session_ = std::make_unique<Session>(context_.profile, context_.makeBus(), chosen);
   std::string error;
   if (!session_->Open(error)) return Error(kExitNoController, error + " (" + chosen + ")");
   group_ = session_->Link().BeginGroup();

@@ -66,6 +66,9 @@ class Invocation {
   Session& Controller() { return *session_; }
 
  private:
+  // The path of the controller to open, as Connect tells.
+  int ChooseController(std::string& chosen);
+
   const CtlContext& context_;
   const Options options_;
   std::ostream& out_;

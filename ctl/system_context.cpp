@@ -9,6 +9,7 @@
 #include "ctl/ctl_link.h"
 #include "devlink/hid/default_bus.h"
 #include "platform/os_version.h"
+#include "platform/registry.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -85,6 +86,7 @@ CtlContext SystemContext() {
   context.makeBus = [] { return MakeDefaultBus(); };
   context.profile = CtlProfile();
   context.windowsClass = console::WindowsClass(SystemOsVersion());
+  context.settings = OpenSystemRegistry();
   context.program = OwnProgram();
   context.installedPrograms = ORVELLE_INSTALLED_BIN_DIR;
   context.out = &std::cout;

@@ -1,11 +1,16 @@
 #include "devlink/device_change.h"
 
+#include "devlink/controller_order.h"
 #include "devlink/usb_transfer.h"
 
 namespace orvelle {
 
 DeviceChangeAction DecideDeviceChange(const CUSBTransfer& link, const DeviceNotice& notice) {
   if (link.Profile().deviceChanges != DeviceChangeHandling::React) return DeviceChangeAction::None;
+  // A link pointed at one controller leaves the others to the program.
+  if (!link.Device().empty() && !SamePath(ControllerPathOf(notice.path), link.Device())) {
+    return DeviceChangeAction::None;
+  }
   switch (notice.kind) {
     case DeviceNotice::Kind::Arrival:
       // With no controller found before, any arrival may be it, on any port.

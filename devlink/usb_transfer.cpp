@@ -76,6 +76,10 @@ int CUSBTransfer::OutputLength(int channel) const {
   return profile_.channels[channel].outputLength;
 }
 
+void CUSBTransfer::SetDevice(const std::string& controllerPath) {
+  device_ = ControllerPathOf(controllerPath);
+}
+
 int CUSBTransfer::Discover() {
   connected_.store(0);
   acceptedCount_.store(0);
@@ -91,6 +95,7 @@ int CUSBTransfer::Discover() {
   int count = 0;
   for (const HidCollection& c : collections) {
     if (!profile_.Accepts(c.vendorId, c.productId)) continue;
+    if (!device_.empty() && !SamePath(ControllerPathOf(c.path), device_)) continue;
     uint16_t inputLength = 0;
     uint16_t outputLength = 0;
     if (QueryReportLengths(c, inputLength, outputLength) == 0) continue;
@@ -471,15 +476,8 @@ void CUSBTransfer::Deliver(std::span<const uint8_t> frame) {
 
 bool CUSBTransfer::MatchesDevicePath(const std::string& path) const {
   if (path.empty()) return false;
-  auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-  for (const Slot& slot : slots_) {
-    if (slot.path.size() != path.size()) continue;
-    if (std::equal(path.begin(), path.end(), slot.path.begin(),
-                   [&](char a, char b) { return lower(a) == lower(b); })) {
-      return true;
-    }
-  }
-  return false;
+  return std::any_of(slots_.begin(), slots_.end(),
+                     [&](const Slot& slot) { return SamePath(slot.path, path); });
 }
 
 std::string CUSBTransfer::DevicePath(int channel) const {

@@ -62,6 +62,13 @@ class CUSBTransfer {
   // Shown by the program when discovery runs out of memory.
   void SetOutOfMemoryHandler(std::function<void()> handler);
 
+  // Points the link at one controller (its path, or one of its collections'):
+  // discovery opens that one only, and the others' notices are not the
+  // link's (DecideDeviceChange). Empty: the first controller as ranked.
+  // Owner thread; the next discovery follows it.
+  void SetDevice(const std::string& controllerPath);
+  const std::string& Device() const { return device_; }
+
   // Discovery; returns the number of accepted collections that could be
   // opened (whether or not they fill a channel slot). Threads must be stopped.
   int Discover();
@@ -185,6 +192,7 @@ class CUSBTransfer {
   const LinkProfile profile_;
   const std::shared_ptr<HidBus> bus_;
   std::array<Slot, kChannelCount> slots_;
+  std::string device_;  // SetDevice; owner thread only
   std::vector<std::unique_ptr<Reader>> readers_;
   std::atomic<int> acceptedCount_{0};
   std::atomic<int> connected_{0};

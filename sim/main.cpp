@@ -40,16 +40,17 @@ void InstallSignalHandlers() {
   signal(SIGPIPE, SIG_IGN);
 }
 
-const std::string kUsage =
-    "usage: orvelle-sim [--dir D | --uhid] [--identity VID:PID] [--ch3-output 4|8]\n"
-    "                   [--state F] [--script F] [--log]\n"
+constexpr const char* kUsage =
+    "usage: orvelle-sim [--dir D | --uhid] [--port N] [--identity VID:PID]\n"
+    "                   [--ch3-output 4|8] [--state F] [--script F] [--log]\n"
     "  --dir D          simulator folder (default $ORVELLE_SIM_DIR, else\n"
     "                   $XDG_RUNTIME_DIR/orvelle-sim)\n"
     "  --uhid           plug into the kernel through /dev/uhid instead (a hidraw\n"
-    "                   node at port " +
-    std::string(orvelle::kSimUsbPort) +
-    "; needs the uhid module\n"
-    "                   and write access to /dev/uhid)\n"
+    "                   node; needs the uhid module and write access to /dev/uhid)\n"
+    "  --port N         the USB port it is plugged into, 1 to 31 (default 1): the\n"
+    "                   uhid node's phys usb-0000:00:14.0-N/input0, the socket's\n"
+    "                   name touch-VID-PID-N (touch-VID-PID at port 1); two\n"
+    "                   simulators of one identity need two ports\n"
     "  --identity V:P   vendor and product id in hexadecimal (default 2a5c:0013)\n"
     "  --ch3-output N   output report length of the vendor collection (default 4)\n"
     "  --state F        keep the controller's settings and calibration in F\n"
@@ -83,6 +84,15 @@ bool ParseCommandLine(int argc, char** argv, CommandLine& cl) {
       cl.options.transport = orvelle::SimTransport::Uhid;
     } else if (arg == "--dir" && hasValue) {
       cl.dir = argv[++i];
+    } else if (arg == "--port" && hasValue) {
+      const std::string v = argv[++i];
+      char* end = nullptr;
+      const long port = std::strtol(v.c_str(), &end, 10);
+      if (v.empty() || *end != '\0' || port < orvelle::kSimFirstPort ||
+          port > orvelle::kSimLastPort) {
+        return false;
+      }
+      cl.options.port = static_cast<int>(port);
     } else if (arg == "--state" && hasValue) {
       cl.options.stateFile = argv[++i];
     } else if (arg == "--script" && hasValue) {
@@ -160,7 +170,7 @@ int main(int argc, char** argv) {
   if (cl.options.transport == orvelle::SimTransport::Socket) {
     const std::string dir = cl.dir.empty() ? orvelle::DefaultSimDir() : cl.dir;
     cl.options.socketPath =
-        orvelle::DefaultSocketPath(dir, cl.options.vendorId, cl.options.productId);
+        orvelle::DefaultSocketPath(dir, cl.options.vendorId, cl.options.productId, cl.options.port);
   } else if (!cl.dir.empty()) {
     std::cerr << kUsage;
     return 2;

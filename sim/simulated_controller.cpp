@@ -17,7 +17,7 @@ VirtualDeviceIdentity MakeIdentity(const SimControllerOptions& o) {
   identity.vendorId = o.vendorId;
   identity.productId = o.productId;
   identity.name = "Orvelle IR Touch Controller";
-  identity.phys = kSimUsbPort;
+  identity.phys = SimUsbPhys(o.port);
   identity.reportDescriptor = ControllerReportDescriptor(o.vendorOutputLength);
   return identity;
 }
@@ -33,9 +33,18 @@ std::string NameOf(std::span<const uint8_t> report) {
 
 }  // namespace
 
-std::string DefaultSocketPath(const std::string& folder, uint16_t vendorId, uint16_t productId) {
-  char name[32];
-  std::snprintf(name, sizeof name, "/touch-%04x-%04x", vendorId, productId);
+std::string SimUsbPhys(int port) {
+  return "usb-0000:00:14.0-" + std::to_string(port) + "/input0";
+}
+
+std::string DefaultSocketPath(const std::string& folder, uint16_t vendorId, uint16_t productId,
+                              int port) {
+  char name[48];
+  if (port == kSimFirstPort) {
+    std::snprintf(name, sizeof name, "/touch-%04x-%04x", vendorId, productId);
+  } else {
+    std::snprintf(name, sizeof name, "/touch-%04x-%04x-%d", vendorId, productId, port);
+  }
   return folder + name;
 }
 
@@ -55,7 +64,8 @@ SimulatedController::SimulatedController(SimControllerOptions options)
   } else if (options_.transport == SimTransport::Uhid) {
     lastPath_ = kUhidNode;
   } else {
-    lastPath_ = DefaultSocketPath(DefaultSimDir(), options_.vendorId, options_.productId);
+    lastPath_ =
+        DefaultSocketPath(DefaultSimDir(), options_.vendorId, options_.productId, options_.port);
   }
 }
 

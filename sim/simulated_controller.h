@@ -27,24 +27,33 @@ namespace orvelle {
 // device of the running kernel (a hidraw node, its drivers, udev's notices).
 enum class SimTransport : uint8_t { Socket, Uhid };
 
-// The port a uhid controller names as its kernel "phys": the same at every
-// plug, so that its programs' paths survive a replug.
-inline constexpr char kSimUsbPort[] = "usb-0000:00:14.0-1/input0";
+// The USB port a controller is plugged into, a hub's port number: a uhid
+// controller names it in its kernel "phys", a socket in its name. The same at
+// every plug, so that the programs' paths survive a replug; two controllers
+// with one identity need two ports.
+inline constexpr int kSimFirstPort = 1;
+inline constexpr int kSimLastPort = 31;
+// "usb-0000:00:14.0-<port>/input0"
+std::string SimUsbPhys(int port = kSimFirstPort);
 
 struct SimControllerOptions {
   SimTransport transport = SimTransport::Socket;
   // Socket (or uhid node) to plug in at; empty: DefaultSocketPath(DefaultSimDir(),
-  // ids) for sockets, /dev/uhid for uhid.
+  // ids, port) for sockets, /dev/uhid for uhid.
   std::string socketPath;
   uint16_t vendorId = 0x2A5C;
   uint16_t productId = 19;
+  int port = kSimFirstPort;
   uint8_t vendorOutputLength = 4;  // 4 or 8
   // Non-volatile memory; empty: the state lives as long as the object.
   std::string stateFile;
   ControllerState initialState;  // used without a state file
 };
 
-std::string DefaultSocketPath(const std::string& folder, uint16_t vendorId, uint16_t productId);
+// "<folder>/touch-<vendor>-<product>", with "-<port>" after it for any port
+// but the first.
+std::string DefaultSocketPath(const std::string& folder, uint16_t vendorId, uint16_t productId,
+                              int port = kSimFirstPort);
 
 // `count` touching reports at `at` (each axis moved by up to ±jitter), `rate`
 // per second (0: as fast as possible), then one lift report.

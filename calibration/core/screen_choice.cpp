@@ -5,16 +5,16 @@
 
 namespace orvelle {
 
-ScreenOption TakeScreenOption(const std::vector<std::string>& arguments) {
-  ScreenOption option;
-  const std::string withValue = std::string(kScreenOption) + "=";
+TakenOption TakeOption(const std::vector<std::string>& arguments, std::string_view name) {
+  TakenOption option;
+  const std::string withValue = std::string(name) + "=";
   for (size_t i = 0; i < arguments.size(); ++i) {
     const std::string& word = arguments[i];
-    if (word == kScreenOption) {
+    if (word == name) {
       // A trailing option without a value is dropped, not taken as the language.
-      if (i + 1 < arguments.size()) option.screen = arguments[++i];
+      if (i + 1 < arguments.size()) option.value = arguments[++i];
     } else if (word.starts_with(withValue)) {
-      option.screen = word.substr(withValue.size());
+      option.value = word.substr(withValue.size());
     } else {
       option.rest.push_back(word);
     }

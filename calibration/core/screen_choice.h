@@ -1,8 +1,9 @@
 #pragma once
-// Which screen the calibration runs on. The choice travels as an option,
-// "--screen NAME" or "--screen=NAME", taken out of the arguments before the
-// language is chosen from what is left, as the toolkit takes its own: a
-// command line of exactly "0" or "1" keeps choosing the language.
+// The calibration program's options: which screen the calibration runs on
+// and which controller it calibrates. Each travels as "--NAME VALUE" or
+// "--NAME=VALUE", taken out of the arguments before the language is chosen
+// from what is left, as the toolkit takes its own: a command line of exactly
+// "0" or "1" keeps choosing the language.
 
 #include <optional>
 #include <string>
@@ -12,13 +13,15 @@
 namespace orvelle {
 
 inline constexpr std::string_view kScreenOption = "--screen";
+// A controller's path, as `orvellectl list` prints it.
+inline constexpr std::string_view kDeviceOption = "--device";
 
-struct ScreenOption {
-  std::optional<std::string> screen;  // the last one given; none: the primary screen
-  std::vector<std::string> rest;      // the arguments without the option
+struct TakenOption {
+  std::optional<std::string> value;  // the last one given; none: not given
+  std::vector<std::string> rest;     // the arguments without the option
 };
 
-ScreenOption TakeScreenOption(const std::vector<std::string>& arguments);
+TakenOption TakeOption(const std::vector<std::string>& arguments, std::string_view option);
 
 // The index in `names` of the screen `wanted` stands for: a name first, else
 // a number counted from 0 as the desktop's monitor list counts them.

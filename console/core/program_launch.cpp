@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "calibration/core/screen_choice.h"
 #include "console/core/message_ids.h"
 
 #ifdef _WIN32
@@ -73,9 +74,12 @@ LaunchResult FromSystemError(int error, const fs::path& program) {
 
 }  // namespace
 
-std::vector<std::string> CalibrationArguments(const std::string& screen) {
-  if (screen.empty()) return {};
-  return {"--screen", screen};
+std::vector<std::string> CalibrationArguments(const std::string& device,
+                                              const std::string& screen) {
+  std::vector<std::string> arguments;
+  if (!device.empty()) arguments.insert(arguments.end(), {std::string(kDeviceOption), device});
+  if (!screen.empty()) arguments.insert(arguments.end(), {std::string(kScreenOption), screen});
+  return arguments;
 }
 
 StartedProgram::~StartedProgram() {

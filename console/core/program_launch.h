@@ -62,8 +62,9 @@ class StartedProgram {
 LaunchResult StartProgram(const std::filesystem::path& program,
                           const std::vector<std::string>& arguments, StartedProgram& started);
 
-// The calibration program's arguments that show it on `screen`; none for an
-// empty name (the program then takes the primary screen).
-std::vector<std::string> CalibrationArguments(const std::string& screen);
+// The calibration program's arguments that point it at the controller at
+// `device` and show it on `screen`. Each is left out when empty: the program
+// then takes the first controller, and the primary screen.
+std::vector<std::string> CalibrationArguments(const std::string& device, const std::string& screen);
 
 }  // namespace orvelle::console

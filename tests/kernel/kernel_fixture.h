@@ -15,7 +15,7 @@ namespace orvelle::kernel {
 using namespace std::chrono_literals;
 
 // The node part of every collection path of the uhid controller.
-inline const std::string kStableNode = std::string("/dev/hidraw@") + kSimUsbPort;
+inline const std::string kStableNode = std::string("/dev/hidraw@") + SimUsbPhys();
 
 // The variable's value; the test fails when it is not set.
 std::string Setting(const char* name);

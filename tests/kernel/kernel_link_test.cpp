@@ -9,6 +9,7 @@
 #include <array>
 
 #include "devlink/catalogue.h"
+#include "devlink/controller_order.h"
 #include "devlink/hid/event.h"
 #include "devlink/hid/hidraw_bus.h"
 #include "sim/report_descriptor.h"
@@ -56,7 +57,7 @@ TEST_F(KernelLink, SixCollectionsOnOneNodeWithTheLengthsTheProgramsExpect) {
     EXPECT_EQ(collections[i].productId, 19);
     EXPECT_FALSE(collections[i].simulated);
   }
-  const std::string uevent = NodeUevent(NodeAtPort(kSimUsbPort));
+  const std::string uevent = NodeUevent(NodeAtPort(SimUsbPhys()));
   EXPECT_NE(uevent.find("HID_ID=0003:00002A5C:00000013\n"), std::string::npos) << uevent;
   EXPECT_NE(uevent.find("DRIVER=" + Setting("ORVELLE_EXPECT_DRIVER") + "\n"), std::string::npos)
       << uevent;
@@ -100,6 +101,35 @@ TEST_F(KernelLink, TheCalibrationProfileTakesEveryRawPointOfATargetRun) {
       << sink.Count(6, CAL_RAW_POINT) << " of " << sent << " arrived";
 }
 
+// Two frames at two ports: each is found at its own port's path, also once both are plugged back
+// in the other order.
+TEST_F(KernelLink, TwoControllersAtTwoPortsKeepTheirPathsAcrossAReplug) {
+  SimControllerOptions options = ThroughUhid();
+  options.port = 2;
+  SimulatedController second(options);
+  std::string error;
+  ASSERT_TRUE(second.Start(error)) << error;
+  const std::vector<std::string> both = {kStableNode, "/dev/hidraw@" + SimUsbPhys(2)};
+  const auto found = [&] {
+    std::vector<std::string> paths;
+    for (const FoundController& f : FindControllers(*bus, LinkProfile::Console()))
+      paths.push_back(f.path);
+    return paths;
+  };
+  const auto waitFor = [&](const std::vector<std::string>& paths) {
+    return orvelle::testing::WaitUntil([&] { return found() == paths; }, 10s, 10ms);
+  };
+  ASSERT_TRUE(waitFor(both));
+  const std::string secondNode = NodeAtPort(SimUsbPhys(2));
+  sim.Unplug();
+  second.Unplug();
+  ASSERT_TRUE(waitFor({}));
+  ASSERT_TRUE(second.Plug("", error) && sim.Plug("", error)) << error;
+  ASSERT_TRUE(waitFor(both));
+  // The kernel numbers the nodes as they come, and may or may not give the same number again.
+  std::printf("port 2: %s, then %s\n", secondNode.c_str(), NodeAtPort(SimUsbPhys(2)).c_str());
+}
+
 // With the kernel's own touch driver bound, hidraw still hands out the
 // digitizer's reports; the kernel makes an input device of them as well.
 TEST_F(KernelLink, TouchReportsStillReachHidraw) {
@@ -114,7 +144,7 @@ TEST_F(KernelLink, TouchReportsStillReachHidraw) {
     EXPECT_EQ(r.count, kDigitizerReportLength);
     EXPECT_EQ(buffer[0], kDigitizerReportId);
   }
-  const std::string node = NodeAtPort(kSimUsbPort);
+  const std::string node = NodeAtPort(SimUsbPhys());
   const std::string inputs =
       Shell("cat /sys/class/hidraw/" + node.substr(5) + "/device/input/*/name 2>/dev/null").output;
   std::printf("input devices of the controller: %s\n", inputs.empty() ? "none\n" : inputs.c_str());

@@ -76,7 +76,7 @@ TEST_F(KernelUdev, UnplugDuringARequestEndsItsWaitAndAReplugIsReopened) {
     EXPECT_FALSE(link.SendAndWait(kCommandChannel, Request(7, GET_MODEL, {})));
     requestEnded = Clock::now();
   });
-  const int bare = open(NodeAtPort(kSimUsbPort).c_str(), O_RDONLY | O_CLOEXEC);
+  const int bare = open(NodeAtPort(SimUsbPhys()).c_str(), O_RDONLY | O_CLOEXEC);
   ASSERT_GE(bare, 0);
   std::thread hangUp([&] {
     pollfd p{bare, 0, 0};
@@ -135,7 +135,7 @@ TEST_F(KernelUdev, ThePackagesRuleGivesTheNodeItsGroupAndMode) {
   ASSERT_FALSE(group.empty() || mode.empty()) << rule;
   const struct group* named = getgrnam(group.c_str());
   ASSERT_TRUE(named) << "no group " << group;
-  const std::string node = NodeAtPort(kSimUsbPort);
+  const std::string node = NodeAtPort(SimUsbPhys());
   struct stat st;
   ASSERT_EQ(stat(node.c_str(), &st), 0);
   std::printf("%s", Shell("ls -l " + node).output.c_str());
@@ -144,7 +144,7 @@ TEST_F(KernelUdev, ThePackagesRuleGivesTheNodeItsGroupAndMode) {
 }
 
 TEST_F(KernelUdev, AUserWhoMayNotOpenTheNodeIsToldSoAndNeverConnected) {
-  const std::string node = NodeAtPort(kSimUsbPort);
+  const std::string node = NodeAtPort(SimUsbPhys());
   ASSERT_EQ(chown(node.c_str(), 0, 0), 0);
   ASSERT_EQ(chmod(node.c_str(), 0600), 0);
   const CommandResult info =

@@ -7,11 +7,13 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "console/core/controller_choice.h"
 #include "console/core/info_page.h"
 #include "console/core/pacing.h"
 #include "ctl/commands.h"
 #include "ctl/ctl_link.h"
 #include "devlink/catalogue.h"
+#include "platform/file_registry.h"
 #include "sim/simulated_controller.h"
 #include "tests/support/e2e/child_process.h"
 #include "tests/support/sim_fixture.h"
@@ -69,6 +71,7 @@ class CtlTest : public ::testing::Test {
     std::ostringstream err;
     ctl::CtlContext context{.makeBus = [this] { return SimOnlyBus(folder_.Path()); },
                             .profile = Quick(ctl::CtlProfile(), timeout),
+                            .settings = settings_,
                             .program = program_,
                             .out = &out,
                             .err = &err,
@@ -84,7 +87,8 @@ class CtlTest : public ::testing::Test {
     return static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
   }
 
-  TempFolder folder_;
+  TempFolder folder_, settingsFolder_;
+  std::shared_ptr<FileRegistry> settings_ = std::make_shared<FileRegistry>(settingsFolder_.Path());
   std::vector<std::unique_ptr<SimulatedController>> sims_;
   std::vector<std::chrono::milliseconds> pauses_;  // of the last run
   std::unique_ptr<SharedOutput> output_;           // of the last run
@@ -222,10 +226,10 @@ TEST_F(CtlTest, SeveralControllersAreNeverChosenByChance) {
   const Json found = Json::parse(Ctl({"--json", "list"}).out, nullptr, false);
   ASSERT_EQ(found.size(), 2u);
   EXPECT_EQ(found[0]["path"], first.Path());
-  CUSBTransfer console(Quick(LinkProfile::Console()), SimOnlyBus(folder_.Path()));
-  ASSERT_TRUE(console.Open());
-  EXPECT_THAT(console.DevicePath(kCommandChannel), ::testing::StartsWith(first.Path() + "#"));
-  console.StopThreads();
+  EXPECT_TRUE(found[0]["shownByConsole"] == true && found[1]["shownByConsole"] == false);
+  ASSERT_TRUE(console::RememberController(*settings_, second.Path()));
+  EXPECT_EQ(Json::parse(Ctl({"--json", "list"}).out)[1]["shownByConsole"], true)
+      << "the console's kept choice";
   const std::vector<std::string> refused[] = {
       {"info"}, {"config", "set", "cfg12.a=on"}, {"--device=", "info"}, {"--device", "", "info"}};
   for (const auto& args : refused) {
@@ -306,20 +310,23 @@ TEST_F(CtlTest, ExitStatusTellsFailureFromSilence) {
   }
 }
 
-// Tessaly comes from the tool's own folder, with the screen asked for; never from a relative
-// folder or the search path.
+// Tessaly comes from the tool's own folder, for the controller and the screen asked for; never
+// from a relative folder or the search path.
 TEST_F(CtlTest, CalibrationStartRunsTessalyByTheConsolesRules) {
   Add("a");
+  const std::string b = Add("b").Path();
   const TempFolder programs;
   const std::string tessaly = programs.File("Tessaly"), started = programs.File("started");
   std::ofstream(tessaly) << "#!/bin/sh\necho \"$@\" > " << started << ".new && mv " << started
                          << ".new " << started << "\n";
   std::filesystem::permissions(tessaly, std::filesystem::perms::owner_all);
   program_ = programs.File("orvellectl");
-  EXPECT_EQ(Ctl({"calibration", "start", "--screen", "HDMI-1"}).status, 0);
-  EXPECT_TRUE(e2e::WaitUntil([&] { return e2e::ReadFile(started) == "--screen HDMI-1\n"; }, 10s));
+  EXPECT_EQ(Ctl({"calibration", "start", "--screen", "HDMI-1"}).status, ctl::kExitUsage);
+  EXPECT_EQ(Ctl({"calibration", "start", "--device", b, "--screen", "HDMI-1"}).status, 0);
+  EXPECT_TRUE(e2e::WaitUntil(
+      [&] { return e2e::ReadFile(started) == "--device " + b + " --screen HDMI-1\n"; }, 10s));
   program_ = "orvellectl";
-  EXPECT_EQ(Ctl({"calibration", "start"}).status, ctl::kExitFailed);
+  EXPECT_EQ(Ctl({"--device", b, "calibration", "start"}).status, ctl::kExitFailed);
   EXPECT_EQ(Ctl({"calibration", "start", "--screen="}).status, ctl::kExitUsage);
 }
 

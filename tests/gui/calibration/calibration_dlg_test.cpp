@@ -168,6 +168,26 @@ TEST_F(CalibrationDialogTest, FourCornersOnARotatedWindows7DisplayAndCancel) {
             std::tuple(int{QDialog::Rejected}, std::optional{Bytes{0}}, false));
 }
 
+// Pointed at the second of two controllers (as --device does), the run calibrates that one and
+// sends the first nothing.
+TEST_F(CalibrationDialogTest, PointedAtTheSecondOfTwoControllersItCalibratesThatOneOnly) {
+  const auto first = testing::StartController(simDir_.Path(), {.calMode = 2});
+  sim_ = std::make_unique<SimulatedController>(
+      SimControllerOptions{.socketPath = DefaultSocketPath(simDir_.Path(), 0x2A5C, 19, 2),
+                           .initialState = {.calMode = 2}});
+  std::string error;
+  ASSERT_TRUE(first && sim_->Start(error)) << error;
+  environment_.device = sim_->Path();
+  auto dialog = StartDialog();
+  TouchTargets(kSkewedCorners);
+  ASSERT_TRUE(
+      QTest::qWaitFor([&] { return Sent(CAL_SET_POINTS).has_value(); }, testing::kWaitLimitMs));
+  dialog->OnOK();
+  EXPECT_TRUE(sim_->State().affineActive);
+  const auto received = [](const SimEvent& e) { return e.kind == SimEvent::Kind::In; };
+  EXPECT_EQ(first->Events().Count(received, 0), 0u);
+}
+
 TEST(CalibrationScreenChoice, ByNameOrNumberElseThePrimary) {
   const QList<QScreen*> screens = QGuiApplication::screens();
   ASSERT_EQ(screens.size(), 2) << "the tests' two-screen layout";

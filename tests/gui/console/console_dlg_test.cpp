@@ -2,8 +2,10 @@
 #include <cerrno>
 
 #include <QAbstractButton>
+#include <QComboBox>
 #include <QSystemTrayIcon>
 
+#include "console/core/config_controls.h"
 #include "console/core/routing.h"
 #include "console/options_dlg.h"
 #include "devlink/catalogue.h"
@@ -92,6 +94,45 @@ TEST_F(ConsoleTest, TheStatusFollowsTheControllerARefusedOneIsNamedOptionsSaveTh
   ASSERT_EQ(key->QueryValue(kLanguageValue, nullptr, value, &size), RegStatus::Success);
   EXPECT_EQ(value[0], 1);
   EXPECT_TRUE(std::filesystem::exists(configFolder_.File("autostart/OrvelleConsole.desktop")));
+}
+
+// Two frames: the one chosen is shown, written and kept for the next start; the other's
+// comings and goings change the choice offered, never the one shown.
+TEST_F(ConsoleTest, WithTwoControllersTheChosenOneIsShownKeptAndTheOnlyOneWritten) {
+  Plug({.modelText = "FIRST"});
+  std::string error;
+  SimulatedController second({.socketPath = DefaultSocketPath(simFolder_.Path(), 0x2A5C, 19, 2),
+                              .initialState = {.modelText = "SECOND"}});
+  ASSERT_TRUE(second.Start(error)) << error;
+  const ControllerState first = sim_->State();
+  Start();
+  QComboBox* choice = dialog_->ControllerChoice();
+  ASSERT_TRUE(choice && choice->isVisibleTo(dialog_.get()));
+  EXPECT_EQ(std::tuple(choice->count(), choice->currentIndex(), Field(CInfoDlg::IDC_MODEL)),
+            std::tuple(2, 0, QString("FIRST")));
+  EXPECT_EQ(choice->itemText(1), "Simulated controller 2A5C:0013 at touch-2a5c-0013-2");
+  choice->setCurrentIndex(1);
+  emit choice->activated(1);
+  EXPECT_EQ(Field(CInfoDlg::IDC_MODEL), "SECOND");
+  SelectTab(kTabConfig);
+  auto* a12 = DialogItemAs<QComboBox>(*dialog_->Page(kTabConfig), IDC_SWITCH_A12);
+  a12->setCurrentIndex(1 - a12->currentIndex());
+  emit a12->activated(a12->currentIndex());
+  DialogItemAs<QAbstractButton>(*dialog_->Page(kTabConfig), IDC_APPLY)->click();
+  EXPECT_NE(second.State().cfg12[0], first.cfg12[0]);
+  EXPECT_EQ(sim_->State(), first) << "the other controller is not written";
+
+  sim_->Unplug();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !choice->isVisibleTo(dialog_.get()); }));
+  ASSERT_TRUE(sim_->Plug("", error)) << error;
+  ASSERT_TRUE(QTest::qWaitFor([&] { return choice->isVisibleTo(dialog_.get()); }));
+  EXPECT_EQ(std::tuple(choice->currentIndex(), Status()), std::tuple(1, Text(1081)));
+  choice = Start().ControllerChoice();
+  EXPECT_EQ(std::tuple(choice->currentIndex(), Field(CInfoDlg::IDC_MODEL)),
+            std::tuple(1, QString("SECOND")))
+      << "kept for the next start";
+  EXPECT_EQ(dialog_->Link().Device(), second.Path());
+  EXPECT_EQ(Boxes(), std::vector<QString>{Box(kMsgSaved, kMsgSavedCaption)}) << "the Apply";
 }
 
 // Without a notification area the window is only minimised; with one only its icon shows.

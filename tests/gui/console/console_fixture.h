@@ -35,9 +35,10 @@ class ScriptedFileDialogs : public FileDialogService {
 
 class FakeLauncher : public ProgramLauncher {
  public:
-  LaunchResult StartCalibrationProgram(const std::string& screen,
+  LaunchResult StartCalibrationProgram(const std::string& device, const std::string& screen,
                                        std::function<void()> ended) override {
     ++starts;
+    lastDevice = device;
     lastScreen = screen;
     if (result == LaunchResult::Started) running = std::move(ended);
     return result;
@@ -47,7 +48,7 @@ class FakeLauncher : public ProgramLauncher {
   }
   LaunchResult result = LaunchResult::Started;
   int starts = 0;
-  std::string lastScreen;
+  std::string lastDevice, lastScreen;
   std::function<void()> running;
 };
 

@@ -7,7 +7,7 @@
 namespace orvelle {
 namespace {
 
-TEST(TakeScreenOption, LeavesTheLanguageLineAsBefore) {
+TEST(TakeOption, LeavesTheLanguageLineAsBefore) {
   struct Case {
     std::vector<std::string> arguments;
     std::optional<std::string> screen;
@@ -23,8 +23,8 @@ TEST(TakeScreenOption, LeavesTheLanguageLineAsBefore) {
       {{"-screen", "1"}, std::nullopt, "-screen 1"},
   };
   for (const Case& c : cases) {
-    const ScreenOption option = TakeScreenOption(c.arguments);
-    EXPECT_EQ(option.screen, c.screen) << JoinCommandLine(c.arguments);
+    const TakenOption option = TakeOption(c.arguments, kScreenOption);
+    EXPECT_EQ(option.value, c.screen) << JoinCommandLine(c.arguments);
     EXPECT_EQ(JoinCommandLine(option.rest), c.languageLine) << JoinCommandLine(c.arguments);
   }
 }

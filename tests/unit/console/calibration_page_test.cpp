@@ -178,17 +178,20 @@ TEST(ProgramLaunch, TheProgramComesFromTheConsolesFolderElseTheInstalledOne) {
   };
   for (const auto& [program, result] : cases) {
     StartedProgram started;
-    EXPECT_EQ(StartProgram(program, CalibrationArguments("HDMI 1"), started), result) << program;
+    EXPECT_EQ(StartProgram(program, CalibrationArguments("/run/sim/touch 2", "HDMI 1"), started),
+              result)
+        << program;
     EXPECT_EQ(started.Id() != 0, result == LaunchResult::Started);
     if (started.Id() == 0) continue;
     EXPECT_FALSE(started.HasEnded());
     std::ofstream(program.string() + ".go");
     EXPECT_TRUE(testing::WaitUntil([&] { return started.HasEnded(); })) << "its end is seen";
   }
-  // The screen's name arrives as one word, however it is spelt.
+  // The controller's path and the screen's name arrive as one word each, however spelt.
   std::ifstream arguments(installed / "Tessaly.args");
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(arguments), {}), "--screen|HDMI 1|");
-  EXPECT_TRUE(CalibrationArguments("").empty());
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(arguments), {}),
+            "--device|/run/sim/touch 2|--screen|HDMI 1|");
+  EXPECT_TRUE(CalibrationArguments("", "").empty());
 }
 #endif
 

@@ -52,19 +52,24 @@ TEST(DeviceChange, DecisionsFollowTheLinkState) {
        Action::None},
       {"and removals", factory, Connected, Kind::Removal, true, Action::None},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    auto bus = std::make_shared<testing::HidrawLikeBus>();
-    if (c.state == NothingFound) bus->Unplug();
-    auto profile = c.profile;
-    profile.startPause = 0ms;
-    CUSBTransfer link(profile, bus);
-    link.Open();
-    if (c.state == Disconnected) link.SetConnected(0);
-    std::string path = c.ownPath ? bus->PathOf(5) : "/dev/hidraw9#col01";
-    for (char& ch : path)
-      ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
-    EXPECT_EQ(DecideDeviceChange(link, {c.kind, path}), c.expected);
+  // Pointed at its controller, a link decides alike, but no other controller's notice is its own.
+  for (const bool pointed : {false, true}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.what) + (pointed ? ", pointed at it" : ""));
+      auto bus = std::make_shared<testing::HidrawLikeBus>();
+      if (c.state == NothingFound) bus->Unplug();
+      auto profile = c.profile;
+      profile.startPause = 0ms;
+      CUSBTransfer link(profile, bus);
+      if (pointed) link.SetDevice(bus->PathOf(0));
+      link.Open();
+      if (c.state == Disconnected) link.SetConnected(0);
+      std::string path = c.ownPath ? bus->PathOf(5) : "/dev/hidraw9#col01";
+      for (char& ch : path)
+        ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+      EXPECT_EQ(DecideDeviceChange(link, {c.kind, path}),
+                pointed && !c.ownPath ? Action::None : c.expected);
+    }
   }
 }
 
