@@ -9,7 +9,7 @@
 #include "console/core/pacing.h"
 #include "console/core/program_launch.h"
 #include "ctl/command_groups.h"
-#include "ctl/input_file.h"
+#include "ctl/file_refusal.h"
 #include "ctl/text.h"
 
 namespace orvelle::ctl {

@@ -12,7 +12,7 @@
 #include "console/core/pacing.h"
 #include "ctl/command_groups.h"
 #include "ctl/config_document.h"
-#include "ctl/input_file.h"
+#include "ctl/file_refusal.h"
 #include "ctl/text.h"
 #include "platform/atomic_file.h"
 

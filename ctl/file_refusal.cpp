@@ -1,4 +1,4 @@
-#include "ctl/input_file.h"
+#include "ctl/file_refusal.h"
 
 #include "ctl/commands.h"
 #include "ctl/invocation.h"
