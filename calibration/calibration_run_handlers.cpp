@@ -32,10 +32,6 @@ void CCalibrationDlg::OnAnswer(std::span<const uint8_t> frame) {
     case CalibrationAnswer::Mode:
       run_.SetCalibrationMode(answer.mode);
       break;
-    case CalibrationAnswer::BeginConfirmed:
-      link_->SetConnected(2);
-      taken_ = true;
-      break;
     case CalibrationAnswer::Taken:
       taken_ = true;
       break;
@@ -110,7 +106,7 @@ void CCalibrationDlg::OnCalibrationDone() {
 }
 
 bool CCalibrationDlg::SendCalibrationPoints() {
-  if (link_->IsConnected() == 0) {
+  if (!link_->IsConnected()) {
     ShowMessage(kMsgNotConnected);
     return false;
   }
@@ -119,7 +115,7 @@ bool CCalibrationDlg::SendCalibrationPoints() {
 }
 
 bool CCalibrationDlg::SendCalibrationFrame(uint8_t code, std::span<const uint8_t> payload) {
-  if (link_->IsConnected() == 0) {
+  if (!link_->IsConnected()) {
     ShowMessage(kMsgNotConnected);
     return false;
   }

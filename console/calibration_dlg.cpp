@@ -24,8 +24,6 @@
 namespace orvelle::console {
 namespace {
 
-constexpr int kConnected = 1;
-
 const QString kFileFilter = QStringLiteral("Ini Files (*.ini);;All Files (*)");
 const QString kFileSuffix = QStringLiteral("ini");
 // The program's own text, as the format's other tools have it.
@@ -49,9 +47,14 @@ std::filesystem::path FilePath(const QString& path) {
 
 }  // namespace
 
-CCalibrationDlg::CCalibrationDlg(CUSBTransfer& link, FileDialogService& fileDialogs,
-                                 ProgramLauncher& launcher, QWidget* parent)
-    : ConsolePage(parent), link_(link), fileDialogs_(fileDialogs), launcher_(launcher) {
+CCalibrationDlg::CCalibrationDlg(CUSBTransfer& link, CalibrationProgramRun& calibration,
+                                 FileDialogService& fileDialogs, ProgramLauncher& launcher,
+                                 QWidget* parent)
+    : ConsolePage(parent),
+      link_(link),
+      calibration_(calibration),
+      fileDialogs_(fileDialogs),
+      launcher_(launcher) {
   setObjectName(QStringLiteral("CCalibrationDlg"));
   LoadDialogTemplate(*this, kTemplateId);
   ConnectControls();
@@ -75,7 +78,8 @@ void CCalibrationDlg::ConnectControls() {
 void CCalibrationDlg::Refresh() {
   exchange_.BeginRefresh();
   if (Connected()) {
-    if (const auto group = TakeController(link_, GroupFor::Refresh)) ReadModeAndOption();
+    if (const auto group = TakeController(link_, calibration_, GroupFor::Refresh))
+      ReadModeAndOption();
   }
   ShowKnown();
 }
@@ -117,24 +121,20 @@ void CCalibrationDlg::HandleFrame(std::span<const uint8_t> frame) {
 }
 
 void CCalibrationDlg::StartCalibrationProgram() {
-  switch (link_.IsConnected()) {
-    case 0:
-      return ShowMessage(kMsgNotConnected);
-    case kConnectedAndCalibrating:
-      return ShowMessage(kMsgAlreadyStarted);
-  }
+  if (!link_.IsConnected()) return ShowMessage(kMsgNotConnected);
+  if (calibration_.Runs()) return ShowMessage(kMsgAlreadyStarted);
   QPointer<CCalibrationDlg> page(this);
   const LaunchResult result = launcher_.StartCalibrationProgram(
       link_.Device(), ScreenChoice(window()->screen()), [this, page] {
-        // A removal or a new open since the start has set the flag already.
-        if (!page || link_.IsConnected() != kConnectedAndCalibrating) return;
-        link_.SetConnected(kConnected);
+        // A removal or a new open since the start has ended the wait already.
+        if (!page || !calibration_.Runs()) return;
+        calibration_.Ended();
         // The console stood aside while the calibration ran: what it shows
         // may have changed.
         if (isVisible()) Refresh();
       });
   if (result != LaunchResult::Started) return ShowMessage(LaunchFailureMessage(result));
-  link_.SetConnected(kConnectedAndCalibrating);
+  calibration_.Started();
 }
 
 TouchTestWindow* CCalibrationDlg::TouchTest() const {
@@ -161,7 +161,7 @@ void CCalibrationDlg::ExportCalibration() {
   if (!Connected()) return;
   const QString path = fileDialogs_.SaveFileName(this, kFileFilter, kFileSuffix);
   if (path.isEmpty()) return;  // cancelled: nothing is asked, nothing written
-  const auto group = TakeController(link_, GroupFor::Action);
+  const auto group = TakeController(link_, calibration_, GroupFor::Action);
   if (!group) return;
   exportPath_ = path;
   exchange_.BeginExport();
@@ -205,7 +205,7 @@ void CCalibrationDlg::ImportCalibration() {
 
 // The record goes in, and is done when the controller reports it back.
 void CCalibrationDlg::WriteRecord(const CalibrationRecord& record) {
-  const auto group = TakeController(link_, GroupFor::Action);
+  const auto group = TakeController(link_, calibration_, GroupFor::Action);
   if (!group) return;
   exchange_.BeginImport(record);
   if (!Send(kCalibrationChannel, CalibrationExchange::RecordWrite(record))) {
@@ -227,7 +227,7 @@ void CCalibrationDlg::ResetCalibration() {
       kIdNo) {
     return;
   }
-  const auto group = TakeController(link_, GroupFor::Action);
+  const auto group = TakeController(link_, calibration_, GroupFor::Action);
   if (!group) return;
   if (!Send(kCalibrationChannel, CalibrationExchange::Request(CAL_RESET)))
     ShowMessage(kMsgOperationFailed);
@@ -241,7 +241,7 @@ void CCalibrationDlg::ResetCalibration() {
 void CCalibrationDlg::Apply() {
   const CalibrationPageState& s = exchange_.State();
   if (!s.optionKnown || !s.modeKnown || !Connected()) return;
-  const auto group = TakeController(link_, GroupFor::Action);
+  const auto group = TakeController(link_, calibration_, GroupFor::Action);
   if (!group) return;
   exchange_.BeginApply();
   OutcomeTally tally;
@@ -300,7 +300,7 @@ void CCalibrationDlg::EnableControls(std::span<const int> ids, bool enabled) {
 }
 
 bool CCalibrationDlg::Connected() {
-  if (link_.IsConnected() != 0) return true;
+  if (link_.IsConnected()) return true;
   ShowMessage(kMsgNotConnected);
   return false;
 }

@@ -17,6 +17,7 @@ class CUSBTransfer;
 
 namespace orvelle::console {
 
+class CalibrationProgramRun;
 class FileDialogService;
 class ProgramLauncher;
 class TouchTestWindow;
@@ -47,7 +48,8 @@ class CCalibrationDlg : public ConsolePage {
   static constexpr std::array<int, 5> kButtons = {IDC_START, IDC_EXPORT, IDC_IMPORT, IDC_RESET,
                                                   IDC_APPLY};
 
-  CCalibrationDlg(CUSBTransfer& link, FileDialogService& fileDialogs, ProgramLauncher& launcher,
+  CCalibrationDlg(CUSBTransfer& link, CalibrationProgramRun& calibration,
+                  FileDialogService& fileDialogs, ProgramLauncher& launcher,
                   QWidget* parent = nullptr);
 
   void Refresh() override;
@@ -93,6 +95,7 @@ class CCalibrationDlg : public ConsolePage {
   void ShowMessage(int textId, const QString& detail = {});
 
   CUSBTransfer& link_;
+  CalibrationProgramRun& calibration_;
   FileDialogService& fileDialogs_;
   ProgramLauncher& launcher_;
   CalibrationExchange exchange_;

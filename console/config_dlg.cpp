@@ -41,8 +41,9 @@ void ShowDone() {
 
 }  // namespace
 
-CConfigDlg::CConfigDlg(CUSBTransfer& link, const OsVersion& os, QWidget* parent)
-    : ConsolePage(parent), link_(link), windowsClass_(WindowsClass(os)) {
+CConfigDlg::CConfigDlg(CUSBTransfer& link, const CalibrationProgramRun& calibration,
+                       const OsVersion& os, QWidget* parent)
+    : ConsolePage(parent), link_(link), calibration_(calibration), windowsClass_(WindowsClass(os)) {
   setObjectName(QStringLiteral("CConfigDlg"));
   LoadDialogTemplate(*this, kTemplateId);
   OnInitDialog();
@@ -97,9 +98,9 @@ bool CConfigDlg::Send(const FrameBuffer& request) {
 
 void CConfigDlg::Refresh() {
   exchange_.BeginRefresh(windowsClass_);
-  if (link_.IsConnected() == 0) {
+  if (!link_.IsConnected()) {
     ShowError(kMsgNotConnected);
-  } else if (const auto group = TakeController(link_, GroupFor::Refresh)) {
+  } else if (const auto group = TakeController(link_, calibration_, GroupFor::Refresh)) {
     ReadGroups();
   }
   if (exchange_.ReadComplete()) {
@@ -123,11 +124,11 @@ void CConfigDlg::ReadGroups() {
 // unknown: the page says so and reads them again.
 void CConfigDlg::Apply() {
   if (!exchange_.ReadComplete()) return;
-  if (link_.IsConnected() == 0) {
+  if (!link_.IsConnected()) {
     ShowError(kMsgNotConnected);
     return;
   }
-  const auto group = TakeController(link_, GroupFor::Action);
+  const auto group = TakeController(link_, calibration_, GroupFor::Action);
   if (!group) return;
   exchange_.BeginApply();
   OutcomeTally tally;
@@ -153,11 +154,11 @@ void CConfigDlg::ControllerGone() {
 
 void CConfigDlg::RestoreDefaults() {
   std::optional<ExchangeGroup> group;
-  if (link_.IsConnected() == 0) {
+  if (!link_.IsConnected()) {
     ShowError(kMsgNotConnected);
   } else if (ShowResourceMessage(kMsgRestoreDefaults, kMsgSavedCaption, kMbYesNo | kMbIconQuestion,
                                  {}) != kIdNo) {
-    group = TakeController(link_, GroupFor::Action);
+    group = TakeController(link_, calibration_, GroupFor::Action);
     if (!group) return;
     if (!Send(ConfigExchange::ResetRequest())) ShowError(kMsgOperationFailed);
   }

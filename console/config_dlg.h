@@ -16,11 +16,14 @@ class OsVersion;
 
 namespace orvelle::console {
 
+class CalibrationProgramRun;
+
 class CConfigDlg : public ConsolePage {
  public:
   static constexpr int kTemplateId = 131;
 
-  CConfigDlg(CUSBTransfer& link, const OsVersion& os, QWidget* parent = nullptr);
+  CConfigDlg(CUSBTransfer& link, const CalibrationProgramRun& calibration, const OsVersion& os,
+             QWidget* parent = nullptr);
 
   void Refresh() override;
   void HandleFrame(std::span<const uint8_t> frame) override;
@@ -49,6 +52,7 @@ class CConfigDlg : public ConsolePage {
   bool Send(const FrameBuffer& request);
 
   CUSBTransfer& link_;
+  const CalibrationProgramRun& calibration_;
   const int windowsClass_;
   ConfigExchange exchange_;
   // The edit box's text, moved to it at the end of each refresh.

@@ -155,12 +155,14 @@ bool COrvelleConsoleDlg::OnInitDialog() {
 }
 
 void COrvelleConsoleDlg::CreatePages() {
-  infoPage_ = new CInfoDlg(link_);
+  infoPage_ = new CInfoDlg(link_, calibrationProgram_);
   optionsPage_ =
       new COptionsDlg(*environment_.registry, *environment_.logonEntry, environment_.programPath);
   auto* configPage =
-      new CConfigDlg(link_, environment_.osVersion ? *environment_.osVersion : SystemOsVersion());
-  calibrationPage_ = new CCalibrationDlg(link_, *environment_.fileDialogs, *environment_.launcher);
+      new CConfigDlg(link_, calibrationProgram_,
+                     environment_.osVersion ? *environment_.osVersion : SystemOsVersion());
+  calibrationPage_ = new CCalibrationDlg(link_, calibrationProgram_, *environment_.fileDialogs,
+                                         *environment_.launcher);
   pages_ = {infoPage_, configPage, calibrationPage_, optionsPage_, new COrvelleAboutDlg};
   for (int tab = 0; tab < kTabCount; ++tab) {
     tabs_->addTab(pages_[tab], LoadResourceString(kFirstTabCaption + tab));
@@ -223,6 +225,8 @@ void COrvelleConsoleDlg::RegisterForDeviceChanges() {
 }
 
 bool COrvelleConsoleDlg::ConnectAndShowStatus() {
+  // A calibration program started before calibrates the controller as it was then.
+  calibrationProgram_.Ended();
   const bool opened = link_.Open();
   statusText_ = LoadResourceString(opened ? kStatusConnected : kStatusNotConnected);
   UpdateData();
@@ -240,7 +244,7 @@ void COrvelleConsoleDlg::ChooseControllerToShow(const std::vector<FoundControlle
 }
 
 void COrvelleConsoleDlg::ShowController(const std::string& path) {
-  if (path.empty() || (path == link_.Device() && link_.IsConnected() != 0)) return;
+  if (path.empty() || (path == link_.Device() && link_.IsConnected())) return;
   if (!RememberController(*environment_.registry, path)) {
     ShowResourceMessage(kMsgCannotSave, kMsgErrorCaption, kMbOk | kMbIconError,
                         QString::fromLatin1(kShownControllerValue));
@@ -289,6 +293,7 @@ void COrvelleConsoleDlg::OnControllerArrived() {
 }
 
 void COrvelleConsoleDlg::OnControllerRemoved() {
+  calibrationProgram_.Ended();
   statusText_ = LoadResourceString(kStatusNotConnected);
   UpdateData();
   for (ConsolePage* page : pages_) {

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "console/controller_group.h"
 #include "devlink/controller_order.h"
 #include "devlink/dispatch.h"
 #include "devlink/hid/bus.h"
@@ -98,6 +99,7 @@ class COrvelleConsoleDlg : public QDialog, public AnswerSink {
   ConsolePage* Page(int tab) const;
   CInfoDlg& InfoPage() const { return *infoPage_; }
   CCalibrationDlg& CalibrationPage() const { return *calibrationPage_; }
+  const CalibrationProgramRun& CalibrationProgram() const { return calibrationProgram_; }
   COptionsDlg& OptionsPage() const { return *optionsPage_; }
   QSystemTrayIcon* TrayIcon() const { return trayIcon_.get(); }
   QMenu& TrayMenu() { return trayMenu_; }
@@ -129,6 +131,7 @@ class COrvelleConsoleDlg : public QDialog, public AnswerSink {
   CUSBTransfer& link_;
   std::unique_ptr<GuiAnswerDispatcher> dispatcher_;
   std::unique_ptr<DeviceWatch> watch_;
+  CalibrationProgramRun calibrationProgram_;
 
   QTabWidget* tabs_ = nullptr;
   QComboBox* controllers_ = nullptr;

@@ -8,8 +8,10 @@
 
 namespace orvelle::console {
 
-std::optional<ExchangeGroup> TakeController(CUSBTransfer& link, GroupFor purpose) {
-  if (link.IsConnected() == kConnectedAndCalibrating) {
+std::optional<ExchangeGroup> TakeController(CUSBTransfer& link,
+                                            const CalibrationProgramRun& calibration,
+                                            GroupFor purpose) {
+  if (calibration.Runs()) {
     if (purpose == GroupFor::Action)
       ShowResourceMessage(kMsgAlreadyStarted, kMsgErrorCaption, kMbOk | kMbIconError, {});
     return std::nullopt;

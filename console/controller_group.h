@@ -13,8 +13,20 @@ class CUSBTransfer;
 
 namespace orvelle::console {
 
-// The link's connected flag once the calibration program was started here.
-inline constexpr int kConnectedAndCalibrating = 2;
+// Whether the calibration program that the console started runs: from its
+// start until it ends, or until the controller goes or is opened again (what
+// runs then is no longer the console's to wait for). Meanwhile the console
+// stands aside and starts no second one.
+class CalibrationProgramRun {
+ public:
+  bool Runs() const { return runs_; }
+  void Started() { runs_ = true; }
+  // The program ended, or the controller went or was opened again.
+  void Ended() { runs_ = false; }
+
+ private:
+  bool runs_ = false;
+};
 
 enum class GroupFor : uint8_t { Refresh, Action };
 
@@ -22,6 +34,8 @@ enum class GroupFor : uint8_t { Refresh, Action };
 // a refresh asks nothing, an action is told that the calibration runs. While
 // another program holds the controller, the user is told who and may try
 // again. None: nothing may be sent.
-std::optional<ExchangeGroup> TakeController(CUSBTransfer& link, GroupFor purpose);
+std::optional<ExchangeGroup> TakeController(CUSBTransfer& link,
+                                            const CalibrationProgramRun& calibration,
+                                            GroupFor purpose);
 
 }  // namespace orvelle::console

@@ -18,7 +18,8 @@ QString Text(const std::string& bytes) {
 
 }  // namespace
 
-CInfoDlg::CInfoDlg(CUSBTransfer& link, QWidget* parent) : ConsolePage(parent), link_(link) {
+CInfoDlg::CInfoDlg(CUSBTransfer& link, const CalibrationProgramRun& calibration, QWidget* parent)
+    : ConsolePage(parent), link_(link), calibration_(calibration) {
   setObjectName(QStringLiteral("CInfoDlg"));
   LoadDialogTemplate(*this, kTemplateId);
   UpdateData();
@@ -26,9 +27,9 @@ CInfoDlg::CInfoDlg(CUSBTransfer& link, QWidget* parent) : ConsolePage(parent), l
 
 void CInfoDlg::Refresh() {
   exchange_.Begin();
-  if (link_.IsConnected() == 0) {
+  if (!link_.IsConnected()) {
     ShowResourceMessage(kMsgNotConnected, kMsgErrorCaption, kMbOk | kMbIconError, {});
-  } else if (const auto group = TakeController(link_, GroupFor::Refresh)) {
+  } else if (const auto group = TakeController(link_, calibration_, GroupFor::Refresh)) {
     for (uint8_t code : kInfoRequests) {
       // An unanswered request is no reason to skip the others.
       link_.SendFrame(kCommandChannel, InfoExchange::Request(code));

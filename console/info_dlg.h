@@ -12,6 +12,8 @@ class CUSBTransfer;
 
 namespace orvelle::console {
 
+class CalibrationProgramRun;
+
 class CInfoDlg : public ConsolePage {
  public:
   static constexpr int kTemplateId = 129;
@@ -27,7 +29,7 @@ class CInfoDlg : public ConsolePage {
     IDC_IDENTITY_4 = 1053,
   };
 
-  CInfoDlg(CUSBTransfer& link, QWidget* parent = nullptr);
+  CInfoDlg(CUSBTransfer& link, const CalibrationProgramRun& calibration, QWidget* parent = nullptr);
 
   void Refresh() override;
   void ControllerArrived() override { Refresh(); }
@@ -40,6 +42,7 @@ class CInfoDlg : public ConsolePage {
   void UpdateData();
 
   CUSBTransfer& link_;
+  const CalibrationProgramRun& calibration_;
   InfoExchange exchange_;
 };
 

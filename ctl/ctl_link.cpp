@@ -29,7 +29,7 @@ Session::~Session() {
 }
 
 bool Session::Open(std::string& error) {
-  if (link_.Open() && link_.IsConnected() != 0) return true;
+  if (link_.Open() && link_.IsConnected()) return true;
   const int openError = link_.LastOpenError();
   if (openError == EACCES || openError == EPERM) {
     error =

@@ -15,14 +15,14 @@ DeviceChangeAction DecideDeviceChange(const CUSBTransfer& link, const DeviceNoti
     case DeviceNotice::Kind::Arrival:
       // With no controller found before, any arrival may be it, on any port.
       if (!link.HasChannels()) return DeviceChangeAction::Reopen;
-      if (link.MatchesDevicePath(notice.path) && link.IsConnected() == 0) {
+      if (link.MatchesDevicePath(notice.path) && !link.IsConnected()) {
         return DeviceChangeAction::StopThenReopen;
       }
       return DeviceChangeAction::None;
     case DeviceNotice::Kind::Removal:
       // Each collection leaves with a notice of its own; the first one that
       // matches clears the flag, the others find it cleared.
-      if (link.MatchesDevicePath(notice.path) && link.IsConnected() != 0) {
+      if (link.MatchesDevicePath(notice.path) && link.IsConnected()) {
         return DeviceChangeAction::MarkDisconnected;
       }
       return DeviceChangeAction::None;
@@ -43,7 +43,7 @@ DeviceChangeAction OnDeviceChange(CUSBTransfer& link, const DeviceNotice& notice
       if (reactions.reopen) reactions.reopen();
       break;
     case DeviceChangeAction::MarkDisconnected:
-      link.SetConnected(0);
+      link.SetConnected(false);
       if (reactions.removed) reactions.removed();
       break;
   }

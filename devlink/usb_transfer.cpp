@@ -81,7 +81,7 @@ void CUSBTransfer::SetDevice(const std::string& controllerPath) {
 }
 
 int CUSBTransfer::Discover() {
-  connected_.store(0);
+  connected_.store(false);
   acceptedCount_.store(0);
   lastOpenError_.store(0);
   std::vector<HidCollection> collections;
@@ -108,7 +108,7 @@ int CUSBTransfer::Discover() {
       if (lastOpenError_.load() == 0) lastOpenError_.store(readError ? readError : writeError);
       continue;
     }
-    connected_.store(1);
+    connected_.store(true);
     const int channel = FindChannel(profile_.channels, inputLength, outputLength);
     if (channel >= 0) {
       // A later collection with the same lengths takes the slot over.
@@ -132,7 +132,7 @@ bool CUSBTransfer::Open() {
   if (HasThreads()) StopThreads();
   if (Discover() < 1) return false;
   StartThreads();
-  if (profile_.connectAfterThreads) connected_.store(1);
+  if (profile_.connectAfterThreads) connected_.store(true);
   return true;
 }
 
@@ -276,7 +276,7 @@ void CUSBTransfer::WriteDrainThread(int channel) {
 }
 
 bool CUSBTransfer::WriteReport(int channel, std::span<const uint8_t> report) {
-  if (connected_.load() == 0) return false;
+  if (!connected_.load()) return false;
   if (channel < 0 || channel >= kChannelCount) return false;
   Slot& slot = slots_[channel];
   if (!slot.writer || !slot.drainThread.joinable() || slot.deviceLeft.load()) return false;
@@ -341,7 +341,7 @@ ExchangeGroup CUSBTransfer::BeginGroup() {
     return {this, Status::Held};
   }
   const std::string path = LockPath();
-  if (path.empty() || connected_.load() == 0) return {nullptr, Status::Failed};
+  if (path.empty() || !connected_.load()) return {nullptr, Status::Failed};
   constexpr auto kRetry = std::chrono::milliseconds(20);
   const auto deadline = Clock::now() + profile_.lockWait;
   for (;;) {

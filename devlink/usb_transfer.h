@@ -93,8 +93,10 @@ class CUSBTransfer {
   int OutputLength(int channel) const;
   bool HasChannels() const { return acceptedCount_.load() != 0; }
   int AcceptedCount() const { return acceptedCount_.load(); }
-  int IsConnected() const { return connected_.load(); }
-  void SetConnected(int value) { connected_.store(value); }
+  // A controller is open: set by discovery (or, where the profile says so,
+  // once the threads run) and cleared by its removal.
+  bool IsConnected() const { return connected_.load(); }
+  void SetConnected(bool connected) { connected_.store(connected); }
   // Case-insensitive comparison with the six stored channel paths.
   bool MatchesDevicePath(const std::string& path) const;
   std::string DevicePath(int channel) const;
@@ -195,7 +197,7 @@ class CUSBTransfer {
   std::string device_;  // SetDevice; owner thread only
   std::vector<std::unique_ptr<Reader>> readers_;
   std::atomic<int> acceptedCount_{0};
-  std::atomic<int> connected_{0};
+  std::atomic<bool> connected_{false};
   std::atomic<int> lastOpenError_{0};
   Event stop_;
   std::atomic<AnswerSink*> owner_{nullptr};

@@ -90,7 +90,7 @@ bool COrvelleFactoryConfig2Dlg::OnInitDialog() {
   if (QWidget* status = DialogItem(*this, IDC_STATUS)) status->setFont(StatusLineFont());
 
   if (link_->Open()) {
-    link_->SetConnected(1);
+    link_->SetConnected(true);
     statusText_ = factory::DeviceConnectedText();
     DoDataExchange(false);
     RegisterForDeviceChanges();

@@ -74,7 +74,7 @@ class COrvelleFactoryConfig2Dlg : public QDialog, public AnswerSink {
   void AddAboutItem();
   void RegisterForDeviceChanges();
   void DoDataExchange(bool fromControls);
-  // Tests the connected flag (message when 0), builds the command frame and
+  // Tests the connected flag (a message when clear), builds the command frame and
   // sends it; the result of the wait is the caller's to ignore.
   bool SendCommand(uint8_t code, std::initializer_list<uint8_t> payload);
   // Up to kPollLimit pauses of kPollStep while `flag` is clear; answers are

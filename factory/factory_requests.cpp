@@ -21,7 +21,7 @@ constexpr size_t kModelTextLength = 8;
 }  // namespace
 
 bool COrvelleFactoryConfig2Dlg::SendCommand(uint8_t code, std::initializer_list<uint8_t> payload) {
-  if (link_->IsConnected() == 0) {
+  if (!link_->IsConnected()) {
     Message(factory::IDS_NOT_CONNECTED, factory::IDS_ERROR);
     return false;
   }

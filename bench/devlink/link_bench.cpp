@@ -355,7 +355,7 @@ void BM_UnplugReplugUnderInputStream(benchmark::State& state) {
       if (!apply(DeviceNotice::Kind::Removal, nullptr)) break;
       device.Plug(socket);
       if (!apply(DeviceNotice::Kind::Arrival, &reopenMs)) break;
-      if (link.IsConnected() != 0) ++cycles;
+      if (link.IsConnected()) ++cycles;
     }
   }
   // Late notices of the last arrival find the link connected.

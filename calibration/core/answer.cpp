@@ -25,8 +25,7 @@ CalibrationAnswer InterpretCalibrationFrame(const FrameView& f) {
       return {};
     case CAL_BEGIN:
       if (n != 1) return {};
-      return OfKind(f.Payload(0) == 1 ? CalibrationAnswer::BeginConfirmed
-                                      : CalibrationAnswer::Refused);
+      return OfKind(f.Payload(0) == 1 ? CalibrationAnswer::Taken : CalibrationAnswer::Refused);
     case CAL_SET_POINTS:
     case CAL_END:
       if (n != 1) return {};

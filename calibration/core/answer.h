@@ -10,12 +10,11 @@ namespace orvelle {
 
 struct CalibrationAnswer {
   enum Kind {
-    None,            // ignored
-    Mode,            // CAL_GET_MODE answered with 2, 3 or 4: `mode`
-    BeginConfirmed,  // CAL_BEGIN answered {1}: the link's connected flag becomes 2
-    Refused,         // the controller refused a request: message 1066
-    Taken,           // CAL_SET_POINTS or CAL_END answered with a status other than 0
-    RawPoint,        // CAL_RAW_POINT: `raw` holds its five payload bytes
+    None,      // ignored
+    Mode,      // CAL_GET_MODE answered with 2, 3 or 4: `mode`
+    Refused,   // the controller refused a request: message 1066
+    Taken,     // CAL_BEGIN answered {1}, CAL_SET_POINTS or CAL_END a status other than 0
+    RawPoint,  // CAL_RAW_POINT: `raw` holds its five payload bytes
   };
   Kind kind = None;
   int mode = 0;

@@ -28,7 +28,7 @@ TEST(WindowsHidBus, NoControllerMeansNoChannelsNoThreadsAndNoWaiting) {
   CUSBTransfer link(profile, bus);
   EXPECT_FALSE(link.Open());
   EXPECT_EQ(link.AcceptedCount(), 0);
-  EXPECT_EQ(link.IsConnected(), 0);
+  EXPECT_FALSE(link.IsConnected());
   EXPECT_FALSE(link.HasThreads());
   std::vector<uint8_t> frame(64, 0);
   frame[0] = 7;

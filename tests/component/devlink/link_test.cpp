@@ -111,7 +111,7 @@ TEST(Link, DiscoveryCountsAcceptedCollectionsAndFillsSlotsByLength) {
       bus->AddCollection(other);
     CUSBTransfer link(Quick(c.profile), bus);
     const bool opened = link.Open();
-    EXPECT_EQ(std::tuple(opened, link.AcceptedCount(), link.IsConnected() != 0, link.HasThreads()),
+    EXPECT_EQ(std::tuple(opened, link.AcceptedCount(), link.IsConnected(), link.HasThreads()),
               std::tuple(c.found > 0, c.found, c.found > 0, c.found > 0));
     for (int i = 0; i < kChannelCount; ++i)
       EXPECT_EQ(link.DevicePath(i),
@@ -176,10 +176,10 @@ TEST(Link, FactoryLinkTimesOutSplitsReadsAndRefusesWrites) {
   EXPECT_EQ(ByteOf(rig.sink.Frames(), 1), (std::vector<uint8_t>{0xF2, 0x11, 0x01}));
 
   const auto f = Request(7, 0xF2, {1});
-  rig.link->SetConnected(0);
+  rig.link->SetConnected(false);
   EXPECT_FALSE(rig.link->WriteReport(kCommandChannel, f));
-  rig.link->SetConnected(2);
-  EXPECT_TRUE(rig.link->WriteReport(kCommandChannel, f)) << "any value but 0 counts as connected";
+  rig.link->SetConnected(true);
+  EXPECT_TRUE(rig.link->WriteReport(kCommandChannel, f));
   EXPECT_FALSE(rig.link->WriteReport(0, f));
 }
 
@@ -244,7 +244,7 @@ TEST(HidrawFaults, UnplugEndsEveryWaitAtOnceAndReplugReopens) {
     }
     EXPECT_LT(std::chrono::steady_clock::now() - start, kLimit / 2) << "ended by the unplug";
     EXPECT_THAT(rig.ApplyNotices(), ::testing::Contains(DeviceChangeAction::MarkDisconnected));
-    EXPECT_EQ(rig.link->IsConnected(), 0);
+    EXPECT_FALSE(rig.link->IsConnected());
     EXPECT_FALSE(rig.Ask()) << "later requests fail at once";
 
     rig.bus->Replug();
@@ -292,7 +292,7 @@ TEST(HidrawFaults, RefusedOpensLeaveTheLinkDisconnected) {
     Rig rig(LinkProfile::Calibration());
     rig.bus->RefuseOpens(refuse);
     EXPECT_EQ(rig.link->Open(), refuse == 0);
-    EXPECT_EQ(rig.link->IsConnected() != 0, refuse == 0);
+    EXPECT_EQ(rig.link->IsConnected(), refuse == 0);
     EXPECT_EQ(rig.link->LastOpenError(), refuse);
   }
 }

@@ -106,9 +106,8 @@ TEST_F(CalibrationDialogTest, NineTargetRunIsShownWrittenAndKeptOnOk) {
   PlugController(4);
   auto dialog = StartDialog();
   ASSERT_FALSE(dialog->ended());
-  EXPECT_EQ(
-      std::tuple(dialog->link().IsConnected(), dialog->cursorHidden(), dialog->instructionText()),
-      std::tuple(2, true, LoadResourceString(1055)))
+  EXPECT_EQ(std::tuple(sim_->Calibrating(), dialog->cursorHidden(), dialog->instructionText()),
+            std::tuple(true, true, LoadResourceString(1055)))
       << "CAL_BEGIN confirmed";
   const QRect ok = dialog->okButton()->geometry(), cancel = dialog->cancelButton()->geometry();
   EXPECT_EQ(ok.topLeft(), QPoint(960 - 210, 432 + 40));

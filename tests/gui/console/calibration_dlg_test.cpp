@@ -121,19 +121,25 @@ TEST_F(CalibrationPageTest, ProgramResetAndApply) {
   ControllerState state{.calOption = 2};
   state.record.flags[0] = 1;
   Page& page = Open(state);
+  const auto runs = [this] { return dialog_->CalibrationProgram().Runs(); };
   page.StartCalibrationProgram();
   EXPECT_EQ(launcher_.lastScreen, "Desk");
-  EXPECT_EQ(dialog_->Link().IsConnected(), 2);
+  // While it runs the console asks nothing and starts no second one; the
+  // controller opened again is the console's once more.
+  const uint64_t started = sim_->Events().LastSeq();
+  page.Refresh();
   page.StartCalibrationProgram();
-  EXPECT_EQ(launcher_.starts, 1);
+  EXPECT_EQ(std::tuple(runs(), SentSince(started).empty(), launcher_.starts),
+            std::tuple(true, true, 1));
   EXPECT_EQ(TakeBoxes(), std::vector<QString>{Box(kMsgAlreadyStarted)});
+  dialog_->ConnectAndShowStatus();
+  page.Refresh();
+  page.StartCalibrationProgram();
   launcher_.EndProgram();
-  EXPECT_EQ(dialog_->Link().IsConnected(), 1);
   launcher_.result = LaunchResult::NotExecutable;
   Click(Page::IDC_START);
   EXPECT_EQ(Boxes(), std::vector<QString>{Box(kMsgLaunchNotExecutable)});
-  EXPECT_EQ(dialog_->Link().IsConnected(), 1);
-  EXPECT_EQ(launcher_.starts, 2);
+  EXPECT_EQ(std::tuple(runs(), launcher_.starts), std::tuple(false, 3));
 
   boxes_.ScriptAnswers({kIdNo, kIdYes});
   const uint64_t seq = sim_->Events().LastSeq();

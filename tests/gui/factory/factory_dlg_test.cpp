@@ -186,7 +186,7 @@ TEST_F(FactoryMainTest, OnlyItsTwoOperationsSendAnythingAndEachAnswerCountsInIts
 
   boxes_.Clear();
   const uint64_t before = sim_->Events().LastSeq();
-  dialog_->Link().SetConnected(0);
+  dialog_->Link().SetConnected(false);
   dialog_->SetTouchCount();
   EXPECT_EQ(Boxes(), (std::vector{kNotConnected, kTimedOut}));
   EXPECT_TRUE(Requests(before).empty());
@@ -227,7 +227,7 @@ TEST_F(FactoryMainTest, OnlyTheAwaitedAnswerEndsPollingAndAnUnplugIsToldAtTheNex
   sim_->Unplug();
   ASSERT_TRUE(QTest::qWaitFor([this] { return dialog_->ControllerRemoved(); }));
   EXPECT_EQ(dialog_->StatusText(), factory::DeviceConnectedText());
-  EXPECT_NE(dialog_->Link().IsConnected(), 0);
+  EXPECT_TRUE(dialog_->Link().IsConnected());
   dialog_->SetTouchCount();
   EXPECT_EQ(Boxes(), std::vector{QStringLiteral(u"错误|") + factory::ControllerRemovedText()});
 }

@@ -16,9 +16,8 @@ TEST(InterpretAnswer, EachAnswerCountsOnlyInItsExactShape) {
   using Frames = std::vector<std::vector<uint8_t>>;
   const std::pair<A::Kind, Frames> groups[] = {
       {A::Mode, {Request(6, 0x01, {2}), Request(6, 0x01, {4})}},
-      {A::BeginConfirmed, {Request(6, 0x03, {1})}},
       {A::Refused, {Request(6, 0x03, {0}), Request(6, 0x04, {0}), Request(6, 0x05, {0})}},
-      {A::Taken, {Request(6, 0x04, {1}), Request(6, 0x05, {2})}},
+      {A::Taken, {Request(6, 0x03, {1}), Request(6, 0x04, {1}), Request(6, 0x05, {2})}},
       {A::RawPoint, {Request(6, 0x08, {7, 1, 2, 3, 4})}},
       // Wrong values or lengths; command frames are other programs' answers.
       {A::None,

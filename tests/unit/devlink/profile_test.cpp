@@ -63,7 +63,7 @@ TEST(DeviceChange, DecisionsFollowTheLinkState) {
       CUSBTransfer link(profile, bus);
       if (pointed) link.SetDevice(bus->PathOf(0));
       link.Open();
-      if (c.state == Disconnected) link.SetConnected(0);
+      if (c.state == Disconnected) link.SetConnected(false);
       std::string path = c.ownPath ? bus->PathOf(5) : "/dev/hidraw9#col01";
       for (char& ch : path)
         ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
