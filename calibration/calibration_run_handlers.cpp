@@ -5,8 +5,8 @@
 #include "calibration/calibration_dlg.h"
 #include "calibration/core/answer.h"
 #include "calibration/xp_image_button.h"
-#include "devlink/catalogue.h"
 #include "devlink/device_change.h"
+#include "devlink/protocol.h"
 #include "devlink/usb_transfer.h"
 #include "shell/language_library.h"
 

@@ -8,7 +8,7 @@
 
 #include "ctl/command_groups.h"
 #include "ctl/text.h"
-#include "devlink/catalogue.h"
+#include "devlink/protocol.h"
 
 namespace orvelle::ctl {
 namespace {

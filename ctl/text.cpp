@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "devlink/catalogue.h"
+#include "devlink/protocol.h"
 #include "platform/quoted_text.h"
 
 namespace orvelle::ctl {

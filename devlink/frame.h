@@ -1,8 +1,7 @@
 #pragma once
-// The frame envelope shared by command frames (report ID 7, 64 bytes, channel
-// 5) and calibration frames (report ID 6, 48 bytes, channel 4):
-//   [0] report ID  [1] command code  [2] payload length n
-//   [3 .. 3+n-1] payload  [3+n] 0xFF  then zeros.
+// Building and reading the frame envelope (protocol.h) shared by command
+// frames (report ID 7, 64 bytes, channel 5) and calibration frames (report
+// ID 6, 48 bytes, channel 4).
 
 #include <array>
 #include <cstddef>
@@ -11,22 +10,13 @@
 #include <span>
 #include <string>
 
+#include "devlink/protocol.h"
+
 namespace orvelle {
 
-inline constexpr uint8_t kCalibrationReportId = 6;
-inline constexpr uint8_t kCommandReportId = 7;
-inline constexpr uint8_t kFrameTerminator = 0xFF;
-inline constexpr size_t kFrameBufferSize = 64;
-inline constexpr size_t kCommandFrameLength = 64;
-inline constexpr size_t kCalibrationFrameLength = 48;
+inline constexpr size_t kFrameBufferSize = kCommandFrameLength;
 inline constexpr int kCalibrationChannel = 4;
 inline constexpr int kCommandChannel = 5;
-
-// Sub-functions, the first payload byte of command frames.
-inline constexpr uint8_t kSubRead = 1;
-inline constexpr uint8_t kSubWrite = 2;
-inline constexpr uint8_t kSubReadTouchLimits = 3;
-inline constexpr uint8_t kSubWriteTouchCount = 4;
 
 using FrameBuffer = std::array<uint8_t, kFrameBufferSize>;
 
@@ -70,13 +60,5 @@ struct AnswerPattern {
 // Text of an answer: single-byte characters up to the first zero byte, at most
 // the whole field; the field is clipped to the frame.
 std::string FrameText(std::span<const uint8_t> frame, size_t offset, size_t fieldLength);
-
-// Two-byte values: big-endian in command frames, little-endian in calibration frames.
-inline uint16_t ReadBigEndian16(uint8_t high, uint8_t low) {
-  return static_cast<uint16_t>((high << 8) | low);
-}
-inline uint16_t ReadLittleEndian16(uint8_t low, uint8_t high) {
-  return static_cast<uint16_t>(low | (high << 8));
-}
 
 }  // namespace orvelle

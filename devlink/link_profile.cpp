@@ -7,12 +7,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// The identities of the controllers that the console and the calibration
-// program accept, in this order.
-const std::vector<uint16_t> kVendorIds = {0x3D17, 0x3D17, 0x2A5C, 0x2B84,
-                                          0x1C6E, 0x1C6E, 0x2F09, 0x3A52};
-const std::vector<uint16_t> kProductIds = {8, 10, 19, 16, 16, 64, 0x1106, 0x68};
-
 }  // namespace
 
 ChannelTable MakeChannelTable(uint16_t channel3OutputLength) {
@@ -26,24 +20,15 @@ int FindChannel(const ChannelTable& table, uint16_t inputLength, uint16_t output
   return -1;
 }
 
-std::vector<std::pair<uint16_t, uint16_t>> LinkProfile::AcceptedPairs() const {
-  std::vector<std::pair<uint16_t, uint16_t>> pairs;
-  if (vendorIds.size() != productIds.size()) return pairs;
-  for (size_t i = 0; i < vendorIds.size(); ++i)
-    pairs.emplace_back(vendorIds[i], productIds[i]);
-  return pairs;
-}
-
 bool LinkProfile::Accepts(uint16_t vendorId, uint16_t productId) const {
-  const auto pairs = AcceptedPairs();
-  return std::find(pairs.begin(), pairs.end(), std::pair(vendorId, productId)) != pairs.end();
+  return std::find(identities.begin(), identities.end(), HidIdentity{vendorId, productId}) !=
+         identities.end();
 }
 
 LinkProfile LinkProfile::Console() {
   LinkProfile p;
   p.program = "OrvelleConsole";
-  p.vendorIds = kVendorIds;
-  p.productIds = kProductIds;
+  p.identities.assign(kAcceptedControllers.begin(), kAcceptedControllers.end());
   p.channels = MakeChannelTable(8);
   p.threadChannels = {3, 4, 5};
   p.startPause = 300ms;
@@ -57,8 +42,7 @@ LinkProfile LinkProfile::Console() {
 LinkProfile LinkProfile::Calibration() {
   LinkProfile p;
   p.program = "Tessaly";
-  p.vendorIds = kVendorIds;
-  p.productIds = kProductIds;
+  p.identities.assign(kAcceptedControllers.begin(), kAcceptedControllers.end());
   p.channels = MakeChannelTable(4);
   p.threadChannels = {0, 2, 4};
   p.startPause = 200ms;
@@ -72,8 +56,7 @@ LinkProfile LinkProfile::Calibration() {
 LinkProfile LinkProfile::Factory() {
   LinkProfile p;
   p.program = "OrvelleFactoryConfig2";
-  p.vendorIds = {0x2A5C};
-  p.productIds = {19};
+  p.identities = {kFactoryController};
   p.channels = MakeChannelTable(4);
   // Every row that is a (64, 64) command collection gets threads.
   for (int i = 0; i < kChannelCount; ++i) {

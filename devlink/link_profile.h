@@ -7,9 +7,9 @@
 #include <chrono>
 #include <cstdint>
 #include <string>
-#include <utility>
 #include <vector>
 
+#include "devlink/protocol.h"
 #include "devlink/recognise.h"
 
 namespace orvelle {
@@ -39,9 +39,7 @@ enum class DeviceChangeHandling : uint8_t {
 
 struct LinkProfile {
   std::string program;
-  // Parallel lists: pair i is (vendorIds[i], productIds[i]).
-  std::vector<uint16_t> vendorIds;
-  std::vector<uint16_t> productIds;
+  std::vector<HidIdentity> identities;  // the controllers accepted
   ChannelTable channels{};
   // Channels that get a reader and a write-drain thread, ascending.
   std::vector<int> threadChannels;
@@ -57,9 +55,6 @@ struct LinkProfile {
   bool connectAfterThreads = false;
   DeviceChangeHandling deviceChanges = DeviceChangeHandling::React;
 
-  // The (vendor, product) pairs of the lists; none when the lists differ in
-  // length, since which vendor goes with which product is then unknown.
-  std::vector<std::pair<uint16_t, uint16_t>> AcceptedPairs() const;
   bool Accepts(uint16_t vendorId, uint16_t productId) const;
 
   static LinkProfile Console();

@@ -1,7 +1,7 @@
 // The main window's two operations and its answer handler. Each operation
 // runs to completion on the window thread; answers are handled there too,
 // while a request waits and while the flags are polled.
-#include "devlink/catalogue.h"
+#include "devlink/protocol.h"
 #include "devlink/usb_transfer.h"
 #include "factory/factory_dlg.h"
 #include "factory/factory_strings.h"
@@ -11,14 +11,6 @@
 #include "shell/message_boxes.h"
 
 namespace orvelle {
-
-namespace {
-
-constexpr int kMaxTouchCount = 16;
-constexpr size_t kModelTextOffset = 4;  // after report ID, code, length, sub-function
-constexpr size_t kModelTextLength = 8;
-
-}  // namespace
 
 bool COrvelleFactoryConfig2Dlg::SendCommand(uint8_t code, std::initializer_list<uint8_t> payload) {
   if (!link_->IsConnected()) {
@@ -108,11 +100,12 @@ void COrvelleFactoryConfig2Dlg::OnAnswer(std::span<const uint8_t> bytes) {
   if (frame.ReportId() != kCommandReportId) return;
   const uint8_t n = frame.PayloadLength();
   const uint8_t sub = frame.Payload(0);
-  if (frame.Code() == GET_MODEL && n == 9 && sub == kSubRead) {
-    const std::string text = FrameText(bytes, kModelTextOffset, kModelTextLength);
+  if (frame.Code() == GET_MODEL && n == ReadAnswerLength(GET_MODEL) && sub == kSubRead) {
+    const std::string text = FrameText(bytes, kTextOffset, kShortTextLength);
     shared_.modelText = QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
     modelReceived_ = true;
-  } else if (frame.Code() == TOUCH_SETTINGS && n == 3 && sub == kSubReadTouchLimits) {
+  } else if (frame.Code() == TOUCH_SETTINGS && n == kTouchLimitsAnswerLength &&
+             sub == kSubReadTouchLimits) {
     int maximum = frame.Payload(1);
     if (maximum > kMaxTouchCount) maximum = 0;
     int current = frame.Payload(2);
@@ -120,7 +113,8 @@ void COrvelleFactoryConfig2Dlg::OnAnswer(std::span<const uint8_t> bytes) {
     shared_.touchMaximum = maximum;
     shared_.touchCount = current;
     limitsReceived_ = true;
-  } else if (frame.Code() == TOUCH_SETTINGS && n == 2 && sub == kSubWriteTouchCount) {
+  } else if (frame.Code() == TOUCH_SETTINGS && n == AcknowledgementLength(TOUCH_SETTINGS) &&
+             sub == kSubWriteTouchCount) {
     touchAccepted_ = frame.Payload(1) != 0;
     touchAcknowledged_ = true;
   }

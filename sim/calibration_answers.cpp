@@ -1,6 +1,6 @@
 // Answers to calibration frames (report ID 6): mode, the calibration run and
 // the stored calibration record. Two-byte values are low byte first.
-#include "devlink/catalogue.h"
+#include "devlink/protocol.h"
 #include "sim/controller_model.h"
 
 namespace orvelle {

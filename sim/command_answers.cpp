@@ -1,8 +1,10 @@
 // Answers to command frames (report ID 7): identity, layout and the touch
-// parameters. Two-byte values are high byte first.
+// parameters. Two-byte values are high byte first. Encoded here and not with
+// the programs' helpers (devlink/protocol.h), so that the simulator checks
+// the programs instead of sharing their mistakes.
 #include <algorithm>
 
-#include "devlink/catalogue.h"
+#include "devlink/protocol.h"
 #include "sim/controller_model.h"
 
 namespace orvelle {

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "devlink/catalogue.h"
+#include "devlink/protocol.h"
 #include "sim/report_descriptor.h"
 
 namespace orvelle {

@@ -10,6 +10,10 @@
 
 namespace orvelle {
 
+// The answers' field sizes, kept here apart from the programs' own
+// (devlink/protocol.h) on purpose: the simulator encodes its answers
+// independently, so that a wrong size on either side shows in the tests
+// instead of being agreed on by both.
 inline constexpr size_t kModelTextLength = 8;  // GET_MODEL, GET_INFO_F3, GET_INFO_F4
 inline constexpr size_t kInfoF5TextLength = 56;
 inline constexpr size_t kLayoutListA = 14;

@@ -5,8 +5,8 @@
 #include <charconv>
 #include <cstdio>
 
-#include "devlink/catalogue.h"
 #include "devlink/frame.h"
+#include "devlink/protocol.h"
 
 namespace orvelle {
 namespace {

@@ -7,7 +7,7 @@
 #include <sstream>
 #include <thread>
 
-#include "devlink/catalogue.h"
+#include "devlink/protocol.h"
 #include "sim/state_file.h"
 
 namespace orvelle {

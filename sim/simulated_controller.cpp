@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "devlink/catalogue.h"
 #include "devlink/hid/sim_bus.h"
+#include "devlink/protocol.h"
 #include "sim/report_descriptor.h"
 #include "sim/state_file.h"
 #include "sim/uhid_device.h"

@@ -8,8 +8,8 @@
 #include <ctime>
 #include <filesystem>
 
-#include "devlink/catalogue.h"
 #include "devlink/hid/default_bus.h"
+#include "devlink/protocol.h"
 #include "devlink/usb_transfer.h"
 #include "sim/simulated_controller.h"
 

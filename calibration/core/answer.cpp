@@ -1,8 +1,8 @@
 #include "calibration/core/answer.h"
 
 #include "calibration/core/target_sequence.h"
-#include "devlink/catalogue.h"
 #include "devlink/frame.h"
+#include "devlink/protocol.h"
 
 namespace orvelle {
 namespace {

@@ -3,7 +3,7 @@
 #include <cstdlib>
 
 #include "calibration/core/rounding.h"
-#include "devlink/catalogue.h"
+#include "devlink/protocol.h"
 
 namespace orvelle {
 namespace {
@@ -49,9 +49,8 @@ int32_t Outwards(int32_t p, int32_t q) {
 }
 
 void PutLittleEndian16(std::vector<uint8_t>& bytes, int32_t value) {
-  const auto low16 = static_cast<uint16_t>(value);
-  bytes.push_back(static_cast<uint8_t>(low16 & 0xFF));
-  bytes.push_back(static_cast<uint8_t>(low16 >> 8));
+  bytes.push_back(LowByte(value));
+  bytes.push_back(HighByte(value));
 }
 
 }  // namespace

@@ -10,7 +10,7 @@
 
 #include "calibration/core/calibration_math.h"
 #include "calibration/core/target_sequence.h"
-#include "devlink/catalogue.h"
+#include "devlink/protocol.h"
 
 namespace orvelle {
 

@@ -111,8 +111,8 @@ std::optional<CalibrationRecord> ParseCalibrationFile(std::string_view content) 
           content.substr(kFirstPairLine + kPairLineLength * i + kFieldLength * v, kFieldLength));
       if (!value) return std::nullopt;
       const size_t at = kRecordValues + 4 * i + 2 * v;
-      record[at] = static_cast<uint8_t>(*value & 0xFF);
-      record[at + 1] = static_cast<uint8_t>(*value >> 8);
+      record[at] = LowByte(*value);
+      record[at + 1] = HighByte(*value);
     }
   }
   return record;

@@ -14,7 +14,7 @@
 #include <string>
 #include <string_view>
 
-#include "devlink/catalogue.h"
+#include "devlink/protocol.h"
 
 namespace orvelle::console {
 

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "console/core/message_ids.h"
-#include "devlink/catalogue.h"
+#include "devlink/protocol.h"
 
 namespace orvelle::console {
 namespace {

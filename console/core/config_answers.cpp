@@ -5,35 +5,6 @@
 namespace orvelle::console {
 namespace {
 
-// Payload lengths (frame byte 2) of each group's read answer; -1 for codes
-// that are no group of this page.
-int ReadAnswerLength(uint8_t code) {
-  switch (code) {
-    case TOUCH_SETTINGS:
-      return 2;
-    case CFG_12:
-      return 4;
-    case CFG_16:
-      return 3;
-    case CFG_17:
-    case CFG_15:
-    case CFG_14:
-      return 5;
-    case CFG_21:
-      return 6;
-    default:
-      return -1;
-  }
-}
-
-// The controller acknowledges CFG_21, CFG_15 and CFG_14 writes with the
-// length of their read answers, the others with {2, status} alone.
-int AcknowledgementLength(uint8_t code) {
-  return code == CFG_21 || code == CFG_15 || code == CFG_14 ? ReadAnswerLength(code) : 2;
-}
-
-constexpr int kResetAnswerLength = 5;
-
 // A refusal is a status answer: the request's sub-function, status 0 and
 // zeros to the acknowledgement's length. Where that length is the read
 // answer's, no read answer looks so, since its levels, values and periods are
@@ -49,7 +20,7 @@ bool IsRefusal(uint8_t code, const FrameView& f) {
 
 // The high byte is signed, so 0x80 and above give values no range admits.
 int BigEndianValue(uint8_t high, uint8_t low) {
-  return static_cast<int8_t>(high) * 256 + low;
+  return static_cast<int16_t>(ReadBigEndian16(high, low));
 }
 
 }  // namespace
@@ -61,10 +32,10 @@ ConfigAnswer ConfigExchange::HandleFrame(std::span<const uint8_t> bytes) {
   const int length = frame.PayloadLength();
   const uint8_t sub = frame.Payload(0);
   if (code == CFG_RESET) {
-    if (length != kResetAnswerLength || sub != kSubWrite) return ConfigAnswer::None;
+    if (length != AcknowledgementLength(code) || sub != kSubWrite) return ConfigAnswer::None;
     return frame.Payload(1) == 0 ? ConfigAnswer::ResetRefused : ConfigAnswer::ResetDone;
   }
-  if (ReadAnswerLength(code) < 0) return ConfigAnswer::None;
+  if (GroupBit(code) == 0) return ConfigAnswer::None;
   if (IsRefusal(code, frame)) {
     if (sub == kSubRead) return ConfigAnswer::ReadRefused;
     if (sub != kSubWrite) return ConfigAnswer::None;

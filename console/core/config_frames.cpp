@@ -5,12 +5,6 @@
 namespace orvelle::console {
 namespace {
 
-uint8_t Low(int value) {
-  return static_cast<uint8_t>(value & 0xFF);
-}
-uint8_t High(int value) {
-  return static_cast<uint8_t>((value >> 8) & 0xFF);
-}
 uint8_t Bit(bool on) {
   return on ? 1 : 0;
 }
@@ -18,7 +12,7 @@ uint8_t Bit(bool on) {
 // CFG_15 and CFG_14 share one layout: the switch, the level, the value high byte first.
 void BuildSwitchLevelValue(FrameBuffer& frame, uint8_t code, bool on, int level, int value) {
   BuildFrame(frame, kCommandReportId, code,
-             {kSubWrite, Bit(on), Low(level), High(value), Low(value)});
+             {kSubWrite, Bit(on), LowByte(level), HighByte(value), LowByte(value)});
 }
 
 }  // namespace
@@ -40,23 +34,24 @@ FrameBuffer ConfigExchange::WriteRequest(uint8_t code) const {
   FrameBuffer frame;
   switch (code) {
     case TOUCH_SETTINGS:
-      BuildFrame(frame, kCommandReportId, code, {kSubWrite, Low(s.touchSetting2 ? 2 : 1)});
+      BuildFrame(frame, kCommandReportId, code, {kSubWrite, LowByte(s.touchSetting2 ? 2 : 1)});
       break;
     case CFG_12:
       BuildFrame(frame, kCommandReportId, code,
                  {kSubWrite, Bit(s.switchA12), Bit(s.switchB12), Bit(s.switchC12)});
       break;
     case CFG_16:
-      BuildFrame(frame, kCommandReportId, code, {kSubWrite, Bit(s.on16), Low(s.value16)});
+      BuildFrame(frame, kCommandReportId, code, {kSubWrite, Bit(s.on16), LowByte(s.value16)});
       break;
     case CFG_17:
       BuildFrame(frame, kCommandReportId, code,
-                 {kSubWrite, Low(s.levelA17), Low(s.levelB17), Low(s.levelC17), Low(s.levelD17)});
+                 {kSubWrite, LowByte(s.levelA17), LowByte(s.levelB17), LowByte(s.levelC17),
+                  LowByte(s.levelD17)});
       break;
     case CFG_21:
       BuildFrame(frame, kCommandReportId, code,
-                 {kSubWrite, Bit(s.on21), High(s.periodA21), Low(s.periodA21), High(s.periodB21),
-                  Low(s.periodB21)});
+                 {kSubWrite, Bit(s.on21), HighByte(s.periodA21), LowByte(s.periodA21),
+                  HighByte(s.periodB21), LowByte(s.periodB21)});
       break;
     case CFG_15:
       BuildSwitchLevelValue(frame, code, s.on15, s.level15, s.value15);

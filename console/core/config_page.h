@@ -12,8 +12,8 @@
 
 #include "console/core/config_controls.h"
 #include "console/core/version_class.h"
-#include "devlink/catalogue.h"
 #include "devlink/frame.h"
+#include "devlink/protocol.h"
 
 namespace orvelle::console {
 

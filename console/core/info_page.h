@@ -8,8 +8,8 @@
 #include <span>
 #include <string>
 
-#include "devlink/catalogue.h"
 #include "devlink/frame.h"
+#include "devlink/protocol.h"
 
 namespace orvelle::console {
 
@@ -19,9 +19,6 @@ inline constexpr std::array<uint8_t, 6> kInfoRequests = {GET_MODEL,   GET_INFO_F
 
 // What the page shows. A value-initialised state holds the defaults.
 struct InfoPageState {
-  // Two lists of signed values at fixed places in the GET_LAYOUT answer.
-  static constexpr int kListACapacity = 14;
-  static constexpr int kListBCapacity = 26;
   static constexpr const char* kNoText = "N/A";
 
   int infoValue = 0;

@@ -1,6 +1,6 @@
 #include "console/core/version_class.h"
 
-#include "devlink/catalogue.h"
+#include "devlink/protocol.h"
 #include "platform/os_version.h"
 
 namespace orvelle::console {

@@ -173,16 +173,12 @@ UserFacts UserFacts::Current() {
 }
 
 std::vector<HidIdentity> AcceptedIdentities() {
-  std::set<std::pair<uint16_t, uint16_t>> pairs;
+  std::set<HidIdentity> identities;
   for (const LinkProfile& profile :
        {LinkProfile::Console(), LinkProfile::Calibration(), LinkProfile::Factory()}) {
-    for (const auto& pair : profile.AcceptedPairs())
-      pairs.insert(pair);
+    identities.insert(profile.identities.begin(), profile.identities.end());
   }
-  std::vector<HidIdentity> identities;
-  for (const auto& [vendor, product] : pairs)
-    identities.push_back({vendor, product});
-  return identities;
+  return {identities.begin(), identities.end()};
 }
 
 int TryOpenNode(const std::string& node) {

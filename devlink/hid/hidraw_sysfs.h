@@ -13,13 +13,9 @@
 #include "devlink/hid/bus.h"
 #include "devlink/hid/descriptor.h"
 #include "devlink/hid/hidraw_bus.h"
+#include "devlink/protocol.h"
 
 namespace orvelle {
-
-struct HidIdentity {
-  uint16_t vendorId = 0;
-  uint16_t productId = 0;
-};
 
 // The "HID_ID=bus:vendor:product" line of a HID device's uevent text.
 std::optional<HidIdentity> ParseHidUevent(const std::string& uevent);

@@ -8,10 +8,10 @@
 
 #include <array>
 
-#include "devlink/catalogue.h"
 #include "devlink/controller_order.h"
 #include "devlink/hid/event.h"
 #include "devlink/hid/hidraw_bus.h"
+#include "devlink/protocol.h"
 #include "sim/report_descriptor.h"
 #include "sim/uhid_device.h"
 #include "tests/kernel/kernel_fixture.h"

@@ -11,8 +11,8 @@
 #include <regex>
 #include <thread>
 
-#include "devlink/catalogue.h"
 #include "devlink/hid/hidraw_bus.h"
+#include "devlink/protocol.h"
 #include "tests/kernel/kernel_fixture.h"
 #include "tests/support/sim_fixture.h"
 

@@ -12,7 +12,7 @@
 #include "console/core/pacing.h"
 #include "ctl/commands.h"
 #include "ctl/ctl_link.h"
-#include "devlink/catalogue.h"
+#include "devlink/protocol.h"
 #include "platform/file_registry.h"
 #include "sim/simulated_controller.h"
 #include "tests/support/e2e/child_process.h"

@@ -5,7 +5,7 @@
 #include <csignal>
 #include <filesystem>
 
-#include "devlink/catalogue.h"
+#include "devlink/protocol.h"
 #include "sim/simulated_controller.h"
 #include "tests/support/e2e/child_process.h"
 #include "tests/support/temp_folder.h"

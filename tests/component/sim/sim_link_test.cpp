@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "devlink/catalogue.h"
+#include "devlink/protocol.h"
 #include "tests/support/sim_fixture.h"
 
 namespace orvelle {

@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "devlink/catalogue.h"
+#include "devlink/protocol.h"
 #include "tests/support/sim_fixture.h"
 #include "tests/support/wait_until.h"
 
@@ -91,7 +91,8 @@ TEST_F(SimTouches, FaultRulesShapeTheAnswers) {
       {Request(6, CAL_GET_MODE, {}), FaultRule{FaultKind::Malformed}, {}},
       // The other report ID arrives on the other channel: it answers nothing.
       {Request(7, GET_INFO_F3, {1}),
-       FaultRule{FaultKind::Malformed, true, 0ms, MalformKind::ReportId}, {}},
+       FaultRule{FaultKind::Malformed, true, 0ms, MalformKind::ReportId},
+       {}},
       {Request(7, 0x99, {1}), {}, {}},
   };
   for (const auto& c : cases) {

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "devlink/catalogue.h"
+#include "devlink/protocol.h"
 #include "sim/state_file.h"
 #include "tests/support/e2e/child_process.h"
 #include "tests/support/sim_fixture.h"

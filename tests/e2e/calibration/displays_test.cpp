@@ -18,8 +18,8 @@
 #include <string>
 
 #include "calibration/core/calibration_math.h"
-#include "devlink/catalogue.h"
 #include "devlink/frame.h"
+#include "devlink/protocol.h"
 #include "sim/simulated_controller.h"
 #include "sim/touch_geometry.h"
 #include "tests/support/e2e/child_process.h"

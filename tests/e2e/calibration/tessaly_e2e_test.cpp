@@ -7,8 +7,8 @@
 #include <QProcess>
 #include <memory>
 
-#include "devlink/catalogue.h"
 #include "devlink/frame.h"
+#include "devlink/protocol.h"
 #include "sim/simulated_controller.h"
 #include "tests/support/sim_fixture.h"
 

@@ -12,8 +12,8 @@
 #include <memory>
 #include <sstream>
 
-#include "devlink/catalogue.h"
 #include "devlink/frame.h"
+#include "devlink/protocol.h"
 #include "sim/simulated_controller.h"
 #include "tests/support/e2e/desktop.h"
 #include "tests/support/e2e/weston.h"

@@ -12,7 +12,7 @@
 
 #include "console/core/routing.h"
 #include "console/touch_test_window.h"
-#include "devlink/catalogue.h"
+#include "devlink/protocol.h"
 #include "tests/gui/console/console_fixture.h"
 
 namespace orvelle::console {

@@ -8,7 +8,7 @@
 #include "console/core/config_controls.h"
 #include "console/core/routing.h"
 #include "console/options_dlg.h"
-#include "devlink/catalogue.h"
+#include "devlink/protocol.h"
 #include "shell/core/language_choice.h"
 #include "tests/gui/console/console_fixture.h"
 #include "tests/support/hidraw_like_bus.h"

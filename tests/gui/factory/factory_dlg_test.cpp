@@ -7,7 +7,7 @@
 #include <thread>
 #include <typeindex>
 
-#include "devlink/catalogue.h"
+#include "devlink/protocol.h"
 #include "devlink/usb_transfer.h"
 #include "factory/factory_app.h"
 #include "factory/factory_dlg.h"
@@ -98,8 +98,8 @@ class FactoryMainTest : public ::testing::Test {
 
 TEST_F(FactoryMainTest, ProductionLinkIsTheFactoryProfile) {
   const auto link = COrvelleFactoryConfig2App::MakeProductionLink();
-  EXPECT_EQ(std::pair(link->Profile().productIds, link->Profile().recogniser),
-            std::pair(std::vector<uint16_t>{19}, Recogniser::Factory));
+  EXPECT_EQ(std::pair(link->Profile().identities, link->Profile().recogniser),
+            std::pair(std::vector<HidIdentity>{{0x2A5C, 19}}, Recogniser::Factory));
 }
 
 // One controller through the tool's life: model read, touch count read and written, a lost link.

@@ -23,7 +23,8 @@ TEST(InterpretAnswer, EachAnswerCountsOnlyInItsExactShape) {
       {A::None,
        {Request(6, 0x01, {1}), Request(6, 0x01, {5}), Request(6, 0x01, {4, 0}),
         Request(6, 0x03, {1, 1}), Request(6, 0x05, {0, 0}), Request(7, 0x12, {2, 0}),
-        Request(7, 0x04, {0}), Request(6, 0x08, {7, 1, 2, 3}), Request(6, 0x08, {7, 1, 2, 3, 4, 5})}},
+        Request(7, 0x04, {0}), Request(6, 0x08, {7, 1, 2, 3}),
+        Request(6, 0x08, {7, 1, 2, 3, 4, 5})}},
       // Shorter than their envelope says.
       {A::None, {{}, {6, 0x08}, {6, 0x08, 5, 7, 1}, {6, 0x03, 1}}},
   };

@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "devlink/catalogue.h"
 #include "devlink/frame.h"
+#include "devlink/protocol.h"
 #include "devlink/recognise.h"
 
 namespace orvelle {

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "devlink/catalogue.h"
+#include "devlink/protocol.h"
 #include "model_helpers.h"
 
 namespace orvelle {

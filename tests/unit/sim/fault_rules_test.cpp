@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "devlink/catalogue.h"
+#include "devlink/protocol.h"
 #include "devlink/recognise.h"
 #include "model_helpers.h"
 #include "sim/fault_rules.h"

@@ -1,9 +1,52 @@
-#include "devlink/catalogue.h"
-
-#include "devlink/frame.h"
+#include "devlink/protocol.h"
 
 namespace orvelle {
 
+int ReadAnswerLength(uint8_t code) {
+  switch (code) {
+    case GET_MODEL:
+    case GET_INFO_F3:
+    case GET_INFO_F4:
+      return static_cast<int>(1 + kShortTextLength);
+    case GET_INFO_F5:
+      return static_cast<int>(1 + kLongTextLength);
+    case INFO_01:
+      return 3;
+    case GET_LAYOUT:
+      return 1 + 1 + kLayoutListACapacity + 1 + kLayoutListBCapacity;
+    case TOUCH_SETTINGS:
+    case CAL_OPTION_13:
+      return 2;
+    case CFG_12:
+      return 4;
+    case CFG_16:
+      return 3;
+    case CFG_17:
+    case CFG_15:
+    case CFG_14:
+      return 5;
+    case CFG_21:
+      return 6;
+    default:
+      return 0;
+  }
+}
+
+int AcknowledgementLength(uint8_t code) {
+  switch (code) {
+    case CFG_14:
+    case CFG_15:
+    case CFG_21:
+      return ReadAnswerLength(code);
+    case CFG_RESET:
+      return 5;
+    default:
+      return 2;
+  }
+}
+
+// One line per name, as the table it is.
+// clang-format off
 const char* CommandName(uint8_t reportId, uint8_t code) {
   if (reportId == kCalibrationReportId) {
     switch (code) {
@@ -41,5 +84,6 @@ const char* CommandName(uint8_t reportId, uint8_t code) {
   }
   return nullptr;
 }
+// clang-format on
 
 }  // namespace orvelle
