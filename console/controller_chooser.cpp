@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 
+#include "platform/hex_text.h"
 #include "shell/language_library.h"
 
 namespace orvelle::console {
@@ -10,15 +11,15 @@ namespace {
 constexpr int kControllerName = 1130;           // %1 vendor:product, %2 the port
 constexpr int kSimulatedControllerName = 1131;  // the same for a simulator's
 
-QString Hex4(uint16_t value) {
-  return QStringLiteral("%1").arg(value, 4, 16, QLatin1Char('0')).toUpper();
+QString UpperHex4(uint16_t value) {
+  return QString::fromStdString(Hex4(value)).toUpper();
 }
 
 }  // namespace
 
 QString ControllerName(const FoundController& controller) {
   return LoadResourceString(controller.simulated ? kSimulatedControllerName : kControllerName)
-      .arg(Hex4(controller.vendorId) + ':' + Hex4(controller.productId),
+      .arg(UpperHex4(controller.vendorId) + ':' + UpperHex4(controller.productId),
            QString::fromStdString(PortName(controller.path)));
 }
 

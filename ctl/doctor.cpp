@@ -6,6 +6,7 @@
 #include "ctl/command_groups.h"
 #include "ctl/commands.h"
 #include "devlink/hid/sim_bus.h"
+#include "platform/hex_text.h"
 
 namespace orvelle::ctl {
 namespace {
@@ -28,12 +29,6 @@ const char* CauseName(AccessCause cause) {
       return "open-failed";
   }
   return "unknown";
-}
-
-std::string Hex4(uint16_t value) {
-  char text[8];
-  std::snprintf(text, sizeof text, "%04x", value);
-  return text;
 }
 
 std::string ModeText(unsigned mode) {

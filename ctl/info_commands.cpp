@@ -4,6 +4,7 @@
 #include "console/core/pacing.h"
 #include "ctl/command_groups.h"
 #include "ctl/text.h"
+#include "platform/hex_text.h"
 
 namespace orvelle::ctl {
 namespace {

@@ -1,8 +1,7 @@
 #include "ctl/text.h"
 
-#include <cstdio>
-
 #include "devlink/protocol.h"
+#include "platform/hex_text.h"
 #include "platform/quoted_text.h"
 
 namespace orvelle::ctl {
@@ -27,12 +26,6 @@ std::string Printable(const std::string& latin1) {
     if (u < 0x20 || u == 0x7F || (u >= 0x80 && u < 0xA0)) c = '?';
   }
   return Utf8(bytes);
-}
-
-std::string Hex4(uint16_t value) {
-  char text[8];
-  std::snprintf(text, sizeof text, "%04x", value);
-  return text;
 }
 
 std::string CommandText(uint8_t reportId, uint8_t code) {

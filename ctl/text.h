@@ -1,6 +1,6 @@
 #pragma once
 // How the tool writes what the controller sends: its texts for terminals and
-// JSON, identities in hex, commands by name.
+// JSON, commands by name (identities: platform/hex_text.h).
 
 #include <cstdint>
 #include <string>
@@ -12,7 +12,6 @@ namespace orvelle::ctl {
 std::string Utf8(const std::string& latin1);
 // For a terminal: control characters from the device must not act on it.
 std::string Printable(const std::string& latin1);
-std::string Hex4(uint16_t value);
 // The catalogue's name of a request, else its code in hex.
 std::string CommandText(uint8_t reportId, uint8_t code);
 // What the user gave (a path, a word), quoted so that a message about it

@@ -7,30 +7,15 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/unique_fd.h"
+
 namespace orvelle {
-namespace {
-
-class Descriptor {
- public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  ~Descriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int Get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
-}  // namespace
 
 std::optional<InputFileContent> ReadInputFile(const std::filesystem::path& path, size_t limit,
                                               InputFileError& error) {
   // Opening a FIFO for reading blocks until a writer comes; without blocking
   // it opens at once, and fstat then tells what it is.
-  const Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+  const UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
   if (file.Get() < 0) {
     error = {InputFileFault::CannotRead, std::strerror(errno)};
     return std::nullopt;

@@ -5,6 +5,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "platform/hex_text.h"
 #include "platform/quoted_text.h"
 
 namespace orvelle {
@@ -15,13 +16,6 @@ constexpr std::string_view kExportHeader = "Windows Registry Editor Version 5.00
 
 char LowerAscii(char c) {
   return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  c = LowerAscii(c);
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
 }
 
 std::string Lower(std::string_view s) {
@@ -46,11 +40,12 @@ bool ParseHexBytes(std::string_view s, std::vector<uint8_t>& out, std::string& w
   if (s.empty()) return true;
   while (true) {
     std::string_view item = Trim(s.substr(0, s.find(',')));
-    if (item.size() != 2 || HexDigit(item[0]) < 0 || HexDigit(item[1]) < 0) {
+    const auto byte = item.size() == 2 ? ParseHex(item) : std::nullopt;
+    if (!byte) {
       why = "expected two hex digits per byte, separated by commas";
       return false;
     }
-    out.push_back(static_cast<uint8_t>(HexDigit(item[0]) * 16 + HexDigit(item[1])));
+    out.push_back(static_cast<uint8_t>(*byte));
     size_t comma = s.find(',');
     if (comma == std::string_view::npos) return true;
     s.remove_prefix(comma + 1);
@@ -71,19 +66,13 @@ bool ParseData(std::string_view s, RegValueData& value, std::string& why) {
     return true;
   }
   if (s.starts_with("dword:")) {
-    std::string_view digits = s.substr(6);
-    if (digits.size() != 8) {
+    const std::string_view digits = s.substr(6);
+    const auto parsed = digits.size() == 8 ? ParseHex(digits) : std::nullopt;
+    if (!parsed) {
       why = "a dword needs exactly eight hex digits";
       return false;
     }
-    uint32_t v = 0;
-    for (char c : digits) {
-      if (HexDigit(c) < 0) {
-        why = "a dword needs exactly eight hex digits";
-        return false;
-      }
-      v = v * 16 + static_cast<uint32_t>(HexDigit(c));
-    }
+    const uint32_t v = *parsed;
     value.type = RegType::Dword;
     value.data = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8),
                   static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 24)};
@@ -99,15 +88,12 @@ bool ParseData(std::string_view s, RegValueData& value, std::string& why) {
       why = "expected hex(<type>): before the bytes";
       return false;
     }
-    uint32_t type = 0;
-    for (char c : s.substr(4, close - 4)) {
-      if (HexDigit(c) < 0) {
-        why = "the type in hex(<type>) must be hexadecimal";
-        return false;
-      }
-      type = type * 16 + static_cast<uint32_t>(HexDigit(c));
+    const auto type = ParseHex(s.substr(4, close - 4));
+    if (!type) {
+      why = "the type in hex(<type>) must be hexadecimal";
+      return false;
     }
-    value.type = static_cast<RegType>(type);
+    value.type = static_cast<RegType>(*type);
     return ParseHexBytes(s.substr(close + 2), value.data, why);
   }
   why = "expected \"text\", dword:, hex: or hex(<type>): after '='";

@@ -13,10 +13,12 @@
 #include <string>
 
 #include "devlink/hid/sim_bus.h"
+#include "platform/hex_text.h"
 #include "sim/sim_console.h"
 
 namespace {
 
+using orvelle::ParseHex;
 using orvelle::SimConsole;
 using orvelle::SimControllerOptions;
 using orvelle::SimulatedController;
@@ -58,12 +60,12 @@ constexpr const char* kUsage =
     "  --log            print every frame in and out\n"
     "Type help at the prompt for the commands. Ctrl-C or end of input unplugs.\n";
 
-bool ParseHex16(const std::string& text, uint16_t& value) {
-  if (text.empty() || text.size() > 6) return false;
-  char* end = nullptr;
-  const unsigned long parsed = std::strtoul(text.c_str(), &end, 16);
-  if (*end != '\0' || parsed > 0xFFFF) return false;
-  value = static_cast<uint16_t>(parsed);
+// Four digits at most, after an optional "0x".
+bool ParseHex16(std::string_view text, uint16_t& value) {
+  if (text.starts_with("0x") || text.starts_with("0X")) text.remove_prefix(2);
+  const auto parsed = ParseHex(text, 4);
+  if (!parsed) return false;
+  value = static_cast<uint16_t>(*parsed);
   return true;
 }
 

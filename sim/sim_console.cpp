@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "devlink/protocol.h"
+#include "platform/hex_text.h"
 #include "sim/state_file.h"
 
 namespace orvelle {
@@ -31,14 +32,11 @@ bool ParseRate(const std::string& text, double& rate) {
 bool ParseHexBytes(const std::vector<std::string>& tokens, size_t first,
                    std::vector<uint8_t>& bytes) {
   for (size_t i = first; i < tokens.size(); ++i) {
-    std::string t = tokens[i];
-    if (t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) t = t.substr(2);
-    unsigned value = 0;
-    auto [ptr, ec] = std::from_chars(t.data(), t.data() + t.size(), value, 16);
-    if (t.empty() || t.size() > 2 || ec != std::errc() || ptr != t.data() + t.size()) {
-      return false;
-    }
-    bytes.push_back(static_cast<uint8_t>(value));
+    std::string_view t = tokens[i];
+    if (t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) t.remove_prefix(2);
+    const auto value = ParseHex(t, 2);
+    if (!value) return false;
+    bytes.push_back(static_cast<uint8_t>(*value));
   }
   return true;
 }

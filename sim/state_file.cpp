@@ -16,6 +16,8 @@
 #include <type_traits>
 #include <vector>
 
+#include "platform/hex_text.h"
+
 namespace orvelle {
 namespace {
 
@@ -49,14 +51,13 @@ std::string Hex(std::span<const uint8_t> bytes) {
   return out;
 }
 
-bool ParseHex(const std::string& text, std::vector<uint8_t>& bytes) {
+bool ParseHexBytes(const std::string& text, std::vector<uint8_t>& bytes) {
   if (text.size() % 2 != 0) return false;
   bytes.clear();
   for (size_t i = 0; i < text.size(); i += 2) {
-    unsigned value = 0;
-    auto [ptr, ec] = std::from_chars(text.data() + i, text.data() + i + 2, value, 16);
-    if (ec != std::errc() || ptr != text.data() + i + 2) return false;
-    bytes.push_back(static_cast<uint8_t>(value));
+    const auto value = ParseHex(std::string_view(text).substr(i, 2));
+    if (!value) return false;
+    bytes.push_back(static_cast<uint8_t>(*value));
   }
   return true;
 }
@@ -137,7 +138,7 @@ Setting Record(const char* key) {
   return {key, [](const ControllerState& s) { return Hex(EncodeRecord(s.record)); },
           [](const std::string& v, ControllerState& s) {
             std::vector<uint8_t> b;
-            if (!ParseHex(v, b) || b.size() != 41) return false;
+            if (!ParseHexBytes(v, b) || b.size() != 41) return false;
             s.record = DecodeRecord(std::span<const uint8_t, 41>(b.data(), 41));
             return true;
           }};

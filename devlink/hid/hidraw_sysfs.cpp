@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "devlink/hid/tlc_reports.h"
+#include "platform/hex_text.h"
 
 namespace orvelle {
 namespace {
@@ -41,21 +42,6 @@ std::optional<std::vector<uint8_t>> ReadAttribute(const std::string& path) {
   return bytes;
 }
 
-// A hexadecimal field of at most eight digits, nothing else.
-std::optional<uint32_t> ParseHexField(const std::string& text) {
-  if (text.empty() || text.size() > 8) return std::nullopt;
-  uint32_t value = 0;
-  for (const char c : text) {
-    int digit = -1;
-    if (c >= '0' && c <= '9') digit = c - '0';
-    if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
-    if (digit < 0) return std::nullopt;
-    value = value * 16 + static_cast<uint32_t>(digit);
-  }
-  return value;
-}
-
 std::optional<std::vector<uint8_t>> DescriptorByIoctl(int fd) {
   int size = 0;
   if (ioctl(fd, HIDIOCGRDESCSIZE, &size) < 0) return std::nullopt;
@@ -80,9 +66,9 @@ std::optional<HidIdentity> ParseHidUevent(const std::string& uevent) {
     const size_t first = fields.find(':');
     const size_t second = first == std::string::npos ? first : fields.find(':', first + 1);
     if (second == std::string::npos) return std::nullopt;
-    const auto bus = ParseHexField(fields.substr(0, first));
-    const auto vendor = ParseHexField(fields.substr(first + 1, second - first - 1));
-    const auto product = ParseHexField(fields.substr(second + 1));
+    const auto bus = ParseHex(fields.substr(0, first));
+    const auto vendor = ParseHex(fields.substr(first + 1, second - first - 1));
+    const auto product = ParseHex(fields.substr(second + 1));
     if (!bus || !vendor || !product || *vendor > 0xFFFF || *product > 0xFFFF) return std::nullopt;
     return HidIdentity{static_cast<uint16_t>(*vendor), static_cast<uint16_t>(*product)};
   }
