@@ -63,12 +63,15 @@ struct Desk {
   bool ok = false;
 
   Desk() {
-    ok = display.Start(folder.File("xvfb.log")) &&
+    ok = display.Start(folder.File("x")) &&
          sim.Start({ORVELLE_SIM_COMMAND, "--dir", folder.File("sim")}, Env(),
                    folder.File("sim.log"));
-    ok = ok && WaitUntil([&] { return ReadFile(folder.File("sim.log")).find("plugged in") !=
-                                      std::string::npos; },
-                         10s);
+    ok =
+        ok && WaitUntil(
+                  [&] {
+                    return ReadFile(folder.File("sim.log")).find("plugged in") != std::string::npos;
+                  },
+                  10s);
   }
   std::vector<std::string> Env() const {
     return desktop.Env({"ORVELLE_SIM_DIR=" + folder.File("sim"), "ORVELLE_MESSAGE_BOXES=log",

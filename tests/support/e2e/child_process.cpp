@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -47,6 +48,15 @@ std::vector<std::string> EnvironmentWith(const std::vector<std::string>& overrid
   return env;
 }
 
+ChildProcess::ChildProcess()
+    : keptOutputs_([this](const std::filesystem::path& folder, int) {
+        for (const std::filesystem::path from : outputFiles_) {
+          std::error_code ec;
+          std::filesystem::copy_file(from, folder / from.filename(),
+                                     std::filesystem::copy_options::overwrite_existing, ec);
+        }
+      }) {}
+
 ChildProcess::~ChildProcess() {
   Stop();
 }
@@ -75,6 +85,7 @@ bool ChildProcess::Start(const std::vector<std::string>& argv,
     return false;
   }
   stdinWrite_ = in[1];
+  outputFiles_.push_back(outputFile);
   return true;
 }
 

@@ -5,17 +5,30 @@
 #include <cstdio>
 #include <filesystem>
 #include <sstream>
-#include <thread>
 
 namespace orvelle::e2e {
 
 using namespace std::chrono_literals;
 
+VirtualDisplay::VirtualDisplay()
+    : keptPicture_([this](const std::filesystem::path& folder, int failure) {
+        const QImage picture = Picture();
+        if (!picture.isNull())
+          picture.save(QString::fromStdString(
+              (folder / ("x-display-" + std::to_string(failure) + ".png")).string()));
+      }) {}
+
 // Without -noreset the server resets when its last client leaves, and a
-// program started in that moment cannot connect.
-bool VirtualDisplay::Start(const std::string& logFile) {
-  if (!server_.Start({"Xvfb", "-displayfd", "1", "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
-                      "-noreset"},
+// program started in that moment cannot connect. Without -nocursor the
+// screen file, and so every picture, would show the pointer.
+bool VirtualDisplay::Start(const std::string& folder, QSize size) {
+  folder_ = folder;
+  std::filesystem::create_directories(folder);
+  const std::string logFile = folder + "/xvfb.log";
+  const std::string screen =
+      std::to_string(size.width()) + "x" + std::to_string(size.height()) + "x24";
+  if (!server_.Start({"Xvfb", "-displayfd", "1", "-screen", "0", screen, "-fbdir", folder,
+                      "-nocursor", "-nolisten", "tcp", "-noreset"},
                      EnvironmentWith({}), logFile)) {
     return false;
   }
@@ -36,6 +49,28 @@ bool VirtualDisplay::Start(const std::string& logFile) {
   }
   display_ = ":" + number;
   return true;
+}
+
+// The screen file is an X window dump: a header of big-endian 32-bit fields,
+// a colour map, then the pixels, here 32 bits each in the machine's order.
+QImage VirtualDisplay::Picture() const {
+  if (display_.empty()) return {};
+  const std::string dump = ReadFile(folder_ + "/Xvfb_screen0");
+  const auto field = [&](size_t index) -> uint32_t {
+    if (dump.size() < 4 * index + 4) return 0;
+    const auto* b = reinterpret_cast<const unsigned char*>(dump.data()) + 4 * index;
+    return uint32_t(b[0]) << 24 | uint32_t(b[1]) << 16 | uint32_t(b[2]) << 8 | b[3];
+  };
+  const uint32_t headerSize = field(0), width = field(4), height = field(5),
+                 lsbFirst = field(7) == 0, bitsPerPixel = field(11), bytesPerLine = field(12),
+                 colours = field(19);
+  const size_t pixels = size_t(headerSize) + 12 * size_t(colours);
+  if (bitsPerPixel != 32 || !lsbFirst || width == 0 ||
+      dump.size() < pixels + size_t(bytesPerLine) * height)
+    return {};
+  return QImage(reinterpret_cast<const uchar*>(dump.data() + pixels), int(width), int(height),
+                int(bytesPerLine), QImage::Format_RGB32)
+      .copy();
 }
 
 std::vector<std::string> Desktop::Env(const std::vector<std::string>& more) const {
@@ -76,17 +111,34 @@ void Desktop::Keys(const std::string& window, const std::vector<std::string>& ke
   Xdotool(args);
 }
 
+// A window just mapped or changed may not have painted yet: its picture is
+// taken once two looks a moment apart agree.
 void Desktop::Screenshot(const std::string& window, const std::string& name) const {
   const char* folder = std::getenv("ORVELLE_SCREENSHOT_DIR");
-  if (!folder || !OnPath("import")) return;
-  // A window just mapped or changed may not have painted yet.
-  std::this_thread::sleep_for(500ms);
-  RunCommand({"import", "-window", window, std::string(folder) + "/" + name}, Env());
+  if (!folder) return;
+  int x = 0, y = 0, width = 0, height = 0;
+  std::istringstream shell(Xdotool({"getwindowgeometry", "--shell", window}));
+  for (std::string line; std::getline(shell, line);) {
+    std::sscanf(line.c_str(), "X=%d", &x);
+    std::sscanf(line.c_str(), "Y=%d", &y);
+    std::sscanf(line.c_str(), "WIDTH=%d", &width);
+    std::sscanf(line.c_str(), "HEIGHT=%d", &height);
+  }
+  QImage seen;
+  WaitUntil(
+      [&] {
+        const QImage now = display_.Picture().copy(x, y, width, height);
+        const bool settled = !now.isNull() && now == seen;
+        seen = now;
+        return settled;
+      },
+      10s);
+  seen.save(QString::fromStdString(std::string(folder) + "/" + name));
 }
 
 void DesktopTest::SetUp() {
   std::filesystem::create_directories(folder_.File("sim"));
-  ASSERT_TRUE(display_.Start(folder_.File("xvfb.log")));
+  ASSERT_TRUE(display_.Start(folder_.File("x")));
 }
 
 std::vector<std::string> DesktopTest::Env(const std::vector<std::string>& more) const {
@@ -114,6 +166,16 @@ int SkipWithoutDesktopTools() {
     }
   }
   return 0;
+}
+
+int RunDesktopTests(int argc, char** argv, const std::function<int()>& skip) {
+  ::testing::InitGoogleTest(&argc, argv);
+  // Listing works everywhere.
+  if (!::testing::GTEST_FLAG(list_tests)) {
+    if (const int status = skip()) return status;
+  }
+  KeepWhatFailedTestsSaw();
+  return RUN_ALL_TESTS();
 }
 
 }  // namespace orvelle::e2e

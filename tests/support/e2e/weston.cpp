@@ -2,10 +2,14 @@
 
 #include <sys/stat.h>
 
+#include <QLibraryInfo>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <regex>
+#include <sstream>
 
 namespace orvelle::e2e {
 
@@ -15,12 +19,39 @@ namespace {
 
 constexpr const char* kSocket = "wayland-orvelle-test";
 
+// The outputs named in the scene graph's entry of the first view whose
+// heading holds `view`: "outputs: 0 (screen0) (primary), 1 (screen1)".
+std::vector<std::string> OutputsOfView(const std::string& graph, const std::string& view) {
+  std::istringstream lines(graph);
+  std::string line;
+  while (std::getline(lines, line) && line.find(view) == std::string::npos) {
+  }
+  std::vector<std::string> names;
+  while (std::getline(lines, line) && line.find("View ") == std::string::npos) {
+    if (line.find("outputs:") == std::string::npos) continue;
+    const std::regex name("\\(([^()]+)\\)");
+    for (std::sregex_iterator m(line.begin(), line.end(), name), end; m != end; ++m)
+      if ((*m)[1] != "primary") names.push_back((*m)[1]);
+    break;
+  }
+  return names;
+}
+
 }  // namespace
+
+Weston::Weston()
+    : keptView_([this](const std::filesystem::path& folder, int failure) {
+        if (!server_.Running()) return;
+        const std::string name = "weston-" + std::to_string(failure);
+        Screenshot((folder / (name + ".png")).string());
+        std::ofstream(folder / (name + "-scene.txt")) << SceneGraph();
+      }) {}
 
 // The pixman renderer, because the headless default draws nothing that a
 // screenshot could read; --debug lets any client take one.
 bool Weston::Start(const std::string& folder, const WestonOutputs& outputs) {
   folder_ = folder;
+  outputs_ = outputs;
   runtimeDir_ = folder + "/runtime";
   log_ = folder + "/weston.log";
   std::filesystem::create_directories(runtimeDir_);
@@ -62,15 +93,75 @@ bool Weston::Start(const std::string& folder, const WestonOutputs& outputs) {
         if (!headless) return std::filesystem::exists(socket);
         const std::string text = ReadFile(log_);
         std::smatch match;
-        if (std::regex_search(text, match, listening)) xDisplay_ = match[1];
-        return !xDisplay_.empty();
+        if (std::regex_search(text, match, listening)) xwaylandDisplay_ = match[1];
+        return !xwaylandDisplay_.empty();
       },
       20s);
-  if (!ready || !server_.Running()) {
+  if (!ready || !server_.Running() || (!headless && !PlaceOutputWindows())) {
     server_.Stop();
     return false;
   }
   return true;
+}
+
+// The X server places every output's window at its top left, one over the
+// other; side by side, the pointer over one is over that output alone.
+// Weston names the windows by their outputs, screen0, screen1, ... (which
+// xdotool's search by name does not see: they are found by class).
+bool Weston::PlaceOutputWindows() {
+  outputWindows_.assign(static_cast<size_t>(outputs_.count), "");
+  const bool found = WaitUntil(
+      [&] {
+        std::istringstream windows(Xdotool({"search", "--class", "Weston"}));
+        for (std::string id; windows >> id;) {
+          const std::string name = Xdotool({"getwindowname", id});
+          for (size_t i = 0; i < outputWindows_.size(); ++i)
+            if (name == "Weston Compositor - screen" + std::to_string(i) + "\n")
+              outputWindows_[i] = id;
+        }
+        return std::none_of(outputWindows_.begin(), outputWindows_.end(),
+                            [](const std::string& id) { return id.empty(); });
+      },
+      20s);
+  if (!found) return false;
+  for (size_t i = 0; i < outputWindows_.size(); ++i)
+    Xdotool({"windowmove", "--sync", outputWindows_[i],
+             std::to_string(static_cast<int>(i) * outputs_.width), "0"});
+  return true;
+}
+
+std::string Weston::Xdotool(std::vector<std::string> args) const {
+  args.insert(args.begin(), "xdotool");
+  return RunCommand(args, EnvironmentWith({"DISPLAY=" + outputs_.xDisplay}));
+}
+
+std::string Weston::SceneGraph() const {
+  return RunCommand({"weston-debug", "scene-graph"},
+                    Env({std::string("WAYLAND_DISPLAY=") + kSocket}));
+}
+
+// Weston follows the pointer from the X server's motion events over its
+// windows; the cursor that its desktop sets shows where it has it. The
+// pointer moves each time it is asked, so that a motion lost is sent again.
+bool Weston::PointerOnto(int index) {
+  if (index < 0 || static_cast<size_t>(index) >= outputWindows_.size()) return false;
+  const std::vector<std::string> output = {"screen" + std::to_string(index)};
+  int moves = 0;
+  return WaitUntil(
+      [&] {
+        Xdotool({"mousemove", "--window", outputWindows_[static_cast<size_t>(index)],
+                 std::to_string(outputs_.width / 2 + moves++ % 2),
+                 std::to_string(outputs_.height / 2)});
+        return OutputsOfView(SceneGraph(), "role wl_pointer-cursor,") == output;
+      },
+      20s);
+}
+
+std::vector<std::string> Weston::OutputsOfWindow(pid_t pid, std::chrono::milliseconds limit) const {
+  const std::string view = "role xdg_toplevel, PID " + std::to_string(pid) + ",";
+  std::vector<std::string> outputs;
+  WaitUntil([&] { return !(outputs = OutputsOfView(SceneGraph(), view)).empty(); }, limit);
+  return outputs;
 }
 
 std::vector<std::string> Weston::Env(const std::vector<std::string>& overrides) const {
@@ -87,7 +178,7 @@ std::vector<std::string> Weston::WaylandEnv(const std::vector<std::string>& more
 }
 
 std::vector<std::string> Weston::X11Env(const std::vector<std::string>& more) const {
-  std::vector<std::string> overrides = {"WAYLAND_DISPLAY", "DISPLAY=" + xDisplay_,
+  std::vector<std::string> overrides = {"WAYLAND_DISPLAY", "DISPLAY=" + xwaylandDisplay_,
                                         "QT_QPA_PLATFORM=xcb"};
   overrides.insert(overrides.end(), more.begin(), more.end());
   return Env(overrides);
@@ -108,13 +199,16 @@ bool Weston::Screenshot(const std::string& path) const {
   return false;
 }
 
-int SkipWithoutWeston(const std::string& qtPluginFolder) {
-  const bool qtWayland =
-      std::filesystem::exists(qtPluginFolder + "/platforms/libqwayland-generic.so");
+// Qt's Wayland platform is looked for in Qt's plug-in folder.
+int SkipWithoutWeston() {
+  const std::string plugins = QLibraryInfo::path(QLibraryInfo::PluginsPath).toStdString();
+  const bool qtWayland = std::filesystem::exists(plugins + "/platforms/libqwayland-generic.so");
   const char* missing = !OnPath("weston")                 ? "weston"
                         : !OnPath("weston-screenshooter") ? "weston-screenshooter"
+                        : !OnPath("weston-debug")         ? "weston-debug"
                         : !OnPath("Xwayland")             ? "Xwayland"
                         : !OnPath("Xvfb")                 ? "Xvfb"
+                        : !OnPath("xdotool")              ? "xdotool"
                         : !qtWayland                      ? "qt6-wayland"
                                                           : nullptr;
   if (!missing) return 0;

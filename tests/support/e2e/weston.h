@@ -2,12 +2,17 @@
 // A weston compositor of the test's own with the screenshooter, in a runtime
 // folder of its own so that tests never meet another session's: on its
 // headless back end, one output turned by a transform and XWayland for X11
-// clients; or in windows of an X server, several outputs side by side.
+// clients; or in windows of an X server, several outputs side by side. A
+// failed test keeps its picture and its scene graph.
 
+#include <sys/types.h>
+
+#include <chrono>
 #include <string>
 #include <vector>
 
 #include "tests/support/e2e/child_process.h"
+#include "tests/support/e2e/kept_on_failure.h"
 
 namespace orvelle::e2e {
 
@@ -15,11 +20,16 @@ struct WestonOutputs {
   int width = 1280, height = 800;
   std::string transform = "normal";  // weston's: normal, rotate-90, rotate-180, rotate-270
   int count = 1;
-  std::string xDisplay;  // where the outputs are windows; empty: headless, with XWayland
+  // Where the outputs are windows, side by side from the left: an X display
+  // at least `count` outputs wide. Empty: headless, with XWayland.
+  std::string xDisplay;
 };
 
 class Weston {
  public:
+  Weston();
+  // Ready once clients can connect, and on an X display once every output's
+  // window is shown in its place.
   bool Start(const std::string& folder, const WestonOutputs& outputs);
   // Environments for a Qt program on Qt's Wayland platform, and on its X11
   // platform through XWayland.
@@ -27,19 +37,31 @@ class Weston {
   std::vector<std::string> X11Env(const std::vector<std::string>& more = {}) const;
   // The outputs' pixels as the panels show them (not turned), side by side, as a PNG.
   bool Screenshot(const std::string& path) const;
+  // Weston's own account of its outputs, layers and views (weston-debug).
+  std::string SceneGraph() const;
+  // Moves the X pointer over output `index` (outputs in windows) and waits
+  // until weston has its pointer there, which is where it opens new windows.
+  bool PointerOnto(int index);
+  // The outputs ("screen1", ...) that weston shows the top-level window of
+  // process `pid` on, once it shows one; empty when none came within `limit`.
+  std::vector<std::string> OutputsOfWindow(pid_t pid, std::chrono::milliseconds limit) const;
   const std::string& Log() const { return log_; }
 
  private:
   std::vector<std::string> Env(const std::vector<std::string>& overrides) const;
+  std::string Xdotool(std::vector<std::string> args) const;
+  bool PlaceOutputWindows();
 
   ChildProcess server_;
-  std::string folder_, runtimeDir_, log_, xDisplay_;
+  WestonOutputs outputs_;
+  std::string folder_, runtimeDir_, log_, xwaylandDisplay_;
+  std::vector<std::string> outputWindows_;  // X window of each output
+  KeptOnFailure keptView_;
 };
 
-// For main(): where weston, XWayland, Xvfb or Qt's Wayland platform (looked for in
-// Qt's plug-in folder) is missing,
-// 77 (skipped), or 1 when ORVELLE_REQUIRE_DISPLAYS is set, so that a step
-// meant to run them never passes without running; else 0.
-int SkipWithoutWeston(const std::string& qtPluginFolder);
+// For main(): where weston, XWayland, Xvfb, xdotool or Qt's Wayland platform
+// is missing, 77 (skipped), or 1 when ORVELLE_REQUIRE_DISPLAYS is set, so that
+// a step meant to run them never passes without running; else 0.
+int SkipWithoutWeston();
 
 }  // namespace orvelle::e2e

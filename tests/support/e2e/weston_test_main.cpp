@@ -1,0 +1,8 @@
+// The main of the tests under a weston of their own: running needs weston,
+// XWayland, Xvfb, xdotool and Qt's Wayland platform (see SkipWithoutWeston).
+#include "tests/support/e2e/desktop.h"
+#include "tests/support/e2e/weston.h"
+
+int main(int argc, char** argv) {
+  return orvelle::e2e::RunDesktopTests(argc, argv, orvelle::e2e::SkipWithoutWeston);
+}
