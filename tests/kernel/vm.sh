@@ -100,7 +100,7 @@ done
   printf '%q ' "$@"
   printf '\n'
 } >"$WORK/root/command"
-printf '%s' "$PWD" >"$WORK/root/checkout"
+printf '%s' "$PWD" >"$WORK/root/checkout-path"
 cat >"$WORK/root/init" <<'INIT'
 #!/bin/busybox sh
 /bin/busybox --install -s /bin
@@ -116,7 +116,7 @@ if mount -t 9p -o trans=virtio,version=9p2000.L,ro,cache=loose,msize=262144 host
   mount -t devpts devpts /host/dev/pts 2>/dev/null
   mount -t tmpfs run /host/run
   mount -t tmpfs tmp /host/tmp
-  checkout=$(cat /checkout)
+  checkout=$(cat /checkout-path)
   mkdir -p "/host$checkout"
   mount -t 9p -o trans=virtio,version=9p2000.L,ro,cache=loose,msize=262144 checkout "/host$checkout" ||
     echo "kernel-vm: the checkout $checkout could not be mounted"
