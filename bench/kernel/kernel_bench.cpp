@@ -245,7 +245,7 @@ int Run() {
                    "us");
   PrintBesideFloor("link reader CPU per report", cpuPerReport.link, cpuPerReport.floor, "us",
                    kReaderCpuGoal);
-  PrintBesideFloor("reports the link lost of those sent at 1,000/s", lost.link, lost.floor, "");
+  PrintBesideFloor("reports the link lost of those sent at 1,000/s", lost.link, lost.floor);
   return 0;
 }
 
