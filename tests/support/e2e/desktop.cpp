@@ -51,25 +51,20 @@ bool VirtualDisplay::Start(const std::string& folder, QSize size) {
   return true;
 }
 
-// The screen file is an X window dump: a header of big-endian 32-bit fields,
-// a colour map, then the pixels, here 32 bits each in the machine's order.
+// The screen file is an X window dump: a header of big-endian 32-bit fields
+// (0 its size, 4 and 5 width and height, 7 byte order, 11 bits per pixel, 12
+// bytes per line, 19 colours), the colours, 12 bytes each, then the pixels.
 QImage VirtualDisplay::Picture() const {
-  if (display_.empty()) return {};
   const std::string dump = ReadFile(folder_ + "/Xvfb_screen0");
-  const auto field = [&](size_t index) -> uint32_t {
-    if (dump.size() < 4 * index + 4) return 0;
-    const auto* b = reinterpret_cast<const unsigned char*>(dump.data()) + 4 * index;
-    return uint32_t(b[0]) << 24 | uint32_t(b[1]) << 16 | uint32_t(b[2]) << 8 | b[3];
+  const auto field = [&](size_t i) -> size_t {
+    const auto* b = reinterpret_cast<const uint8_t*>(dump.data()) + 4 * i;
+    return dump.size() < 4 * i + 4 ? 0 : size_t(b[0]) << 24 | b[1] << 16 | b[2] << 8 | b[3];
   };
-  const uint32_t headerSize = field(0), width = field(4), height = field(5),
-                 lsbFirst = field(7) == 0, bitsPerPixel = field(11), bytesPerLine = field(12),
-                 colours = field(19);
-  const size_t pixels = size_t(headerSize) + 12 * size_t(colours);
-  if (bitsPerPixel != 32 || !lsbFirst || width == 0 ||
-      dump.size() < pixels + size_t(bytesPerLine) * height)
+  const size_t pixels = field(0) + 12 * field(19), height = field(5), line = field(12);
+  if (field(7) != 0 || field(11) != 32 || height == 0 || dump.size() < pixels + line * height)
     return {};
-  return QImage(reinterpret_cast<const uchar*>(dump.data() + pixels), int(width), int(height),
-                int(bytesPerLine), QImage::Format_RGB32)
+  return QImage(reinterpret_cast<const uchar*>(dump.data() + pixels), int(field(4)), int(height),
+                int(line), QImage::Format_RGB32)
       .copy();
 }
 
@@ -111,11 +106,7 @@ void Desktop::Keys(const std::string& window, const std::vector<std::string>& ke
   Xdotool(args);
 }
 
-// A window just mapped or changed may not have painted yet: its picture is
-// taken once two looks a moment apart agree.
-void Desktop::Screenshot(const std::string& window, const std::string& name) const {
-  const char* folder = std::getenv("ORVELLE_SCREENSHOT_DIR");
-  if (!folder) return;
+QRect Desktop::Geometry(const std::string& window) const {
   int x = 0, y = 0, width = 0, height = 0;
   std::istringstream shell(Xdotool({"getwindowgeometry", "--shell", window}));
   for (std::string line; std::getline(shell, line);) {
@@ -124,10 +115,19 @@ void Desktop::Screenshot(const std::string& window, const std::string& name) con
     std::sscanf(line.c_str(), "WIDTH=%d", &width);
     std::sscanf(line.c_str(), "HEIGHT=%d", &height);
   }
+  return {x, y, width, height};
+}
+
+// A window just mapped or changed may not have painted yet: its picture is
+// taken once two looks a moment apart agree.
+void Desktop::Screenshot(const std::string& window, const std::string& name) const {
+  const char* folder = std::getenv("ORVELLE_SCREENSHOT_DIR");
+  if (!folder) return;
+  const QRect area = Geometry(window);
   QImage seen;
   WaitUntil(
       [&] {
-        const QImage now = display_.Picture().copy(x, y, width, height);
+        const QImage now = display_.Picture().copy(area);
         const bool settled = !now.isNull() && now == seen;
         seen = now;
         return settled;

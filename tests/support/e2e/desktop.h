@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QRect>
 #include <QSize>
 #include <chrono>
 #include <string>
@@ -50,6 +51,8 @@ class Desktop {
                             std::chrono::milliseconds limit = std::chrono::seconds(15)) const;
   bool WaitWindowGone(const std::string& title) const;
   void Keys(const std::string& window, const std::vector<std::string>& keys) const;
+  // Where the window is on the screen; empty when it is not there.
+  QRect Geometry(const std::string& window) const;
   // The window's picture into $ORVELLE_SCREENSHOT_DIR, once it stopped changing.
   void Screenshot(const std::string& window, const std::string& name) const;
 

@@ -18,16 +18,12 @@ constexpr int kFailuresKept = 3;
 std::mutex registryMutex;
 std::vector<const Keeper*> registry;
 
-std::string FolderName(const ::testing::TestInfo& test) {
-  std::string name = std::string(test.test_suite_name()) + "." + test.name();
-  std::replace(name.begin(), name.end(), '/', '-');
-  return name;
-}
-
 class FailureListener final : public ::testing::EmptyTestEventListener {
   void OnTestStart(const ::testing::TestInfo& test) override {
+    std::string name = std::string(test.test_suite_name()) + "." + test.name();
+    std::replace(name.begin(), name.end(), '/', '-');
+    folder_ = std::filesystem::path(ORVELLE_TEST_FAILURE_DIR) / name;
     failures_ = 0;
-    folder_ = std::filesystem::path(ORVELLE_TEST_FAILURE_DIR) / FolderName(test);
   }
 
   void OnTestPartResult(const ::testing::TestPartResult& result) override {
@@ -35,24 +31,17 @@ class FailureListener final : public ::testing::EmptyTestEventListener {
     std::error_code ec;
     if (failures_ == 1) std::filesystem::remove_all(folder_, ec);
     std::filesystem::create_directories(folder_, ec);
-    // A keeper may start a program, which registers a keeper of its own.
-    std::vector<const Keeper*> keepers;
-    {
-      std::lock_guard lock(registryMutex);
-      keepers = registry;
-    }
+    std::unique_lock lock(registryMutex);
+    const std::vector<const Keeper*> keepers = registry;
+    lock.unlock();  // a keeper may start a program, which registers one of its own
     for (const Keeper* keep : keepers)
       (*keep)(folder_, failures_);
   }
 
   void OnTestEnd(const ::testing::TestInfo&) override {
-    if (failures_ == 0) return;
-    std::printf("What the test saw when it failed (logs, screens) is kept in %s\n",
-                folder_.c_str());
-    std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator(folder_, ec))
-      std::printf("  %s\n", entry.path().filename().c_str());
-    std::fflush(stdout);
+    if (failures_ > 0)
+      std::printf("What the test saw when it failed (logs, screens) is kept in %s\n",
+                  folder_.c_str());
   }
 
   int failures_ = 0;

@@ -19,21 +19,17 @@ namespace {
 
 constexpr const char* kSocket = "wayland-orvelle-test";
 
-// The outputs named in the scene graph's entry of the first view whose
-// heading holds `view`: "outputs: 0 (screen0) (primary), 1 (screen1)".
+// The outputs in the scene graph's entry of the first view whose heading
+// holds `view`: "outputs: 0 (screen0) (primary), 1 (screen1)".
 std::vector<std::string> OutputsOfView(const std::string& graph, const std::string& view) {
-  std::istringstream lines(graph);
-  std::string line;
-  while (std::getline(lines, line) && line.find(view) == std::string::npos) {
-  }
+  const size_t heading = graph.find(view);
+  const size_t outputs = graph.find("outputs:", heading);
+  if (heading == std::string::npos || outputs == std::string::npos) return {};
+  const std::string line = graph.substr(outputs, graph.find('\n', outputs) - outputs);
+  const std::regex name("\\(([^()]+)\\)");
   std::vector<std::string> names;
-  while (std::getline(lines, line) && line.find("View ") == std::string::npos) {
-    if (line.find("outputs:") == std::string::npos) continue;
-    const std::regex name("\\(([^()]+)\\)");
-    for (std::sregex_iterator m(line.begin(), line.end(), name), end; m != end; ++m)
-      if ((*m)[1] != "primary") names.push_back((*m)[1]);
-    break;
-  }
+  for (std::sregex_iterator m(line.begin(), line.end(), name), end; m != end; ++m)
+    if ((*m)[1] != "primary") names.push_back((*m)[1]);
   return names;
 }
 
@@ -104,10 +100,9 @@ bool Weston::Start(const std::string& folder, const WestonOutputs& outputs) {
   return true;
 }
 
-// The X server places every output's window at its top left, one over the
+// The X server puts every output's window at its top left, one over the
 // other; side by side, the pointer over one is over that output alone.
-// Weston names the windows by their outputs, screen0, screen1, ... (which
-// xdotool's search by name does not see: they are found by class).
+// xdotool's search by name does not see weston's titles, its class does.
 bool Weston::PlaceOutputWindows() {
   outputWindows_.assign(static_cast<size_t>(outputs_.count), "");
   const bool found = WaitUntil(
@@ -140,9 +135,8 @@ std::string Weston::SceneGraph() const {
                     Env({std::string("WAYLAND_DISPLAY=") + kSocket}));
 }
 
-// Weston follows the pointer from the X server's motion events over its
-// windows; the cursor that its desktop sets shows where it has it. The
-// pointer moves each time it is asked, so that a motion lost is sent again.
+// Weston follows the X pointer's motions over its windows; the cursor that
+// its desktop sets shows where it has it. Each look moves the pointer again.
 bool Weston::PointerOnto(int index) {
   if (index < 0 || static_cast<size_t>(index) >= outputWindows_.size()) return false;
   const std::vector<std::string> output = {"screen" + std::to_string(index)};

@@ -3,7 +3,7 @@
 // folder of its own so that tests never meet another session's: on its
 // headless back end, one output turned by a transform and XWayland for X11
 // clients; or in windows of an X server, several outputs side by side. A
-// failed test keeps its picture and its scene graph.
+// failed test keeps its picture and its account of where things are.
 
 #include <sys/types.h>
 
@@ -20,16 +20,13 @@ struct WestonOutputs {
   int width = 1280, height = 800;
   std::string transform = "normal";  // weston's: normal, rotate-90, rotate-180, rotate-270
   int count = 1;
-  // Where the outputs are windows, side by side from the left: an X display
-  // at least `count` outputs wide. Empty: headless, with XWayland.
-  std::string xDisplay;
+  std::string xDisplay;  // `count` outputs wide; empty: headless, with XWayland
 };
 
 class Weston {
  public:
   Weston();
-  // Ready once clients can connect, and on an X display once every output's
-  // window is shown in its place.
+  // Ready once clients can connect and every output's window is in its place.
   bool Start(const std::string& folder, const WestonOutputs& outputs);
   // Environments for a Qt program on Qt's Wayland platform, and on its X11
   // platform through XWayland.
@@ -39,11 +36,11 @@ class Weston {
   bool Screenshot(const std::string& path) const;
   // Weston's own account of its outputs, layers and views (weston-debug).
   std::string SceneGraph() const;
-  // Moves the X pointer over output `index` (outputs in windows) and waits
-  // until weston has its pointer there, which is where it opens new windows.
+  // Once weston has its pointer over output `index` (of outputs in windows),
+  // where it opens new windows.
   bool PointerOnto(int index);
-  // The outputs ("screen1", ...) that weston shows the top-level window of
-  // process `pid` on, once it shows one; empty when none came within `limit`.
+  // The outputs ("screen1", ...) of the top-level window of process `pid`,
+  // once weston shows one; empty when none came within `limit`.
   std::vector<std::string> OutputsOfWindow(pid_t pid, std::chrono::milliseconds limit) const;
   const std::string& Log() const { return log_; }
 
