@@ -74,9 +74,13 @@ std::vector<std::string> Desktop::Env(const std::vector<std::string>& more) cons
   return EnvironmentWith(overrides);
 }
 
-std::string Desktop::Xdotool(std::vector<std::string> args) const {
+std::string Xdotool(const std::string& display, std::vector<std::string> args) {
   args.insert(args.begin(), "xdotool");
-  return RunCommand(args, Env());
+  return RunCommand(args, EnvironmentWith({"DISPLAY=" + display}));
+}
+
+std::string Desktop::Xdotool(std::vector<std::string> args) const {
+  return e2e::Xdotool(display_.Name(), std::move(args));
 }
 
 std::string Desktop::Window(const std::string& title) const {

@@ -60,6 +60,9 @@ class Desktop {
   const VirtualDisplay& display_;
 };
 
+// xdotool on X display `display`; its standard output.
+std::string Xdotool(const std::string& display, std::vector<std::string> args);
+
 // For main(): 77 (skipped) when Xvfb or xdotool is missing, else 0.
 int SkipWithoutDesktopTools();
 // A main's checks before the tests (a skip, or 0), and the tests, whose

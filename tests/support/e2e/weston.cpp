@@ -1,5 +1,7 @@
 #include "tests/support/e2e/weston.h"
 
+#include "tests/support/e2e/desktop.h"
+
 #include <sys/stat.h>
 
 #include <QLibraryInfo>
@@ -107,9 +109,9 @@ bool Weston::PlaceOutputWindows() {
   outputWindows_.assign(static_cast<size_t>(outputs_.count), "");
   const bool found = WaitUntil(
       [&] {
-        std::istringstream windows(Xdotool({"search", "--class", "Weston"}));
+        std::istringstream windows(Xdotool(outputs_.xDisplay, {"search", "--class", "Weston"}));
         for (std::string id; windows >> id;) {
-          const std::string name = Xdotool({"getwindowname", id});
+          const std::string name = Xdotool(outputs_.xDisplay, {"getwindowname", id});
           for (size_t i = 0; i < outputWindows_.size(); ++i)
             if (name == "Weston Compositor - screen" + std::to_string(i) + "\n")
               outputWindows_[i] = id;
@@ -120,14 +122,9 @@ bool Weston::PlaceOutputWindows() {
       20s);
   if (!found) return false;
   for (size_t i = 0; i < outputWindows_.size(); ++i)
-    Xdotool({"windowmove", "--sync", outputWindows_[i],
-             std::to_string(static_cast<int>(i) * outputs_.width), "0"});
+    Xdotool(outputs_.xDisplay, {"windowmove", "--sync", outputWindows_[i],
+                                std::to_string(static_cast<int>(i) * outputs_.width), "0"});
   return true;
-}
-
-std::string Weston::Xdotool(std::vector<std::string> args) const {
-  args.insert(args.begin(), "xdotool");
-  return RunCommand(args, EnvironmentWith({"DISPLAY=" + outputs_.xDisplay}));
 }
 
 std::string Weston::SceneGraph() const {
@@ -143,7 +140,8 @@ bool Weston::PointerOnto(int index) {
   int moves = 0;
   return WaitUntil(
       [&] {
-        Xdotool({"mousemove", "--window", outputWindows_[static_cast<size_t>(index)],
+        Xdotool(outputs_.xDisplay,
+                {"mousemove", "--window", outputWindows_[static_cast<size_t>(index)],
                  std::to_string(outputs_.width / 2 + moves++ % 2),
                  std::to_string(outputs_.height / 2)});
         return OutputsOfView(SceneGraph(), "role wl_pointer-cursor,") == output;

@@ -46,7 +46,6 @@ class Weston {
 
  private:
   std::vector<std::string> Env(const std::vector<std::string>& overrides) const;
-  std::string Xdotool(std::vector<std::string> args) const;
   bool PlaceOutputWindows();
 
   ChildProcess server_;
