@@ -174,8 +174,7 @@ int SkipWithoutDesktopTools() {
 
 int RunDesktopTests(int argc, char** argv, const std::function<int()>& skip) {
   ::testing::InitGoogleTest(&argc, argv);
-  // Listing works everywhere.
-  if (!::testing::GTEST_FLAG(list_tests)) {
+  if (!::testing::GTEST_FLAG(list_tests)) {  // listing works everywhere
     if (const int status = skip()) return status;
   }
   KeepWhatFailedTestsSaw();

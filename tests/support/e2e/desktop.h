@@ -22,16 +22,13 @@ using orvelle::testing::TempFolder;
 
 // An X server of the test's own. Xvfb picks a free display itself and writes
 // its number once it accepts connections, so tests that start servers at the
-// same time never share one. Its screen is also a file, which gives the
-// pictures; a failed test keeps one.
+// same time never share one. Its screen is a file in `folder`, beside its log.
 class VirtualDisplay {
  public:
   VirtualDisplay();
-  // The server's log and screen file go into `folder`.
   bool Start(const std::string& folder, QSize size = {1280, 1024});
   const std::string& Name() const { return display_; }
-  // What the screen shows now; null when the server does not run.
-  QImage Picture() const;
+  QImage Picture() const;  // what the screen shows; a failed test keeps it
 
  private:
   ChildProcess server_;
