@@ -39,9 +39,10 @@ class FailureListener final : public ::testing::EmptyTestEventListener {
   }
 
   void OnTestEnd(const ::testing::TestInfo&) override {
-    if (failures_ > 0)
-      std::printf("What the test saw when it failed (logs, screens) is kept in %s\n",
-                  folder_.c_str());
+    if (failures_ == 0) return;
+    std::printf("What the test saw when it failed (logs, screens) is kept in %s\n",
+                folder_.c_str());
+    std::fflush(stdout);
   }
 
   int failures_ = 0;
