@@ -97,13 +97,8 @@ class DisplayRun : public ::testing::Test {
   // came.
   QImage WaitForTargetAt(QPoint at) {
     QImage shot;
-    const std::string file = folder_.File("shot.png");
-    const bool lit = WaitUntil(
-        [&] {
-          shot = weston_.Screenshot(file) ? QImage(QString::fromStdString(file)) : QImage();
-          return !shot.isNull() && HasColourNear(shot, at, kActiveTarget);
-        },
-        15s);
+    const bool lit =
+        WaitUntil([&] { return HasColourNear(shot = weston_.Picture(), at, kActiveTarget); }, 15s);
     return lit ? shot : QImage();
   }
 

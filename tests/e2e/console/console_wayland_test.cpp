@@ -61,16 +61,16 @@ class ConsoleOnWayland : public ::testing::Test {
   // True once `colour` shows on the second output (and nowhere on the first),
   // or, with `shown` false, once it shows nowhere.
   bool OnSecondOutput(const QColor& colour, bool shown) {
-    const std::string file = folder_.File("shot.png");
-    const auto where = [&] {
-      const QImage shot(QString::fromStdString(file));
-      int first = 0, second = 0;
-      for (int y = 0; y < shot.height(); ++y)
-        for (int x = 0; x < shot.width(); ++x)
-          if (shot.pixelColor(x, y) == colour) ++(x < kWidth ? first : second);
-      return shown ? first == 0 && second > 0 : first + second == 0;
-    };
-    return WaitUntil([&] { return weston_.Screenshot(file) && where(); }, 20s);
+    return WaitUntil(
+        [&] {
+          const QImage shot = weston_.Picture();
+          int first = 0, second = 0;
+          for (int y = 0; y < shot.height(); ++y)
+            for (int x = 0; x < shot.width(); ++x)
+              if (shot.pixelColor(x, y) == colour) ++(x < kWidth ? first : second);
+          return !shot.isNull() && (shown ? first == 0 && second > 0 : first + second == 0);
+        },
+        20s);
   }
 
   static constexpr int kWidth = 800, kHeight = 600;
@@ -79,14 +79,15 @@ class ConsoleOnWayland : public ::testing::Test {
   // quarters' height holds no cross nor text), and not the first; or, with
   // `shown` false, that picture is gone.
   bool TouchTestOnSecondOutput(bool shown) {
-    const std::string file = folder_.File("shot.png");
-    const auto white = [&] {
-      const QImage shot(QString::fromStdString(file));
-      for (int x = 0; x < 2 * kWidth; ++x)
-        if ((shot.pixelColor(x, 3 * kHeight / 4) == Qt::white) != (x >= kWidth)) return false;
-      return true;
-    };
-    return WaitUntil([&] { return weston_.Screenshot(file) && white() == shown; }, 20s);
+    return WaitUntil(
+        [&] {
+          const QImage shot = weston_.Picture();
+          bool white = !shot.isNull();
+          for (int x = 0; white && x < 2 * kWidth; ++x)
+            white = (shot.pixelColor(x, 3 * kHeight / 4) == Qt::white) == (x >= kWidth);
+          return !shot.isNull() && white == shown;
+        },
+        20s);
   }
 
   std::string Log() const { return ReadFile(folder_.File("console.log")); }

@@ -1,5 +1,4 @@
-// The main of the end-to-end tests on an X server: running needs Xvfb and
-// xdotool, and is skipped (77) without them.
+// The main of the end-to-end tests on an X server (skipped without Xvfb or xdotool).
 #include "tests/support/e2e/desktop.h"
 
 int main(int argc, char** argv) {

@@ -11,8 +11,7 @@ namespace orvelle::e2e {
 
 namespace {
 
-// A test that goes on after a failure fails again in a world that changed
-// little: its first failures say what there is to say.
+// A test's later failures come from a world that changed little since.
 constexpr int kFailuresKept = 3;
 
 std::mutex registryMutex;

@@ -41,7 +41,7 @@ Weston::Weston()
     : keptView_([this](const std::filesystem::path& folder, int failure) {
         if (!server_.Running()) return;
         const std::string name = "weston-" + std::to_string(failure);
-        Screenshot((folder / (name + ".png")).string());
+        Picture().save(QString::fromStdString((folder / (name + ".png")).string()));
         std::ofstream(folder / (name + "-scene.txt")) << SceneGraph();
       }) {}
 
@@ -177,18 +177,15 @@ std::vector<std::string> Weston::X11Env(const std::vector<std::string>& more) co
 }
 
 // The screenshooter writes a file named by the time into its working folder.
-bool Weston::Screenshot(const std::string& path) const {
+QImage Weston::Picture() const {
   const std::string shots = folder_ + "/shots";
   std::filesystem::remove_all(shots);
   std::filesystem::create_directories(shots);
   RunCommand({"sh", "-c", "cd \"$0\" && exec weston-screenshooter", shots},
              Env({std::string("WAYLAND_DISPLAY=") + kSocket}), 20s);
-  for (const auto& entry : std::filesystem::directory_iterator(shots)) {
-    std::error_code ec;
-    std::filesystem::rename(entry.path(), path, ec);
-    return !ec;
-  }
-  return false;
+  for (const auto& entry : std::filesystem::directory_iterator(shots))
+    return QImage(QString::fromStdString(entry.path().string()));
+  return {};
 }
 
 // Qt's Wayland platform is looked for in Qt's plug-in folder.

@@ -7,6 +7,7 @@
 
 #include <sys/types.h>
 
+#include <QImage>
 #include <chrono>
 #include <string>
 #include <vector>
@@ -32,8 +33,8 @@ class Weston {
   // platform through XWayland.
   std::vector<std::string> WaylandEnv(const std::vector<std::string>& more = {}) const;
   std::vector<std::string> X11Env(const std::vector<std::string>& more = {}) const;
-  // The outputs' pixels as the panels show them (not turned), side by side, as a PNG.
-  bool Screenshot(const std::string& path) const;
+  // The outputs' pixels as the panels show them (not turned), side by side.
+  QImage Picture() const;
   // Weston's own account of its outputs, layers and views (weston-debug).
   std::string SceneGraph() const;
   // Once weston has its pointer over output `index` (of outputs in windows),

@@ -1,5 +1,4 @@
-// The main of the tests under a weston of their own: running needs weston,
-// XWayland, Xvfb, xdotool and Qt's Wayland platform (see SkipWithoutWeston).
+// The main of the tests under a weston of their own (see SkipWithoutWeston).
 #include "tests/support/e2e/desktop.h"
 #include "tests/support/e2e/weston.h"
 
