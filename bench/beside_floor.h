@@ -13,8 +13,7 @@ namespace orvelle::bench {
 inline bool PrintBesideFloor(const char* name, double value, double floor, const char* unit = "",
                              double goal = 0) {
   const char* space = *unit ? " " : "";
-  std::printf("figure: %s: %.4g%s%s, floor %.4g%s%s", name, value, space, unit, floor, space,
-              unit);
+  std::printf("figure: %s: %.4g%s%s, floor %.4g%s%s", name, value, space, unit, floor, space, unit);
   const double ratio = floor > 0 ? value / floor : 0;
   if (floor > 0) std::printf(", ratio %.2f", ratio);
   const bool held = goal == 0 || (floor > 0 && ratio <= goal);
