@@ -1,10 +1,7 @@
 // The device link against the running kernel: the simulated controller plugs
 // in through /dev/uhid, the kernel's HID core and driver take it, and the
 // programs find it as a hidraw node through sysfs and libudev.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <unistd.h>
 
 #include <array>
 
@@ -13,10 +10,8 @@
 #include "devlink/hid/event.h"
 #include "devlink/hid/hidraw_bus.h"
 #include "sim/report_descriptor.h"
-#include "sim/uhid_device.h"
 #include "tests/kernel/kernel_fixture.h"
 #include "tests/support/sim_fixture.h"
-#include "tests/support/wait_until.h"
 
 namespace orvelle::kernel {
 namespace {
@@ -148,65 +143,6 @@ TEST_F(KernelLink, TouchReportsStillReachHidraw) {
   const std::string inputs =
       Shell("cat /sys/class/hidraw/" + node.substr(5) + "/device/input/*/name 2>/dev/null").output;
   std::printf("input devices of the controller: %s\n", inputs.empty() ? "none\n" : inputs.c_str());
-}
-
-// The figures of the note: a touch stream at 1,000 reports a second for 10 s
-// through the kernel and the link, and the round trip of one request against
-// a bare uhid echo in the same machine. Only that every request is answered
-// is checked: the times are the emulated machine's.
-TEST_F(KernelLink, Figures) {
-  RecordingSink sink;
-  auto link = OpenLink(LinkProfile::Calibration(), sink);
-  ASSERT_TRUE(link->SendAndWait(kCalibrationChannel, Request(6, CAL_BEGIN, {})));
-  constexpr int kReports = 10000;
-  const auto cpuBefore = ThreadCpu("orv-read");
-  sim.Touch(TouchStream{{1000, 2000}, kReports, 1000, 5});
-  ASSERT_TRUE(sim.WaitTouchesDone(60s));
-  sink.WaitForCount(6, CAL_RAW_POINT, kReports + 1, 10s);
-  const size_t received = sink.Count(6, CAL_RAW_POINT);
-  const auto cpu = ThreadCpu("orv-read") - cpuBefore;
-  // Under emulation on a loaded machine the reader can fall more than
-  // hidraw's 63 reports behind, and the kernel then drops reports: a figure
-  // of the machine's speed, printed and not checked.
-  Figure("reports lost of 10,001 at 1,000/s", static_cast<double>(kReports + 1 - received), "");
-  Figure("reader CPU per report", static_cast<double>(cpu.count()) / (kReports + 1), "us");
-
-  RecordingSink consoleSink;
-  auto console = OpenLink(LinkProfile::Console(), consoleSink);
-  std::vector<double> linkTimes;
-  for (int i = 0; i < 200; ++i) {
-    const auto begin = Clock::now();
-    ASSERT_TRUE(console->SendAndWait(kCommandChannel, Request(7, GET_MODEL, {})));
-    linkTimes.push_back(1000 * Milliseconds(Clock::now() - begin));
-  }
-  Figure("SendAndWait round trip, median", Median(linkTimes), "us");
-
-  // A device that only echoes, at another port and with an identity no
-  // program takes, read and written on its node directly.
-  const std::string echoPort = "usb-0000:00:14.0-2/input0";
-  UhidDevice* echoSelf = nullptr;
-  UhidDevice echo(
-      {3, 0x2A5C, 0x7777, "echo", ControllerReportDescriptor(4), echoPort},
-      [&echoSelf](std::span<const uint8_t> r) { echoSelf->SendInputReport(r); }, nullptr);
-  echoSelf = &echo;
-  ASSERT_TRUE(echo.Plug(""));
-  std::string node;
-  orvelle::testing::WaitUntil([&] { return !(node = NodeAtPort(echoPort)).empty(); }, 10s, 10ms);
-  const int fd = open(node.c_str(), O_RDWR | O_CLOEXEC);
-  ASSERT_GE(fd, 0) << node;
-  std::vector<double> echoTimes;
-  std::array<uint8_t, 64> report{7, 0x5A};
-  std::array<uint8_t, 64> answer{};
-  for (int i = 0; i < 200; ++i) {
-    const auto begin = Clock::now();
-    ASSERT_EQ(write(fd, report.data(), report.size()), 64);
-    pollfd p{fd, POLLIN, 0};
-    ASSERT_EQ(poll(&p, 1, 5000), 1);
-    ASSERT_EQ(read(fd, answer.data(), answer.size()), 64);
-    echoTimes.push_back(1000 * Milliseconds(Clock::now() - begin));
-  }
-  close(fd);
-  Figure("bare uhid echo round trip, median", Median(echoTimes), "us");
 }
 
 }  // namespace
