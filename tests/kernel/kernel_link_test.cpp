@@ -12,6 +12,7 @@
 #include "sim/report_descriptor.h"
 #include "tests/kernel/kernel_fixture.h"
 #include "tests/support/sim_fixture.h"
+#include "tests/support/wait_until.h"
 
 namespace orvelle::kernel {
 namespace {
