@@ -227,7 +227,7 @@ int Run() {
   }
   const std::shared_ptr<HidBus> bus = MakeHidrawBus();
   const bool found = !WaitForController(*bus).empty();
-  const std::string node = NodeAtPort(kSimUsbPort);
+  const std::string node = NodeAtPort(SimUsbPhys());
   if (!found || node.empty()) {
     std::printf("kernel-bench: the kernel made no hidraw node for the controller\n");
     return 2;
