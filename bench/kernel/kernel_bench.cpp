@@ -178,6 +178,10 @@ bool Stream(SimulatedController& sim, const std::shared_ptr<HidBus>& bus, const 
   RawPointCount linkCount;
   CUSBTransfer link(Quick(LinkProfile::Calibration()), bus);
   link.SetOwner(&linkCount);
+  // The raw points answer no request: taken unasked, as Tessaly takes them.
+  link.TakeUnasked([](std::span<const uint8_t> frame) {
+    return frame[0] == kCalibrationReportId && frame[1] == CAL_RAW_POINT;
+  });
   if (!link.Open() ||
       !link.SendAndWait(kCalibrationChannel, testing::Request(kCalibrationReportId, CAL_BEGIN, {})))
     return false;

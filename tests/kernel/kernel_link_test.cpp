@@ -3,6 +3,8 @@
 // programs find it as a hidraw node through sysfs and libudev.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <array>
 
 #include "devlink/catalogue.h"
@@ -33,6 +35,10 @@ class KernelLink : public ::testing::Test {
   std::unique_ptr<CUSBTransfer> OpenLink(LinkProfile profile, RecordingSink& sink) {
     auto link = std::make_unique<CUSBTransfer>(Quick(std::move(profile)), bus);
     link->SetOwner(&sink);
+    // The raw points answer no request: taken unasked, as Tessaly takes them.
+    link->TakeUnasked([](std::span<const uint8_t> frame) {
+      return frame[0] == kCalibrationReportId && frame[1] == CAL_RAW_POINT;
+    });
     EXPECT_TRUE(link->Open());
     return link;
   }
@@ -124,6 +130,24 @@ TEST_F(KernelLink, TwoControllersAtTwoPortsKeepTheirPathsAcrossAReplug) {
   ASSERT_TRUE(waitFor(both));
   // The kernel numbers the nodes as they come, and may or may not give the same number again.
   std::printf("port 2: %s, then %s\n", secondNode.c_str(), NodeAtPort(SimUsbPhys(2)).c_str());
+}
+
+// Two processes on one node: while this one holds the controller for a group
+// (flock on the node), orvellectl waits, then names this process and ends;
+// once the group ends it goes through.
+TEST_F(KernelLink, AGroupOnTheNodeHoldsOffAnotherProcess) {
+  RecordingSink sink;
+  auto link = OpenLink(LinkProfile::Console(), sink);
+  ExchangeGroup held = link->BeginGroup();
+  ASSERT_TRUE(held);
+  const CommandResult busy = Shell(Program("orvellectl", "info"));
+  EXPECT_EQ(busy.status, 6) << busy.output;
+  EXPECT_NE(busy.output.find("kernel_link_tests (process " + std::to_string(getpid()) + ")"),
+            std::string::npos)
+      << busy.output;
+  held.End();
+  const CommandResult done = Shell(Program("orvellectl", "info"));
+  EXPECT_EQ(done.status, 0) << done.output;
 }
 
 // With the kernel's own touch driver bound, hidraw still hands out the
