@@ -1,9 +1,9 @@
 // The device link on a real kernel (uhid, the HID core, hidraw), each figure
 // beside a floor of the link's own design measured on the same simulated
 // controller in the same machine and run, and their ratio:
-//  1. a request's round trip: SendAndWait against a bare reader thread that
-//     hands each answer to the caller waiting for it (blocks of each in turn,
-//     never both reading at once);
+//  1. a request's round trip: SendAndWait against a bare writer thread that
+//     makes the write and a bare reader thread that hands each answer to the
+//     caller waiting for it (blocks of each in turn, never both at once);
 //  2. a touch stream of 1,000 reports a second for 10 s, read by the link and
 //     by a bare reader that reads and discards, both at once: reader CPU per
 //     report, and reports lost.
@@ -28,6 +28,8 @@
 #include <cstdio>
 #include <mutex>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "bench/beside_floor.h"
 #include "bench/devlink/thread_cpu.h"
@@ -102,8 +104,10 @@ class NodeReader {
   std::thread thread_;
 };
 
-// The floor of SendAndWait: write, and wait until the reader thread has
-// handed over the answer.
+// The floor of SendAndWait, of the link's own design: the request goes to a
+// writer thread (a hidraw write blocks for its USB transfer, so it is never
+// made on the waiting thread), and the caller waits until the reader thread
+// has handed over the answer.
 class BareExchange {
  public:
   explicit BareExchange(const std::string& node)
@@ -111,21 +115,47 @@ class BareExchange {
           if (!IsFrame(report, kCommandReportId, GET_MODEL)) return;
           std::lock_guard lock(mutex_);
           ++answers_;
-          answered_.notify_one();
-        }) {}
+          changed_.notify_all();
+        }),
+        writer_([this] { Write(); }) {}
+  ~BareExchange() {
+    {
+      std::lock_guard lock(mutex_);
+      stopping_ = true;
+      changed_.notify_all();
+    }
+    writer_.join();
+  }
   bool SendAndWait(std::span<const uint8_t> request) {
     std::unique_lock lock(mutex_);
     const uint64_t before = answers_;
-    if (!reader_.Write(request)) return false;
-    return answered_.wait_for(lock, 5s, [&] { return answers_ != before; });
+    pending_.assign(request.begin(), request.end());
+    changed_.notify_all();
+    return changed_.wait_for(lock, 5s, [&] { return answers_ != before; });
   }
   bool Ready() const { return reader_.Reading(); }
 
  private:
+  void Write() {
+    pthread_setname_np(pthread_self(), "bare-write");
+    std::unique_lock lock(mutex_);
+    for (;;) {
+      changed_.wait(lock, [&] { return stopping_ || !pending_.empty(); });
+      if (stopping_) return;
+      const std::vector<uint8_t> report = std::exchange(pending_, {});
+      lock.unlock();
+      reader_.Write(report);
+      lock.lock();
+    }
+  }
+
   std::mutex mutex_;
-  std::condition_variable answered_;
+  std::condition_variable changed_;
   uint64_t answers_ = 0;
-  NodeReader reader_;  // last: stopped before what it hands to goes
+  std::vector<uint8_t> pending_;
+  bool stopping_ = false;
+  NodeReader reader_;  // stopped before what it hands to goes
+  std::thread writer_;
 };
 
 double Micros(Clock::duration d) {
