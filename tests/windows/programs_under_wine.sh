@@ -2,9 +2,11 @@
 # The Windows programs, as staged for the installer, under Wine on an X server
 # of their own, as a user meets them on a machine without a controller (Wine
 # offers no HID device, nor Unix sockets to reach the simulator with): each
-# window program starts to its window in both languages and ends cleanly,
-# the console's options page writes the log-on Run value and reads it back,
-# and orvellectl finds no controller. Pictures go to $ORVELLE_SCREENSHOT_DIR.
+# window program starts to its window in both languages and ends cleanly;
+# the console starts in the language an installation left for every user,
+# and its options page saves the user's own language and log-on Run value,
+# which it reads back; and orvellectl finds no controller. Pictures go to
+# $ORVELLE_SCREENSHOT_DIR.
 # Usage: programs_under_wine.sh STAGE
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -14,7 +16,8 @@ source "$here/wine_desktop.sh"
 stage="$WINE_RUN/程序"
 cp -r "$(realpath "${1:?usage: programs_under_wine.sh STAGE}")" "$stage"
 start_wine_desktop
-run_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
+run_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
+settings_key='Software\Orvelle\GlobalSettings'
 console_path=$(winepath -w "$stage/OrvelleConsole.exe")
 
 status=0
@@ -32,32 +35,41 @@ start() {
 logged() { grep -qF "$2" "$WINE_RUN/$1"; }
 wait_logged() { until_true 30 logged "$1" "$2" || fail "$1 never showed \"$2\": $(cat "$WINE_RUN/$1")"; }
 
-# The console, first in English: the options page chooses the log-on start and
-# Chinese, and saves; its message boxes are logged, not shown.
-ORVELLE_MESSAGE_BOXES=log start OrvelleConsole console-en.log
-window=$(wait_window OrvelleConsole)
-screenshot "$window" windows-console-en.png
-keys "$window" ctrl+Tab ctrl+Tab ctrl+Tab alt+c alt+l
-screenshot "$window" windows-console-options-en.png
-keys "$window" alt+s
-wait_logged console-en.log "Completed successfully"
-[ "$(registry_value "$run_key" OrvelleConsole)" = "$console_path" ] ||
-  fail "the Run value is \"$(registry_value "$run_key" OrvelleConsole)\", not $console_path"
-keys "$window" Escape
-wait_exit "$started" 0
-note "OrvelleConsole (English): shown, log-on entry written, ended"
+# As an installation in Chinese leaves it: every user's language until the
+# user chooses one. The programs write only the user's settings.
+wine reg add "HKLM\\$settings_key" /v Language /t REG_DWORD /d 1 /reg:64 /f >/dev/null 2>&1
 
-# In Chinese from its next start; the page shows the log-on start chosen, so
-# its key (Alt+L in both packs) clears it and saving removes the value.
+# The console, first in the installation's Chinese: the options page chooses
+# English and the log-on start, and saves; its message boxes are logged.
 ORVELLE_MESSAGE_BOXES=log start OrvelleConsole console-zh.log
 window=$(wait_window OrvelleConsole)
 screenshot "$window" windows-console-zh.png
-keys "$window" ctrl+Tab ctrl+Tab ctrl+Tab alt+l alt+s
+keys "$window" ctrl+Tab ctrl+Tab ctrl+Tab alt+e alt+l alt+s
 wait_logged console-zh.log "成功"
+[ "$(registry_value "$run_key" OrvelleConsole)" = "$console_path" ] ||
+  fail "the Run value is \"$(registry_value "$run_key" OrvelleConsole)\", not $console_path"
+[ "$(registry_value "HKCU\\$settings_key" Language)" = dword:00000000 ] ||
+  fail "the user's language is \"$(registry_value "HKCU\\$settings_key" Language)\", not English"
+[ "$(registry_value "HKLM\\$settings_key" Language)" = dword:00000001 ] ||
+  fail "the machine's language changed"
+keys "$window" Escape
+wait_exit "$started" 0
+note "OrvelleConsole (the installation's Chinese): shown, English and the log-on entry saved, ended"
+
+# In English from its next start, the user's choice; the page shows the log-on
+# start chosen, so its key (Alt+L in both packs) clears it and saving removes
+# the value.
+ORVELLE_MESSAGE_BOXES=log start OrvelleConsole console-en.log
+window=$(wait_window OrvelleConsole)
+screenshot "$window" windows-console-en.png
+keys "$window" ctrl+Tab ctrl+Tab ctrl+Tab
+screenshot "$window" windows-console-options-en.png
+keys "$window" alt+l alt+s
+wait_logged console-en.log "Completed successfully"
 [ -z "$(registry_value "$run_key" OrvelleConsole)" ] || fail "the Run value was not removed"
 keys "$window" Escape
 wait_exit "$started" 0
-note "OrvelleConsole (Chinese): shown, log-on entry read back and removed, ended"
+note "OrvelleConsole (English): shown, log-on entry read back and removed, ended"
 
 # says_so_and_ends PROGRAM NAME [ARGS] -- BOX...: without a controller the
 # program says so in message boxes, each BOX "CAPTION: TEXT", and ends. Once

@@ -78,12 +78,13 @@ wait_exit() {
   [ "$status" -eq "$2" ] || fail "process $1 ended with $status, not $2"
 }
 
-# The 64-bit registry's text value, or nothing. Read from an export, which is
-# UTF-16: reg query prints in the console's code page, where Chinese is lost.
+# The 64-bit registry's value as its export writes it: a text without its
+# quotes, else "dword:..."; or nothing. Read from an export, which is UTF-16:
+# reg query prints in the console's code page, where Chinese is lost.
 registry_value() {
   local file="$WINE_RUN/export.reg"
   rm -f "$file"
   wine reg export "$1" "$(winepath -w "$file")" /reg:64 /y >/dev/null 2>&1 || return 0
-  iconv -f UTF-16 -t UTF-8 "$file" | tr -d '\r' |
-    sed -n "s/^\"$2\"=\"\(.*\)\"\$/\1/p" | sed 's/\\\\/\\/g; s/\\"/"/g'
+  iconv -f UTF-16 -t UTF-8 "$file" | tr -d '\r' | sed -n "s/^\"$2\"=//p" |
+    sed 's/^"\(.*\)"$/\1/; s/\\\\/\\/g; s/\\"/"/g'
 }
