@@ -1,8 +1,12 @@
 // orvelle-sim: a simulated touch controller that every program of the suite
 // finds like a plugged-in one, with a prompt and a script mode.
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <poll.h>
 #include <signal.h>
 #include <unistd.h>
+#endif
 
 #include <atomic>
 #include <cerrno>
@@ -22,6 +26,35 @@ using orvelle::SimControllerOptions;
 using orvelle::SimulatedController;
 
 std::atomic<bool> gInterrupted{false};
+
+#ifdef _WIN32
+std::atomic<SimulatedController*> gController{nullptr};
+
+// Ctrl-C, Ctrl-Break or the console window closing end the program, which
+// ends its pipes; the controller is unplugged first, so that its node goes too.
+BOOL WINAPI OnConsoleEvent(DWORD) {
+  gInterrupted.store(true);
+  if (SimulatedController* controller = gController.load()) controller->Unplug();
+  return FALSE;
+}
+
+void InstallSignalHandlers(SimulatedController& controller) {
+  gController.store(&controller);
+  ::SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+}
+
+// Reads standard input line by line until end of input or quit.
+void RunPrompt(SimConsole& console) {
+  DWORD mode = 0;
+  const bool terminal = ::GetConsoleMode(::GetStdHandle(STD_INPUT_HANDLE), &mode);
+  if (terminal) std::cout << "orvelle-sim> " << std::flush;
+  for (std::string line; !gInterrupted.load() && std::getline(std::cin, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!console.Execute(line)) return;
+    if (terminal) std::cout << "orvelle-sim> " << std::flush;
+  }
+}
+#else
 int gSignalPipe[2] = {-1, -1};
 
 void OnSignal(int) {
@@ -30,7 +63,7 @@ void OnSignal(int) {
   [[maybe_unused]] ssize_t n = write(gSignalPipe[1], &byte, 1);
 }
 
-void InstallSignalHandlers() {
+void InstallSignalHandlers(SimulatedController&) {
   if (pipe(gSignalPipe) != 0) return;
   struct sigaction action {};
   action.sa_handler = OnSignal;
@@ -38,71 +71,6 @@ void InstallSignalHandlers() {
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
   signal(SIGPIPE, SIG_IGN);
-}
-
-const std::string kUsage =
-    "usage: orvelle-sim [--dir D | --uhid] [--identity VID:PID] [--ch3-output 4|8]\n"
-    "                   [--state F] [--script F] [--log]\n"
-    "  --dir D          simulator folder (default $ORVELLE_SIM_DIR, else\n"
-    "                   $XDG_RUNTIME_DIR/orvelle-sim)\n"
-    "  --uhid           plug into the kernel through /dev/uhid instead (a hidraw\n"
-    "                   node at port " +
-    std::string(orvelle::kSimUsbPort) +
-    "; needs the uhid module\n"
-    "                   and write access to /dev/uhid)\n"
-    "  --identity V:P   vendor and product id in hexadecimal (default 2a5c:0013)\n"
-    "  --ch3-output N   output report length of the vendor collection (default 4)\n"
-    "  --state F        keep the controller's settings and calibration in F\n"
-    "  --script F       run the commands in F, then read standard input\n"
-    "  --log            print every frame in and out\n"
-    "Type help at the prompt for the commands. Ctrl-C or end of input unplugs.\n";
-
-bool ParseHex16(const std::string& text, uint16_t& value) {
-  if (text.empty() || text.size() > 6) return false;
-  char* end = nullptr;
-  const unsigned long parsed = std::strtoul(text.c_str(), &end, 16);
-  if (*end != '\0' || parsed > 0xFFFF) return false;
-  value = static_cast<uint16_t>(parsed);
-  return true;
-}
-
-struct CommandLine {
-  SimControllerOptions options;
-  std::string dir;
-  std::string script;
-  bool log = false;
-};
-
-bool ParseCommandLine(int argc, char** argv, CommandLine& cl) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    const bool hasValue = i + 1 < argc;
-    if (arg == "--log") {
-      cl.log = true;
-    } else if (arg == "--uhid") {
-      cl.options.transport = orvelle::SimTransport::Uhid;
-    } else if (arg == "--dir" && hasValue) {
-      cl.dir = argv[++i];
-    } else if (arg == "--state" && hasValue) {
-      cl.options.stateFile = argv[++i];
-    } else if (arg == "--script" && hasValue) {
-      cl.script = argv[++i];
-    } else if (arg == "--ch3-output" && hasValue) {
-      const std::string v = argv[++i];
-      if (v != "4" && v != "8") return false;
-      cl.options.vendorOutputLength = static_cast<uint8_t>(v[0] - '0');
-    } else if (arg == "--identity" && hasValue) {
-      const std::string v = argv[++i];
-      const size_t colon = v.find(':');
-      if (colon == std::string::npos || !ParseHex16(v.substr(0, colon), cl.options.vendorId) ||
-          !ParseHex16(v.substr(colon + 1), cl.options.productId)) {
-        return false;
-      }
-    } else {
-      return false;
-    }
-  }
-  return true;
 }
 
 // Reads standard input line by line until end of input, quit or a signal.
@@ -132,6 +100,83 @@ void RunPrompt(SimConsole& console) {
       if (terminal) std::cout << "orvelle-sim> " << std::flush;
     }
   }
+}
+
+#endif
+
+#ifdef __linux__
+const std::string kUsage =
+    "usage: orvelle-sim [--dir D | --uhid] [--identity VID:PID] [--ch3-output 4|8]\n"
+    "                   [--state F] [--script F] [--log]\n"
+    "  --dir D          simulator folder (default $ORVELLE_SIM_DIR, else\n"
+    "                   $XDG_RUNTIME_DIR/orvelle-sim)\n"
+    "  --uhid           plug into the kernel through /dev/uhid instead (a hidraw\n"
+    "                   node at port " +
+    std::string(orvelle::kSimUsbPort) +
+    "; needs the uhid module\n"
+    "                   and write access to /dev/uhid)\n"
+#else
+const std::string kUsage =
+    "usage: orvelle-sim [--dir D] [--identity VID:PID] [--ch3-output 4|8]\n"
+    "                   [--state F] [--script F] [--log]\n"
+    "  --dir D          simulator folder (default %ORVELLE_SIM_DIR%, else\n"
+    "                   %TEMP%\\orvelle-sim)\n"
+#endif
+    "  --identity V:P   vendor and product id in hexadecimal (default 2a5c:0013)\n"
+    "  --ch3-output N   output report length of the vendor collection (default 4)\n"
+    "  --state F        keep the controller's settings and calibration in F\n"
+    "  --script F       run the commands in F, then read standard input\n"
+    "  --log            print every frame in and out\n"
+    "Type help at the prompt for the commands. Ctrl-C or end of input unplugs.\n";
+
+bool ParseHex16(const std::string& text, uint16_t& value) {
+  if (text.empty() || text.size() > 6) return false;
+  char* end = nullptr;
+  const unsigned long parsed = std::strtoul(text.c_str(), &end, 16);
+  if (*end != '\0' || parsed > 0xFFFF) return false;
+  value = static_cast<uint16_t>(parsed);
+  return true;
+}
+
+struct CommandLine {
+  SimControllerOptions options;
+  std::string dir;
+  std::string script;
+  bool log = false;
+};
+
+bool ParseCommandLine(int argc, char** argv, CommandLine& cl) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    const bool hasValue = i + 1 < argc;
+    if (arg == "--log") {
+      cl.log = true;
+#ifdef __linux__
+    } else if (arg == "--uhid") {
+      cl.options.transport = orvelle::SimTransport::Uhid;
+#endif
+    } else if (arg == "--dir" && hasValue) {
+      cl.dir = argv[++i];
+    } else if (arg == "--state" && hasValue) {
+      cl.options.stateFile = argv[++i];
+    } else if (arg == "--script" && hasValue) {
+      cl.script = argv[++i];
+    } else if (arg == "--ch3-output" && hasValue) {
+      const std::string v = argv[++i];
+      if (v != "4" && v != "8") return false;
+      cl.options.vendorOutputLength = static_cast<uint8_t>(v[0] - '0');
+    } else if (arg == "--identity" && hasValue) {
+      const std::string v = argv[++i];
+      const size_t colon = v.find(':');
+      if (colon == std::string::npos || !ParseHex16(v.substr(0, colon), cl.options.vendorId) ||
+          !ParseHex16(v.substr(colon + 1), cl.options.productId)) {
+        return false;
+      }
+    } else {
+      return false;
+    }
+  }
+  return true;
 }
 
 // False when the script asked to end the session.
@@ -165,9 +210,8 @@ int main(int argc, char** argv) {
     std::cerr << kUsage;
     return 2;
   }
-  InstallSignalHandlers();
-
   SimulatedController controller(cl.options);
+  InstallSignalHandlers(controller);
   SimConsole console(controller, std::cout, [] { return gInterrupted.load(); });
   console.SetLogFrames(cl.log);
   std::string error;

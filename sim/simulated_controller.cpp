@@ -35,16 +35,18 @@ std::string NameOf(std::span<const uint8_t> report) {
 
 std::string DefaultSocketPath(const std::string& folder, uint16_t vendorId, uint16_t productId) {
   char name[32];
-  std::snprintf(name, sizeof name, "/touch-%04x-%04x", vendorId, productId);
-  return folder + name;
+  std::snprintf(name, sizeof name, "touch-%04x-%04x", vendorId, productId);
+  return SimNodePath(folder, name);
 }
 
 std::unique_ptr<HidDeviceEnd> SimulatedController::MakeDevice() {
   auto onOutput = [this](std::span<const uint8_t> r) { OnOutput(r); };
+#ifdef __linux__
   if (options_.transport == SimTransport::Uhid) {
     return std::make_unique<UhidDevice>(MakeIdentity(options_), onOutput,
                                         [this](uint8_t id) { return FeatureReport(id); });
   }
+#endif
   return std::make_unique<VirtualHidDevice>(MakeIdentity(options_), onOutput);
 }
 
