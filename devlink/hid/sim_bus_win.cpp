@@ -11,6 +11,7 @@
 // clang-format on
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
@@ -23,8 +24,6 @@
 
 namespace orvelle {
 namespace {
-
-using namespace std::chrono_literals;
 
 constexpr size_t kMaxPipeName = 256;
 
@@ -84,24 +83,20 @@ class PipeConnection final : public SimConnection {
   Handle pipe_;
 };
 
-// The pipe a node names, when it is a local pipe of this user's simulators.
+// The pipe a node names, when it is a local pipe of this user's simulators:
+// a node may name any pipe, another machine's too.
 std::wstring PipeOfNode(const std::string& node) {
   std::ifstream in(SimFilePath(node), std::ios::binary);
   std::string name(kMaxPipeName + 1, '\0');
   in.read(name.data(), static_cast<std::streamsize>(name.size()));
   name.resize(static_cast<size_t>(in.gcount()));
-  const std::wstring pipe(name.begin(), name.end());
   const std::wstring prefix = SimPipePrefix();
-  const bool plain = std::all_of(name.begin(), name.end(), [](char c) {
-    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || c == '-' || c == '\\' || c == '.' ||
-           (c >= 'a' && c <= 'z');
-  });
-  if (!plain || name.size() > kMaxPipeName || pipe.size() <= prefix.size() ||
-      pipe.compare(0, prefix.size(), prefix) != 0 ||
-      pipe.find(L'\\', prefix.size()) != std::wstring::npos) {
-    return {};
-  }
-  return pipe;
+  const std::wstring pipe(name.begin(), name.end());
+  const bool ours =
+      name.size() <= kMaxPipeName && pipe.size() > prefix.size() && pipe.starts_with(prefix) &&
+      std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(),
+                  [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '-'; });
+  return ours ? pipe : std::wstring();
 }
 
 bool OwnedByThisUser(HANDLE pipe) {

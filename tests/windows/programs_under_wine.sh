@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # The Windows programs, as staged for the installer, under Wine on an X server
-# of their own, as a user meets them on a machine without a controller (Wine
-# offers no HID device, nor Unix sockets to reach the simulator with): each
-# window program starts to its window in both languages and ends cleanly;
-# the console starts in the language an installation left for every user,
-# and its options page saves the user's own language and log-on Run value,
-# which it reads back; and orvellectl finds no controller. Pictures go to
-# $ORVELLE_SCREENSHOT_DIR.
+# of their own, as a user meets them. First on a machine without a controller
+# (Wine offers no HID device): each window program starts to its window in
+# both languages and ends cleanly; the console starts in the language an
+# installation left for every user, and its options page saves the user's own
+# language and log-on Run value, which it reads back; orvellectl finds no
+# controller. Then with orvelle-sim.exe running: orvellectl reads it, the
+# console fills its information page and applies its configuration page,
+# Tessaly calibrates with the simulator touching the targets, and the factory
+# tool sets the touch count. Pictures go to $ORVELLE_SCREENSHOT_DIR.
 # Usage: programs_under_wine.sh STAGE
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -99,3 +101,75 @@ says_so_and_ends Tessaly tessaly-en 0 -- \
   "Error: The touch controller is not connected. Nothing was sent."
 says_so_and_ends Tessaly tessaly-zh 1 -- "未找到设备: 未找到设备，请检查 USB 连接" "错误: 设备未连接，命令未发送。"
 says_so_and_ends OrvelleFactoryConfig2 factory -- "注意: 设备还没有连接，请检查!"
+
+# With a controller: orvelle-sim as a user starts it beside the programs, in
+# its own default folder, which every program finds with nothing to pass. Its
+# commands come through a FIFO; it logs every frame.
+mkfifo "$WINE_RUN/sim.in"
+wine "$stage/orvelle-sim.exe" --log <"$WINE_RUN/sim.in" >"$WINE_RUN/sim.log" 2>&1 &
+sim=$!
+exec 7>"$WINE_RUN/sim.in"
+sim_does() { printf '%s\n' "$*" >&7; }
+wait_logged sim.log "plugged in at"
+times() { grep -cF "$2" "$WINE_RUN/$1" || true; }
+reached() { [ "$(times "$1" "$2")" -ge "$3" ]; }
+wait_times() {
+  until_true 30 reached "$@" ||
+    fail "$1 showed \"$2\" $(times "$1" "$2") times, not $3: $(tail -n 20 "$WINE_RUN/$1")"
+}
+
+wine "$stage/orvellectl.exe" info >"$WINE_RUN/ctl-info.log" 2>&1 ||
+  fail "orvellectl info: $(cat "$WINE_RUN/ctl-info.log")"
+logged ctl-info.log "model:       OVT-6510" || fail "orvellectl info: $(cat "$WINE_RUN/ctl-info.log")"
+note "orvellectl info: $(head -n 1 "$WINE_RUN/ctl-info.log")"
+
+# The console reads the controller onto its information page; the
+# configuration page's Apply writes what the page read and reads it back.
+ORVELLE_MESSAGE_BOXES=log start OrvelleConsole console-sim.log 0
+window=$(wait_window OrvelleConsole)
+wait_logged sim.log "GET_LAYOUT"
+screenshot "$window" windows-console-controller-info.png
+keys "$window" ctrl+Tab
+wait_times sim.log "in  07 14 01 01 FF" 1
+screenshot "$window" windows-console-controller-config.png
+keys "$window" alt+a
+wait_logged console-sim.log "Completed successfully"
+logged sim.log "in  07 14 05 02 " || fail "Apply wrote no CFG_14: $(tail -n 20 "$WINE_RUN/sim.log")"
+wait_times sim.log "in  07 14 01 01 FF" 2
+keys "$window" Escape
+wait_exit "$started" 0
+note "OrvelleConsole with the controller: information read, configuration applied and read back"
+
+# Tessaly calibrates with the simulator touching each target; OK keeps it.
+ORVELLE_MESSAGE_BOXES=log start Tessaly tessaly-sim.log 0
+window=$(wait_window Tessaly)
+wait_logged sim.log "CAL_BEGIN"
+sim_does targets
+wait_logged sim.log "CAL_SET_POINTS"
+screenshot "$window" windows-tessaly-calibrated.png
+keys "$window" Return
+wait_logged sim.log "in  06 05 01 01 FF  CAL_END"
+wait_exit "$started" 0
+note "Tessaly with the controller: every target touched, the result written and kept"
+
+# The factory tool sets four touch points in its dialog, clicked as a user does.
+ORVELLE_MESSAGE_BOXES=log start OrvelleFactoryConfig2 factory-sim.log
+window=$(wait_window 红外触摸屏工厂配置工具)
+keys "$window" Tab space
+dialog=$(wait_window 触点个数设置)
+wait_logged sim.log "in  07 11 01 03 FF  TOUCH_SETTINGS"
+screenshot "$dialog" windows-factory-touch-count.png
+# At points of the dialog's own layout (295 x 172 units): "4点", then OK.
+eval "$(xdotool getwindowgeometry --shell "$dialog")"
+for point in "58 69" "105 146"; do
+  read -r x y <<<"$point"
+  xdotool mousemove --window "$dialog" $((x * WIDTH / 295)) $((y * HEIGHT / 172)) click 1
+done
+wait_logged sim.log "in  07 11 02 04 04 FF  TOUCH_SETTINGS"
+wait_logged factory-sim.log "注意: 设置成功!"
+keys "$window" Escape
+wait_exit "$started" 0
+note "OrvelleFactoryConfig2 with the controller: four touch points set"
+
+sim_does quit
+wait_exit "$sim" 0

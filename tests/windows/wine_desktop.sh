@@ -36,6 +36,14 @@ start_wine_desktop() {
   until_true 20 grep -q '^[0-9]' "$WINE_RUN/display" || fail "Xvfb did not start"
   export DISPLAY=":$(head -n 1 "$WINE_RUN/display")"
   wineboot --init >/dev/null 2>&1 || fail "wineboot failed"
+  # Windows' dialog font is Wine's Tahoma, which Wine may not find: it then
+  # takes the first face it has, on some machines a mathematical one in which
+  # Qt draws no text in fields. A face every machine with fontconfig has.
+  local face
+  for face in "MS Shell Dlg" "MS Shell Dlg 2"; do
+    wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' \
+      /v "$face" /d "DejaVu Sans" /f >/dev/null 2>&1 || fail "the font substitute was not set"
+  done
 }
 
 # The mapped window of exactly this title, or nothing.
