@@ -39,6 +39,7 @@ class FileRegistry : public Registry {
                       std::unique_ptr<RegKey>& key, bool* created) override;
   RegStatus OpenKey(RegRoot root, std::string_view path, RegAccess access,
                     std::unique_ptr<RegKey>& key) override;
+  SettingsRoots Settings() const override { return {RegRoot::LocalMachine, std::nullopt}; }
   std::string LastErrorText() const override;
 
  private:

@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -35,6 +36,14 @@ enum class RegRoot : uint8_t { LocalMachine, CurrentUser };
 enum class RegType : uint32_t { None = 0, String = 1, Binary = 3, Dword = 4 };
 
 enum class RegAccess : uint8_t { Read, Write, AllAccess };
+
+// Where the programs keep their own settings (language, start-up): the root
+// the user's choices are written under, and the root whose values, such as an
+// installer's, stand in where the user has made none.
+struct SettingsRoots {
+  RegRoot user = RegRoot::LocalMachine;
+  std::optional<RegRoot> defaults;
+};
 
 // "HKEY_LOCAL_MACHINE" or "HKEY_CURRENT_USER".
 std::string_view RootName(RegRoot root);
@@ -67,6 +76,11 @@ class Registry {
   // RegOpenKeyEx: FileNotFound when the key does not exist.
   virtual RegStatus OpenKey(RegRoot root, std::string_view path, RegAccess access,
                             std::unique_ptr<RegKey>& key) = 0;
+  // Windows: the user's choices under HKEY_CURRENT_USER with the machine's
+  // values under HKEY_LOCAL_MACHINE as defaults (a program that is not
+  // elevated cannot write there). The file store is the user's own already:
+  // its HKEY_LOCAL_MACHINE file holds the settings, with no defaults.
+  virtual SettingsRoots Settings() const = 0;
   // A readable account of the last failure of this registry object that had
   // more to say than its status (a damaged store file, an OS error).
   virtual std::string LastErrorText() const = 0;

@@ -24,8 +24,8 @@ HKEY RootKey(RegRoot root) {
 
 std::wstring Wide(std::string_view utf8) {
   if (utf8.empty()) return {};
-  const int length = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
-                                           nullptr, 0);
+  const int length =
+      ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
   std::wstring wide(static_cast<size_t>(length), L'\0');
   ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(),
                         length);
@@ -120,9 +120,9 @@ class WinRegistry : public Registry {
                       std::unique_ptr<RegKey>& key, bool* created) override {
     HKEY handle = nullptr;
     DWORD disposition = 0;
-    LONG rc = ::RegCreateKeyExW(RootKey(root), Wide(path).c_str(), 0, nullptr,
-                                REG_OPTION_NON_VOLATILE, Rights(access), nullptr, &handle,
-                                &disposition);
+    LONG rc =
+        ::RegCreateKeyExW(RootKey(root), Wide(path).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                          Rights(access), nullptr, &handle, &disposition);
     if (rc != ERROR_SUCCESS) return FromWin32(rc);
     if (created) *created = disposition == REG_CREATED_NEW_KEY;
     key = std::make_unique<WinRegKey>(handle);
@@ -138,6 +138,7 @@ class WinRegistry : public Registry {
     return RegStatus::Success;
   }
 
+  SettingsRoots Settings() const override { return {RegRoot::CurrentUser, RegRoot::LocalMachine}; }
   std::string LastErrorText() const override { return {}; }
 };
 

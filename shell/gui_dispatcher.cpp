@@ -6,6 +6,7 @@
 #include <QEvent>
 #include <QEventLoop>
 #include <QGuiApplication>
+#include <QTimerEvent>
 #include <utility>
 
 #include "devlink/usb_transfer.h"
@@ -19,6 +20,7 @@ GuiAnswerDispatcher::GuiAnswerDispatcher(CUSBTransfer& link, QObject* parent)
 
 GuiAnswerDispatcher::~GuiAnswerDispatcher() {
   link_.SetDispatcher(nullptr);
+  if (drainTimer_ != 0) killTimer(drainTimer_);
   if (waits_ > 0) {
     if (qGuiApp) QGuiApplication::restoreOverrideCursor();
     if (QCoreApplication* app = QCoreApplication::instance()) app->removeEventFilter(this);
@@ -27,7 +29,19 @@ GuiAnswerDispatcher::~GuiAnswerDispatcher() {
 
 void GuiAnswerDispatcher::Post() {
   if (drainPending_.exchange(true)) return;
-  QMetaObject::invokeMethod(this, &GuiAnswerDispatcher::Drain, Qt::QueuedConnection);
+  // Timers start on the window thread.
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        if (drainTimer_ == 0) drainTimer_ = startTimer(kDrainInterval, Qt::PreciseTimer);
+      },
+      Qt::QueuedConnection);
+}
+
+void GuiAnswerDispatcher::timerEvent(QTimerEvent* event) {
+  if (event->timerId() != drainTimer_) return QObject::timerEvent(event);
+  killTimer(std::exchange(drainTimer_, 0));
+  Drain();
 }
 
 void GuiAnswerDispatcher::Pause(std::chrono::milliseconds duration) {
@@ -77,7 +91,10 @@ void GuiAnswerDispatcher::WaitEnds() {
 }
 
 bool GuiAnswerDispatcher::eventFilter(QObject* watched, QEvent* event) {
-  if (waits_ == 0 || idleLevel_ != waits_) return QObject::eventFilter(watched, event);
+  // The drain's own timer is never held back: a lost one would leave the
+  // frames queued behind it for good.
+  if (waits_ == 0 || idleLevel_ != waits_ || watched == this)
+    return QObject::eventFilter(watched, event);
   switch (event->type()) {
     case QEvent::Timer:
     case QEvent::Close:

@@ -31,8 +31,11 @@ class GuiAnswerDispatcher final : public QObject, public AnswerDispatcher {
   explicit GuiAnswerDispatcher(CUSBTransfer& link, QObject* parent = nullptr);
   ~GuiAnswerDispatcher() override;
 
-  // Reader threads: one queued drain at a time, however many frames arrive.
+  // Reader threads: one drain at a time, however many frames arrive. An
+  // idle window drains at most every kDrainInterval: a stream of raw touch
+  // reports then wakes it a hundred times a second, not a thousand.
   void Post() override;
+  static constexpr std::chrono::milliseconds kDrainInterval{8};
 
   // Every wait on the window thread goes through here, so queued answers keep
   // being handled while it waits.
@@ -48,12 +51,14 @@ class GuiAnswerDispatcher final : public QObject, public AnswerDispatcher {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void timerEvent(QTimerEvent* event) override;
 
  private:
   void Drain();
 
   CUSBTransfer& link_;
   std::atomic<bool> drainPending_{false};
+  int drainTimer_ = 0;
   int waits_ = 0;
   // The wait whose idle processing runs now (0: none). Only there are input
   // and ticks held back: a handler's message box, even inside a wait, works.

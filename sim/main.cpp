@@ -1,8 +1,12 @@
 // orvelle-sim: a simulated touch controller that every program of the suite
 // finds like a plugged-in one, with a prompt and a script mode.
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <poll.h>
 #include <signal.h>
 #include <unistd.h>
+#endif
 
 #include <atomic>
 #include <cerrno>
@@ -24,6 +28,35 @@ using orvelle::SimControllerOptions;
 using orvelle::SimulatedController;
 
 std::atomic<bool> gInterrupted{false};
+
+#ifdef _WIN32
+std::atomic<SimulatedController*> gController{nullptr};
+
+// Ctrl-C, Ctrl-Break or the console window closing end the program, which
+// ends its pipes; the controller is unplugged first, so that its node goes too.
+BOOL WINAPI OnConsoleEvent(DWORD) {
+  gInterrupted.store(true);
+  if (SimulatedController* controller = gController.load()) controller->Unplug();
+  return FALSE;
+}
+
+void InstallSignalHandlers(SimulatedController& controller) {
+  gController.store(&controller);
+  ::SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+}
+
+// Reads standard input line by line until end of input or quit.
+void RunPrompt(SimConsole& console) {
+  DWORD mode = 0;
+  const bool terminal = ::GetConsoleMode(::GetStdHandle(STD_INPUT_HANDLE), &mode);
+  if (terminal) std::cout << "orvelle-sim> " << std::flush;
+  for (std::string line; !gInterrupted.load() && std::getline(std::cin, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!console.Execute(line)) return;
+    if (terminal) std::cout << "orvelle-sim> " << std::flush;
+  }
+}
+#else
 int gSignalPipe[2] = {-1, -1};
 
 void OnSignal(int) {
@@ -32,7 +65,7 @@ void OnSignal(int) {
   [[maybe_unused]] ssize_t n = write(gSignalPipe[1], &byte, 1);
 }
 
-void InstallSignalHandlers() {
+void InstallSignalHandlers(SimulatedController&) {
   if (pipe(gSignalPipe) != 0) return;
   struct sigaction action {};
   action.sa_handler = OnSignal;
@@ -42,7 +75,39 @@ void InstallSignalHandlers() {
   signal(SIGPIPE, SIG_IGN);
 }
 
-constexpr const char* kUsage =
+// Reads standard input line by line until end of input, quit or a signal.
+void RunPrompt(SimConsole& console) {
+  const bool terminal = isatty(STDIN_FILENO);
+  std::string buffer;
+  if (terminal) std::cout << "orvelle-sim> " << std::flush;
+  while (!gInterrupted.load()) {
+    pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {gSignalPipe[0], POLLIN, 0}};
+    if (poll(fds, gSignalPipe[0] >= 0 ? 2 : 1, -1) < 0) {
+      if (errno == EINTR) continue;
+      return;
+    }
+    if (fds[1].revents) return;
+    char chunk[4096];
+    const ssize_t n = read(STDIN_FILENO, chunk, sizeof chunk);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (!buffer.empty()) console.Execute(buffer);
+      return;
+    }
+    buffer.append(chunk, static_cast<size_t>(n));
+    for (size_t end; (end = buffer.find('\n')) != std::string::npos;) {
+      const std::string line = buffer.substr(0, end);
+      buffer.erase(0, end + 1);
+      if (!console.Execute(line)) return;
+      if (terminal) std::cout << "orvelle-sim> " << std::flush;
+    }
+  }
+}
+
+#endif
+
+#ifdef __linux__
+const std::string kUsage =
     "usage: orvelle-sim [--dir D | --uhid] [--port N] [--identity VID:PID]\n"
     "                   [--ch3-output 4|8] [--state F] [--script F] [--log]\n"
     "  --dir D          simulator folder (default $ORVELLE_SIM_DIR, else\n"
@@ -50,9 +115,19 @@ constexpr const char* kUsage =
     "  --uhid           plug into the kernel through /dev/uhid instead (a hidraw\n"
     "                   node; needs the uhid module and write access to /dev/uhid)\n"
     "  --port N         the USB port it is plugged into, 1 to 31 (default 1): the\n"
-    "                   uhid node's phys usb-0000:00:14.0-N/input0, the socket's\n"
+    "                   uhid node's phys usb-0000:00:14.0-N/input0, the node's\n"
     "                   name touch-VID-PID-N (touch-VID-PID at port 1); two\n"
     "                   simulators of one identity need two ports\n"
+#else
+const std::string kUsage =
+    "usage: orvelle-sim [--dir D] [--port N] [--identity VID:PID] [--ch3-output 4|8]\n"
+    "                   [--state F] [--script F] [--log]\n"
+    "  --dir D          simulator folder (default %ORVELLE_SIM_DIR%, else\n"
+    "                   %TEMP%\\orvelle-sim)\n"
+    "  --port N         the USB port it is plugged into, 1 to 31 (default 1): the\n"
+    "                   node's name touch-VID-PID-N (touch-VID-PID at port 1); two\n"
+    "                   simulators of one identity need two ports\n"
+#endif
     "  --identity V:P   vendor and product id in hexadecimal (default 2a5c:0013)\n"
     "  --ch3-output N   output report length of the vendor collection (default 4)\n"
     "  --state F        keep the controller's settings and calibration in F\n"
@@ -82,8 +157,10 @@ bool ParseCommandLine(int argc, char** argv, CommandLine& cl) {
     const bool hasValue = i + 1 < argc;
     if (arg == "--log") {
       cl.log = true;
+#ifdef __linux__
     } else if (arg == "--uhid") {
       cl.options.transport = orvelle::SimTransport::Uhid;
+#endif
     } else if (arg == "--dir" && hasValue) {
       cl.dir = argv[++i];
     } else if (arg == "--port" && hasValue) {
@@ -117,35 +194,6 @@ bool ParseCommandLine(int argc, char** argv, CommandLine& cl) {
   return true;
 }
 
-// Reads standard input line by line until end of input, quit or a signal.
-void RunPrompt(SimConsole& console) {
-  const bool terminal = isatty(STDIN_FILENO);
-  std::string buffer;
-  if (terminal) std::cout << "orvelle-sim> " << std::flush;
-  while (!gInterrupted.load()) {
-    pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {gSignalPipe[0], POLLIN, 0}};
-    if (poll(fds, gSignalPipe[0] >= 0 ? 2 : 1, -1) < 0) {
-      if (errno == EINTR) continue;
-      return;
-    }
-    if (fds[1].revents) return;
-    char chunk[4096];
-    const ssize_t n = read(STDIN_FILENO, chunk, sizeof chunk);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      if (!buffer.empty()) console.Execute(buffer);
-      return;
-    }
-    buffer.append(chunk, static_cast<size_t>(n));
-    for (size_t end; (end = buffer.find('\n')) != std::string::npos;) {
-      const std::string line = buffer.substr(0, end);
-      buffer.erase(0, end + 1);
-      if (!console.Execute(line)) return;
-      if (terminal) std::cout << "orvelle-sim> " << std::flush;
-    }
-  }
-}
-
 // False when the script asked to end the session.
 bool RunScript(SimConsole& console, const std::string& path, bool& readable) {
   std::ifstream in(path);
@@ -177,9 +225,8 @@ int main(int argc, char** argv) {
     std::cerr << kUsage;
     return 2;
   }
-  InstallSignalHandlers();
-
   SimulatedController controller(cl.options);
+  InstallSignalHandlers(controller);
   SimConsole console(controller, std::cout, [] { return gInterrupted.load(); });
   console.SetLogFrames(cl.log);
   std::string error;

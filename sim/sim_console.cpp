@@ -136,7 +136,7 @@ const std::vector<SimConsole::Command>& SimConsole::Commands() {
        &SimConsole::Wait},
       {"sleep", "sleep MS", "pause the script", &SimConsole::Sleep},
       {"hold", "hold", "stay plugged in until Ctrl-C or SIGTERM", &SimConsole::Hold},
-      {"unplug", "unplug", "unplug the controller (the socket disappears)", &SimConsole::Unplug},
+      {"unplug", "unplug", "unplug the controller (its node disappears)", &SimConsole::Unplug},
       {"plug", "plug [PATH|NAME]", "plug back in, at the last path or another one",
        &SimConsole::Plug},
       {"log", "log on|off", "print every frame in and out", &SimConsole::Log},

@@ -41,19 +41,21 @@ std::string DefaultSocketPath(const std::string& folder, uint16_t vendorId, uint
                               int port) {
   char name[48];
   if (port == kSimFirstPort) {
-    std::snprintf(name, sizeof name, "/touch-%04x-%04x", vendorId, productId);
+    std::snprintf(name, sizeof name, "touch-%04x-%04x", vendorId, productId);
   } else {
-    std::snprintf(name, sizeof name, "/touch-%04x-%04x-%d", vendorId, productId, port);
+    std::snprintf(name, sizeof name, "touch-%04x-%04x-%d", vendorId, productId, port);
   }
-  return folder + name;
+  return SimNodePath(folder, name);
 }
 
 std::unique_ptr<HidDeviceEnd> SimulatedController::MakeDevice() {
   auto onOutput = [this](std::span<const uint8_t> r) { OnOutput(r); };
+#ifdef __linux__
   if (options_.transport == SimTransport::Uhid) {
     return std::make_unique<UhidDevice>(MakeIdentity(options_), onOutput,
                                         [this](uint8_t id) { return FeatureReport(id); });
   }
+#endif
   return std::make_unique<VirtualHidDevice>(MakeIdentity(options_), onOutput);
 }
 

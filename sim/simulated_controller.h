@@ -22,9 +22,10 @@
 
 namespace orvelle {
 
-// Where the controller plugs in: the simulator's socket folder, which only
-// the suite's programs see, or the kernel's /dev/uhid, which makes it a HID
-// device of the running kernel (a hidraw node, its drivers, udev's notices).
+// Where the controller plugs in: the simulator's folder, which only the
+// suite's programs see, or (Linux only) the kernel's /dev/uhid, which makes it
+// a HID device of the running kernel (a hidraw node, its drivers, udev's
+// notices).
 enum class SimTransport : uint8_t { Socket, Uhid };
 
 // The USB port a controller is plugged into, a hub's port number: a uhid
@@ -38,8 +39,8 @@ std::string SimUsbPhys(int port = kSimFirstPort);
 
 struct SimControllerOptions {
   SimTransport transport = SimTransport::Socket;
-  // Socket (or uhid node) to plug in at; empty: DefaultSocketPath(DefaultSimDir(),
-  // ids, port) for sockets, /dev/uhid for uhid.
+  // Node (or uhid node) to plug in at; empty: DefaultSocketPath(DefaultSimDir(),
+  // ids, port) for the folder, /dev/uhid for uhid.
   std::string socketPath;
   uint16_t vendorId = 0x2A5C;
   uint16_t productId = 19;

@@ -1,13 +1,7 @@
 #include "sim/state_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <charconv>
-#include <cstring>
-#include <fstream>
+#include <filesystem>
 #include <functional>
 #include <limits>
 #include <set>
@@ -16,7 +10,9 @@
 #include <type_traits>
 #include <vector>
 
+#include "platform/atomic_file.h"
 #include "platform/hex_text.h"
+#include "platform/input_file.h"
 
 namespace orvelle {
 namespace {
@@ -258,37 +254,26 @@ bool ParseState(const std::string& text, ControllerState& state, std::string& er
 
 bool LoadStateFile(const std::string& path, ControllerState& state, bool& existed,
                    std::string& error) {
-  // O_NONBLOCK: a FIFO in the file's place must not hang the simulator.
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  existed = fd >= 0 || errno != ENOENT;
+  std::error_code ignored;
+  existed = std::filesystem::status(path, ignored).type() != std::filesystem::file_type::not_found;
   if (!existed) {
     state = ControllerState{};
     return true;
   }
-  if (fd < 0) {
-    error = path + ": cannot be read (" + std::strerror(errno) + ")";
+  // A FIFO in the file's place must not hang the simulator.
+  InputFileError fault;
+  const std::optional<InputFileContent> content = ReadInputFile(path, kMaxStateBytes, fault);
+  if (!content) {
+    error = path + (fault.fault == InputFileFault::NotAFile
+                        ? ": not a regular file"
+                        : ": cannot be read (" + fault.reason + ")");
     return false;
   }
-  struct stat info {};
-  std::string text;
-  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    error = path + ": not a regular file";
-  } else if (static_cast<size_t>(info.st_size) > kMaxStateBytes) {
+  if (content->truncated) {
     error = path + ": larger than any state file (" + std::to_string(kMaxStateBytes) + " bytes)";
-  } else {
-    text.resize(static_cast<size_t>(info.st_size));
-    size_t done = 0;
-    while (done < text.size()) {
-      const ssize_t n = read(fd, text.data() + done, text.size() - done);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) break;
-      done += static_cast<size_t>(n);
-    }
-    if (done != text.size()) error = path + ": cannot be read";
+    return false;
   }
-  close(fd);
-  if (!error.empty()) return false;
-  if (!ParseState(text, state, error)) {
+  if (!ParseState(content->bytes, state, error)) {
     error = path + ": " + error;
     return false;
   }
@@ -296,28 +281,10 @@ bool LoadStateFile(const std::string& path, ControllerState& state, bool& existe
 }
 
 bool SaveStateFile(const std::string& path, const ControllerState& state, std::string& error) {
-  const std::string text = FormatState(state);
-  std::string temp = path + ".XXXXXX";
-  const int fd = mkstemp(temp.data());
-  if (fd < 0) {
-    error = path + ": " + std::strerror(errno);
-    return false;
-  }
-  bool ok = true;
-  size_t written = 0;
-  while (ok && written < text.size()) {
-    const ssize_t n = write(fd, text.data() + written, text.size() - written);
-    if (n < 0 && errno == EINTR) continue;
-    ok = n > 0;
-    if (ok) written += static_cast<size_t>(n);
-  }
-  ok = ok && fsync(fd) == 0;
-  const int savedErrno = errno;
-  ok = (close(fd) == 0) && ok;
-  if (ok && rename(temp.c_str(), path.c_str()) == 0) return true;
-  error = path + ": " + std::strerror(ok ? errno : savedErrno);
-  unlink(temp.c_str());
-  return false;
+  const FileWriteResult written =
+      WriteFileAtomically(path, FormatState(state), NewFileAccess::OwnerOnly);
+  if (!written) error = path + ": " + written.Reason();
+  return static_cast<bool>(written);
 }
 
 }  // namespace orvelle

@@ -2,22 +2,21 @@
 // The device end of the simulator transport: a virtual HID device that every
 // program finds like a plugged-in one.
 //
-// Speaks the packets of devlink/hid/sim_wire.h, and serves every open that
-// reads a report: several programs can hold the device at once. Plugging
-// creates the socket file (under a temporary name, renamed into place once it
-// listens), unplugging removes it.
+// Speaks the packets of devlink/hid/sim_wire.h through a node in the
+// simulator folder (sim/virtual_device_server.h), and serves every open that
+// reads a report: several programs can hold the device at once.
 
 #include <atomic>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <span>
 #include <string>
-#include <thread>
-#include <vector>
 
 #include "devlink/hid/sim_wire.h"
 #include "sim/device_end.h"
+#include "sim/virtual_device_server.h"
 
 namespace orvelle {
 
@@ -28,10 +27,10 @@ class VirtualHidDevice final : public HidDeviceEnd {
   VirtualHidDevice(const VirtualHidDevice&) = delete;
   VirtualHidDevice& operator=(const VirtualHidDevice&) = delete;
 
-  // Creates the socket at `socketPath` (its folder is created when missing).
+  // Creates the node at `nodePath` (its folder is created when missing).
   // False, with LastError(), when the path is taken or cannot be made.
-  bool Plug(const std::string& socketPath) override;
-  // Closes every open and removes the socket file.
+  bool Plug(const std::string& nodePath) override;
+  // Removes the node and closes every open.
   void Unplug() override;
   bool IsPlugged() const override;
   std::string Path() const override;
@@ -45,27 +44,21 @@ class VirtualHidDevice final : public HidDeviceEnd {
   uint64_t DroppedReports() const override { return dropped_.load(); }
 
  private:
+  // An open that has said what it reads.
   struct Client {
-    int fd = -1;
-    bool greeted = false;  // its hello arrived
     SimSubscription subscription;
     bool Wants(uint8_t reportId) const;
   };
-  void Serve();
-  void AcceptClient();
   // True when the packet was used; false when the open broke the protocol.
-  bool Received(int fd, std::span<const uint8_t> packet);
-  void CloseAll();
+  bool Received(SimNodeServer::Id id, std::span<const uint8_t> packet);
 
   const VirtualDeviceIdentity identity_;
   const OutputHandler onOutput_;
   mutable std::mutex mutex_;
-  std::vector<Client> clients_;
+  std::map<SimNodeServer::Id, Client> clients_;
   std::string path_;
   std::string error_;
-  int listenFd_ = -1;
-  int wakeFd_ = -1;
-  std::thread server_;
+  std::unique_ptr<SimNodeServer> server_;
   std::atomic<uint64_t> dropped_{0};
 };
 

@@ -1,24 +1,35 @@
 // The calibration dialog receiving 1,000 raw reports per second from the
 // simulated controller for 10 s while its timer blinks the targets: CPU of
 // the window thread and of the link's threads, as a share of one core, and
-// frames the window thread did not keep up with.
+// frames the window thread did not keep up with. Beside it, in the same run,
+// its floor: a bare window of the same size that blinks the same targets at
+// the same rate, and a bare reader that reads the same 1,000 reports a second
+// and discards them (goal: Tessaly at most 1.3 times its floor).
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 #include <time.h>
 
 #include <QEventLoop>
+#include <QPainter>
 #include <QTimer>
+#include <QWidget>
+#include <atomic>
 #include <filesystem>
+#include <thread>
 
+#include "bench/beside_floor.h"
 #include "bench/devlink/thread_cpu.h"
 #include "calibration/calibration_dlg.h"
+#include "calibration/target_painter.h"
 #include "devlink/hid/sim_bus.h"
+#include "devlink/protocol.h"
 #include "devlink/usb_transfer.h"
 #include "platform/file_registry.h"
 #include "platform/os_version.h"
 #include "shell/language_library.h"
 #include "shell/recording_message_boxes.h"
 #include "sim/simulated_controller.h"
+#include "tests/support/frames.h"
 
 namespace orvelle {
 namespace {
@@ -36,6 +47,65 @@ void RunEvents(std::chrono::milliseconds duration) {
   QTimer::singleShot(duration, &loop, &QEventLoop::quit);
   loop.exec();
 }
+
+constexpr double kGoalTimesFloor = 1.3;
+
+// The floor's window: the dialog's target areas, blinked by a timer of the
+// dialog's period and painted as the dialog paints them.
+class BlinkingTargets final : public QWidget {
+ public:
+  BlinkingTargets(QRect screen, const std::array<QRect, kTargetSlots>& areas, int calMode,
+                  int targetIndex)
+      : areas_(areas), calMode_(calMode), targetIndex_(targetIndex) {
+    setGeometry(screen);
+    timer_.setInterval(CCalibrationDlg::kTimerPeriodMs);
+    connect(&timer_, &QTimer::timeout, this, [this] {
+      blinkOn_ = !blinkOn_;
+      for (const QRect& r : areas_)
+        update(r);
+    });
+    timer_.start();
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    PaintTargetAreas(painter, areas_, calMode_, targetIndex_, blinkOn_);
+  }
+
+ private:
+  const std::array<QRect, kTargetSlots> areas_;
+  const int calMode_, targetIndex_;
+  bool blinkOn_ = false;
+  QTimer timer_;
+};
+
+// The floor's reader: one open of the collection the dialog reads, read by a
+// thread that discards every report.
+class BareReader {
+ public:
+  BareReader(HidBus& bus, const std::string& path) : channel_(bus.Open(path, Access::Read)) {
+    if (channel_) thread_ = std::thread([this] { Read(); });
+  }
+  ~BareReader() {
+    stop_.Set();
+    if (thread_.joinable()) thread_.join();
+  }
+  bool Reading() const { return thread_.joinable(); }
+  uint64_t Reports() const { return reports_.load(); }
+
+ private:
+  void Read() {
+    pthread_setname_np(pthread_self(), "bare-read");
+    std::array<uint8_t, 64> report{};
+    while (channel_->Read(report, stop_).status == ReadStatus::Data)
+      reports_.fetch_add(1);
+  }
+  std::unique_ptr<HidChannel> channel_;
+  Event stop_;
+  std::atomic<uint64_t> reports_{0};
+  std::thread thread_;
+};
 
 std::string TempDir(const char* what) {
   std::string pattern = std::string("/tmp/orvelle-bench-") + what + "-XXXXXX";
@@ -74,7 +144,8 @@ void BM_DialogAt1000ReportsPerSecond(benchmark::State& state) {
   environment.desktopDoubleClick = DesktopDoubleClick{4, 500};
 
   for (auto _ : state) {
-    CCalibrationDlg dialog(environment);
+    auto owned = std::make_unique<CCalibrationDlg>(environment);
+    CCalibrationDlg& dialog = *owned;
     if (!dialog.OnInitDialog()) {
       state.SkipWithError("the dialog did not start");
       break;
@@ -107,7 +178,42 @@ void BM_DialogAt1000ReportsPerSecond(benchmark::State& state) {
         static_cast<double>(dialog.link().DroppedFrames() - droppedBefore);
     state.counters["blink_ticks"] = dialog.run().tickCount();
     sim.StopTouches();
+    const std::string path = dialog.link().DevicePath(kCalibrationChannel);
+    const QRect screen = dialog.geometry();
+    const auto areas = dialog.targetRects();
+    const int calMode = dialog.run().calMode(), targetIndex = dialog.run().targetIndex();
     dialog.OnCancel();
+    owned.reset();
+
+    // The floor, on the same reports: the controller is told to calibrate,
+    // as the dialog told it, so that the touches come as raw points.
+    auto writer = environment.bus->Open(path, Access::Write);
+    Event never;
+    if (!writer || !writer->Write(testing::Request(kCalibrationReportId, CAL_BEGIN, {}), never)) {
+      state.SkipWithError("the floor could not begin a calibration");
+      break;
+    }
+    BlinkingTargets window(screen, areas, calMode, targetIndex);
+    window.show();
+    BareReader reader(*environment.bus, path);
+    RunEvents(300ms);
+    sim.Touch(TouchStream{RawPoint{2048, 2048}, 1000 * seconds + 500, 1000, 3});
+    RunEvents(200ms);
+    const auto readerBefore = bench::ThreadCpuByName();
+    const uint64_t floorWindowBefore = ThisThreadCpuNs();
+    const uint64_t reportsBefore = reader.Reports();
+    RunEvents(std::chrono::seconds(seconds));
+    const uint64_t floorWindowNs = ThisThreadCpuNs() - floorWindowBefore;
+    const uint64_t readerNs =
+        bench::CpuOfThreadsStartingWith(bench::ThreadCpuByName(), "bare-read") -
+        bench::CpuOfThreadsStartingWith(readerBefore, "bare-read");
+    sim.StopTouches();
+    const double floorPct = 100.0 * static_cast<double>(floorWindowNs + readerNs) / wallNs;
+    state.counters["floor_core_pct"] = floorPct;
+    state.counters["floor_reports"] = static_cast<double>(reader.Reports() - reportsBefore);
+    state.counters["times_floor"] = state.counters["total_core_pct"] / floorPct;
+    bench::PrintBesideFloor("Tessaly at 1,000 reports/s, share of a core",
+                            state.counters["total_core_pct"], floorPct, "%", kGoalTimesFloor);
   }
   SetCurrentLanguageLibrary(nullptr);
   std::filesystem::remove_all(simDir);

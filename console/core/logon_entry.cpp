@@ -32,7 +32,9 @@ class AutostartEntry : public LogonEntry {
         "Type=Application\n"
         "Name=OrvelleConsole\n"
         "Comment=Touch frame control panel\n"
-        "Exec=" + DesktopExecArgument(programPath) + "\n"
+        "Exec=" +
+        DesktopExecArgument(programPath) +
+        "\n"
         "Terminal=false\n"
         "X-GNOME-Autostart-enabled=true\n";
     return WriteFileAtomically(File(), content) ? LogonResult::Done : LogonResult::Failed;
@@ -54,27 +56,28 @@ class RunValueEntry : public LogonEntry {
  public:
   explicit RunValueEntry(Registry& registry) : registry_(registry) {}
 
+  // The user's own Run key, which every user may write (the machine's needs
+  // an elevated program); a profile without one gets it.
   LogonResult Add(const std::string& programPath) override {
     std::unique_ptr<RegKey> key;
-    if (registry_.OpenKey(RegRoot::LocalMachine, kRunKey, RegAccess::Write, key) !=
+    if (registry_.CreateKey(RegRoot::CurrentUser, kRunKey, RegAccess::Write, key, nullptr) !=
         RegStatus::Success) {
       return LogonResult::Unavailable;
     }
-    return SetStringValue(*key, kLogonEntryName, RunValueCommand(programPath)) ==
-                   RegStatus::Success
+    return SetStringValue(*key, kLogonEntryName, RunValueCommand(programPath)) == RegStatus::Success
                ? LogonResult::Done
                : LogonResult::Failed;
   }
 
   LogonResult Remove() override {
     std::unique_ptr<RegKey> key;
-    if (registry_.OpenKey(RegRoot::LocalMachine, kRunKey, RegAccess::Write, key) !=
+    if (registry_.OpenKey(RegRoot::CurrentUser, kRunKey, RegAccess::Write, key) !=
         RegStatus::Success) {
       return LogonResult::Unavailable;
     }
     const RegStatus status = key->DeleteValue(kLogonEntryName);
     return status == RegStatus::Success || status == RegStatus::FileNotFound ? LogonResult::Done
-                                                                              : LogonResult::Failed;
+                                                                             : LogonResult::Failed;
   }
 
  private:
@@ -121,11 +124,20 @@ std::string DesktopExecArgument(std::string_view argument) {
   std::string value;
   for (char c : quoted) {
     switch (c) {
-      case '\\': value += "\\\\"; break;
-      case '\n': value += "\\n"; break;
-      case '\t': value += "\\t"; break;
-      case '\r': value += "\\r"; break;
-      default: value += c;
+      case '\\':
+        value += "\\\\";
+        break;
+      case '\n':
+        value += "\\n";
+        break;
+      case '\t':
+        value += "\\t";
+        break;
+      case '\r':
+        value += "\\r";
+        break;
+      default:
+        value += c;
     }
   }
   return value;

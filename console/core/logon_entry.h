@@ -38,7 +38,7 @@ std::unique_ptr<LogonEntry> MakeAutostartEntry(std::filesystem::path folder);
 // "autostart" in the user's configuration folder; empty when there is none.
 std::filesystem::path DefaultAutostartFolder();
 #endif
-// The value "OrvelleConsole" under the Run key of HKEY_LOCAL_MACHINE.
+// The value "OrvelleConsole" under the Run key of HKEY_CURRENT_USER.
 std::unique_ptr<LogonEntry> MakeRunValueEntry(Registry& registry);
 // The platform's own: the Run value on Windows, else the autostart file.
 std::unique_ptr<LogonEntry> MakeSystemLogonEntry(Registry& registry);

@@ -4,20 +4,11 @@
 #include <memory>
 
 #include "platform/registry.h"
+#include "platform/settings_key.h"
 #include "shell/core/language_choice.h"
 
 namespace orvelle::console {
 namespace {
-
-// Only the first byte of a stored value counts; a value longer than four
-// bytes does not read.
-bool ReadLowByte(RegKey& key, const char* name, uint8_t& value) {
-  uint8_t bytes[4] = {};
-  size_t size = sizeof bytes;
-  if (key.QueryValue(name, nullptr, bytes, &size) != RegStatus::Success) return false;
-  value = bytes[0];
-  return true;
-}
 
 bool WriteDword(RegKey& key, const char* name, int value) {
   return SetDwordValue(key, name, static_cast<uint32_t>(value)) == RegStatus::Success;
@@ -45,55 +36,43 @@ void OptionsSettings::Load() {
 }
 
 bool OptionsSettings::ReadLanguageSetting() {
-  std::unique_ptr<RegKey> key;
-  bool created = false;
-  if (registry_.CreateKey(RegRoot::LocalMachine, kGlobalSettingsKey, RegAccess::AllAccess, key,
-                          &created) != RegStatus::Success) {
-    Error(kMsgCannotOpenOrCreate);
-    return false;
-  }
-  if (created) {
-    if (!WriteDword(*key, kLanguageValue, options_.languageCode)) {
-      Error(kMsgCannotWriteNew, kLanguageValue);
-      return false;
-    }
-    return true;
-  }
-  uint8_t code = 0;
-  if (!ReadLowByte(*key, kLanguageValue, code)) {
-    Error(kMsgCannotRead, kLanguageValue);
-    return false;
-  }
-  options_.languageCode = code;
+  StoredSetting language[] = {{kLanguageValue, options_.languageCode}};
+  if (!ReadSettings(kGlobalSettingsKey, language)) return false;
+  options_.languageCode = language[0].value;
   return true;
 }
 
 bool OptionsSettings::ReadStartupSettings() {
-  std::unique_ptr<RegKey> key;
+  StoredSetting startup[] = {{kLoadProgramOnStartup, options_.loadProgramOnStartup},
+                             {kMinimizeWindowOnLoaded, options_.minimizeWindowOnLoaded}};
+  if (!ReadSettings(kStartupSettingsKey, startup)) return false;
+  options_.loadProgramOnStartup = startup[0].value != 0;
+  options_.minimizeWindowOnLoaded = startup[1].value != 0;
+  return true;
+}
+
+bool OptionsSettings::ReadSettings(const char* path, std::span<StoredSetting> values) {
+  SettingsKey key;
   bool created = false;
-  if (registry_.CreateKey(RegRoot::LocalMachine, kStartupSettingsKey, RegAccess::AllAccess, key,
-                          &created) != RegStatus::Success) {
+  if (key.Create(registry_, path, &created) != RegStatus::Success) {
     Error(kMsgCannotOpenOrCreate);
     return false;
   }
-  const std::pair<const char*, bool*> values[] = {
-      {kLoadProgramOnStartup, &options_.loadProgramOnStartup},
-      {kMinimizeWindowOnLoaded, &options_.minimizeWindowOnLoaded},
-  };
-  for (const auto& [name, flag] : values) {
-    if (created) {
-      if (!WriteDword(*key, name, *flag ? 1 : 0)) {
-        Error(kMsgCannotWriteNew, name);
+  for (StoredSetting& setting : values) {
+    // A new key gets the page's value, unless the machine gives one.
+    if (created && !key.HasDefault(setting.name)) {
+      if (!WriteDword(key.User(), setting.name, setting.value)) {
+        Error(kMsgCannotWriteNew, setting.name);
         return false;
       }
       continue;
     }
     uint8_t value = 0;
-    if (!ReadLowByte(*key, name, value)) {
-      Error(kMsgCannotRead, name);
+    if (key.QueryLowByte(setting.name, value) != RegStatus::Success) {
+      Error(kMsgCannotRead, setting.name);
       return false;
     }
-    *flag = value != 0;
+    setting.value = value;
   }
   return true;
 }
@@ -108,7 +87,7 @@ bool OptionsSettings::SaveSettings() {
 
 bool OptionsSettings::WriteLanguageSetting() {
   std::unique_ptr<RegKey> key;
-  if (registry_.OpenKey(RegRoot::LocalMachine, kGlobalSettingsKey, RegAccess::AllAccess, key) !=
+  if (registry_.OpenKey(registry_.Settings().user, kGlobalSettingsKey, RegAccess::AllAccess, key) !=
       RegStatus::Success) {
     Error(kMsgCannotOpenForSave);
     return false;
@@ -122,8 +101,8 @@ bool OptionsSettings::WriteLanguageSetting() {
 
 bool OptionsSettings::WriteStartupSettings() {
   std::unique_ptr<RegKey> key;
-  if (registry_.OpenKey(RegRoot::LocalMachine, kStartupSettingsKey, RegAccess::AllAccess, key) !=
-      RegStatus::Success) {
+  if (registry_.OpenKey(registry_.Settings().user, kStartupSettingsKey, RegAccess::AllAccess,
+                        key) != RegStatus::Success) {
     Error(kMsgCannotOpenForSave);
     return false;
   }

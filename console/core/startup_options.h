@@ -4,6 +4,7 @@
 // only by a save; each failed step says so with its own message.
 
 #include <functional>
+#include <span>
 #include <string>
 
 #include "console/core/logon_entry.h"
@@ -51,6 +52,14 @@ class OptionsSettings {
   const StartupOptions& Options() const { return options_; }
 
  private:
+  // A value of the page's, by its name in the store.
+  struct StoredSetting {
+    const char* name;
+    int value;
+  };
+  // Reads `values` from the key at `path`, creating the key when missing;
+  // each failure shows its message and ends the read.
+  bool ReadSettings(const char* path, std::span<StoredSetting> values);
   void Error(int textId, const std::string& suffix = {}) const;
 
   Registry& registry_;

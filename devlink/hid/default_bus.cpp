@@ -3,10 +3,9 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "devlink/hid/sim_bus.h"
 #ifdef _WIN32
 #include "devlink/hid/win_bus.h"
-#else
-#include "devlink/hid/sim_bus.h"
 #endif
 
 namespace orvelle {
@@ -97,9 +96,7 @@ std::string EnvOr(const char* name, const std::string& fallback) {
 
 DefaultBusOptions DefaultBusOptions::FromEnvironment() {
   DefaultBusOptions options;
-#ifndef _WIN32
   options.simDir = DefaultSimDir();
-#endif
   options.hidraw.sysfs = EnvOr("ORVELLE_SYSFS_ROOT", options.hidraw.sysfs);
   options.hidraw.dev = EnvOr("ORVELLE_DEV_ROOT", options.hidraw.dev);
   return options;
@@ -112,13 +109,11 @@ std::shared_ptr<HidBus> CombineBuses(std::vector<std::unique_ptr<HidBus>> buses)
 std::shared_ptr<HidBus> MakeDefaultBus(const DefaultBusOptions& options) {
   std::vector<std::unique_ptr<HidBus>> buses;
 #ifdef _WIN32
-  // The simulator's transport is POSIX sockets: Windows has real controllers only.
-  (void)options;
-  buses.push_back(MakeWinHidBus());
+  if (options.withHidraw) buses.push_back(MakeWinHidBus());
 #else
   if (options.withHidraw) buses.push_back(MakeHidrawBus(options.hidraw));
-  buses.push_back(MakeSimBus(options.simDir.empty() ? DefaultSimDir() : options.simDir));
 #endif
+  buses.push_back(MakeSimBus(options.simDir.empty() ? DefaultSimDir() : options.simDir));
   return CombineBuses(std::move(buses));
 }
 

@@ -1,7 +1,7 @@
 #pragma once
-// The bus every program uses: real controllers through hidraw and simulated
-// ones through the simulator folder, side by side. On Windows: the Win32 HID
-// bus alone, and the options are not used.
+// The bus every program uses: real controllers (through hidraw, or the Win32
+// HID bus on Windows) and simulated ones through the simulator folder, side by
+// side.
 
 #include <memory>
 #include <string>
@@ -13,9 +13,9 @@
 namespace orvelle {
 
 struct DefaultBusOptions {
-  std::string simDir;  // empty: DefaultSimDir()
-  HidrawRoots hidraw;  // $ORVELLE_SYSFS_ROOT / $ORVELLE_DEV_ROOT override
-  bool withHidraw = true;
+  std::string simDir;      // empty: DefaultSimDir()
+  HidrawRoots hidraw;      // $ORVELLE_SYSFS_ROOT / $ORVELLE_DEV_ROOT override
+  bool withHidraw = true;  // real controllers too (hidraw, or Windows' HID bus)
   static DefaultBusOptions FromEnvironment();
 };
 

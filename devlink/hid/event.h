@@ -6,15 +6,15 @@
 // WaitForMultipleObjects on Windows.
 
 #include <chrono>
-#include <cstddef>
 #include <condition_variable>
-#include <mutex>
+#include <cstddef>
 #include <initializer_list>
+#include <mutex>
 
 namespace orvelle {
 
 class Event {
-public:
+ public:
   Event();
   ~Event();
   Event(const Event&) = delete;
@@ -28,13 +28,17 @@ public:
   void WaitForever() const;
 #ifdef _WIN32
   // A manual-reset event handle (HANDLE) signalled while the event is set.
-  void* NativeHandle() const { return handle_; }
+  void* NativeHandle() const {
+    return handle_;
+  }
 #else
   // A descriptor that polls readable while the event is set.
-  int PollFd() const { return fd_; }
+  int PollFd() const {
+    return fd_;
+  }
 #endif
 
-private:
+ private:
   mutable std::mutex mutex_;
   mutable std::condition_variable changed_;
   bool set_ = false;
@@ -45,12 +49,15 @@ private:
 #endif
 };
 
-// Waits until any of the events is set (or the time-out passes; a negative
-// time-out waits without limit). Returns the index of a set event, or -1.
-// Only the first kMaxWaitedEvents of them are waited on.
+// A time-out that waits without limit.
+inline constexpr std::chrono::milliseconds kNoTimeLimit{-1};
+
+// Waits until any of the events is set (or the time-out passes). Returns the
+// index of a set event, or -1. Only the first kMaxWaitedEvents of them are
+// waited on.
 inline constexpr size_t kMaxWaitedEvents = 8;
 int WaitForAny(std::initializer_list<const Event*> events,
-               std::chrono::milliseconds timeout = std::chrono::milliseconds(-1));
+               std::chrono::milliseconds timeout = kNoTimeLimit);
 
 namespace detail {
 // The platform's half of WaitForAny: blocks until one of the events' handles

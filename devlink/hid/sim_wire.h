@@ -1,8 +1,9 @@
 #pragma once
 // The packets of the simulator transport, which both of its ends speak.
 //
-// One SOCK_SEQPACKET Unix socket per device node; a connection is one open
-// of the node. On connect the device sends a header packet with what the
+// One node per device (a SOCK_SEQPACKET Unix socket, or on Windows a
+// message-mode named pipe: both keep each packet whole); a connection is one
+// open of the node. On connect the device sends a header packet with what the
 // hidraw ioctls give (bus type, vendor id, product id, name, report
 // descriptor). The open answers with a hello naming the input report IDs it
 // reads (none for a write-only open; an empty list with "all" for devices

@@ -24,6 +24,7 @@ extern "C" {
 #include <vector>
 
 #include "devlink/hid/event.h"
+#include "devlink/hid/win_io.h"
 
 namespace orvelle {
 namespace {
@@ -36,49 +37,6 @@ std::string Lower(std::string text) {
   return text;
 }
 
-class Handle {
- public:
-  explicit Handle(HANDLE h = INVALID_HANDLE_VALUE) : h_(h) {}
-  ~Handle() {
-    if (Valid()) ::CloseHandle(h_);
-  }
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
-  bool Valid() const { return h_ != INVALID_HANDLE_VALUE && h_ != nullptr; }
-  HANDLE Get() const { return h_; }
-  HANDLE Release() { return std::exchange(h_, INVALID_HANDLE_VALUE); }
-
- private:
-  HANDLE h_;
-};
-
-enum class IoEnd : uint8_t { Done, Stopped, Failed };
-
-// One overlapped transfer, waited for together with the stop event. A stopped
-// transfer is cancelled and waited out, so the buffer is free on return.
-IoEnd Transfer(HANDLE handle, bool reading, void* data, DWORD size, const Event& stop,
-               DWORD& transferred) {
-  transferred = 0;
-  if (stop.IsSet()) return IoEnd::Stopped;
-  Handle done(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-  if (!done.Valid()) return IoEnd::Failed;
-  OVERLAPPED overlapped{};
-  overlapped.hEvent = done.Get();
-  const BOOL started = reading ? ::ReadFile(handle, data, size, nullptr, &overlapped)
-                               : ::WriteFile(handle, data, size, nullptr, &overlapped);
-  if (!started && ::GetLastError() != ERROR_IO_PENDING) return IoEnd::Failed;
-  if (!started) {
-    const HANDLE waits[2] = {done.Get(), static_cast<HANDLE>(stop.NativeHandle())};
-    if (::WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0) {
-      ::CancelIoEx(handle, &overlapped);
-      ::GetOverlappedResult(handle, &overlapped, &transferred, TRUE);
-      return IoEnd::Stopped;
-    }
-  }
-  return ::GetOverlappedResult(handle, &overlapped, &transferred, TRUE) ? IoEnd::Done
-                                                                        : IoEnd::Failed;
-}
-
 class OverlappedChannel final : public HidChannel {
  public:
   OverlappedChannel(HANDLE handle, uint16_t inputLength, uint16_t outputLength)
@@ -88,14 +46,14 @@ class OverlappedChannel final : public HidChannel {
     if (buf.empty()) return {ReadStatus::Gone, 0};
     for (;;) {
       DWORD n = 0;
-      switch (Transfer(handle_.Get(), true, input_.data(), static_cast<DWORD>(input_.size()), stop,
-                       n)) {
-        case IoEnd::Stopped:
-          return {ReadStatus::Stopped, 0};
-        case IoEnd::Failed:
-          return {ReadStatus::Gone, 0};
+      switch (Transfer(handle_.Get(), true, input_.data(), static_cast<DWORD>(input_.size()), &stop,
+                       kNoTimeLimit, n)) {
         case IoEnd::Done:
           break;
+        case IoEnd::Stopped:
+          return {ReadStatus::Stopped, 0};
+        default:
+          return {ReadStatus::Gone, 0};
       }
       if (n == 0) continue;
       const size_t count = std::min(input_.size(), buf.size());
@@ -112,8 +70,8 @@ class OverlappedChannel final : public HidChannel {
     std::vector<uint8_t> out(std::max<size_t>(report.size(), outputLength_), 0);
     std::copy(report.begin(), report.end(), out.begin());
     DWORD n = 0;
-    return Transfer(handle_.Get(), false, out.data(), static_cast<DWORD>(out.size()), stop, n) ==
-               IoEnd::Done &&
+    return Transfer(handle_.Get(), false, out.data(), static_cast<DWORD>(out.size()), &stop,
+                    kNoTimeLimit, n) == IoEnd::Done &&
            n == out.size();
   }
 

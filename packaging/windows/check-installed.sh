@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Windows installer under Wine, as a user runs it: a silent install (/S)
-# into a fresh prefix, the installed console starts and ends, and the silent
-# uninstall removes every file it brought and the console's log-on entry:
+# into a fresh prefix, which leaves the system's language as every user's
+# default; the installed console starts and ends; and the silent uninstall
+# removes every file it brought, that default and the console's log-on entry:
 # the prefix's files are counted before the install and after the uninstall.
 # Usage: check-installed.sh INSTALLER
 set -euo pipefail
@@ -13,7 +14,8 @@ start_wine_desktop
 drive="$WINEPREFIX/drive_c"
 folder="$drive/Program Files/Orvelle"
 menu="$drive/ProgramData/Microsoft/Windows/Start Menu/Programs/Orvelle"
-run_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
+run_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
+language_key='HKLM\Software\Orvelle\GlobalSettings'
 files() { find "$drive" -type f | sort; }
 files >"$WINE_RUN/before"
 
@@ -27,6 +29,9 @@ done
 for entry in OrvelleConsole Tessaly "Uninstall Orvelle"; do
   [ -f "$menu/$entry.lnk" ] || fail "no Start-menu entry $entry"
 done
+# Wine's system language here is English.
+[ "$(registry_value "$language_key" Language)" = dword:00000000 ] ||
+  fail "the installer left the language \"$(registry_value "$language_key" Language)\", not English"
 
 # The installed console as a user starts it: it says that no controller is
 # connected, shows its window, and its options page writes the log-on entry,
@@ -61,4 +66,5 @@ note "files in the prefix: $(wc -l <"$WINE_RUN/before") before installing, $(wc 
 [ ! -e "$folder" ] || fail "the uninstaller left $folder"
 [ ! -e "$menu" ] || fail "the uninstaller left the Start-menu folder"
 [ -z "$(registry_value "$run_key" OrvelleConsole)" ] || fail "the log-on entry is still there"
-note "the uninstaller left no file and no log-on entry"
+[ -z "$(registry_value "$language_key" Language)" ] || fail "the installation's language is still there"
+note "the uninstaller left no file, no log-on entry and no language"

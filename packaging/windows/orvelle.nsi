@@ -1,5 +1,6 @@
 ; The Windows installer: the programs with their language packs, Qt and the
-; runtime, Start-menu entries, and an uninstaller that removes exactly what was
+; runtime, Start-menu entries, the language chosen for the installation as
+; every user's default, and an uninstaller that removes exactly what was
 ; installed and the console's log-on entry. make-installer.sh passes STAGE (the
 ; staged folder), VERSION, OUTFILE and the generated file lists.
 ; A 64-bit installer, as the programs are: it runs where they can, and sees
@@ -9,15 +10,21 @@ SetCompressor /SOLID lzma
 RequestExecutionLevel admin
 
 !include "MUI2.nsh"
+!include "LogicLib.nsh"
 
 Name "Orvelle ${VERSION}"
 OutFile "${OUTFILE}"
 InstallDir "$PROGRAMFILES64\Orvelle"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Orvelle"
 InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
-; The console's own log-on entry, which it writes when the user asks for it.
+; The console's own log-on entry, which it writes under the user's Run key
+; when the user asks for it (earlier versions wrote the machine's).
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
 !define RUN_VALUE "OrvelleConsole"
+; The programs read the language here when a user has chosen none: 0 English,
+; 1 Chinese. Users' own choices are under HKEY_CURRENT_USER and stay theirs.
+!define SETTINGS_KEY "Software\Orvelle"
+!define LANGUAGE_KEY "${SETTINGS_KEY}\GlobalSettings"
 
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
@@ -26,6 +33,11 @@ InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "English"
 !insertmacro MUI_LANGUAGE "SimpChinese"
+
+; The language is asked for first; a silent installation takes the system's.
+Function .onInit
+  !insertmacro MUI_LANGDLL_DISPLAY
+FunctionEnd
 
 Section "Orvelle"
   SetOutPath "$INSTDIR"
@@ -46,6 +58,12 @@ Section "Orvelle"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\Uninstall.exe" /S'
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+
+  ${If} $LANGUAGE == ${LANG_SIMPCHINESE}
+    WriteRegDWORD HKLM "${LANGUAGE_KEY}" "Language" 1
+  ${Else}
+    WriteRegDWORD HKLM "${LANGUAGE_KEY}" "Language" 0
+  ${EndIf}
 SectionEnd
 
 Section "Uninstall"
@@ -61,6 +79,10 @@ Section "Uninstall"
   Delete "$SMPROGRAMS\Orvelle\Uninstall Orvelle.lnk"
   RMDir "$SMPROGRAMS\Orvelle"
 
+  DeleteRegValue HKCU "${RUN_KEY}" "${RUN_VALUE}"
   DeleteRegValue HKLM "${RUN_KEY}" "${RUN_VALUE}"
+  DeleteRegValue HKLM "${LANGUAGE_KEY}" "Language"
+  DeleteRegKey /ifempty HKLM "${LANGUAGE_KEY}"
+  DeleteRegKey /ifempty HKLM "${SETTINGS_KEY}"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
 SectionEnd

@@ -11,7 +11,7 @@ triple=x86_64-w64-mingw32
 
 rm -rf "$stage"
 mkdir -p "$stage"
-for program in OrvelleConsole Tessaly OrvelleFactoryConfig2 orvellectl; do
+for program in OrvelleConsole Tessaly OrvelleFactoryConfig2 orvellectl orvelle-sim; do
   cp "$bin/$program.exe" "$stage/"
 done
 cp "$bin"/*.rcc "$stage/"

@@ -1,8 +1,8 @@
 #include "shell/core/language_choice.h"
 
 #include <cstdint>
-#include <memory>
 
+#include "platform/settings_key.h"
 #include "shell/message_style.h"
 
 namespace orvelle {
@@ -32,16 +32,17 @@ std::string JoinCommandLine(const std::vector<std::string>& arguments) {
 }
 
 bool ReadLanguageSetting(Registry& registry, int& languageCode, const StartupMessageFn& show) {
-  std::unique_ptr<RegKey> key;
+  SettingsKey key;
   bool created = false;
-  RegStatus status = registry.CreateKey(RegRoot::LocalMachine, kGlobalSettingsKey,
-                                        RegAccess::AllAccess, key, &created);
+  RegStatus status = key.Create(registry, kGlobalSettingsKey, &created);
   if (status != RegStatus::Success) {
     show(WithStoreDetail("Failed to create the registry!", registry, status), kErrorCaption, kMbOk);
     return false;
   }
-  if (created) {
-    status = SetDwordValue(*key, kLanguageValue, static_cast<uint32_t>(languageCode));
+  // A new key gets the current code, unless the machine gives one (the
+  // language chosen when the programs were installed).
+  if (created && !key.HasDefault(kLanguageValue)) {
+    status = SetDwordValue(key.User(), kLanguageValue, static_cast<uint32_t>(languageCode));
     if (status != RegStatus::Success) {
       show(WithStoreDetail("Failed to create register key: ", registry, status), kErrorCaption,
            kMbOk);
@@ -49,16 +50,15 @@ bool ReadLanguageSetting(Registry& registry, int& languageCode, const StartupMes
     }
     return true;
   }
-  uint8_t value[4] = {};
-  size_t size = sizeof value;
-  status = key->QueryValue(kLanguageValue, nullptr, value, &size);
+  uint8_t value = 0;
+  status = key.QueryLowByte(kLanguageValue, value);
   if (status != RegStatus::Success) {
     show(WithStoreDetail("Failed to get register key: Language", registry, status), kErrorCaption,
          kMbOk);
     return false;
   }
   // Only the low-order byte counts: a stored 257 means 1.
-  languageCode = value[0];
+  languageCode = value;
   return true;
 }
 

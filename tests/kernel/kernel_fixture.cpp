@@ -99,25 +99,6 @@ int ThreadCount() {
   return EntriesIn("/proc/self/task");
 }
 
-std::chrono::microseconds ThreadCpu(const std::string& namePrefix) {
-  const double tick = static_cast<double>(sysconf(_SC_CLK_TCK));
-  double seconds = 0;
-  for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
-    if (ReadText(task.path() / "comm").rfind(namePrefix, 0) != 0) continue;
-    // Fields after the command's closing parenthesis; utime and stime are
-    // the 14th and 15th of the line.
-    const std::string stat = ReadText(task.path() / "stat");
-    std::istringstream rest(stat.substr(stat.rfind(')') + 2));
-    std::string field;
-    for (int i = 3; i <= 13; ++i)
-      rest >> field;
-    double user = 0, system = 0;
-    rest >> user >> system;
-    seconds += (user + system) / tick;
-  }
-  return std::chrono::microseconds(static_cast<int64_t>(seconds * 1e6));
-}
-
 double Median(std::vector<double> values) {
   if (values.empty()) return 0;
   std::nth_element(values.begin(), values.begin() + static_cast<long>(values.size() / 2),

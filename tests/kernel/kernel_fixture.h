@@ -1,7 +1,7 @@
 #pragma once
-// What the tests inside the kernel test machine share: the simulated
-// controller plugged in through /dev/uhid, the real hidraw bus, the programs
-// of the build run as processes, and the figures they print.
+// What the tests inside the kernel test machine and its benchmark share: the
+// simulated controller plugged in through /dev/uhid, the real hidraw bus, the
+// programs of the build run as processes, and the figures they print.
 
 #include <chrono>
 #include <string>
@@ -50,9 +50,6 @@ void Figure(const std::string& name, double value, const std::string& unit);
 // Descriptors and threads of this process.
 int OpenDescriptorCount();
 int ThreadCount();
-
-// The CPU used so far by the threads of this process whose names begin so.
-std::chrono::microseconds ThreadCpu(const std::string& namePrefix);
 
 double Median(std::vector<double> values);
 

@@ -2,6 +2,9 @@
 # Boots Debian's own kernel under QEMU with the host's root file system shared
 # read-only, and runs one command inside it (in a chroot to the host's root),
 # so that the build's binaries meet a real kernel's HID stack, hidraw and udev.
+# The current folder (the checkout) is shared too, on its own, and mounted at
+# its place after the guest's fresh /tmp and /run, so that a checkout under
+# either is still there.
 #   tests/kernel/vm.sh COMMAND...     prints the guest's console; exits with
 #                                     the command's status
 # The kernel package is downloaded once into $ORVELLE_KERNEL_CACHE
@@ -97,6 +100,7 @@ done
   printf '%q ' "$@"
   printf '\n'
 } >"$WORK/root/command"
+printf '%s' "$PWD" >"$WORK/root/checkout-path"
 cat >"$WORK/root/init" <<'INIT'
 #!/bin/busybox sh
 /bin/busybox --install -s /bin
@@ -112,6 +116,10 @@ if mount -t 9p -o trans=virtio,version=9p2000.L,ro,cache=loose,msize=262144 host
   mount -t devpts devpts /host/dev/pts 2>/dev/null
   mount -t tmpfs run /host/run
   mount -t tmpfs tmp /host/tmp
+  checkout=$(cat /checkout-path)
+  mkdir -p "/host$checkout"
+  mount -t 9p -o trans=virtio,version=9p2000.L,ro,cache=loose,msize=262144 checkout "/host$checkout" ||
+    echo "kernel-vm: the checkout $checkout could not be mounted"
   cp /command /host/run/orvelle-vm-command
   chroot /host /bin/bash /run/orvelle-vm-command
   status=$?
@@ -132,6 +140,7 @@ status_line=$(
     -kernel "$TREE/boot/vmlinuz-$ABI-amd64" -initrd "$WORK/initrd" \
     -append "console=ttyS0 quiet panic=-1 loglevel=4" \
     -virtfs local,path=/,mount_tag=host,security_model=none,readonly=on,multidevs=remap \
+    -virtfs "local,path=${PWD//,/,,},mount_tag=checkout,security_model=none,readonly=on,multidevs=remap" \
     </dev/null | sed -u 's/\r$//' | tee /dev/stderr | grep -a '^orvelle-vm-status: ' | tail -n1
 ) || true
 [ -n "$status_line" ] || fail "the virtual machine ended without the command's status (time limit ${LIMIT} s)"

@@ -47,24 +47,24 @@ TEST(WindowsLaunch, FailuresAreTheOnesThePageNames) {
   fs::remove(text);
 }
 
-// The machine's own Run key, only in Wine's throw-away prefix. The quoting is
-// the log-on entry's own test; here, that the system entry is the Run value.
-TEST(WindowsLogon, TheSystemEntryIsTheRunValue) {
-  if (!orvelle::testing::UnderWine()) GTEST_SKIP() << "changes the machine's log-on programs";
+// The user's Run key, only in Wine's throw-away prefix. The quoting is the
+// log-on entry's own test; here, that the system entry is the Run value.
+TEST(WindowsLogon, TheSystemEntryIsTheUsersRunValue) {
+  if (!orvelle::testing::UnderWine()) GTEST_SKIP() << "changes the user's log-on programs";
   auto registry = OpenSystemRegistry();
-  std::unique_ptr<RegKey> run;
-  ASSERT_EQ(registry->CreateKey(RegRoot::LocalMachine, kRunKey, RegAccess::AllAccess, run, nullptr),
-            RegStatus::Success);
   auto entry = MakeSystemLogonEntry(*registry);
   ASSERT_EQ(entry->Add(R"(C:\Program Files\Orvelle\OrvelleConsole.exe)"), LogonResult::Done);
   char value[MAX_PATH] = {};
   DWORD size = sizeof value;
-  ASSERT_EQ(::RegGetValueA(HKEY_LOCAL_MACHINE, kRunKey, kLogonEntryName, RRF_RT_REG_SZ, nullptr,
+  ASSERT_EQ(::RegGetValueA(HKEY_CURRENT_USER, kRunKey, kLogonEntryName, RRF_RT_REG_SZ, nullptr,
                            value, &size),
             ERROR_SUCCESS);
   EXPECT_STREQ(value, R"("C:\Program Files\Orvelle\OrvelleConsole.exe")");
   EXPECT_EQ(entry->Remove(), LogonResult::Done);
-  EXPECT_EQ(run->QueryValue(kLogonEntryName, nullptr, {}, nullptr), RegStatus::FileNotFound);
+  size = sizeof value;
+  EXPECT_EQ(::RegGetValueA(HKEY_CURRENT_USER, kRunKey, kLogonEntryName, RRF_RT_REG_SZ, nullptr,
+                           value, &size),
+            ERROR_FILE_NOT_FOUND);
 }
 
 }  // namespace

@@ -36,6 +36,14 @@ start_wine_desktop() {
   until_true 20 grep -q '^[0-9]' "$WINE_RUN/display" || fail "Xvfb did not start"
   export DISPLAY=":$(head -n 1 "$WINE_RUN/display")"
   wineboot --init >/dev/null 2>&1 || fail "wineboot failed"
+  # Windows' dialog font is Wine's Tahoma, which Wine may not find: it then
+  # takes the first face it has, on some machines a mathematical one in which
+  # Qt draws no text in fields. A face every machine with fontconfig has.
+  local face
+  for face in "MS Shell Dlg" "MS Shell Dlg 2"; do
+    wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' \
+      /v "$face" /d "DejaVu Sans" /f >/dev/null 2>&1 || fail "the font substitute was not set"
+  done
 }
 
 # The mapped window of exactly this title, or nothing.
@@ -78,12 +86,13 @@ wait_exit() {
   [ "$status" -eq "$2" ] || fail "process $1 ended with $status, not $2"
 }
 
-# The 64-bit registry's text value, or nothing. Read from an export, which is
-# UTF-16: reg query prints in the console's code page, where Chinese is lost.
+# The 64-bit registry's value as its export writes it: a text without its
+# quotes, else "dword:..."; or nothing. Read from an export, which is UTF-16:
+# reg query prints in the console's code page, where Chinese is lost.
 registry_value() {
   local file="$WINE_RUN/export.reg"
   rm -f "$file"
   wine reg export "$1" "$(winepath -w "$file")" /reg:64 /y >/dev/null 2>&1 || return 0
-  iconv -f UTF-16 -t UTF-8 "$file" | tr -d '\r' |
-    sed -n "s/^\"$2\"=\"\(.*\)\"\$/\1/p" | sed 's/\\\\/\\/g; s/\\"/"/g'
+  iconv -f UTF-16 -t UTF-8 "$file" | tr -d '\r' | sed -n "s/^\"$2\"=//p" |
+    sed 's/^"\(.*\)"$/\1/; s/\\\\/\\/g; s/\\"/"/g'
 }

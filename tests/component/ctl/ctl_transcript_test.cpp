@@ -8,6 +8,7 @@
 #include "devlink/protocol.h"
 #include "sim/simulated_controller.h"
 #include "tests/support/e2e/child_process.h"
+#include "tests/support/sim_fixture.h"
 #include "tests/support/temp_folder.h"
 
 namespace orvelle {
@@ -16,9 +17,10 @@ namespace {
 using namespace std::chrono_literals;
 using e2e::ChildProcess;
 
-// In order: the process finds the simulated controller, a FIFO does not block it, output
-// that cannot be written is an error, and stop signals during an exchange end it with 128 + the
-// signal and leave no saved or exported file behind. What each command does is ctl_test's.
+// In order: the process finds the simulated controller, waits while another process holds it
+// and names that one, a FIFO does not block it, output that cannot be written is an error, and
+// stop signals during an exchange end it with 128 + the signal and leave no saved or exported
+// file behind. What each command does is ctl_test's.
 TEST(CtlTranscript, CommandsFifosAndStopSignalsAgainstASimulatedController) {
   testing::TempFolder folder, files;
   SimulatedController sim({.socketPath = folder.File("a")});
@@ -36,8 +38,15 @@ TEST(CtlTranscript, CommandsFifosAndStopSignalsAgainstASimulatedController) {
     std::string output;    // a part of standard output and error
     int signal = 0;        // sent once the controller got a silenced request
     std::string redirect;  // of standard output by the shell, when not to the file
+    bool held = false;     // this process holds the controller meanwhile
   } steps[] = {
       {{"list"}, 0, "2a5c:0013  simulated touch controller  6 collections"},
+      {{"info"},
+       6,
+       "in use by component_ctl (process " + std::to_string(getpid()) + ")",
+       0,
+       "",
+       true},
       {{"config", "load", fifo}, 2, "not a regular file"},
       {{"config", "show"},
        5,
@@ -60,6 +69,12 @@ TEST(CtlTranscript, CommandsFifosAndStopSignalsAgainstASimulatedController) {
     argv.insert(argv.end(), step.args.begin(), step.args.end());
     const std::string output = folder.File("ctl" + std::to_string(n++) + ".log");
     const uint64_t before = sim.Events().LastSeq();
+    CUSBTransfer holder(testing::Quick(LinkProfile::Console()), testing::SimOnlyBus(folder.Path()));
+    ExchangeGroup held;
+    if (step.held) {
+      ASSERT_TRUE(holder.Open());
+      held = holder.BeginGroup();
+    }
     ChildProcess ctl;
     ASSERT_TRUE(ctl.Start(argv, env, output));
     if (step.signal != 0) {

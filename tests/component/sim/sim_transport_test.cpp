@@ -1,18 +1,29 @@
-// A virtual device on a socket, found, opened and watched through the
-// simulator bus and the real descriptor parser.
+// A virtual device in the simulator folder (a socket, or a pipe on Windows),
+// found, opened and watched through the simulator bus and the real
+// descriptor parser.
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+// clang-format off
+#include <windows.h>
+#include <sddl.h>
+// clang-format on
+#else
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
+#endif
 
+#include <cerrno>
 #include <cstring>
+#include <fstream>
 #include <mutex>
 
 #include "devlink/frame.h"
 #include "devlink/hid/event.h"
 #include "devlink/hid/sim_bus.h"
+#include "devlink/hid/sim_bus_link.h"
 #include "devlink/usb_transfer.h"
 #include "sim/virtual_device.h"
 #include "tests/support/hidraw_like_bus.h"
@@ -29,29 +40,64 @@ VirtualDeviceIdentity Controller(uint16_t ch3Output = 4) {
           testing::ControllerLikeDescriptor(ch3Output)};
 }
 
-TEST(SimTransport, BadDescriptorsAndStaleSocketsAreSkipped) {
+// What a simulator that crashed leaves at `node`.
+void LeaveStaleNode(const std::string& node) {
+#ifdef _WIN32
+  const std::wstring gone = SimPipePrefix() + L"gone";
+  std::ofstream(node) << std::string(gone.begin(), gone.end());
+#else
+  const int stale = socket(AF_UNIX, SOCK_SEQPACKET, 0);
+  sockaddr_un address{.sun_family = AF_UNIX};
+  std::strcpy(address.sun_path, node.c_str());
+  ASSERT_EQ(bind(stale, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  close(stale);
+#endif
+}
+
+TEST(SimTransport, BadDescriptorsAndStaleNodesAreSkipped) {
   testing::TempFolder dir;
   VirtualDeviceIdentity broken = Controller();
   broken.reportDescriptor.pop_back();  // an End Collection goes missing
   VirtualHidDevice device(broken, nullptr);
-  ASSERT_TRUE(device.Plug(dir.Path() + "/broken"));
-  // A socket file left behind by a simulator that crashed.
-  const int stale = socket(AF_UNIX, SOCK_SEQPACKET, 0);
-  sockaddr_un address{.sun_family = AF_UNIX};
-  const std::string stalePath = dir.Path() + "/stale";
-  std::strcpy(address.sun_path, stalePath.c_str());
-  ASSERT_EQ(bind(stale, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-  close(stale);
+  ASSERT_TRUE(device.Plug(SimNodePath(dir.Path(), "broken")));
+  const std::string stalePath = SimNodePath(dir.Path(), "stale");
+  LeaveStaleNode(stalePath);
 
   auto bus = MakeSimBus(dir.Path());
   EXPECT_TRUE(bus->Enumerate().empty());
   VirtualHidDevice replacement(Controller(), nullptr);
-  EXPECT_TRUE(replacement.Plug(stalePath)) << "a stale socket file is taken over";
+  EXPECT_TRUE(replacement.Plug(stalePath)) << "a stale node is taken over";
   VirtualHidDevice second(Controller(), nullptr);
   EXPECT_FALSE(second.Plug(stalePath)) << "a live one is not";
   EXPECT_EQ(bus->Enumerate().size(), 6u);
 }
 
+#ifdef _WIN32
+// Another user may make a pipe of the name a simulator of this user's would
+// take, and a node may name any pipe, another machine's too: only this user's
+// own pipes, by its simulators' names, are opened.
+TEST(SimTransport, OnlyPipesOfThisUsersOwnAreOpened) {
+  testing::TempFolder dir;
+  const std::wstring squatted = SimPipePrefix() + L"squatted";
+  PSECURITY_DESCRIPTOR administrators = nullptr;
+  ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(
+      L"O:BAD:(A;;GA;;;WD)", SDDL_REVISION_1, &administrators, nullptr));
+  SECURITY_ATTRIBUTES attributes{sizeof attributes, administrators, FALSE};
+  const HANDLE pipe = ::CreateNamedPipeW(squatted.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_MESSAGE, 1,
+                                         4096, 4096, 0, &attributes);
+  ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
+  const std::string local(squatted.begin(), squatted.end());
+  for (const std::string& named : {local, "\\\\server" + local.substr(3)}) {
+    const std::string node = SimNodePath(dir.Path(), "node");
+    std::ofstream(node) << named;
+    errno = 0;
+    EXPECT_EQ(ConnectSimNode(node), nullptr) << named;
+    EXPECT_EQ(errno, named == local ? EPERM : 0) << named;
+  }
+  ::CloseHandle(pipe);
+  ::LocalFree(administrators);
+}
+#else
 // A simulator folder is used only when it is this user's alone, by the
 // programs and by the device, which says why it refuses; a missing one is
 // made so.
@@ -77,6 +123,7 @@ TEST(SimTransport, OnlyAFolderOfTheUsersOwnIsTrusted) {
   ASSERT_EQ(stat(made.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0700u);
 }
+#endif
 
 TEST(SimTransport, RequestAndAnswerThroughTheLinkAndEveryOpenGetsEveryReport) {
   testing::TempFolder dir;
@@ -87,7 +134,8 @@ TEST(SimTransport, RequestAndAnswerThroughTheLinkAndEveryOpenGetsEveryReport) {
     received.assign(report.begin(), report.end());
     device.SendInputReport(Request(kCommandReportId, report[1], {1, 'S', 'I', 'M', 0, 0, 0, 0, 0}));
   });
-  ASSERT_TRUE(device.Plug(dir.Path() + "/controller"));
+  const std::string node = SimNodePath(dir.Path(), "controller");
+  ASSERT_TRUE(device.Plug(node));
 
   testing::RecordingSink sink;
   CUSBTransfer link(Quick(LinkProfile::Factory()), MakeSimBus(dir.Path()));
@@ -95,7 +143,7 @@ TEST(SimTransport, RequestAndAnswerThroughTheLinkAndEveryOpenGetsEveryReport) {
   ASSERT_TRUE(link.Open());
   EXPECT_EQ(link.AcceptedCount(), 6);
   for (int i = 0; i < kChannelCount; ++i)  // each collection's lengths come from the descriptor
-    EXPECT_EQ(link.DevicePath(i), dir.Path() + "/controller#col0" + std::to_string(i + 1));
+    EXPECT_EQ(link.DevicePath(i), node + "#col0" + std::to_string(i + 1));
   EXPECT_TRUE(link.Bus().Owns(link.DevicePath(0)));
   EXPECT_FALSE(link.Bus().Owns("/dev/hidraw0#col01"));
   const auto request = Request(kCommandReportId, 0xF2, {1});
@@ -145,8 +193,10 @@ TEST(SimTransport, TwoLinksOnOneControllerTakeTurnsAndTakeOnlyTheirAnswers) {
     EXPECT_TRUE(a.BeginGroup()) << "groups of one link nest";
     const ExchangeGroup refused = b.BeginGroup();
     EXPECT_EQ(refused.GetStatus(), ExchangeGroup::Status::Busy);
+#ifndef _WIN32  // a Windows mutex does not tell who holds it
     EXPECT_EQ(refused.Holder().pid, getpid());
     EXPECT_EQ(refused.Holder().program, "component_sim");
+#endif
 
     // The lock is advisory: b's exchange still goes through, and a, which
     // receives its answer too, does not take it.
@@ -164,10 +214,11 @@ TEST(SimTransport, TwoLinksOnOneControllerTakeTurnsAndTakeOnlyTheirAnswers) {
 TEST(SimTransport, OpensReceiveTheirCollectionsReportsOnlyAndWatchersHearEveryCollection) {
   testing::TempFolder dir;
   VirtualHidDevice device(Controller(), nullptr);
-  ASSERT_TRUE(device.Plug(dir.Path() + "/controller"));
+  const std::string node = SimNodePath(dir.Path(), "controller");
+  ASSERT_TRUE(device.Plug(node));
   auto bus = MakeSimBus(dir.Path());
-  auto reader = bus->Open(dir.Path() + "/controller#col05", Access::Read);
-  auto writer = bus->Open(dir.Path() + "/controller#col05", Access::Write);
+  auto reader = bus->Open(node + "#col05", Access::Read);
+  auto writer = bus->Open(node + "#col05", Access::Write);
   ASSERT_TRUE(reader && writer);
   EXPECT_EQ(device.OpenCount(), 2u);
   EXPECT_EQ(device.SendInputReport(Request(kCalibrationReportId, 0x08, {7, 1, 0, 0, 0})), 1u)
@@ -189,15 +240,13 @@ TEST(SimTransport, OpensReceiveTheirCollectionsReportsOnlyAndWatchersHearEveryCo
   const auto heard = [&](DeviceNotice::Kind kind) {
     std::string paths;
     for (const auto& n : log.Take(kChannelCount))
-      paths += (n.kind == kind ? n.path.substr(dir.Path().size()) : "?") + " ";
+      paths += (n.kind == kind ? n.path.substr(node.size()) : "?") + " ";
     return paths;
   };
-  const std::string all =
-      "/controller#col01 /controller#col02 /controller#col03 "
-      "/controller#col04 /controller#col05 /controller#col06 ";
+  const std::string all = "#col01 #col02 #col03 #col04 #col05 #col06 ";
   device.Unplug();
   EXPECT_EQ(heard(DeviceNotice::Kind::Removal), all);
-  ASSERT_TRUE(device.Plug(dir.Path() + "/controller"));
+  ASSERT_TRUE(device.Plug(node));
   EXPECT_EQ(heard(DeviceNotice::Kind::Arrival), all);
 }
 

@@ -1,16 +1,14 @@
-// The console's scenario on Qt's Wayland platform: weston in a window of an X
+// The console's scenario on Qt's Wayland platform: weston in windows of an X
 // server of the test's own, whose keyboard (xdotool) reaches the focused
 // Wayland window; the simulated controller in process. Weston has two outputs
-// and opens a window on the one under the pointer: the console opens on the
+// and opens a window on the one under its pointer: the console opens on the
 // second, and what it starts must go full screen there. Run by the displays
 // step; skipped (77), or failed where that step requires it, without weston.
 #include <gtest/gtest.h>
 
 #include <QImage>
-#include <QLibraryInfo>
 #include <filesystem>
 #include <memory>
-#include <sstream>
 
 #include "devlink/frame.h"
 #include "devlink/protocol.h"
@@ -27,20 +25,12 @@ using namespace std::chrono_literals;
 class ConsoleOnWayland : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(display_.Start(folder_.File("xvfb.log")));
+    ASSERT_TRUE(display_.Start(folder_.File("x"), {2 * kWidth, kHeight}));
     ASSERT_TRUE(weston_.Start(
         folder_.File("weston"),
         {.width = kWidth, .height = kHeight, .count = 2, .xDisplay = display_.Name()}))
         << ReadFile(weston_.Log());
-    // The pointer over the second output's window, raised, in the X server.
-    std::istringstream windows(desktop_.Xdotool({"search", "--class", "Weston"}));
-    std::string second;
-    for (std::string id; windows >> id;)
-      if (desktop_.Xdotool({"getwindowname", id}).starts_with("Weston Compositor - screen1"))
-        second = id;
-    ASSERT_FALSE(second.empty());
-    desktop_.Xdotool({"windowraise", second});
-    desktop_.Xdotool({"mousemove", "--window", second, "20", "20"});
+    ASSERT_TRUE(weston_.PointerOnto(1)) << "weston's pointer did not come onto the second output";
     sim_ = testing::StartController(folder_.File("sim"));
     ASSERT_TRUE(sim_);
   }
@@ -71,31 +61,33 @@ class ConsoleOnWayland : public ::testing::Test {
   // True once `colour` shows on the second output (and nowhere on the first),
   // or, with `shown` false, once it shows nowhere.
   bool OnSecondOutput(const QColor& colour, bool shown) {
-    const std::string file = folder_.File("shot.png");
-    const auto where = [&] {
-      const QImage shot(QString::fromStdString(file));
-      int first = 0, second = 0;
-      for (int y = 0; y < shot.height(); ++y)
-        for (int x = 0; x < shot.width(); ++x)
-          if (shot.pixelColor(x, y) == colour) ++(x < kWidth ? first : second);
-      return shown ? first == 0 && second > 0 : first + second == 0;
-    };
-    return WaitUntil([&] { return weston_.Screenshot(file) && where(); }, 20s);
+    return WaitUntil(
+        [&] {
+          const QImage shot = weston_.Picture();
+          int first = 0, second = 0;
+          for (int y = 0; y < shot.height(); ++y)
+            for (int x = 0; x < shot.width(); ++x)
+              if (shot.pixelColor(x, y) == colour) ++(x < kWidth ? first : second);
+          return !shot.isNull() && (shown ? first == 0 && second > 0 : first + second == 0);
+        },
+        20s);
   }
 
   static constexpr int kWidth = 800, kHeight = 600;
   const QColor kLitTarget{255, 0, 255};
   // The touch test's white covers the second output (its row at three
-  // quarters' height holds no cross nor text), and not the first.
-  bool TouchTestOnSecondOutput() {
-    const std::string file = folder_.File("shot.png");
-    const auto white = [&] {
-      const QImage shot(QString::fromStdString(file));
-      for (int x = 0; x < 2 * kWidth; ++x)
-        if ((shot.pixelColor(x, 3 * kHeight / 4) == Qt::white) != (x >= kWidth)) return false;
-      return true;
-    };
-    return WaitUntil([&] { return weston_.Screenshot(file) && white(); }, 20s);
+  // quarters' height holds no cross nor text), and not the first; or, with
+  // `shown` false, that picture is gone.
+  bool TouchTestOnSecondOutput(bool shown) {
+    return WaitUntil(
+        [&] {
+          const QImage shot = weston_.Picture();
+          bool white = !shot.isNull();
+          for (int x = 0; white && x < 2 * kWidth; ++x)
+            white = (shot.pixelColor(x, 3 * kHeight / 4) == Qt::white) == (x >= kWidth);
+          return !shot.isNull() && white == shown;
+        },
+        20s);
   }
 
   std::string Log() const { return ReadFile(folder_.File("console.log")); }
@@ -117,6 +109,8 @@ TEST_F(ConsoleOnWayland, UserReadsTheControllerStartsTheCalibrationAndSavesTheOp
       folder_.File("console.log")));
   // The information page asks for the layout once the window is shown.
   ASSERT_TRUE(Saw(kCommandReportId, GET_LAYOUT, 20s)) << Log();
+  ASSERT_EQ(weston_.OutputsOfWindow(console_.Pid(), 20s), std::vector<std::string>{"screen1"})
+      << "the console is not on the second output";
 
   // The configuration and calibration pages ask the controller when shown.
   ASSERT_TRUE(KeyUntilAsked("ctrl+Tab", kCommandReportId, CFG_12)) << Log();
@@ -128,8 +122,9 @@ TEST_F(ConsoleOnWayland, UserReadsTheControllerStartsTheCalibrationAndSavesTheOp
 
   // The touch test goes full screen on the console's output too.
   Keys({"super+Tab", "alt+s"});
-  ASSERT_TRUE(TouchTestOnSecondOutput()) << "the touch test is not on the console's output";
+  ASSERT_TRUE(TouchTestOnSecondOutput(true)) << "the touch test is not on the console's output";
   Keys({"Escape"});
+  ASSERT_TRUE(TouchTestOnSecondOutput(false)) << "the touch test did not close";
 
   // Weston focuses no window when a full-screen one closes: the user takes
   // the console back with weston's window switcher, then saves the options.
@@ -144,13 +139,3 @@ TEST_F(ConsoleOnWayland, UserReadsTheControllerStartsTheCalibrationAndSavesTheOp
 
 }  // namespace
 }  // namespace orvelle::e2e
-
-int main(int argc, char** argv) {
-  ::testing::InitGoogleTest(&argc, argv);
-  if (!::testing::GTEST_FLAG(list_tests)) {
-    const std::string plugins = QLibraryInfo::path(QLibraryInfo::PluginsPath).toStdString();
-    if (const int skip = orvelle::e2e::SkipWithoutWeston(plugins)) return skip;
-    if (!orvelle::e2e::OnPath("xdotool")) return orvelle::e2e::SkipWithoutDesktopTools();
-  }
-  return RUN_ALL_TESTS();
-}

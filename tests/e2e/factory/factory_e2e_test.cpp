@@ -2,10 +2,6 @@
 // of the test's own, driven with xdotool as a user would: keys and clicks.
 // Skipped (77) where Xvfb or xdotool is missing.
 #include <gtest/gtest.h>
-#include <unistd.h>
-
-#include <cstdio>
-#include <sstream>
 
 #include "tests/support/e2e/desktop.h"
 
@@ -24,15 +20,11 @@ class FactoryEndToEnd : public DesktopTest {
   // `units` wide and high), scaled to the window as it was laid out, so the
   // test does not depend on the font.
   void ClickAt(const std::string& window, std::pair<double, double> units, double x, double y) {
-    int width = 0, height = 0;
-    std::istringstream shell(desktop_.Xdotool({"getwindowgeometry", "--shell", window}));
-    for (std::string line; std::getline(shell, line);) {
-      std::sscanf(line.c_str(), "WIDTH=%d", &width);
-      std::sscanf(line.c_str(), "HEIGHT=%d", &height);
-    }
-    ASSERT_GT(width, 0);
-    desktop_.Xdotool({"mousemove", "--window", window, std::to_string(int(x * width / units.first)),
-                      std::to_string(int(y * height / units.second)), "click", "1"});
+    const QRect area = desktop_.Geometry(window);
+    ASSERT_GT(area.width(), 0);
+    desktop_.Xdotool({"mousemove", "--window", window,
+                      std::to_string(int(x * area.width() / units.first)),
+                      std::to_string(int(y * area.height() / units.second)), "click", "1"});
   }
 
   ChildProcess tool_;

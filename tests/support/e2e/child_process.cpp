@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -47,6 +48,22 @@ std::vector<std::string> EnvironmentWith(const std::vector<std::string>& overrid
   return env;
 }
 
+// A program that still runs at the first failure also leaves where each of
+// its threads is, which tells a hung one from a slow one.
+ChildProcess::ChildProcess()
+    : keptOutputs_([this](const std::filesystem::path& folder, int failure) {
+        for (const std::filesystem::path from : outputFiles_) {
+          std::error_code ec;
+          std::filesystem::copy_file(from, folder / from.filename(),
+                                     std::filesystem::copy_options::overwrite_existing, ec);
+        }
+        if (failure != 1 || outputFiles_.empty() || !Running() || !OnPath("gdb")) return;
+        const auto name = std::filesystem::path(outputFiles_.back()).filename();
+        std::ofstream(folder / name.string().append(".threads")) << RunCommand(
+            {"gdb", "-p", std::to_string(pid_), "-batch", "-ex", "thread apply all bt"},
+            EnvironmentWith({}), std::chrono::seconds(30));
+      }) {}
+
 ChildProcess::~ChildProcess() {
   Stop();
 }
@@ -75,6 +92,7 @@ bool ChildProcess::Start(const std::vector<std::string>& argv,
     return false;
   }
   stdinWrite_ = in[1];
+  outputFiles_.push_back(outputFile);
   return true;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
-// Programs started by the end-to-end tests: output to a file, standard input
-// held open, ended on destruction.
+// Programs started by the end-to-end tests: output to a file, which a failed
+// test keeps; standard input held open; ended on destruction.
 
 #include <sys/types.h>
 
@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/e2e/kept_on_failure.h"
 #include "tests/support/wait_until.h"
 
 namespace orvelle::e2e {
@@ -19,7 +20,7 @@ std::vector<std::string> EnvironmentWith(const std::vector<std::string>& overrid
 
 class ChildProcess {
  public:
-  ChildProcess() = default;
+  ChildProcess();
   ~ChildProcess();  // ends the process if it still runs
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
@@ -40,6 +41,8 @@ class ChildProcess {
   pid_t pid_ = -1;
   int stdinWrite_ = -1;
   int status_ = -1;
+  std::vector<std::string> outputFiles_;  // every run's
+  KeptOnFailure keptOutputs_;
 };
 
 // Runs a short command to its end and returns its standard output; empty

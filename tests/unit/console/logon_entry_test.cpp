@@ -68,15 +68,15 @@ TEST(AutostartEntry, RemovingIsDoneWhetherOrNotThereWasOneAndAnUnmakeableFolderF
   EXPECT_TRUE(fs::exists(folder.File("OrvelleConsole.desktop")));
 }
 
-TEST(RunValueEntry, PathsWithBlanksAreQuotedAndAMissingKeyIsUnavailable) {
+// The user's own Run key, made for a profile that lacks it.
+TEST(RunValueEntry, PathsWithBlanksAreQuotedInTheUsersRunKey) {
   testing::TempFolder folder;
   FileRegistry registry(folder.Path());
   const auto entry = MakeRunValueEntry(registry);
-  EXPECT_EQ(entry->Add("C:\\x.exe"), LogonResult::Unavailable);
   EXPECT_EQ(entry->Remove(), LogonResult::Unavailable);
-
+  ASSERT_EQ(entry->Add("C:\\x.exe"), LogonResult::Done);
   std::unique_ptr<RegKey> key;
-  ASSERT_EQ(registry.CreateKey(RegRoot::LocalMachine, kRunKey, RegAccess::AllAccess, key, nullptr),
+  ASSERT_EQ(registry.OpenKey(RegRoot::CurrentUser, kRunKey, RegAccess::Read, key),
             RegStatus::Success);
   const std::pair<const char*, const char*> cases[] = {
       {"C:\\Orvelle\\OrvelleConsole.exe", "C:\\Orvelle\\OrvelleConsole.exe"},

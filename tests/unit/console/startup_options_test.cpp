@@ -5,9 +5,11 @@
 #include <tuple>
 #include <vector>
 
+#include "calibration/core/mouse_settings.h"
 #include "platform/file_registry.h"
 #include "shell/core/language_choice.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/unelevated_registry.h"
 
 namespace orvelle::console {
 namespace {
@@ -127,6 +129,64 @@ TEST(OptionsSettings, SaveRunsEveryStepAndSaysSavedOnlyWhenAllSucceeded) {
     EXPECT_EQ(o.logon.calls, std::vector<std::string>{logonCall});
     // A save creates no keys.
     EXPECT_EQ(o.Dwords(), keysExist ? AsLongs(options) : std::vector<long>(3, -1));
+  }
+}
+
+// On Windows a program that is not elevated cannot write HKEY_LOCAL_MACHINE:
+// every program starts without a box all the same, and the options page
+// saves, into the user's root. A language the installer chose there is each
+// user's until the user saves another.
+TEST(OptionsSettings, AUserWhoMayNotWriteTheMachinesRootStartsAndSaves) {
+  for (const bool installerChose : {false, true}) {
+    SCOPED_TRACE(installerChose ? "installer chose Chinese" : "nothing installed");
+    testing::TempFolder folder;
+    FileRegistry store(folder.Path());
+    std::unique_ptr<RegKey> machine;
+    if (installerChose) {
+      store.CreateKey(RegRoot::LocalMachine, kGlobalSettingsKey, RegAccess::AllAccess, machine, {});
+      SetDwordValue(*machine, kLanguageValue, 1);
+    }
+    testing::UnelevatedRegistry registry(store);
+    std::vector<std::string> boxes;
+    const auto startupBox = [&](const std::string& text, const std::string&, unsigned) {
+      return boxes.push_back(text), 0;
+    };
+    const auto start = [&] {  // the console's and Tessaly's start-up
+      return LanguageCodeForStart("", kInitialLanguageCode, registry, startupBox);
+    };
+    const int language = installerChose ? 1 : kInitialLanguageCode;
+    EXPECT_EQ(start(), language);
+    EXPECT_EQ(start(), language);
+    ApplyMouseSettings(registry, DesktopDoubleClick{4, 500},
+                       [&](int id, const std::string&) { boxes.push_back(std::to_string(id)); });
+    const auto logon = MakeRunValueEntry(registry);
+    const auto page = [&] {
+      return OptionsSettings(registry, *logon, "C:\\Orvelle\\OrvelleConsole.exe",
+                             [&](int id, int, const std::string& suffix) {
+                               boxes.push_back(std::to_string(id) + suffix);
+                             });
+    };
+    OptionsSettings options = page();
+    options.Load();
+    EXPECT_EQ(options.Options().languageCode, language);
+    EXPECT_EQ(boxes, std::vector<std::string>{});
+    options.Options() = {0, true, true};
+    EXPECT_TRUE(options.SaveSettings());
+    EXPECT_EQ(boxes, std::vector<std::string>{std::to_string(kMsgSaved)});
+
+    OptionsSettings next = page();
+    next.Load();
+    EXPECT_EQ(AsLongs(next.Options()), (std::vector<long>{0, true, true}));
+    EXPECT_EQ(start(), 0);
+    std::unique_ptr<RegKey> run;
+    char command[64] = {};
+    size_t size = sizeof command;
+    ASSERT_EQ(store.OpenKey(RegRoot::CurrentUser, kRunKey, RegAccess::Read, run),
+              RegStatus::Success);
+    ASSERT_EQ(run->QueryValue(kLogonEntryName, nullptr,
+                              {reinterpret_cast<uint8_t*>(command), sizeof command}, &size),
+              RegStatus::Success);
+    EXPECT_STREQ(command, "C:\\Orvelle\\OrvelleConsole.exe");
   }
 }
 
