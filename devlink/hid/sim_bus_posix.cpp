@@ -20,23 +20,10 @@
 #include "devlink/hid/event.h"
 #include "devlink/hid/sim_bus.h"
 #include "devlink/hid/sim_bus_link.h"
+#include "platform/unique_fd.h"
 
 namespace orvelle {
 namespace {
-
-class Fd {
- public:
-  explicit Fd(int fd = -1) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
 
 // Polls `fd` for `events` together with `stop`; 0 when the time-out passed,
 // -1 when stopped, else the descriptor's events.
@@ -58,11 +45,11 @@ class SocketConnection final : public SimConnection {
   Status Receive(std::span<uint8_t> buffer, size_t& length, const Event* stop,
                  std::chrono::milliseconds timeout) override {
     for (;;) {
-      const int events = PollWithStop(fd_.get(), POLLIN, stop, timeout);
+      const int events = PollWithStop(fd_.Get(), POLLIN, stop, timeout);
       if (events < 0) return Status::Stopped;
       if (events == 0) return Status::TimedOut;
       if (!(events & POLLIN)) return Status::Gone;
-      const ssize_t n = recv(fd_.get(), buffer.data(), buffer.size(), MSG_DONTWAIT);
+      const ssize_t n = recv(fd_.Get(), buffer.data(), buffer.size(), MSG_DONTWAIT);
       if (n > 0) {
         length = static_cast<size_t>(n);
         return Status::Packet;
@@ -77,20 +64,20 @@ class SocketConnection final : public SimConnection {
       const HidChannel::TryResult result = TrySend(packet);
       if (result != HidChannel::TryResult::WouldBlock)
         return result == HidChannel::TryResult::Written;
-      const int events = PollWithStop(fd_.get(), POLLOUT, stop, kNoTimeLimit);
+      const int events = PollWithStop(fd_.Get(), POLLOUT, stop, kNoTimeLimit);
       if (events < 0 || (events & (POLLHUP | POLLERR | POLLNVAL))) return false;
     }
   }
 
   HidChannel::TryResult TrySend(std::span<const uint8_t> packet) override {
-    const ssize_t n = send(fd_.get(), packet.data(), packet.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
+    const ssize_t n = send(fd_.Get(), packet.data(), packet.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
     if (n == static_cast<ssize_t>(packet.size())) return HidChannel::TryResult::Written;
     if (n < 0 && (errno == EAGAIN || errno == EINTR)) return HidChannel::TryResult::WouldBlock;
     return HidChannel::TryResult::Failed;
   }
 
  private:
-  Fd fd_;
+  UniqueFd fd_;
 };
 
 bool IsNodeName(const std::string& name) {
@@ -104,15 +91,15 @@ class InotifyWatch final : public SimFolderWatch {
   bool Wait(const Event& stop) override {
     alignas(inotify_event) char buffer[8192];
     for (;;) {
-      const int events = PollWithStop(fd_.get(), POLLIN, &stop, kNoTimeLimit);
+      const int events = PollWithStop(fd_.Get(), POLLIN, &stop, kNoTimeLimit);
       if (events < 0) return false;
       // Whatever the events say, the caller looks at the folder again.
-      if ((events & POLLIN) && read(fd_.get(), buffer, sizeof buffer) > 0) return true;
+      if ((events & POLLIN) && read(fd_.Get(), buffer, sizeof buffer) > 0) return true;
     }
   }
 
  private:
-  Fd fd_;
+  UniqueFd fd_;
 };
 
 }  // namespace
