@@ -117,6 +117,8 @@ class CCalibrationDlg : public QDialog, public AnswerSink {
   void AddAboutEntry();
   void LayoutControls();
   void UpdateData();
+  // The instruction, the count-down and, once complete, OK and Cancel.
+  void ShowTexts(const TickAction& action);
   // True when the controller answered and did not refuse.
   bool SendCalibrationFrame(uint8_t code, std::span<const uint8_t> payload);
   bool Exchange();

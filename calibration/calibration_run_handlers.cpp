@@ -81,6 +81,10 @@ void CCalibrationDlg::OnTimer(int timerId) {
     OnCancel();
     return;
   }
+  ShowTexts(action);
+}
+
+void CCalibrationDlg::ShowTexts(const TickAction& action) {
   if (action.complete) instructionText_ = LoadResourceString(kMsgCompleted);
   countdownText_ = QStringLiteral("%1 %2 %3")
                        .arg(LoadResourceString(kCountdownBefore))
@@ -99,6 +103,8 @@ void CCalibrationDlg::OnCalibrationDone() {
   if (ending_ || ended_) return;
   if (SendCalibrationPoints()) {
     run_.ResultTaken();
+    // OK is offered at once, not at the next tick.
+    ShowTexts({TickAction::UpdateTexts, true, kTicksToAccept / 2});
     return;
   }
   // A controller that went is told, and the run ended, by its removal notice.
