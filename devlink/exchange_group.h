@@ -28,15 +28,13 @@ class ExchangeGroup {
   ExchangeGroup(ExchangeGroup&& other) noexcept
       : link_(std::exchange(other.link_, nullptr)),
         status_(other.status_),
-        holder_(std::move(other.holder_)),
-        error_(other.error_) {}
+        holder_(std::move(other.holder_)) {}
   ExchangeGroup& operator=(ExchangeGroup&& other) noexcept {
     if (this != &other) {
       End();
       link_ = std::exchange(other.link_, nullptr);
       status_ = other.status_;
       holder_ = std::move(other.holder_);
-      error_ = other.error_;
     }
     return *this;
   }
@@ -49,20 +47,17 @@ class ExchangeGroup {
   bool Busy() const { return status_ == Status::Busy; }
   // Busy: who holds the controller, as far as the system can tell.
   const LockHolder& Holder() const { return holder_; }
-  // Failed: the errno of the lock's failure; 0 when no controller was open.
-  int Error() const { return error_; }
   // Lets the lock go before the group's end, when this held it.
   void End();
 
  private:
   friend class CUSBTransfer;
-  ExchangeGroup(CUSBTransfer* link, Status status, LockHolder holder = {}, int error = 0)
-      : link_(link), status_(status), holder_(std::move(holder)), error_(error) {}
+  ExchangeGroup(CUSBTransfer* link, Status status, LockHolder holder = {})
+      : link_(link), status_(status), holder_(std::move(holder)) {}
 
   CUSBTransfer* link_ = nullptr;  // set while held
   Status status_ = Status::Failed;
   LockHolder holder_;
-  int error_ = 0;
 };
 
 }  // namespace orvelle

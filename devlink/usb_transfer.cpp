@@ -351,7 +351,7 @@ ExchangeGroup CUSBTransfer::BeginGroup() {
         groupDepth_ = 1;
         return {this, Status::Held};
       case LockStatus::Failed:
-        return {nullptr, Status::Failed, {}, errno};
+        return {nullptr, Status::Failed};
       case LockStatus::Busy:
         break;
     }
