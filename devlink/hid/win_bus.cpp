@@ -69,10 +69,12 @@ class OverlappedChannel final : public HidChannel {
     // A HID collection takes output reports of exactly its output length.
     std::vector<uint8_t> out(std::max<size_t>(report.size(), outputLength_), 0);
     std::copy(report.begin(), report.end(), out.begin());
+    // The HID class driver sends a report whole or fails; the count it gives
+    // back is not the same on every system (Wine's leaves out the report ID
+    // byte), so a completed write is a sent report.
     DWORD n = 0;
     return Transfer(handle_.Get(), false, out.data(), static_cast<DWORD>(out.size()), &stop,
-                    kNoTimeLimit, n) == IoEnd::Done &&
-           n == out.size();
+                    kNoTimeLimit, n) == IoEnd::Done;
   }
 
  private:

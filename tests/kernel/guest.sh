@@ -4,11 +4,16 @@
 # rule, and runs the kernel tests twice: with hid-generic on the controller,
 # then with the kernel's touch driver bound to it, as on a real frame. Between
 # the two, the link's figures beside their floors (BENCH, an optimised
-# kernel_link_bench), which are printed and never fail the run.
-#   guest.sh BUILD_FOLDER [BENCH]
+# kernel_link_bench), which are printed and never fail the run. Given the
+# Windows build's folder and a Wine prefix made for it, orvellectl.exe then
+# meets the same controller through Wine's HID stack, which presents hidraw
+# nodes as Windows HID devices: list, info and a configuration round trip.
+#   guest.sh BUILD_FOLDER [BENCH [WINDOWS_BIN WINE_PREFIX]]
 set -uo pipefail
 build=$1
 bench=${2:-$build/bin/kernel_link_bench}
+windows_bin=${3:-}
+wine_prefix=${4:-}
 hid=$ORVELLE_KERNEL_MODULES/drivers/hid
 load() {
   busybox insmod "$hid/$1.ko" || { echo "guest: cannot load $1"; exit 1; }
@@ -47,6 +52,10 @@ if [ -x "$bench" ]; then
   "$bench" || echo "figure: none (the benchmark could not measure)"
 else
   echo "figure: none ($bench was not built)"
+fi
+if [ -n "$windows_bin" ]; then
+  echo "guest: orvellectl.exe under Wine, through Wine's HID stack"
+  "$(dirname "$0")/wine-hid.sh" run "$build" "$windows_bin" "$wine_prefix" || status=1
 fi
 load hid-multitouch
 echo "guest: the controller with hid-multitouch"

@@ -17,6 +17,11 @@ fail() { say "$*"; exit 1; }
 CACHE=${ORVELLE_KERNEL_CACHE:-/var/cache/orvelle-kernel}
 # Booting and the guest's command together; TCG on a loaded machine is slow.
 LIMIT=${ORVELLE_VM_LIMIT:-420}
+# QEMU's most capable emulated CPU. With SMAP, Wine stops at its start inside
+# the machine ("virtual_setup_exception stack overflow", Wine 8 on Debian's
+# 6.1 kernel; the same programs run on the host); ORVELLE_VM_CPU=max,-smap
+# lets it run.
+CPU=${ORVELLE_VM_CPU:-max}
 
 command -v qemu-system-x86_64 >/dev/null || fail "qemu-system-x86_64 is missing (package qemu-system-x86)"
 # grep reads the whole list: with -q it would stop at the match, and busybox,
@@ -135,7 +140,7 @@ chmod +x "$WORK/root/init"
 
 say "booting $ABI under TCG"
 status_line=$(
-  timeout --kill-after=10 "$LIMIT" qemu-system-x86_64 -accel tcg -cpu max -smp 2 -m 1536 \
+  timeout --kill-after=10 "$LIMIT" qemu-system-x86_64 -accel tcg -cpu "$CPU" -smp 2 -m 1536 \
     -nodefaults -no-reboot -display none -serial stdio \
     -kernel "$TREE/boot/vmlinuz-$ABI-amd64" -initrd "$WORK/initrd" \
     -append "console=ttyS0 quiet panic=-1 loglevel=4" \
