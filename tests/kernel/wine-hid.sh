@@ -31,10 +31,18 @@ make_prefix() {
 }
 
 # One orvellectl.exe command, its output without Windows line ends; each may
-# take half a minute under emulation.
+# take half a minute under emulation. The output goes through a file, not a
+# pipe: the Wine services a command starts (the HID bus's driver host among
+# them) inherit it and live on with the server, and a reader of a pipe would
+# wait for them. Nor do they get the simulator's input (descriptor 7).
 ctl_exe() {
-  timeout 300 wine "$windows_bin/orvellectl.exe" "$@" 2>&1 | tr -d '\r'
-  return "${PIPESTATUS[0]}"
+  local log status
+  log=$(mktemp)
+  timeout 300 wine "$windows_bin/orvellectl.exe" "$@" </dev/null >"$log" 2>&1 7>&-
+  status=$?
+  tr -d '\r' <"$log"
+  rm -f "$log"
+  return "$status"
 }
 
 # Runs a command and shows it with its output (in $out); fails unless it
@@ -72,7 +80,7 @@ run_in_machine() {
   local sim=$!
   exec 7>"$input"
   # shellcheck disable=SC2064
-  trap "exec 7>&-; wait $sim 2>/dev/null; wineserver -k 2>/dev/null" EXIT
+  trap "wineserver -k 2>/dev/null; exec 7>&-; wait $sim 2>/dev/null" EXIT
 
   local native=$build/bin/orvellectl identity="" _
   for _ in $(seq 100); do
@@ -86,7 +94,7 @@ run_in_machine() {
   say "the controller $identity is at a hidraw node"
 
   # One Wine server for every command, so that its HID bus starts once.
-  wineserver -p
+  wineserver -p 7>&-
   step ctl_exe list
   holds "$identity"
   step ctl_exe info
