@@ -30,8 +30,9 @@ make_prefix() {
   wineserver -w
 }
 
-# One orvellectl.exe command, its output without Windows line ends; each may
-# take half a minute under emulation. The output goes through a file, not a
+# One orvellectl.exe command, its output without Windows line ends; the first
+# starts Wine's services and takes some seconds under emulation, the others
+# a few. The output goes through a file, not a
 # pipe: the Wine services a command starts (the HID bus's driver host among
 # them) inherit it and live on with the server, and a reader of a pipe would
 # wait for them. Nor do they get the simulator's input (descriptor 7).
